@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+/// The modal questions and messages the program puts to the user.
+/// The application uses QtDialogs; tests answer through a scripted implementation.
+class Dialogs
+{
+public:
+    enum class Icon { None, Information, Warning, Critical, Question };
+
+    virtual ~Dialogs();
+
+    /// Shows a message with one OK button and waits until the user closes it.
+    virtual void inform(const QString& text, const QString& title, Icon icon) = 0;
+
+    /// Asks a question with Yes and No buttons; true when the user answered Yes.
+    virtual bool askYesNo(const QString& text, const QString& title, Icon icon) = 0;
+
+    /// Asks for one line of text; an empty text when the user cancelled.
+    virtual QString inputText(const QString& prompt, const QString& title) = 0;
+};

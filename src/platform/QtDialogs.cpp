@@ -1,0 +1,53 @@
+#include "QtDialogs.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon toMessageBoxIcon(Dialogs::Icon icon)
+{
+    switch (icon) {
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    case Dialogs::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+QtDialogs::QtDialogs(QWidget* parent) : m_parent(parent) {}
+
+void QtDialogs::setParentWindow(QWidget* parent)
+{
+    m_parent = parent;
+}
+
+void QtDialogs::inform(const QString& text, const QString& title, Icon icon)
+{
+    QMessageBox box(toMessageBoxIcon(icon), title, text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+bool QtDialogs::askYesNo(const QString& text, const QString& title, Icon icon)
+{
+    QMessageBox box(toMessageBoxIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtDialogs::inputText(const QString& prompt, const QString& title)
+{
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, QString(), &accepted);
+    return accepted ? text : QString();
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QPointer>
+
+class QWidget;
+
+// Dialogs shown with QMessageBox and QInputDialog, centred over a parent window when one is set.
+class QtDialogs final : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget* parent = nullptr);
+
+    void setParentWindow(QWidget* parent);
+
+    void inform(const QString& text, const QString& title, Icon icon) override;
+    bool askYesNo(const QString& text, const QString& title, Icon icon) override;
+    QString inputText(const QString& prompt, const QString& title) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
