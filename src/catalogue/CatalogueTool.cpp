@@ -1,0 +1,339 @@
+#include "CatalogueTool.h"
+
+#include "CatalogueCsv.h"
+#include "CatalogueSchema.h"
+#include "PromoSite.h"
+#include "RequestTemplate.h"
+#include "SiteDatabase.h"
+#include "SqliteConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringDecoder>
+#include <QTemporaryFile>
+#include <QTextStream>
+#include <QUrl>
+
+#include <filesystem>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString quoteIdentifier(const QString& name)
+{
+    return u'"' + QString(name).replace(u"\""_s, u"\"\""_s) + u'"';
+}
+
+QString columnDefinition(const QString& name)
+{
+    const QString column = name.toLower();
+    QString definition = quoteIdentifier(name) + u" TEXT"_s;
+    if (column == PromoSiteColumns::sitename)
+        definition += u" NOT NULL UNIQUE"_s;
+    else if (column == PromoSiteColumns::data || column == PromoSiteColumns::method ||
+             column == PromoSiteColumns::action)
+        definition += u" NOT NULL"_s;
+    return definition;
+}
+
+bool readCsvTable(const QString& csvPath, CatalogueCsv::Table& table, QString& error)
+{
+    QFile file(csvPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = u"Cannot read \"%1\": %2."_s.arg(csvPath, file.errorString());
+        return false;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(file.readAll());
+    if (utf8.hasError()) {
+        error = u"\"%1\" is not UTF-8 text."_s.arg(csvPath);
+        return false;
+    }
+    QString parseError;
+    if (!CatalogueCsv::parse(text, table, parseError)) {
+        error = u"\"%1\" %2."_s.arg(csvPath, parseError);
+        return false;
+    }
+    QStringList missing;
+    for (const QString& column : PromoSiteColumns::all) {
+        const bool present =
+            std::any_of(table.header.cbegin(), table.header.cend(),
+                        [&](const QString& name) { return name.compare(column, Qt::CaseInsensitive) == 0; });
+        if (!present)
+            missing << column;
+    }
+    if (!missing.isEmpty()) {
+        error = u"\"%1\" lacks the required column%2 %3."_s.arg(
+            csvPath, missing.size() == 1 ? QString() : u"s"_s, missing.join(u", "_s));
+        return false;
+    }
+    return true;
+}
+
+bool writeTable(const CatalogueCsv::Table& table, const QString& dbPath, const QString& csvPath,
+                QString& error)
+{
+    SqliteConnection connection(dbPath, SqliteConnection::Mode::ReadWrite);
+    QString openError;
+    if (!connection.open(openError)) {
+        error = u"Cannot create the catalogue: %1."_s.arg(openError);
+        return false;
+    }
+    QSqlDatabase& db = connection.database();
+    QStringList definitions;
+    QStringList markers;
+    for (const QString& name : table.header) {
+        definitions << columnDefinition(name);
+        markers << u"?"_s;
+    }
+    QSqlQuery query(db);
+    if (!query.exec(u"CREATE TABLE promosites (%1)"_s.arg(definitions.join(u", "_s)))) {
+        error = u"Cannot create the table: %1."_s.arg(query.lastError().databaseText());
+        return false;
+    }
+    db.transaction();
+    query.prepare(u"INSERT INTO promosites VALUES (%1)"_s.arg(markers.join(u", "_s)));
+    for (const CatalogueCsv::Record& record : table.records) {
+        for (const CatalogueCsv::Field& field : record.fields)
+            query.addBindValue(field ? QVariant(*field) : QVariant(QMetaType(QMetaType::QString)));
+        if (!query.exec()) {
+            error =
+                u"\"%1\" line %2: %3."_s.arg(csvPath).arg(record.line).arg(query.lastError().databaseText());
+            query.finish();
+            db.rollback();
+            return false;
+        }
+    }
+    query.finish();
+    if (!db.commit()) {
+        error = u"Cannot write the catalogue: %1."_s.arg(db.lastError().databaseText());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CatalogueTool::build(const QString& csvPath, const QString& dbPath, QString& error, int* rowCount)
+{
+    CatalogueCsv::Table table;
+    if (!readCsvTable(csvPath, table, error))
+        return false;
+
+    const QFileInfo target(dbPath);
+    QTemporaryFile temporary(target.absoluteDir().filePath(u".%1-XXXXXX.tmp"_s.arg(target.fileName())));
+    if (!temporary.open()) {
+        error = u"Cannot write in \"%1\": %2."_s.arg(target.absolutePath(), temporary.errorString());
+        return false;
+    }
+    temporary.close();
+    if (!writeTable(table, temporary.fileName(), csvPath, error))
+        return false;
+
+    std::error_code renameError;
+    std::filesystem::rename(QFile::encodeName(temporary.fileName()).toStdString(),
+                            QFile::encodeName(target.absoluteFilePath()).toStdString(), renameError);
+    if (renameError) {
+        error = u"Cannot replace \"%1\": %2."_s.arg(dbPath, QString::fromStdString(renameError.message()));
+        return false;
+    }
+    temporary.setAutoRemove(false);
+    if (rowCount)
+        *rowCount = int(table.records.size());
+    return true;
+}
+
+QString CatalogueTool::Finding::toString() const
+{
+    return u"row %1 \"%2\": %3"_s.arg(row).arg(sitename, problem);
+}
+
+namespace {
+
+bool isWebAddress(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == u"http"_s || scheme == u"https"_s) && !url.host().isEmpty();
+}
+
+QStringList problemsOf(const QSqlRecord& row)
+{
+    QStringList problems;
+    const auto isNull = [&](const QString& column) { return row.isNull(column); };
+    const auto text = [&](const QString& column) { return row.value(column).toString(); };
+
+    if (isNull(PromoSiteColumns::sitename))
+        problems << u"sitename is null"_s;
+    else if (text(PromoSiteColumns::sitename).isEmpty())
+        problems << u"sitename is empty"_s;
+
+    const QString type = text(PromoSiteColumns::sitetype);
+    if (isNull(PromoSiteColumns::sitetype))
+        problems << u"sitetype is null"_s;
+    else if (type != u"engine"_s && type != u"list"_s)
+        problems << u"sitetype \"%1\" is neither \"engine\" nor \"list\""_s.arg(type);
+
+    for (const QString& column :
+         {PromoSiteColumns::data, PromoSiteColumns::method, PromoSiteColumns::action}) {
+        if (isNull(column))
+            problems << u"%1 is null"_s.arg(column);
+    }
+    const QString method = text(PromoSiteColumns::method).toLower();
+    if (!isNull(PromoSiteColumns::method) && method != u"get"_s && method != u"post"_s)
+        problems << u"method \"%1\" is neither GET nor POST"_s.arg(text(PromoSiteColumns::method));
+    if (!isNull(PromoSiteColumns::action) && !isWebAddress(text(PromoSiteColumns::action)))
+        problems << u"action \"%1\" is not an http or https URL"_s.arg(text(PromoSiteColumns::action));
+    for (const QString& unknown : RequestTemplate::unknownPlaceholders(text(PromoSiteColumns::data)))
+        problems << u"data holds %1, which is not one of the seventeen placeholders"_s.arg(unknown);
+    return problems;
+}
+
+bool openCatalogue(SqliteConnection& connection, QString& error)
+{
+    if (!QFileInfo::exists(connection.path())) {
+        error = u"The catalogue \"%1\" does not exist."_s.arg(connection.path());
+        return false;
+    }
+    QString openError;
+    if (!connection.open(openError)) {
+        error = u"Cannot open \"%1\": %2."_s.arg(connection.path(), openError);
+        return false;
+    }
+    error = CatalogueSchema::verify(connection.database(), connection.path());
+    return error.isEmpty();
+}
+
+} // namespace
+
+bool CatalogueTool::check(const QString& dbPath, QList<Finding>& findings, QString& error, int* rowCount)
+{
+    findings.clear();
+    SqliteConnection connection(dbPath, SqliteConnection::Mode::ReadOnly);
+    if (!openCatalogue(connection, error))
+        return false;
+
+    QSqlQuery scan(connection.database());
+    scan.setForwardOnly(true);
+    if (!scan.exec(u"SELECT sitename, sitetype, data, method, action FROM promosites"_s)) {
+        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
+        return false;
+    }
+    QHash<QString, int> firstRowOfName;
+    int row = 0;
+    while (scan.next()) {
+        ++row;
+        const QSqlRecord record = scan.record();
+        const QString name = record.value(PromoSiteColumns::sitename).toString();
+        for (const QString& problem : problemsOf(record))
+            findings << Finding{row, name, problem};
+        if (record.isNull(PromoSiteColumns::sitename))
+            continue;
+        const auto first = firstRowOfName.constFind(name);
+        if (first != firstRowOfName.cend())
+            findings << Finding{row, name, u"sitename is also the name of row %1"_s.arg(first.value())};
+        else
+            firstRowOfName.insert(name, row);
+    }
+    if (scan.lastError().isValid()) {
+        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
+        return false;
+    }
+    if (rowCount)
+        *rowCount = row;
+    return true;
+}
+
+bool CatalogueTool::exportCsv(const QString& dbPath, QTextStream& out, QString& error)
+{
+    SqliteConnection connection(dbPath, SqliteConnection::Mode::ReadOnly);
+    if (!openCatalogue(connection, error))
+        return false;
+
+    QSqlQuery scan(connection.database());
+    scan.setForwardOnly(true);
+    if (!scan.exec(u"SELECT * FROM promosites"_s)) {
+        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
+        return false;
+    }
+    const QSqlRecord columns = scan.record();
+    QList<CatalogueCsv::Field> header;
+    for (int i = 0; i < columns.count(); ++i)
+        header << columns.fieldName(i);
+    out << CatalogueCsv::formatRecord(header);
+    while (scan.next()) {
+        QList<CatalogueCsv::Field> fields;
+        for (int i = 0; i < columns.count(); ++i)
+            fields << (scan.isNull(i) ? CatalogueCsv::Field()
+                                      : CatalogueCsv::Field(scan.value(i).toString()));
+        out << CatalogueCsv::formatRecord(fields);
+    }
+    if (scan.lastError().isValid()) {
+        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
+        return false;
+    }
+    return true;
+}
+
+bool CatalogueTool::list(const QString& dbPath, QTextStream& out, QString& error)
+{
+    const std::unique_ptr<SiteDatabase> database = SiteDatabase::open(dbPath, error);
+    if (!database)
+        return false;
+    for (database->moveFirst(); !database->atEnd(); database->moveNext())
+        out << database->field(PromoSiteColumns::sitename) << u'\t'
+            << database->field(PromoSiteColumns::sitetype) << u'\n';
+    return true;
+}
+
+int CatalogueTool::run(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    const QString usage = u"Usage: orvanta-catalogue build CSV DB\n"
+                          u"       orvanta-catalogue check DB\n"
+                          u"       orvanta-catalogue list DB\n"
+                          u"       orvanta-catalogue export DB\n"_s;
+    const QString command = arguments.value(0);
+    const int expected = command == u"build"_s ? 3 : 2;
+    const bool known =
+        command == u"build"_s || command == u"check"_s || command == u"list"_s || command == u"export"_s;
+    if (!known || arguments.size() != expected) {
+        err << usage;
+        return 2;
+    }
+
+    QString error;
+    if (command == u"build"_s) {
+        int rows = 0;
+        if (!build(arguments.at(1), arguments.at(2), error, &rows)) {
+            err << error << u'\n';
+            return 1;
+        }
+        out << u"Built %1 with %2 sites.\n"_s.arg(arguments.at(2)).arg(rows);
+        return 0;
+    }
+    if (command == u"check"_s) {
+        QList<Finding> findings;
+        int rows = 0;
+        if (!check(arguments.at(1), findings, error, &rows)) {
+            err << error << u'\n';
+            return 1;
+        }
+        for (const Finding& finding : std::as_const(findings))
+            out << finding.toString() << u'\n';
+        out << u"%1 sites, %2 problems.\n"_s.arg(rows).arg(findings.size());
+        return findings.isEmpty() ? 0 : 1;
+    }
+    const bool done =
+        command == u"list"_s ? list(arguments.at(1), out, error) : exportCsv(arguments.at(1), out, error);
+    if (!done) {
+        err << error << u'\n';
+        return 1;
+    }
+    return 0;
+}
