@@ -1,0 +1,78 @@
+#include "MainWindow.h"
+
+#include "InstalledVersion.h"
+#include "ui_MainWindow.h"
+
+#include <QStyle>
+
+using namespace Qt::StringLiterals;
+
+MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), m_context(std::move(context)),
+      m_catalogue(catalogue)
+{
+    ui->setupUi(this);
+    // Both top-level menus answer to one name and are told apart by their position.
+    ui->fileMenu->setObjectName(u"about"_s);
+    ui->aboutMenu->setObjectName(u"about"_s);
+
+    ui->Bprofile->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    ui->Bsubmission->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    ui->Bmeta->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    ui->Bsearch->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    ui->Babout->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+
+    connectPageSwitches();
+    connect(ui->exit, &QAction::triggered, this, &QWidget::close);
+    Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::connectPageSwitches()
+{
+    struct PageSwitch
+    {
+        QAbstractButton* button;
+        QAction* menuItem;
+        QWidget* page;
+        QString buttonTitle;
+        QString menuTitle;
+    };
+    // Toolbar titles begin with a space; of the menu titles only " Profile" does.
+    const PageSwitch switches[] = {
+        {ui->Bprofile, ui->pro, ui->proform, u" Website and User Profile"_s, u" Profile"_s},
+        {ui->Bsubmission, ui->sub, ui->subform, u" Submission"_s, u"Submission"_s},
+        {ui->Bmeta, ui->mb, ui->metaform, u" Meta Builder"_s, u"Meta Builder"_s},
+        {ui->Bsearch, ui->search, ui->searchform, u" Quick Search"_s, u"Quick Search"_s},
+        {ui->Babout, ui->aboutorv, ui->aboutform, u" About Orvanta"_s, u"About Orvanta"_s},
+    };
+    for (const PageSwitch& pageSwitch : switches) {
+        QWidget* page = pageSwitch.page;
+        connect(pageSwitch.button, &QAbstractButton::clicked, this,
+                [this, page, title = pageSwitch.buttonTitle] { showPage(page, title); });
+        connect(pageSwitch.menuItem, &QAction::triggered, this,
+                [this, page, title = pageSwitch.menuTitle] { showPage(page, title); });
+    }
+}
+
+void MainWindow::hideform()
+{
+    for (QWidget* page :
+         {ui->statsform, ui->proform, ui->subform, ui->metaform, ui->aboutform, ui->searchform})
+        page->hide();
+}
+
+void MainWindow::showPage(QWidget* page, const QString& title)
+{
+    hideform();
+    page->show();
+    ui->Label47->setText(title);
+}
+
+void MainWindow::Form_Load()
+{
+    showPage(ui->proform, u" Website and User Profile"_s);
+    m_version = InstalledVersion(m_context.settings).readOrRecordFirst();
+    ui->Label27->setText(u"Orvanta Version "_s + m_version);
+}
