@@ -66,9 +66,16 @@ QString SettingsStore::value(const QString& application, const QString& section,
 bool SettingsStore::setValue(const QString& application, const QString& section, const QString& key,
                              const QString& value)
 {
+    return setValues(application, section, {{key, value}});
+}
+
+bool SettingsStore::setValues(const QString& application, const QString& section,
+                              const QList<std::pair<QString, QString>>& keysAndValues)
+{
     File& file = fileFor(application);
     keepUnreadableFile(file);
-    file.settings.setValue(sectionKey(section, storedKeyName(file.settings, section, key)), value);
+    for (const auto& [key, value] : keysAndValues)
+        file.settings.setValue(sectionKey(section, storedKeyName(file.settings, section, key)), value);
     return commit(file);
 }
 

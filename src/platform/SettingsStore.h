@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <map>
 #include <memory>
+#include <utility>
 
 class QSettings;
 
@@ -26,6 +28,9 @@ public:
     // the file's place): the caller must not report success then.
     bool setValue(const QString& application, const QString& section, const QString& key,
                   const QString& value);
+    // Several keys of one section, written to the file once.
+    bool setValues(const QString& application, const QString& section,
+                   const QList<std::pair<QString, QString>>& keysAndValues);
     bool removeSection(const QString& application, const QString& section);
 
     QString fileName(const QString& application) const;
