@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "InstalledVersion.h"
+#include "ProfilePage.h"
+#include "ProfileStore.h"
 #include "ui_MainWindow.h"
 
 #include <QStyle>
@@ -9,9 +11,11 @@ using namespace Qt::StringLiterals;
 
 MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), m_context(std::move(context)),
-      m_catalogue(catalogue)
+      m_catalogue(catalogue), m_profileStore(std::make_unique<ProfileStore>(m_context.settings))
 {
     ui->setupUi(this);
+    m_profilePage = new ProfilePage(*m_profileStore, m_context.dialogs, ui->proform);
+    ui->proform->layout()->addWidget(m_profilePage);
     // Both top-level menus answer to one name and are told apart by their position.
     ui->fileMenu->setObjectName(u"about"_s);
     ui->aboutMenu->setObjectName(u"about"_s);
@@ -28,6 +32,11 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
 }
 
 MainWindow::~MainWindow() = default;
+
+const ProfileSource& MainWindow::profile() const
+{
+    return *m_profilePage;
+}
 
 void MainWindow::connectPageSwitches()
 {
@@ -73,6 +82,7 @@ void MainWindow::showPage(QWidget* page, const QString& title)
 void MainWindow::Form_Load()
 {
     showPage(ui->proform, u" Website and User Profile"_s);
+    m_profilePage->loadprofiles();
     m_version = InstalledVersion(m_context.settings).readOrRecordFirst();
     ui->Label27->setText(u"Orvanta Version "_s + m_version);
 }

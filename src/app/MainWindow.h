@@ -8,6 +8,9 @@
 
 class QAbstractButton;
 class QAction;
+class ProfilePage;
+class ProfileSource;
+class ProfileStore;
 class SiteDatabase;
 
 namespace Ui {
@@ -28,6 +31,7 @@ public:
     void hideform();
 
     QString installedVersion() const { return m_version; }
+    const ProfileSource& profile() const;
 
 private:
     void Form_Load();
@@ -37,5 +41,7 @@ private:
     std::unique_ptr<Ui::MainWindow> ui;
     AppContext m_context;
     SiteDatabase& m_catalogue;
+    std::unique_ptr<ProfileStore> m_profileStore;
+    ProfilePage* m_profilePage;
     QString m_version;
 };

@@ -1,5 +1,6 @@
 #include "CatalogueFixture.h"
 #include "MainWindow.h"
+#include "ProfileSource.h"
 #include "RecordingDesktopOpener.h"
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
@@ -8,7 +9,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -39,6 +42,7 @@ private slots:
     void storedVersion_isShownAndKept();
     void pageSwitch_showsOnlyThatPageWithItsTitle_data();
     void pageSwitch_showsOnlyThatPageWithItsTitle();
+    void switchingPages_keepsUnsavedProfileEdits();
     void menus_shareOneNameAndKeepTheirOrder();
     void exit_endsTheProgram();
 
@@ -102,6 +106,8 @@ void TestMainWindow::firstStart_opensOnProfilePageAndRecordsVersion()
     QCOMPARE(window->findChild<QLabel*>(u"Label47"_s)->text(), u" Website and User Profile"_s);
     QCOMPARE(visiblePages(*window), QStringList{u"proform"_s});
     QCOMPARE(window->findChild<QLabel*>(u"Label27"_s)->text(), u"Orvanta Version 2.001"_s);
+    QCOMPARE(window->findChild<QComboBox*>(u"Combo4"_s)->count(), 0);
+    QVERIFY(!window->findChild<QLineEdit*>(u"txtname"_s)->isEnabled());
 
     SettingsStore reread;
     QCOMPARE(reread.value(u"orv"_s, u"version"_s, u"information"_s), u"2.001"_s);
@@ -154,6 +160,23 @@ void TestMainWindow::pageSwitch_showsOnlyThatPageWithItsTitle()
         QCOMPARE(visiblePages(*window), QStringList{page});
         QCOMPARE(window->findChild<QLabel*>(u"Label47"_s)->text(), title);
     }
+}
+
+void TestMainWindow::switchingPages_keepsUnsavedProfileEdits()
+{
+    QVERIFY(m_settings->setValue(u"orv"_s, u"3"_s, u"title"_s, u"Stored"_s));
+    QVERIFY(m_settings->setValue(u"orv"_s, u"3"_s, u"name"_s, u"Stored name"_s));
+    auto window = makeWindow();
+    auto* name = window->findChild<QLineEdit*>(u"txtname"_s);
+    QCOMPARE(name->text(), u"Stored name"_s);
+    QCOMPARE(window->profile().profileName(), u"Stored"_s);
+
+    name->setText(u"Edited, not saved"_s);
+    QTest::mouseClick(window->findChild<QToolButton*>(u"Bmeta"_s), Qt::LeftButton);
+    window->findChild<QAction*>(u"pro"_s)->trigger();
+    QCOMPARE(name->text(), u"Edited, not saved"_s);
+    QCOMPARE(window->profile().fieldText(ProfileField::Name), u"Edited, not saved"_s);
+    QCOMPARE(m_settings->value(u"orv"_s, u"3"_s, u"name"_s), u"Stored name"_s);
 }
 
 void TestMainWindow::menus_shareOneNameAndKeepTheirOrder()
