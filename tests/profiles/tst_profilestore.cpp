@@ -26,8 +26,6 @@ private slots:
     void storedNoneTitle_countsAsFree();
     void create_startsFromAnEmptySection();
     void save_writesTheSeventeenFieldsAndKeepsTheTitle();
-    void awkwardValues_roundTripExactly_data();
-    void awkwardValues_roundTripExactly();
     void remove_freesOnlyThatSlot();
     void slotsOutsideOneToTwenty_areNeverWritten();
 
@@ -145,34 +143,6 @@ void TestProfileStore::save_writesTheSeventeenFieldsAndKeepsTheTitle()
     QCOMPARE(raw.value(u"wtitle"_s).toString(), u"wtitle value"_s);
     QVERIFY(raw.contains(u"fax"_s));
     QCOMPARE(raw.value(u"fax"_s).toString(), QString());
-}
-
-void TestProfileStore::awkwardValues_roundTripExactly_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::newRow("blanks") << u"  both ends  "_s;
-    QTest::newRow("line breaks") << u"first\r\nsecond\nthird"_s;
-    QTest::newRow("backslashes") << u"Business & Economy\\Companies\\"_s;
-    QTest::newRow("equals, semicolon") << u"k=v;w=x"_s;
-    QTest::newRow("non-ASCII") << u"Zürich — 東京 ☃"_s;
-    QTest::newRow("quotes and commas") << u"\"R&D\", Ltd"_s;
-}
-
-void TestProfileStore::awkwardValues_roundTripExactly()
-{
-    QFETCH(QString, value);
-    QVERIFY(m_store->create(1, value));
-    Profile profile;
-    for (QString& field : profile.fields)
-        field = value;
-    QVERIFY(m_store->save(1, profile));
-
-    SettingsStore freshSettings;
-    ProfileStore fresh(freshSettings);
-    const Profile read = fresh.read(1);
-    QCOMPARE(read.title, value);
-    QCOMPARE(read.fields, profile.fields);
-    QCOMPARE(fresh.findByTitle(value), std::optional<int>(1));
 }
 
 void TestProfileStore::remove_freesOnlyThatSlot()
