@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "EngineSelectionPage.h"
 #include "InstalledVersion.h"
 #include "ProfilePage.h"
 #include "ProfileStore.h"
@@ -26,6 +27,9 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     ui->Bsearch->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     ui->Babout->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
 
+    m_selectionPage = new EngineSelectionPage(m_catalogue, *m_profilePage, m_context.dialogs, ui->subform);
+    ui->subform->layout()->addWidget(m_selectionPage);
+
     connectPageSwitches();
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
     Form_Load();
@@ -51,7 +55,6 @@ void MainWindow::connectPageSwitches()
     // Toolbar titles begin with a space; of the menu titles only " Profile" does.
     const PageSwitch switches[] = {
         {ui->Bprofile, ui->pro, ui->proform, u" Website and User Profile"_s, u" Profile"_s},
-        {ui->Bsubmission, ui->sub, ui->subform, u" Submission"_s, u"Submission"_s},
         {ui->Bmeta, ui->mb, ui->metaform, u" Meta Builder"_s, u"Meta Builder"_s},
         {ui->Bsearch, ui->search, ui->searchform, u" Quick Search"_s, u"Quick Search"_s},
         {ui->Babout, ui->aboutorv, ui->aboutform, u" About Orvanta"_s, u"About Orvanta"_s},
@@ -63,6 +66,17 @@ void MainWindow::connectPageSwitches()
         connect(pageSwitch.menuItem, &QAction::triggered, this,
                 [this, page, title = pageSwitch.menuTitle] { showPage(page, title); });
     }
+    // The submission page opens only for a complete profile; the toolbar also refills its catalogue.
+    connect(ui->Bsubmission, &QAbstractButton::clicked, this, [this] {
+        if (!m_selectionPage->prepareToolbarOpening())
+            return;
+        showPage(ui->subform, u" Submission"_s);
+        m_selectionPage->showTotals();
+    });
+    connect(ui->sub, &QAction::triggered, this, [this] {
+        if (m_selectionPage->checkProfile())
+            showPage(ui->subform, u"Submission"_s);
+    });
 }
 
 void MainWindow::hideform()

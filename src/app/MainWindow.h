@@ -8,6 +8,7 @@
 
 class QAbstractButton;
 class QAction;
+class EngineSelectionPage;
 class ProfilePage;
 class ProfileSource;
 class ProfileStore;
@@ -43,5 +44,6 @@ private:
     SiteDatabase& m_catalogue;
     std::unique_ptr<ProfileStore> m_profileStore;
     ProfilePage* m_profilePage;
+    EngineSelectionPage* m_selectionPage;
     QString m_version;
 };

@@ -10,9 +10,9 @@ const QStringList& ProfileCategories::siteTypes()
 
 const QStringList& ProfileCategories::ffaCategories()
 {
-    static const QStringList categories = {u"Business"_s,      u"Computers"_s, u"Education"_s,
+    static const QStringList categories = {u"Business"_s,      u"Computers"_s,  u"Education"_s,
                                            u"Entertainment"_s, u"Government"_s, u"Health"_s,
-                                           u"Miscellaneous"_s, u"Personal"_s,  u"Recreation"_s};
+                                           u"Miscellaneous"_s, u"Personal"_s,   u"Recreation"_s};
     return categories;
 }
 

@@ -176,9 +176,10 @@ void ProfilePage::Command7_Click()
     if (!slot)
         return;
     if (!m_store.create(*slot, title)) {
-        m_dialogs.inform(u"The new profile could not be stored: the settings file \"%1\" cannot be written."_s.arg(
-                             m_store.fileName()),
-                         u"New Profile"_s, Dialogs::Icon::Critical);
+        m_dialogs.inform(
+            u"The new profile could not be stored: the settings file \"%1\" cannot be written."_s.arg(
+                m_store.fileName()),
+            u"New Profile"_s, Dialogs::Icon::Critical);
         return;
     }
     m_currentProfileNumber = *slot;
@@ -201,12 +202,14 @@ void ProfilePage::Command9_Click()
     for (const Field& field : m_fields)
         profile.value(field.field) = fieldText(field.field);
     if (!m_store.save(m_currentProfileNumber, profile)) {
-        m_dialogs.inform(u"Your profile could not be saved: the settings file \"%1\" cannot be written."_s.arg(
-                             m_store.fileName()),
-                         u"Site Profile"_s, Dialogs::Icon::Critical);
+        m_dialogs.inform(
+            u"Your profile could not be saved: the settings file \"%1\" cannot be written."_s.arg(
+                m_store.fileName()),
+            u"Site Profile"_s, Dialogs::Icon::Critical);
         return;
     }
-    m_dialogs.inform(u"your profile has been saved successfully"_s, u"Site Profile"_s, Dialogs::Icon::Information);
+    m_dialogs.inform(u"your profile has been saved successfully"_s, u"Site Profile"_s,
+                     Dialogs::Icon::Information);
 }
 
 void ProfilePage::Command21_Click()
@@ -214,13 +217,15 @@ void ProfilePage::Command21_Click()
     if (ui->Combo4->currentText().isEmpty())
         return;
     if (!m_store.isOccupied(m_currentProfileNumber)) {
-        m_dialogs.inform(u"There is no stored profile to delete."_s, u"Delete Profile"_s, Dialogs::Icon::Warning);
+        m_dialogs.inform(u"There is no stored profile to delete."_s, u"Delete Profile"_s,
+                         Dialogs::Icon::Warning);
         return;
     }
     if (!m_store.remove(m_currentProfileNumber)) {
-        m_dialogs.inform(u"The profile could not be deleted: the settings file \"%1\" cannot be written."_s.arg(
-                             m_store.fileName()),
-                         u"Delete Profile"_s, Dialogs::Icon::Critical);
+        m_dialogs.inform(
+            u"The profile could not be deleted: the settings file \"%1\" cannot be written."_s.arg(
+                m_store.fileName()),
+            u"Delete Profile"_s, Dialogs::Icon::Critical);
         return;
     }
     m_dialogs.inform(u"Your profile has been deleted successfully"_s, u"Delete Profile"_s,

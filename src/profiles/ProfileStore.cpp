@@ -55,7 +55,8 @@ Profile ProfileStore::read(int slot) const
     Profile profile;
     profile.title = titleOf(slot);
     for (const ProfileFieldKey& field : profileFieldKeys)
-        profile.value(field.field) = m_settings.value(application, sectionOf(slot), QString::fromUtf16(field.key));
+        profile.value(field.field) =
+            m_settings.value(application, sectionOf(slot), QString::fromUtf16(field.key));
     return profile;
 }
 

@@ -18,9 +18,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList textFieldNames = {u"txtname"_s,  u"txtcompany"_s, u"txtaddress"_s, u"txtcity"_s,
-                                    u"txtstate"_s, u"txtzip"_s,     u"txtcountry"_s, u"txtphone"_s,
-                                    u"txtfax"_s,   u"txtemail"_s,   u"txttitle"_s,   u"txturl"_s,
+const QStringList textFieldNames = {u"txtname"_s,    u"txtcompany"_s, u"txtaddress"_s, u"txtcity"_s,
+                                    u"txtstate"_s,   u"txtzip"_s,     u"txtcountry"_s, u"txtphone"_s,
+                                    u"txtfax"_s,     u"txtemail"_s,   u"txttitle"_s,   u"txturl"_s,
                                     u"txtkeywords"_s};
 const QStringList categoryFieldNames = {u"txtffa"_s, u"txttype"_s, u"txtmajor"_s};
 
@@ -59,7 +59,10 @@ private:
     QComboBox* chooser() const { return m_page->findChild<QComboBox*>(u"Combo4"_s); }
     QLineEdit* edit(const QString& name) const { return m_page->findChild<QLineEdit*>(name); }
     QWidget* field(const QString& name) const { return m_page->findChild<QWidget*>(name); }
-    void click(const QString& button) { QTest::mouseClick(m_page->findChild<QPushButton*>(button), Qt::LeftButton); }
+    void click(const QString& button)
+    {
+        QTest::mouseClick(m_page->findChild<QPushButton*>(button), Qt::LeftButton);
+    }
     void pick(int index)
     {
         chooser()->setCurrentIndex(index);
@@ -128,7 +131,8 @@ bool TestProfilePage::fieldsLocked() const
     for (const QString& name : textFieldNames + categoryFieldNames + QStringList{u"txtdescription"_s}) {
         const QWidget* widget = field(name);
         allLocked = allLocked && !widget->isEnabled();
-        allUnlocked = allUnlocked && widget->isEnabled() && widget->palette().color(QPalette::Base) == Qt::white;
+        allUnlocked =
+            allUnlocked && widget->isEnabled() && widget->palette().color(QPalette::Base) == Qt::white;
     }
     if (!allLocked && !allUnlocked)
         qWarning("fields are partly locked");
@@ -430,7 +434,8 @@ void TestProfilePage::unwritableStore_newProfileSaysSo()
 
 void TestProfilePage::corruptSettingsFile_loadsWhatItCanAndKeepsACopy()
 {
-    const QByteArray corrupt = "[4]\ntitle=Survivor\nname=Kept Name\n\xff\xfe\x00garbage without equals\n[5\ntitle";
+    const QByteArray corrupt =
+        "[4]\ntitle=Survivor\nname=Kept Name\n\xff\xfe\x00garbage without equals\n[5\ntitle";
     writeSettingsFile(corrupt);
     makePage();
     QCOMPARE(chooser()->currentText(), u"Survivor"_s);
@@ -450,12 +455,11 @@ void TestProfilePage::focusOrder_visitsOwnerRowsLeftThenRight()
     makePage();
     m_dialogs->queueInput(u"Focus"_s);
     click(u"Command7"_s);
-    const QStringList expected = {u"Combo4"_s,      u"txtname"_s,    u"txtemail"_s,    u"txtcompany"_s,
-                                  u"txtaddress"_s,  u"txtstate"_s,   u"txtcity"_s,     u"txtphone"_s,
-                                  u"txtfax"_s,      u"txtcountry"_s, u"txtzip"_s,      u"txttitle"_s,
-                                  u"txturl"_s,      u"txtkeywords"_s, u"txtdescription"_s, u"txtffa"_s,
-                                  u"txttype"_s,     u"txtmajor"_s,   u"Command7"_s,    u"Command9"_s,
-                                  u"Command21"_s};
+    const QStringList expected = {
+        u"Combo4"_s,   u"txtname"_s,     u"txtemail"_s,       u"txtcompany"_s, u"txtaddress"_s, u"txtstate"_s,
+        u"txtcity"_s,  u"txtphone"_s,    u"txtfax"_s,         u"txtcountry"_s, u"txtzip"_s,     u"txttitle"_s,
+        u"txturl"_s,   u"txtkeywords"_s, u"txtdescription"_s, u"txtffa"_s,     u"txttype"_s,    u"txtmajor"_s,
+        u"Command7"_s, u"Command9"_s,    u"Command21"_s};
     QStringList visited;
     QWidget* widget = chooser();
     for (int i = 0; i < expected.size(); ++i) {
