@@ -55,7 +55,8 @@ void report(const char* what, double seconds, double floor, bool& allMet)
 {
     const bool met = seconds <= 3 * floor && seconds < 0.5;
     allMet = allMet && met;
-    std::printf("%-52s %8.1f ms  %5.2f x floor  %s\n", what, seconds * 1000, seconds / floor, met ? "" : "MISSED");
+    std::printf("%-52s %8.1f ms  %5.2f x floor  %s\n", what, seconds * 1000, seconds / floor,
+                met ? "" : "MISSED");
 }
 
 } // namespace
@@ -99,8 +100,8 @@ int main(int argc, char* argv[])
     selectAll->setChecked(false);
     engines->setChecked(true);
     lists->setChecked(true);
-    report("uncheck \"Search Engines\" with all rows in List2", secondsOf([&] { engines->setChecked(false); }), floor,
-           allMet);
+    report("uncheck \"Search Engines\" with all rows in List2",
+           secondsOf([&] { engines->setChecked(false); }), floor, allMet);
 
     lists->setChecked(false);
     list1->selectAll();

@@ -1,11 +1,16 @@
 #include "MainWindow.h"
 
+#include "Dispatcher.h"
 #include "EngineSelectionPage.h"
+#include "HttpTransferSlot.h"
 #include "InstalledVersion.h"
 #include "ProfilePage.h"
 #include "ProfileStore.h"
+#include "RunPanel.h"
+#include "SubmissionRun.h"
 #include "ui_MainWindow.h"
 
+#include <QNetworkAccessManager>
 #include <QStyle>
 
 using namespace Qt::StringLiterals;
@@ -29,6 +34,21 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
 
     m_selectionPage = new EngineSelectionPage(m_catalogue, *m_profilePage, m_context.dialogs, ui->subform);
     ui->subform->layout()->addWidget(m_selectionPage);
+
+    // One network manager for the five transfer slots, each named as its control always was.
+    m_network = new QNetworkAccessManager(this);
+    std::array<TransferSlot*, SubmissionRun::slotCount> transfers{};
+    for (int k = 0; k < SubmissionRun::slotCount; ++k) {
+        auto* transfer = new HttpTransferSlot(*m_network, m_context.transferDeadline, this);
+        transfer->setObjectName(u"Inet%1"_s.arg(k + 2));
+        transfers[size_t(k)] = transfer;
+    }
+    m_run = new SubmissionRun(
+        {m_catalogue, *m_profilePage, *m_selectionPage, m_context.dialogs, m_context.desktop, *this},
+        transfers, m_context.paths.runLogFile(), m_context.clock, this);
+    m_dispatcher = new Dispatcher(*m_run, this);
+    ui->statsform->layout()->addWidget(new RunPanel(*m_run, ui->statsform));
+    connect(m_selectionPage, &EngineSelectionPage::submitRequested, m_run, &SubmissionRun::Submit);
 
     connectPageSwitches();
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
@@ -67,12 +87,7 @@ void MainWindow::connectPageSwitches()
                 [this, page, title = pageSwitch.menuTitle] { showPage(page, title); });
     }
     // The submission page opens only for a complete profile; the toolbar also refills its catalogue.
-    connect(ui->Bsubmission, &QAbstractButton::clicked, this, [this] {
-        if (!m_selectionPage->prepareToolbarOpening())
-            return;
-        showPage(ui->subform, u" Submission"_s);
-        m_selectionPage->showTotals();
-    });
+    connect(ui->Bsubmission, &QAbstractButton::clicked, this, &MainWindow::reopenSelectionPage);
     connect(ui->sub, &QAction::triggered, this, [this] {
         if (m_selectionPage->checkProfile())
             showPage(ui->subform, u"Submission"_s);
@@ -91,6 +106,39 @@ void MainWindow::showPage(QWidget* page, const QString& title)
     hideform();
     page->show();
     ui->Label47->setText(title);
+}
+
+void MainWindow::reopenSelectionPage()
+{
+    if (!m_selectionPage->prepareToolbarOpening())
+        return;
+    showPage(ui->subform, u" Submission"_s);
+    m_selectionPage->showTotals();
+}
+
+void MainWindow::setNavigationLocked(bool locked)
+{
+    ui->fileMenu->menuAction()->setEnabled(!locked);
+    ui->aboutMenu->menuAction()->setEnabled(!locked);
+    for (QWidget* button : {ui->Bprofile, ui->Bsubmission, ui->Bmeta, ui->Bsearch, ui->Babout})
+        button->setEnabled(!locked);
+}
+
+void MainWindow::showRunPanel()
+{
+    hideform();
+    ui->statsform->show();
+}
+
+void MainWindow::showSelectionPage()
+{
+    hideform();
+    ui->subform->show();
+}
+
+void MainWindow::uncheckTypeFilters()
+{
+    m_selectionPage->uncheckTypeFilters();
 }
 
 void MainWindow::Form_Load()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppContext.h"
+#include "RunHost.h"
 
 #include <QMainWindow>
 
@@ -8,7 +9,10 @@
 
 class QAbstractButton;
 class QAction;
+class Dispatcher;
 class EngineSelectionPage;
+class QNetworkAccessManager;
+class SubmissionRun;
 class ProfilePage;
 class ProfileSource;
 class ProfileStore;
@@ -20,7 +24,7 @@ class MainWindow;
 
 // The working window: six pages in one area, one visible at a time, switched by the toolbar
 // down the left edge and by the File menu; the title strip names the page on show.
-class MainWindow final : public QMainWindow
+class MainWindow final : public QMainWindow, private RunHost
 {
     Q_OBJECT
 
@@ -34,7 +38,16 @@ public:
     QString installedVersion() const { return m_version; }
     const ProfileSource& profile() const;
 
+    SubmissionRun& run() const { return *m_run; }
+    Dispatcher& dispatcher() const { return *m_dispatcher; }
+
 private:
+    void setNavigationLocked(bool locked) override;
+    void showRunPanel() override;
+    void showSelectionPage() override;
+    void reopenSelectionPage() override;
+    void uncheckTypeFilters() override;
+
     void Form_Load();
     void connectPageSwitches();
     void showPage(QWidget* page, const QString& title);
@@ -45,5 +58,8 @@ private:
     std::unique_ptr<ProfileStore> m_profileStore;
     ProfilePage* m_profilePage;
     EngineSelectionPage* m_selectionPage;
+    QNetworkAccessManager* m_network;
+    SubmissionRun* m_run;
+    Dispatcher* m_dispatcher;
     QString m_version;
 };

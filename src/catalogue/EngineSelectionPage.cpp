@@ -19,10 +19,11 @@ QString countCaption(const QString& prefix, qsizetype count)
 }
 } // namespace
 
-EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, const ProfileSource& profile, Dialogs& dialogs,
-                                         QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::EngineSelectionPage>()), m_profile(profile), m_dialogs(dialogs),
-      m_selection(catalogue), m_catalogueModel(new SiteListModel(m_selection.catalogue(), this)),
+EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, const ProfileSource& profile,
+                                         Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::EngineSelectionPage>()), m_profile(profile),
+      m_dialogs(dialogs), m_selection(catalogue),
+      m_catalogueModel(new SiteListModel(m_selection.catalogue(), this)),
       m_selectedModel(new SiteListModel(m_selection.selected(), this))
 {
     ui->setupUi(this);
@@ -151,8 +152,8 @@ void EngineSelectionPage::Command10_Click()
 
 void EngineSelectionPage::uncheckTypeFilters()
 {
-    ui->Check2->setChecked(false);
     ui->Check3->setChecked(false);
+    ui->Check2->setChecked(false);
 }
 
 int EngineSelectionPage::count() const

@@ -36,7 +36,7 @@ public:
     // The profile check alone, as opening from the menu does it.
     bool checkProfile();
 
-    // Unchecks the two type filters, as the end of a completed run does.
+    // Unchecks "Links and Directories", then "Search Engines", as the end of a completed run does.
     void uncheckTypeFilters();
 
     const EngineSelection& selection() const { return m_selection; }

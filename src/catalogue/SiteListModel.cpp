@@ -2,8 +2,7 @@
 
 SiteListModel::SiteListModel(const QStringList& names, QObject* parent)
     : QAbstractListModel(parent), m_names(names), m_rowCount(int(names.size()))
-{
-}
+{}
 
 int SiteListModel::rowCount(const QModelIndex& parent) const
 {

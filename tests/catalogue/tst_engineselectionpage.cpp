@@ -26,11 +26,12 @@ using namespace Qt::StringLiterals;
 namespace {
 // In list order: names sort without regard to case.
 const QList<PromoSite> sampleSites = {
-    CatalogueFixture::site(u"lycos"_s, u"engine"_s),      CatalogueFixture::site(u"Links A"_s, u"list"_s),
-    CatalogueFixture::site(u"AltaVista"_s, u"engine"_s),  CatalogueFixture::site(u"Weblog Z"_s, u"blog"_s),
+    CatalogueFixture::site(u"lycos"_s, u"engine"_s),     CatalogueFixture::site(u"Links A"_s, u"list"_s),
+    CatalogueFixture::site(u"AltaVista"_s, u"engine"_s), CatalogueFixture::site(u"Weblog Z"_s, u"blog"_s),
     CatalogueFixture::site(u"Directory B"_s, u"list"_s), CatalogueFixture::site(u"Excite"_s, u"engine"_s),
 };
-const QStringList listOrder = {u"AltaVista"_s, u"Directory B"_s, u"Excite"_s, u"Links A"_s, u"lycos"_s, u"Weblog Z"_s};
+const QStringList listOrder = {u"AltaVista"_s, u"Directory B"_s, u"Excite"_s,
+                               u"Links A"_s,   u"lycos"_s,       u"Weblog Z"_s};
 const QStringList engines = {u"AltaVista"_s, u"Excite"_s, u"lycos"_s};
 } // namespace
 
@@ -55,7 +56,7 @@ private slots:
 
 private:
     MainWindow& openWindow(const QList<PromoSite>& sites = sampleSites);
-    template<typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
+    template <typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
     QStringList entries(const QString& list) const;
     void highlight(const QString& list, const QList<int>& rows);
     void clickToolbar() { QTest::mouseClick(get<QToolButton>(u"Bsubmission"_s), Qt::LeftButton); }
@@ -95,8 +96,8 @@ MainWindow& TestEngineSelectionPage::openWindow(const QList<PromoSite>& sites)
     CatalogueFixture::write(file, sites);
     QString error;
     m_catalogue = SiteDatabase::open(file, error);
-    m_window = std::make_unique<MainWindow>(AppContext{AppPaths(m_dir.path()), *m_dialogs, *m_settings, m_desktop},
-                                            *m_catalogue);
+    m_window = std::make_unique<MainWindow>(
+        AppContext{AppPaths(m_dir.path()), *m_dialogs, *m_settings, m_desktop}, *m_catalogue);
     m_window->show();
     return *m_window;
 }
@@ -156,7 +157,8 @@ void TestEngineSelectionPage::incompleteProfile_stopsBothWaysOfOpening()
         if (!opens) {
             QCOMPARE(m_dialogs->shown().size(), fromToolbar ? 1 : 2);
             const ScriptedDialogs::Shown& message = m_dialogs->shown().last();
-            QCOMPARE(message.text, u"Please fill in all the fields requested to properly submit your website."_s);
+            QCOMPARE(message.text,
+                     u"Please fill in all the fields requested to properly submit your website."_s);
             QCOMPARE(message.title, u"Missing Information"_s);
             QCOMPARE(message.icon, Dialogs::Icon::Warning);
             QCOMPARE(caption(u"Label47"_s), u" Website and User Profile"_s);

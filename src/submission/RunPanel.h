@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class StatusLamp;
+class SubmissionRun;
+
+namespace Ui {
+class RunPanel;
+}
+
+// The run panel: the profile and address of the run, the counts, the progress bar, the five
+// slot rows and the stop button. It only shows the run's state and forwards the stop request.
+class RunPanel final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit RunPanel(SubmissionRun& run, QWidget* parent = nullptr);
+    ~RunPanel() override;
+
+private:
+    struct SlotRow
+    {
+        QLabel* caption;
+        StatusLamp* lamp;
+        QLineEdit* status;
+    };
+
+    void refresh();
+
+    std::unique_ptr<Ui::RunPanel> ui;
+    SubmissionRun& m_run;
+    std::array<SlotRow, 5> m_rows{};
+};

@@ -1,0 +1,119 @@
+#include "SubmissionLog.h"
+
+#include "DesktopOpener.h"
+
+#include <QLocale>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString makerAddress = u"https://belvedyne.example/orvanta"_s;
+const QString makerHost = u"belvedyne.example"_s;
+
+QByteArray escaped(const QString& value)
+{
+    return value.toHtmlEscaped().toUtf8();
+}
+
+// The locale's time of day with hours, minutes and seconds, without a time zone.
+QString timeOfDay(const QLocale& locale, const QTime& time)
+{
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(u't');
+    return locale.toString(time, format.trimmed());
+}
+
+} // namespace
+
+SubmissionLog::SubmissionLog(QString path, Clock clock) : m_path(std::move(path)), m_clock(std::move(clock)) {}
+
+QByteArray SubmissionLog::headerText(const Header& header, const QDateTime& when)
+{
+    const QLocale locale = QLocale::system();
+    QByteArray text;
+    text += "<html>\r\n";
+    text += "<head>\r\n";
+    text += "<title>New Page 1</title>\r\n";
+    text += "</head>\r\n";
+    text += "<body bgcolor=\"#FFFFFF\">\r\n";
+    text += "<p><strong><big><big>Site Submission Statistics</big></big></strong><br>\r\n";
+    text += "<small>Orvanta</small><br>\r\n";
+    text += "<a href=\"" + makerAddress.toUtf8() + "\"><small>" + makerHost.toUtf8() + "</small></a><br>\r\n";
+    text += "<small>Total Engines: " + QByteArray::number(header.siteCount) + "</small><br>\r\n";
+    text += "<small>Date of Submission: " + escaped(locale.toString(when.date(), QLocale::ShortFormat)) +
+            "</small><br>\r\n";
+    text += "<small>Time of Submission: " + escaped(timeOfDay(locale, when.time())) + "</small></p>\r\n";
+    text += "<small>Profile: " + escaped(header.profileName) + "</small><br><br>" +
+            "<small>Website Title: " + escaped(header.websiteTitle) + "</small><br>" +
+            "<small>Website Address: " + escaped(header.websiteAddress) + "</small>" + "<br>" +
+            "<table border=\"1\"cellspacing=\"0\" cellpadding=\"5\"> <tr>\r\n";
+    text += "<tr><td width=\"75%\"><b>Promotional Website Title</b></td><td width=\"25%\"><b>Status<b></td></tr>";
+    return text;
+}
+
+QByteArray SubmissionLog::successRow(const QString& siteName)
+{
+    return "<tr><td>" + escaped(siteName) + "</td><td>Submission Successful</td></tr>\r\n";
+}
+
+QByteArray SubmissionLog::failureRow(const QString& siteName, const QString& detail)
+{
+    return "<tr><td>" + escaped(siteName) + "</td><td>Connection Error: " + escaped(detail) + "</td></tr>\r\n";
+}
+
+QByteArray SubmissionLog::footerText()
+{
+    return "</body></html>";
+}
+
+bool SubmissionLog::remove()
+{
+    close();
+    return !QFile::exists(m_path) || QFile::remove(m_path);
+}
+
+bool SubmissionLog::create(const Header& header)
+{
+    close();
+    m_file.setFileName(m_path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    write(headerText(header, m_clock()));
+    return true;
+}
+
+void SubmissionLog::appendSuccess(const QString& siteName)
+{
+    write(successRow(siteName));
+}
+
+void SubmissionLog::appendFailure(const QString& siteName, const QString& detail)
+{
+    write(failureRow(siteName, detail));
+}
+
+void SubmissionLog::writeFooter()
+{
+    write(footerText());
+}
+
+void SubmissionLog::close()
+{
+    if (m_file.isOpen())
+        m_file.close();
+}
+
+void SubmissionLog::view(DesktopOpener& desktop) const
+{
+    desktop.open(QUrl::fromLocalFile(m_path));
+}
+
+void SubmissionLog::write(const QByteArray& bytes)
+{
+    if (!m_file.isOpen())
+        return;
+    m_file.write(bytes);
+    m_file.flush(); // each piece reaches the file whole, as it happens
+}
