@@ -4,7 +4,7 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: deps build run test test-sanitized bench format format-check screenshots clean
+.PHONY: deps build run demo test test-sanitized bench format format-check screenshots clean
 
 deps:
 	@scripts/install-deps
@@ -15,6 +15,9 @@ build: deps
 
 run: build
 	$(BUILD_DIR)/bin/orvanta $(ARGS)
+
+demo: build
+	$(BUILD_DIR)/bin/orvanta-demo
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)

@@ -37,7 +37,8 @@ void Dispatcher::Timer1_Timer()
     }
     if (workList.count() == 0) {
         const auto& allSlots = m_run.socketSlots();
-        if (std::all_of(allSlots.cbegin(), allSlots.cend(), [](const SocketSlot* slot) { return slot->isIdle(); }))
+        if (std::all_of(allSlots.cbegin(), allSlots.cend(),
+                        [](const SocketSlot* slot) { return slot->isIdle(); }))
             completionSequence();
         return;
     }
@@ -54,7 +55,8 @@ void Dispatcher::dispatch(SocketSlot& slot)
     const SubmissionRun::Services& services = m_run.services();
     const QString siteName = services.workList.entry(0);
     slot.startWorking(siteName);
-    const SubmissionRequest request = RequestComposer::compose(services.catalogue, siteName, services.profile);
+    const SubmissionRequest request =
+        RequestComposer::compose(services.catalogue, siteName, services.profile);
     slot.transfer().execute(TransferRequest::from(request));
     services.workList.removeEntry(0);
 }
@@ -72,7 +74,8 @@ void Dispatcher::cancelSequence()
     services.workList.clear();
     services.workList.setCountCaption(u" Selected Engines :"_s + QString::number(services.workList.count()));
     resetSlots();
-    services.workList.setCountCaption(u" Total Selected Engines :"_s + QString::number(services.workList.count()));
+    services.workList.setCountCaption(u" Total Selected Engines :"_s +
+                                      QString::number(services.workList.count()));
     services.host.showSelectionPage();
     // Cancelled transfers report nothing: no counter, no log row.
     for (SocketSlot* slot : m_run.socketSlots())
@@ -88,13 +91,15 @@ void Dispatcher::completionSequence()
     m_run.timer()->stop();
     m_run.log().writeFooter();
     resetSlots();
-    services.workList.setCountCaption(u" Total Selected Engines :"_s + QString::number(services.workList.count()));
+    services.workList.setCountCaption(u" Total Selected Engines :"_s +
+                                      QString::number(services.workList.count()));
     services.host.showSelectionPage();
     services.host.uncheckTypeFilters();
 
     const QString summary = u"The submission is completed.\r\nFailed Submissions: "_s +
                             QString::number(m_run.badCount()) + u"\r\nSuccessful submissions: "_s +
-                            QString::number(m_run.goodCount()) + u"\r\nWould you like to view the log information? "_s;
+                            QString::number(m_run.goodCount()) +
+                            u"\r\nWould you like to view the log information? "_s;
     const bool view = services.dialogs.askYesNo(summary, u"Submission Completed"_s, Dialogs::Icon::Question);
     m_run.resetCounters();
     services.host.setNavigationLocked(false);

@@ -54,13 +54,15 @@ void HttpTransferSlot::execute(const TransferRequest& request)
         return;
     }
     if (scheme != u"http"_s && scheme != u"https"_s) {
-        failWithoutTransfer(u"Unsupported protocol \"%1\" in %2"_s.arg(url.scheme(), QString::fromUtf8(request.url)));
+        failWithoutTransfer(
+            u"Unsupported protocol \"%1\" in %2"_s.arg(url.scheme(), QString::fromUtf8(request.url)));
         return;
     }
 
     QNetworkRequest networkRequest(url);
     networkRequest.setHeader(QNetworkRequest::ContentTypeHeader, TransferRequest::contentType);
-    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                QNetworkRequest::NoLessSafeRedirectPolicy);
     m_reply = request.post ? m_network.post(networkRequest, request.body) : m_network.get(networkRequest);
     m_reply->setReadBufferSize(readBufferSize);
     connect(m_reply, &QIODevice::readyRead, this, [reply = m_reply] {

@@ -20,7 +20,8 @@ class HttpTransferSlot final : public TransferSlot
 public:
     static constexpr std::chrono::milliseconds defaultDeadline{20000};
 
-    explicit HttpTransferSlot(QNetworkAccessManager& network, std::chrono::milliseconds deadline = defaultDeadline,
+    explicit HttpTransferSlot(QNetworkAccessManager& network,
+                              std::chrono::milliseconds deadline = defaultDeadline,
                               QObject* parent = nullptr);
     ~HttpTransferSlot() override;
 

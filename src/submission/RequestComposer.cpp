@@ -16,11 +16,12 @@ namespace {
 
 // The profile field behind each placeholder, in the order of RequestTemplate::placeholderKeywords().
 constexpr std::array<ProfileField, 17> placeholderFields = {
-    ProfileField::State,   ProfileField::Name,         ProfileField::MajorCategory, ProfileField::Description,
-    ProfileField::City,    ProfileField::FfaCategory,  ProfileField::Email,         ProfileField::Url,
-    ProfileField::Company, ProfileField::Phone,        ProfileField::Country,       ProfileField::Address,
-    ProfileField::WebsiteTitle, ProfileField::Zip,     ProfileField::Fax,           ProfileField::Keywords,
-    ProfileField::SiteType,
+    ProfileField::State,        ProfileField::Name,     ProfileField::MajorCategory,
+    ProfileField::Description,  ProfileField::City,     ProfileField::FfaCategory,
+    ProfileField::Email,        ProfileField::Url,      ProfileField::Company,
+    ProfileField::Phone,        ProfileField::Country,  ProfileField::Address,
+    ProfileField::WebsiteTitle, ProfileField::Zip,      ProfileField::Fax,
+    ProfileField::Keywords,     ProfileField::SiteType,
 };
 
 } // namespace
@@ -91,7 +92,8 @@ QByteArray requestTarget(const QByteArray& raw)
         const bool strayPercent =
             byte == '%' && !(i + 2 < raw.size() && isHexDigit(raw.at(i + 1)) && isHexDigit(raw.at(i + 2)));
         if (byte <= 0x20 || byte >= 0x7F || byte == '#' || byte == '"' || byte == '<' || byte == '>' ||
-            byte == '\\' || byte == '^' || byte == '`' || byte == '{' || byte == '|' || byte == '}' || strayPercent) {
+            byte == '\\' || byte == '^' || byte == '`' || byte == '{' || byte == '|' || byte == '}' ||
+            strayPercent) {
             target += '%';
             target += hex[byte >> 4];
             target += hex[byte & 0xF];

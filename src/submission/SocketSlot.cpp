@@ -8,7 +8,8 @@ SocketSlot::SocketSlot(int number, TransferSlot& transfer, QObject* parent)
     : QObject(parent), m_number(number), m_transfer(transfer), m_caption(u"Socket %1"_s.arg(number)),
       m_status(listening)
 {
-    connect(&m_transfer, &TransferSlot::stateChanged, this, [this](int state) { emit transferEnded(this, state); });
+    connect(&m_transfer, &TransferSlot::stateChanged, this,
+            [this](int state) { emit transferEnded(this, state); });
 }
 
 bool SocketSlot::isIdle() const

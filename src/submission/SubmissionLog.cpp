@@ -27,7 +27,8 @@ QString timeOfDay(const QLocale& locale, const QTime& time)
 
 } // namespace
 
-SubmissionLog::SubmissionLog(QString path, Clock clock) : m_path(std::move(path)), m_clock(std::move(clock)) {}
+SubmissionLog::SubmissionLog(QString path, Clock clock) : m_path(std::move(path)), m_clock(std::move(clock))
+{}
 
 QByteArray SubmissionLog::headerText(const Header& header, const QDateTime& when)
 {
@@ -49,7 +50,8 @@ QByteArray SubmissionLog::headerText(const Header& header, const QDateTime& when
             "<small>Website Title: " + escaped(header.websiteTitle) + "</small><br>" +
             "<small>Website Address: " + escaped(header.websiteAddress) + "</small>" + "<br>" +
             "<table border=\"1\"cellspacing=\"0\" cellpadding=\"5\"> <tr>\r\n";
-    text += "<tr><td width=\"75%\"><b>Promotional Website Title</b></td><td width=\"25%\"><b>Status<b></td></tr>";
+    text +=
+        "<tr><td width=\"75%\"><b>Promotional Website Title</b></td><td width=\"25%\"><b>Status<b></td></tr>";
     return text;
 }
 
@@ -60,7 +62,8 @@ QByteArray SubmissionLog::successRow(const QString& siteName)
 
 QByteArray SubmissionLog::failureRow(const QString& siteName, const QString& detail)
 {
-    return "<tr><td>" + escaped(siteName) + "</td><td>Connection Error: " + escaped(detail) + "</td></tr>\r\n";
+    return "<tr><td>" + escaped(siteName) + "</td><td>Connection Error: " + escaped(detail) +
+           "</td></tr>\r\n";
 }
 
 QByteArray SubmissionLog::footerText()

@@ -53,7 +53,8 @@ void SubmissionRun::Submit()
     m_finished = 0;
     m_profileName = m_services.profile.profileName();
     m_address = m_services.profile.fieldText(ProfileField::Url);
-    m_log.create({selected, m_profileName, m_services.profile.fieldText(ProfileField::WebsiteTitle), m_address});
+    m_log.create(
+        {selected, m_profileName, m_services.profile.fieldText(ProfileField::WebsiteTitle), m_address});
     m_timer1->start();
     emit changed();
     m_services.host.showRunPanel();

@@ -39,8 +39,9 @@ public:
         RunHost& host;
     };
 
-    SubmissionRun(Services services, const std::array<TransferSlot*, slotCount>& transfers, const QString& logPath,
-                  SubmissionLog::Clock clock = &QDateTime::currentDateTime, QObject* parent = nullptr);
+    SubmissionRun(Services services, const std::array<TransferSlot*, slotCount>& transfers,
+                  const QString& logPath, SubmissionLog::Clock clock = &QDateTime::currentDateTime,
+                  QObject* parent = nullptr);
     ~SubmissionRun() override;
 
     void Submit();

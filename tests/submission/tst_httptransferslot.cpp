@@ -61,13 +61,15 @@ void TestHttpTransferSlot::everyEnding_isOneEventWithItsDetail_data()
     QTest::newRow("404") << m_farm.url(u"/404"_s) << 11 << u"HTTP 404 Not Found"_s;
     QTest::newRow("500") << m_farm.url(u"/500"_s) << 11 << u"HTTP 500 Internal Server Error"_s;
     QTest::newRow("redirect loop") << m_farm.url(u"/loop"_s) << 11 << u"Too many redirects"_s;
-    QTest::newRow("never answers") << m_farm.url(u"/hang"_s) << 11 << u"No complete response within 1.5 seconds"_s;
-    QTest::newRow("trickles past the deadline") << m_farm.url(u"/trickle"_s) << 11
-                                                << u"No complete response within 1.5 seconds"_s;
+    QTest::newRow("never answers") << m_farm.url(u"/hang"_s) << 11
+                                   << u"No complete response within 1.5 seconds"_s;
+    QTest::newRow("trickles past the deadline")
+        << m_farm.url(u"/trickle"_s) << 11 << u"No complete response within 1.5 seconds"_s;
     QTest::newRow("reset mid-body") << m_farm.url(u"/reset"_s) << 11 << u"closed"_s;
     QTest::newRow("malformed status line") << m_farm.url(u"/malformed"_s) << 11 << QString();
     QTest::newRow("refused") << SiteFarm::refusedUrl() << 11 << u"Connection refused"_s;
-    QTest::newRow("unsupported scheme") << u"ftp://127.0.0.1/add"_s << 11 << u"Unsupported protocol \"ftp\""_s;
+    QTest::newRow("unsupported scheme")
+        << u"ftp://127.0.0.1/add"_s << 11 << u"Unsupported protocol \"ftp\""_s;
     QTest::newRow("no host") << u"http:///add"_s << 11 << u"Invalid URL"_s;
 }
 
@@ -99,7 +101,8 @@ void TestHttpTransferSlot::requestBytes_areExactlyWhatWasComposed()
     QSignalSpy ended(&slot, &TransferSlot::stateChanged);
     const qsizetype before = m_farm.requests().size();
 
-    slot.execute(TransferRequest::from({u"p"_s, u"post"_s, m_farm.url(u"/post"_s), u"c=R%26D+Ltd&t=Z%C3%BCrich ~"_s}));
+    slot.execute(
+        TransferRequest::from({u"p"_s, u"post"_s, m_farm.url(u"/post"_s), u"c=R%26D+Ltd&t=Z%C3%BCrich ~"_s}));
     QVERIFY(ended.wait(5000));
     slot.execute(TransferRequest::from({u"g"_s, u"get"_s, m_farm.url(u"/get"_s), u"e=a%7Eb&n=%41+c"_s}));
     QVERIFY(ended.wait(5000));

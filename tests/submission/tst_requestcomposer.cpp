@@ -31,24 +31,27 @@ void TestRequestComposer::fillTemplate_data()
     QTest::addColumn<QString>("expected");
     const FieldValues ann = {{ProfileField::Name, u"Ann"_s}};
     QTest::newRow("no placeholders") << u"a=1&b=two words"_s << ann << u"a=1&b=two words"_s;
-    QTest::newRow("second occurrence stays literal") << u"n=[name]&again=[name]"_s << ann << u"n=Ann&again=[name]"_s;
-    QTest::newRow("capitals are not placeholders") << u"n=[Name]&u=[URL]&m=[name]"_s << ann
-                                                   << u"n=[Name]&u=[URL]&m=Ann"_s;
+    QTest::newRow("second occurrence stays literal")
+        << u"n=[name]&again=[name]"_s << ann << u"n=Ann&again=[name]"_s;
+    QTest::newRow("capitals are not placeholders")
+        << u"n=[Name]&u=[URL]&m=[name]"_s << ann << u"n=[Name]&u=[URL]&m=Ann"_s;
     QTest::newRow("empty field leaves an empty value") << u"n=[name]&c=[company]"_s << ann << u"n=Ann&c="_s;
-    QTest::newRow("ampersand and space") << u"c=[company]"_s << FieldValues{{ProfileField::Company, u"R&D Ltd"_s}}
-                                         << u"c=R%26D+Ltd"_s;
-    QTest::newRow("equals, plus, percent") << u"k=[keywords]"_s
-                                           << FieldValues{{ProfileField::Keywords, u"a=b+c 100%"_s}}
-                                           << u"k=a%3Db%2Bc+100%25"_s;
+    QTest::newRow("ampersand and space")
+        << u"c=[company]"_s << FieldValues{{ProfileField::Company, u"R&D Ltd"_s}} << u"c=R%26D+Ltd"_s;
+    QTest::newRow("equals, plus, percent")
+        << u"k=[keywords]"_s << FieldValues{{ProfileField::Keywords, u"a=b+c 100%"_s}}
+        << u"k=a%3Db%2Bc+100%25"_s;
     QTest::newRow("unreserved kept, others escaped")
         << u"e=[email]"_s << FieldValues{{ProfileField::Email, u"a.b-c_d*e~f@127.0.0.1"_s}}
         << u"e=a.b-c_d*e%7Ef%40127.0.0.1"_s;
-    QTest::newRow("non-ASCII as UTF-8") << u"t=[title]"_s << FieldValues{{ProfileField::WebsiteTitle, u"Zürich €"_s}}
-                                        << u"t=Z%C3%BCrich+%E2%82%AC"_s;
-    QTest::newRow("line breaks") << u"d=[description]"_s << FieldValues{{ProfileField::Description, u"a\r\nb"_s}}
-                                 << u"d=a%0D%0Ab"_s;
+    QTest::newRow("non-ASCII as UTF-8")
+        << u"t=[title]"_s << FieldValues{{ProfileField::WebsiteTitle, u"Zürich €"_s}}
+        << u"t=Z%C3%BCrich+%E2%82%AC"_s;
+    QTest::newRow("line breaks") << u"d=[description]"_s
+                                 << FieldValues{{ProfileField::Description, u"a\r\nb"_s}} << u"d=a%0D%0Ab"_s;
     QTest::newRow("inserted value is not taken for a later placeholder")
-        << u"s=[state]&n=[name]"_s << FieldValues{{ProfileField::State, u"[name]"_s}, {ProfileField::Name, u"Ann"_s}}
+        << u"s=[state]&n=[name]"_s
+        << FieldValues{{ProfileField::State, u"[name]"_s}, {ProfileField::Name, u"Ann"_s}}
         << u"s=%5Bname%5D&n=Ann"_s;
 }
 
@@ -124,18 +127,19 @@ void TestRequestComposer::transfer_buildsTheBytesThatGoOut_data()
     QTest::addColumn<QString>("data");
     QTest::addColumn<QByteArray>("target");
     QTest::addColumn<QByteArray>("body");
-    QTest::newRow("GET") << u"get"_s << u"http://h/add"_s << u"a=1&b=2"_s << QByteArray("http://h/add?a=1&b=2")
-                         << QByteArray();
-    QTest::newRow("GET with empty data") << u"get"_s << u"http://h/add"_s << QString() << QByteArray("http://h/add?")
-                                         << QByteArray();
-    QTest::newRow("GET to an address with a query") << u"get"_s << u"http://h/a?x=1"_s << u"n=2"_s
-                                                    << QByteArray("http://h/a?x=1?n=2") << QByteArray();
+    QTest::newRow("GET") << u"get"_s << u"http://h/add"_s << u"a=1&b=2"_s
+                         << QByteArray("http://h/add?a=1&b=2") << QByteArray();
+    QTest::newRow("GET with empty data")
+        << u"get"_s << u"http://h/add"_s << QString() << QByteArray("http://h/add?") << QByteArray();
+    QTest::newRow("GET to an address with a query")
+        << u"get"_s << u"http://h/a?x=1"_s << u"n=2"_s << QByteArray("http://h/a?x=1?n=2") << QByteArray();
     // An escaped unreserved character goes out as the character itself, as the URL layer sends it.
     QTest::newRow("GET escapes what a target cannot carry")
         << u"get"_s << u"http://h/a"_s << u"q=two words#frag&p=100%&ok=%41ü"_s
         << QByteArray("http://h/a?q=two%20words%23frag&p=100%25&ok=A%C3%BC") << QByteArray();
-    QTest::newRow("POST sends the data as it stands") << u"post"_s << u"http://h/add"_s << u"a=1 & b=ü#"_s
-                                                      << QByteArray("http://h/add") << QByteArray("a=1 & b=\xc3\xbc#");
+    QTest::newRow("POST sends the data as it stands")
+        << u"post"_s << u"http://h/add"_s << u"a=1 & b=ü#"_s << QByteArray("http://h/add")
+        << QByteArray("a=1 & b=\xc3\xbc#");
 }
 
 void TestRequestComposer::transfer_buildsTheBytesThatGoOut()

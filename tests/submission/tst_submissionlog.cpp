@@ -69,7 +69,8 @@ void TestSubmissionLog::wholeRun_writesTheExactBytes()
         date + "</small><br>\r\n";
     const QByteArray expectedAfter =
         "</small></p>\r\n"
-        "<small>Profile: R&amp;D &lt;Shop&gt;</small><br><br><small>Website Title: Ann's &quot;Best&quot; Site"
+        "<small>Profile: R&amp;D &lt;Shop&gt;</small><br><br><small>Website Title: Ann's &quot;Best&quot; "
+        "Site"
         "</small><br><small>Website Address: http://127.0.0.1/?a=1&amp;b=2</small><br>"
         "<table border=\"1\"cellspacing=\"0\" cellpadding=\"5\"> <tr>\r\n"
         "<tr><td width=\"75%\"><b>Promotional Website Title</b></td><td width=\"25%\"><b>Status<b></td></tr>"
@@ -81,10 +82,12 @@ void TestSubmissionLog::wholeRun_writesTheExactBytes()
     const QByteArray timePrefix = "<small>Time of Submission: ";
     QVERIFY2(written.startsWith(QByteArray(expectedBefore + timePrefix)), written.constData());
     QVERIFY2(written.endsWith(expectedAfter), written.constData());
-    const QByteArray time = written.mid(expectedBefore.size() + timePrefix.size(),
-                                        written.size() - expectedBefore.size() - timePrefix.size() - expectedAfter.size());
+    const QByteArray time =
+        written.mid(expectedBefore.size() + timePrefix.size(),
+                    written.size() - expectedBefore.size() - timePrefix.size() - expectedAfter.size());
     // The locale decides the form of the time of day; hours, minutes and seconds are all there.
-    QVERIFY2(QRegularExpression(u"^(14|2):05:09( PM)?$"_s).match(QString::fromUtf8(time)).hasMatch(), time.constData());
+    QVERIFY2(QRegularExpression(u"^(14|2):05:09( PM)?$"_s).match(QString::fromUtf8(time)).hasMatch(),
+             time.constData());
 }
 
 void TestSubmissionLog::writesWithoutAnOpenLog_doNothing()

@@ -8,6 +8,8 @@ void ScriptedDialogs::inform(const QString& text, const QString& title, Icon ico
 bool ScriptedDialogs::askYesNo(const QString& text, const QString& title, Icon icon)
 {
     m_shown.append({Kind::AskYesNo, text, title, icon});
+    if (whileAsking)
+        whileAsking();
     if (m_yesNoAnswers.isEmpty()) {
         ++m_unscripted;
         return false;

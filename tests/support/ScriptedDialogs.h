@@ -6,6 +6,8 @@
 #include <QQueue>
 #include <QString>
 
+#include <functional>
+
 // Dialogs answered from a script: each question takes the next queued answer, and every
 // message, question and prompt is recorded for the test to inspect.
 class ScriptedDialogs final : public Dialogs
@@ -22,6 +24,8 @@ public:
     };
 
     void queueYesNo(bool answer) { m_yesNoAnswers.enqueue(answer); }
+    // Runs while a question is open, as events do while a real dialog waits for its answer.
+    std::function<void()> whileAsking;
     void queueInput(const QString& answer) { m_inputAnswers.enqueue(answer); }
 
     void inform(const QString& text, const QString& title, Icon icon) override;

@@ -15,10 +15,12 @@ struct SiteFarm::Connection
 
 namespace {
 
-QByteArray statusResponse(const QByteArray& status, const QByteArray& body, const QByteArray& extraHeaders = {})
+QByteArray statusResponse(const QByteArray& status, const QByteArray& body,
+                          const QByteArray& extraHeaders = {})
 {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\n" + extraHeaders + "Connection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + status +
+           "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" +
+           extraHeaders + "Connection: close\r\n\r\n" + body;
 }
 
 QByteArray headerValue(const QByteArray& head, const QByteArray& name)
@@ -163,7 +165,8 @@ void SiteFarm::answer(QTcpSocket* socket, const QByteArray& path)
         return;
     }
     case Behaviour::ResetMidBody:
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 1000\r\n\r\npartial body");
+        socket->write(
+            "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 1000\r\n\r\npartial body");
         socket->flush();
         socket->abort();
         return;

@@ -33,9 +33,9 @@ public:
     struct Route
     {
         Behaviour behaviour = Behaviour::Ok;
-        QByteArray location;       // Redirect
-        qint64 bodySize = 100;     // Trickle, HugeBody
-        int intervalMs = 300;      // Trickle
+        QByteArray location;   // Redirect
+        qint64 bodySize = 100; // Trickle, HugeBody
+        int intervalMs = 300;  // Trickle
     };
 
     explicit SiteFarm(QObject* parent = nullptr);

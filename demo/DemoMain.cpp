@@ -1,0 +1,151 @@
+// A whole submission run without the internet: a farm of sites on 127.0.0.1 (some answer,
+// some fail, one never answers and times out), a catalogue of them and a demo profile in a
+// scratch directory, and Orvanta started on those. Nothing of the user's own is touched.
+//
+//   orvanta-demo [--keep]      (--keep leaves the scratch directory for a look afterwards)
+
+#include "CatalogueTool.h"
+#include "ProfileStore.h"
+#include "SettingsStore.h"
+#include "SiteFarm.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct DemoSite
+{
+    const char16_t* name;
+    const char16_t* type;
+    const char16_t* path;
+    SiteFarm::Behaviour behaviour;
+};
+
+const DemoSite demoSites[] = {
+    {u"Acorn Search", u"engine", u"/acorn", SiteFarm::Behaviour::Ok},
+    {u"Beacon Find", u"engine", u"/beacon", SiteFarm::Behaviour::Ok},
+    {u"Compass Web Index", u"engine", u"/compass", SiteFarm::Behaviour::Ok},
+    {u"Delta Seek", u"engine", u"/delta", SiteFarm::Behaviour::NotFound},
+    {u"Ember Engine", u"engine", u"/ember", SiteFarm::Behaviour::Ok},
+    {u"Fathom Search", u"engine", u"/fathom", SiteFarm::Behaviour::ServerError},
+    {u"Granite Finder", u"engine", u"/granite", SiteFarm::Behaviour::Redirect},
+    {u"Harbor Index", u"engine", u"/harbor", SiteFarm::Behaviour::Ok},
+    {u"Iris Lookup", u"engine", u"/iris", SiteFarm::Behaviour::Trickle},
+    {u"Juniper Search", u"engine", u"/juniper", SiteFarm::Behaviour::Ok},
+    {u"Kestrel Crawl", u"engine", u"/kestrel", SiteFarm::Behaviour::Hang},
+    {u"Lantern Seek", u"engine", u"/lantern", SiteFarm::Behaviour::Ok},
+    {u"Meridian Index", u"engine", u"/meridian", SiteFarm::Behaviour::MalformedStatus},
+    {u"Nimbus Search", u"engine", u"/nimbus", SiteFarm::Behaviour::Ok},
+    {u"Orchard Links", u"list", u"/orchard", SiteFarm::Behaviour::Ok},
+    {u"Pebble Directory", u"list", u"/pebble", SiteFarm::Behaviour::Ok},
+    {u"Quarry Link List", u"list", u"/quarry", SiteFarm::Behaviour::RedirectLoop},
+    {u"Ripple Directory", u"list", u"/ripple", SiteFarm::Behaviour::Ok},
+    {u"Summit Links", u"list", u"/summit", SiteFarm::Behaviour::ResetMidBody},
+    {u"Timber Directory", u"list", u"/timber", SiteFarm::Behaviour::Ok},
+    {u"Umber Link Page", u"list", u"/umber", SiteFarm::Behaviour::Ok},
+    {u"Vale Directory", u"list", u"/vale", SiteFarm::Behaviour::NotFound},
+    {u"Willow Links", u"list", u"/willow", SiteFarm::Behaviour::Ok},
+    {u"Yarrow Directory", u"list", u"/yarrow", SiteFarm::Behaviour::Ok},
+};
+
+bool writeCatalogue(const SiteFarm& farm, const QString& home, QString& error)
+{
+    QString csv = u"sitename,sitetype,data,method,action,referer\r\n"_s;
+    int index = 0;
+    for (const DemoSite& site : demoSites) {
+        const QString method = index++ % 2 ? u"POST"_s : u"GET"_s;
+        csv += QString::fromUtf16(site.name) + u',' + QString::fromUtf16(site.type) +
+               u",url=[url]&title=[title]&email=[email]&category=[major],"_s + method + u',' +
+               farm.url(QString::fromUtf16(site.path)) + u",\r\n"_s;
+    }
+    const QString csvPath = QDir(home).filePath(u"demo-catalogue.csv"_s);
+    QFile file(csvPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    file.write(csv.toUtf8());
+    file.close();
+    return CatalogueTool::build(csvPath, QDir(home).filePath(u"orvd.dll"_s), error);
+}
+
+void writeProfile(const QString& configDirectory)
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDirectory);
+    SettingsStore settings;
+    ProfileStore store(settings);
+    store.create(1, u"Demo Bakery"_s);
+    Profile profile;
+    profile.value(ProfileField::Name) = u"Ann Example"_s;
+    profile.value(ProfileField::Company) = u"Example Bakery Ltd"_s;
+    profile.value(ProfileField::Address) = u"1 Demo Street"_s;
+    profile.value(ProfileField::City) = u"Springfield"_s;
+    profile.value(ProfileField::State) = u"Demo State"_s;
+    profile.value(ProfileField::Zip) = u"12345"_s;
+    profile.value(ProfileField::Country) = u"Demoland"_s;
+    profile.value(ProfileField::Phone) = u"555-0100"_s;
+    profile.value(ProfileField::Fax) = u"555-0101"_s;
+    profile.value(ProfileField::Email) = u"ann@bakery.example"_s;
+    profile.value(ProfileField::WebsiteTitle) = u"Example Bakery – fresh bread daily"_s;
+    profile.value(ProfileField::Url) = u"http://bakery.example/"_s;
+    profile.value(ProfileField::Keywords) = u"bread, cakes, bakery"_s;
+    profile.value(ProfileField::Description) = u"A family bakery.\nOrders by phone or e-mail."_s;
+    profile.value(ProfileField::FfaCategory) = u"Business"_s;
+    profile.value(ProfileField::SiteType) = u"General"_s;
+    profile.value(ProfileField::MajorCategory) = u"Business & Economy\\Companies\\"_s;
+    store.save(1, profile);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const bool keep = app.arguments().contains(u"--keep"_s);
+
+    SiteFarm farm;
+    if (!farm.listen()) {
+        std::fprintf(stderr, "The demo site farm cannot listen on 127.0.0.1.\n");
+        return 1;
+    }
+    for (const DemoSite& site : demoSites) {
+        SiteFarm::Route route{site.behaviour, "/acorn", 8, 500};
+        farm.route(QString::fromUtf16(site.path), route);
+    }
+
+    QTemporaryDir scratch;
+    scratch.setAutoRemove(!keep);
+    const QString home = scratch.path();
+    const QString config = scratch.filePath(u"config"_s);
+    QString error;
+    if (!writeCatalogue(farm, home, error)) {
+        std::fprintf(stderr, "Cannot write the demo catalogue: %s\n", qPrintable(error));
+        return 1;
+    }
+    writeProfile(config);
+    std::printf("Demo site farm on %s, scratch directory %s\n", qPrintable(farm.url(u"/"_s)), qPrintable(home));
+    std::fflush(stdout);
+
+    QProcess orvanta;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_CONFIG_HOME"_s, config);
+    orvanta.setProcessEnvironment(environment);
+    orvanta.setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(&orvanta, &QProcess::finished, &app, [&app](int exitCode) { app.exit(exitCode); });
+    QObject::connect(&orvanta, &QProcess::errorOccurred, &app, [&app, &orvanta](QProcess::ProcessError) {
+        std::fprintf(stderr, "Cannot start Orvanta: %s\n", qPrintable(orvanta.errorString()));
+        app.exit(1);
+    });
+    orvanta.start(QDir(QCoreApplication::applicationDirPath()).filePath(u"orvanta"_s), {u"--home"_s, home});
+    return app.exec();
+}
