@@ -32,9 +32,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <sys/resource.h>
-
 #include <cstdio>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -171,7 +170,8 @@ int main(int argc, char* argv[])
             qFatal("the huge body did not arrive: %s", qPrintable(slot.errorDetail()));
         const double risenMiB = double(peakResidentKiB() - before) / 1024.0;
         std::printf("memory: a %lld MB body raised peak memory by %.1f MB in %.1f s (budget < 20 MB): %s\n",
-                    bodyBytes >> 20, risenMiB, double(timer.elapsed()) / 1000.0, risenMiB < 20 ? "met" : "MISSED");
+                    bodyBytes >> 20, risenMiB, double(timer.elapsed()) / 1000.0,
+                    risenMiB < 20 ? "met" : "MISSED");
     }
 
     const int ticks = ticksForRun(farm, sites);
@@ -189,8 +189,8 @@ int main(int argc, char* argv[])
         const double cpuBefore = processorSeconds();
         waitFor(idleMs);
         const double share = (processorSeconds() - cpuBefore) / (idleMs / 1000.0) * 100.0;
-        std::printf("idle:   five hanging transfers used %.2f %% of a core over %d s (budget < 1 %%): %s\n", share,
-                    idleMs / 1000, share < 1.0 ? "met" : "MISSED");
+        std::printf("idle:   five hanging transfers used %.2f %% of a core over %d s (budget < 1 %%): %s\n",
+                    share, idleMs / 1000, share < 1.0 ? "met" : "MISSED");
         for (auto& slot : hanging)
             slot->cancel();
     }

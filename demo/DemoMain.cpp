@@ -133,7 +133,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     writeProfile(config);
-    std::printf("Demo site farm on %s, scratch directory %s\n", qPrintable(farm.url(u"/"_s)), qPrintable(home));
+    std::printf("Demo site farm on %s, scratch directory %s\n", qPrintable(farm.url(u"/"_s)),
+                qPrintable(home));
     std::fflush(stdout);
 
     QProcess orvanta;

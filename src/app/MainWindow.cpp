@@ -4,10 +4,14 @@
 #include "EngineSelectionPage.h"
 #include "HttpTransferSlot.h"
 #include "InstalledVersion.h"
+#include "MetaBuilderPage.h"
 #include "ProfilePage.h"
 #include "ProfileStore.h"
+#include "QuickSearchPage.h"
 #include "RunPanel.h"
 #include "SubmissionRun.h"
+#include "UpdateServer.h"
+#include "UpgradeWindow.h"
 #include "ui_MainWindow.h"
 
 #include <QNetworkAccessManager>
@@ -50,7 +54,11 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     ui->statsform->layout()->addWidget(new RunPanel(*m_run, ui->statsform));
     connect(m_selectionPage, &EngineSelectionPage::submitRequested, m_run, &SubmissionRun::Submit);
 
+    ui->metaform->layout()->addWidget(new MetaBuilderPage(m_context.dialogs, ui->metaform));
+    ui->searchform->layout()->addWidget(new QuickSearchPage(m_context.desktop, ui->searchform));
+
     connectPageSwitches();
+    connect(ui->upgrade, &QAction::triggered, this, &MainWindow::openUpgradeWindow);
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
     Form_Load();
 }
@@ -139,6 +147,16 @@ void MainWindow::showSelectionPage()
 void MainWindow::uncheckTypeFilters()
 {
     m_selectionPage->uncheckTypeFilters();
+}
+
+void MainWindow::openUpgradeWindow()
+{
+    auto* window = new UpgradeWindow(m_context.settings, m_context.dialogs,
+                                     {UpdateServer::defaultBase(), m_context.paths.upgradeFile()});
+    window->setWindowIcon(windowIcon());
+    connect(window, &UpgradeWindow::finished, this, &QWidget::show);
+    hide();
+    window->show();
 }
 
 void MainWindow::Form_Load()

@@ -49,6 +49,7 @@ private:
     void uncheckTypeFilters() override;
 
     void Form_Load();
+    void openUpgradeWindow();
     void connectPageSwitches();
     void showPage(QWidget* page, const QString& title);
 

@@ -75,7 +75,7 @@ private:
 
     SubmissionRun& run() { return m_window->run(); }
     SocketSlot& slot(int k) { return *run().socketSlots()[size_t(k - 1)]; }
-    template<typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
+    template <typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
     QString text(const QString& label) const { return get<QLabel>(label)->text(); }
     int listCount(const QString& list) const { return get<QListView>(list)->model()->rowCount(); }
     QString logPath() const { return m_home->filePath(u"sublog.htm"_s); }
@@ -235,8 +235,9 @@ void TestSubmissionRun::runOfThree_usesThreeSlotsAndCompletes()
     QVERIFY(!run().timer()->isActive());
     const ScriptedDialogs::Shown& summary = m_dialogs->shown().last();
     QCOMPARE(summary.title, u"Submission Completed"_s);
-    QCOMPARE(summary.text, u"The submission is completed.\r\nFailed Submissions: 0\r\nSuccessful submissions: 3\r\n"
-                           u"Would you like to view the log information? "_s);
+    QCOMPARE(summary.text,
+             u"The submission is completed.\r\nFailed Submissions: 0\r\nSuccessful submissions: 3\r\n"
+             u"Would you like to view the log information? "_s);
     QCOMPARE(run().goodCount(), 0);
     QVERIFY(!navigationLocked());
     QVERIFY(get<QWidget>(u"subform"_s)->isVisible());
@@ -297,9 +298,11 @@ void TestSubmissionRun::everyMisbehaviour_endsInOneRowAndOneCount()
     QCOMPARE(log.count("Submission Successful"), 2);
     QCOMPARE(log.count("Connection Error: "), 10);
     QVERIFY(log.contains("<tr><td>c 404</td><td>Connection Error: HTTP 404 Not Found</td></tr>"));
-    QVERIFY(log.contains("<tr><td>f hang</td><td>Connection Error: No complete response within 1.5 seconds</td></tr>"));
+    QVERIFY(log.contains(
+        "<tr><td>f hang</td><td>Connection Error: No complete response within 1.5 seconds</td></tr>"));
     const QString summary = m_dialogs->shown().last().text;
-    QVERIFY2(summary.contains(u"Failed Submissions: 10\r\nSuccessful submissions: 2\r\n"_s), qPrintable(summary));
+    QVERIFY2(summary.contains(u"Failed Submissions: 10\r\nSuccessful submissions: 2\r\n"_s),
+             qPrintable(summary));
 }
 
 void TestSubmissionRun::wholeLog_isWrittenInTheOrderTransfersEnd()
@@ -311,10 +314,10 @@ void TestSubmissionRun::wholeLog_isWrittenInTheOrderTransfersEnd()
     m_dialogs->queueYesNo(true);
     QVERIFY(runToEnd() > 0);
 
-    const QByteArray expected = SubmissionLog::headerText({2, u"R&D <Shop>"_s, u"wtitle value"_s, u"url value"_s},
-                                                          fixedMoment) +
-                                SubmissionLog::failureRow(u"Alpha & Co"_s, u"HTTP 404 Not Found"_s) +
-                                SubmissionLog::successRow(u"Beta"_s) + SubmissionLog::footerText();
+    const QByteArray expected =
+        SubmissionLog::headerText({2, u"R&D <Shop>"_s, u"wtitle value"_s, u"url value"_s}, fixedMoment) +
+        SubmissionLog::failureRow(u"Alpha & Co"_s, u"HTTP 404 Not Found"_s) +
+        SubmissionLog::successRow(u"Beta"_s) + SubmissionLog::footerText();
     QCOMPARE(logBytes(), expected);
 }
 
@@ -442,8 +445,9 @@ void TestSubmissionRun::progress_isFullWhenTheRunEnds()
     openWindow(sites);
     get<QToolButton>(u"Bsubmission"_s)->click();
     get<QCheckBox>(u"Check4"_s)->setChecked(true);
-    get<QListView>(u"List1"_s)->selectionModel()->select(get<QListView>(u"List1"_s)->model()->index(7, 0),
-                                                          QItemSelectionModel::Select);
+    get<QListView>(u"List1"_s)
+        ->selectionModel()
+        ->select(get<QListView>(u"List1"_s)->model()->index(7, 0), QItemSelectionModel::Select);
     get<QPushButton>(u"Command11"_s)->click(); // "Twice" now stands twice: nine entries
     submit();
     tick();

@@ -126,7 +126,8 @@ void SiteFarm::answer(QTcpSocket* socket, const QByteArray& path)
     Connection* connection = m_connections.value(socket);
     switch (route.behaviour) {
     case Behaviour::Ok:
-        socket->write(statusResponse("200 OK", "Thank you for your submission."));
+        socket->write(
+            statusResponse("200 OK", route.body.isEmpty() ? "Thank you for your submission." : route.body));
         socket->disconnectFromHost();
         return;
     case Behaviour::NotFound:

@@ -32,10 +32,17 @@ public:
 
     struct Route
     {
-        Behaviour behaviour = Behaviour::Ok;
-        QByteArray location;   // Redirect
-        qint64 bodySize = 100; // Trickle, HugeBody
-        int intervalMs = 300;  // Trickle
+        Route(Behaviour behaviour = Behaviour::Ok, QByteArray location = {}, qint64 bodySize = 100,
+              int intervalMs = 300, QByteArray body = {})
+            : behaviour(behaviour), location(std::move(location)), bodySize(bodySize), intervalMs(intervalMs),
+              body(std::move(body))
+        {}
+
+        Behaviour behaviour;
+        QByteArray location; // Redirect
+        qint64 bodySize;     // Trickle, HugeBody
+        int intervalMs;      // Trickle
+        QByteArray body;     // Ok: the body to answer with, when not empty
     };
 
     explicit SiteFarm(QObject* parent = nullptr);
@@ -49,7 +56,7 @@ public:
 
     // Paths are matched without their query; a path without a route answers 200.
     void route(const QString& path, const Route& route);
-    void route(const QString& path, Behaviour behaviour) { route(path, Route{behaviour, {}, 100, 300}); }
+    void route(const QString& path, Behaviour behaviour) { route(path, Route(behaviour)); }
 
     const QList<QByteArray>& requests() const { return m_requests; }
     int openConnections() const;

@@ -1,0 +1,24 @@
+#include "QuickSearchPage.h"
+
+#include "DesktopOpener.h"
+#include "QuickSearch.h"
+#include "ui_QuickSearchPage.h"
+
+using namespace Qt::StringLiterals;
+
+QuickSearchPage::QuickSearchPage(DesktopOpener& desktop, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::QuickSearchPage>()), m_desktop(desktop)
+{
+    ui->setupUi(this);
+    ui->engine->addItems(QuickSearch::engineNames());
+    ui->engine->setEditText(u"Altavista"_s);
+    connect(ui->Command8, &QPushButton::clicked, this, &QuickSearchPage::Command8_Click);
+}
+
+QuickSearchPage::~QuickSearchPage() = default;
+
+void QuickSearchPage::Command8_Click()
+{
+    if (const std::optional<QUrl> url = QuickSearch::searchUrl(ui->engine->currentText(), ui->criteria->text()))
+        m_desktop.open(*url);
+}
