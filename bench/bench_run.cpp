@@ -164,7 +164,8 @@ int main(int argc, char* argv[])
         const qint64 before = peakResidentKiB();
         QElapsedTimer timer;
         timer.start();
-        slot.execute(TransferRequest::from({u"huge"_s, u"get"_s, farm.url(u"/huge"_s), QString()}));
+        slot.execute(
+            TransferRequest::from({u"huge"_s, u"get"_s, farm.url(u"/huge"_s), QString(), QString()}));
         loop.exec();
         if (state != TransferSlot::icResponseCompleted)
             qFatal("the huge body did not arrive: %s", qPrintable(slot.errorDetail()));
@@ -183,7 +184,8 @@ int main(int argc, char* argv[])
         std::array<std::unique_ptr<HttpTransferSlot>, 5> hanging;
         for (auto& slot : hanging) {
             slot = std::make_unique<HttpTransferSlot>(network);
-            slot->execute(TransferRequest::from({u"hang"_s, u"get"_s, farm.url(u"/hang"_s), QString()}));
+            slot->execute(
+                TransferRequest::from({u"hang"_s, u"get"_s, farm.url(u"/hang"_s), QString(), QString()}));
         }
         waitFor(300); // connected and waiting
         const double cpuBefore = processorSeconds();

@@ -8,6 +8,8 @@
 #include "ProfilePage.h"
 #include "ProfileStore.h"
 #include "QuickSearchPage.h"
+#include "RequestPreview.h"
+#include "RequestPreviewDialog.h"
 #include "RunPanel.h"
 #include "SubmissionRun.h"
 #include "UpdateServer.h"
@@ -53,6 +55,11 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     m_dispatcher = new Dispatcher(*m_run, this);
     ui->statsform->layout()->addWidget(new RunPanel(*m_run, ui->statsform));
     connect(m_selectionPage, &EngineSelectionPage::submitRequested, m_run, &SubmissionRun::Submit);
+    connect(m_selectionPage, &EngineSelectionPage::previewRequested, this, &MainWindow::showRequestPreview);
+    connect(m_run, &SubmissionRun::completed, this,
+            [this] { m_selectionPage->setResubmitAvailable(!m_run->lastRunFailures().isEmpty()); });
+    connect(m_selectionPage, &EngineSelectionPage::resubmitFailedRequested, this,
+            [this] { m_selectionPage->replaceSelection(m_run->lastRunFailures()); });
 
     ui->metaform->layout()->addWidget(new MetaBuilderPage(m_context.dialogs, ui->metaform));
     ui->searchform->layout()->addWidget(new QuickSearchPage(m_context.desktop, ui->searchform));
@@ -147,6 +154,14 @@ void MainWindow::showSelectionPage()
 void MainWindow::uncheckTypeFilters()
 {
     m_selectionPage->uncheckTypeFilters();
+}
+
+void MainWindow::showRequestPreview()
+{
+    const QList<RequestPreview::Entry> entries =
+        RequestPreview::build(m_catalogue, m_selectionPage->selection().selected(), *m_profilePage);
+    auto* dialog = new RequestPreviewDialog(RequestPreview::format(entries), this);
+    dialog->show();
 }
 
 void MainWindow::openUpgradeWindow()

@@ -50,6 +50,7 @@ private:
 
     void Form_Load();
     void openUpgradeWindow();
+    void showRequestPreview();
     void connectPageSwitches();
     void showPage(QWidget* page, const QString& title);
 

@@ -72,3 +72,8 @@ void EngineSelection::clearSelected()
 {
     m_selected.clear();
 }
+
+void EngineSelection::setSelected(const QStringList& sites)
+{
+    m_selected = sites;
+}

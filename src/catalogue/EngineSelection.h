@@ -31,6 +31,7 @@ public:
     void removeSelected(const QList<int>& rows);
     void removeSelectedAt(int row);
     void clearSelected();
+    void setSelected(const QStringList& sites);
 
 private:
     SiteDatabase& m_database;

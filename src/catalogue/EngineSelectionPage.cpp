@@ -37,6 +37,9 @@ EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, const ProfileS
     connect(ui->Command11, &QPushButton::clicked, this, &EngineSelectionPage::Command11_Click);
     connect(ui->Command10, &QPushButton::clicked, this, &EngineSelectionPage::Command10_Click);
     connect(ui->Command15, &QPushButton::clicked, this, &EngineSelectionPage::submitRequested);
+    connect(ui->preview, &QPushButton::clicked, this, &EngineSelectionPage::previewRequested);
+    connect(ui->resubmitFailed, &QPushButton::clicked, this, &EngineSelectionPage::resubmitFailedRequested);
+    ui->resubmitFailed->setEnabled(false);
 }
 
 EngineSelectionPage::~EngineSelectionPage() = default;
@@ -147,6 +150,18 @@ void EngineSelectionPage::Command10_Click()
         m_selectedModel->listReset();
     }
     ui->Label16->setText(countCaption(u" Search Engines :"_s, m_selection.catalogue().size()));
+    showSelectedCount();
+}
+
+void EngineSelectionPage::setResubmitAvailable(bool available)
+{
+    ui->resubmitFailed->setEnabled(available);
+}
+
+void EngineSelectionPage::replaceSelection(const QStringList& sites)
+{
+    m_selection.setSelected(sites);
+    m_selectedModel->listReset();
     showSelectedCount();
 }
 

@@ -36,6 +36,11 @@ public:
     // The profile check alone, as opening from the menu does it.
     bool checkProfile();
 
+    // Offers "Resubmit failed" while the last completed run had failures.
+    void setResubmitAvailable(bool available);
+    // The selected list becomes exactly these sites.
+    void replaceSelection(const QStringList& sites);
+
     // Unchecks "Links and Directories", then "Search Engines", as the end of a completed run does.
     void uncheckTypeFilters();
 
@@ -49,6 +54,8 @@ public:
 
 signals:
     void submitRequested();
+    void previewRequested();
+    void resubmitFailedRequested();
 
 private:
     void Check2_Click(bool checked);

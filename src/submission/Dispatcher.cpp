@@ -55,6 +55,7 @@ void Dispatcher::dispatch(SocketSlot& slot)
     const SubmissionRun::Services& services = m_run.services();
     const QString siteName = services.workList.entry(0);
     slot.startWorking(siteName);
+    m_run.siteDispatched(&slot);
     const SubmissionRequest request =
         RequestComposer::compose(services.catalogue, siteName, services.profile);
     slot.transfer().execute(TransferRequest::from(request));
@@ -101,6 +102,7 @@ void Dispatcher::completionSequence()
                             QString::number(m_run.goodCount()) +
                             u"\r\nWould you like to view the log information? "_s;
     const bool view = services.dialogs.askYesNo(summary, u"Submission Completed"_s, Dialogs::Icon::Question);
+    m_run.recordCompletion();
     m_run.resetCounters();
     services.host.setNavigationLocked(false);
     m_run.log().close();

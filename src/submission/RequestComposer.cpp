@@ -48,6 +48,18 @@ QString RequestComposer::formUrlEncode(const QString& value)
     return encoded;
 }
 
+QStringList RequestComposer::emptyPlaceholders(const QString& requestTemplate, const ProfileSource& profile)
+{
+    const QStringList& keywords = RequestTemplate::placeholderKeywords();
+    QStringList empty;
+    for (size_t i = 0; i < placeholderFields.size(); ++i) {
+        const QString placeholder = RequestTemplate::placeholder(keywords.at(qsizetype(i)));
+        if (requestTemplate.contains(placeholder) && profile.fieldText(placeholderFields[i]).isEmpty())
+            empty << placeholder;
+    }
+    return empty;
+}
+
 QString RequestComposer::fillTemplate(const QString& requestTemplate, const ProfileSource& profile)
 {
     const QStringList& keywords = RequestTemplate::placeholderKeywords();
@@ -69,7 +81,8 @@ SubmissionRequest RequestComposer::compose(SiteDatabase& catalogue, const QStrin
     catalogue.findFirst(siteName);
     request.method = catalogue.field(PromoSiteColumns::method).toLower();
     request.url = catalogue.field(PromoSiteColumns::action);
-    request.data = fillTemplate(catalogue.field(PromoSiteColumns::data), profile);
+    request.requestTemplate = catalogue.field(PromoSiteColumns::data);
+    request.data = fillTemplate(request.requestTemplate, profile);
     return request;
 }
 

@@ -3,6 +3,7 @@
 #include "SubmissionRequest.h"
 
 #include <QString>
+#include <QStringList>
 
 class ProfileSource;
 class SiteDatabase;
@@ -14,6 +15,9 @@ namespace RequestComposer {
 // first occurrence in the text built so far by the profile's value, form-urlencoded so that a
 // value such as "R&D Ltd" stays one field. The template's own text is kept as it stands.
 QString fillTemplate(const QString& requestTemplate, const ProfileSource& profile);
+
+// The placeholders of the template whose profile field is empty, in placeholder order.
+QStringList emptyPlaceholders(const QString& requestTemplate, const ProfileSource& profile);
 
 // Reads the site's row (found by exact name) and fills its template.
 SubmissionRequest compose(SiteDatabase& catalogue, const QString& siteName, const ProfileSource& profile);

@@ -7,9 +7,10 @@
 struct SubmissionRequest
 {
     QString siteName;
-    QString method; // the catalogue's method, lower-cased
-    QString url;    // the catalogue's target URL, unchanged
-    QString data;   // the template with the profile's values filled in
+    QString method;          // the catalogue's method, lower-cased
+    QString url;             // the catalogue's target URL, unchanged
+    QString data;            // the template with the profile's values filled in
+    QString requestTemplate; // the catalogue's template, as stored
 
     bool isPost() const { return method == QStringLiteral("post"); }
 };

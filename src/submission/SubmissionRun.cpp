@@ -9,6 +9,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 SubmissionRun::SubmissionRun(Services services, const std::array<TransferSlot*, slotCount>& transfers,
@@ -51,6 +53,11 @@ void SubmissionRun::Submit()
     m_services.host.setNavigationLocked(true);
     m_selected = selected;
     m_finished = 0;
+    m_runSites.clear();
+    for (int i = 0; i < selected; ++i)
+        m_runSites.append(m_services.workList.entry(i));
+    m_nextSite = 0;
+    m_failedSites.clear();
     m_profileName = m_services.profile.profileName();
     m_address = m_services.profile.fieldText(ProfileField::Url);
     m_log.create(
@@ -78,8 +85,25 @@ void SubmissionRun::transferEnded(SocketSlot* slot, int state)
         ++m_badSub;
         m_log.appendFailure(slot->caption(), slot->transfer().errorDetail());
     }
+    if (!success)
+        m_failedSites.append(m_slotSite[size_t(slot->number() - 1)]);
     slot->finish(success);
     emit changed();
+    emit siteFinished(slot->caption(), success, success ? QString() : slot->transfer().errorDetail());
+}
+
+void SubmissionRun::siteDispatched(const SocketSlot* slot)
+{
+    m_slotSite[size_t(slot->number() - 1)] = m_nextSite++;
+}
+
+void SubmissionRun::recordCompletion()
+{
+    std::sort(m_failedSites.begin(), m_failedSites.end());
+    m_lastRunFailures.clear();
+    for (int index : std::as_const(m_failedSites))
+        m_lastRunFailures.append(m_runSites.value(index));
+    emit completed();
 }
 
 void SubmissionRun::showLeftCount(int left)

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -62,13 +63,20 @@ public:
     SubmissionLog& log() { return m_log; }
     const Services& services() const { return m_services; }
 
+    // The sites of the last completed run that failed, in the run's order, duplicates kept.
+    QStringList lastRunFailures() const { return m_lastRunFailures; }
+
     // For the dispatcher.
     void showLeftCount(int left);
+    void siteDispatched(const SocketSlot* slot);
+    void recordCompletion();
     bool takeStopRequest();
     void resetCounters();
 
 signals:
     void changed();
+    void siteFinished(const QString& siteName, bool success, const QString& detail);
+    void completed();
 
 private:
     void transferEnded(SocketSlot* slot, int state);
@@ -86,4 +94,9 @@ private:
     QString m_leftCaption = QStringLiteral("Total Engines Left:");
     QString m_profileName;
     QString m_address;
+    QStringList m_runSites;                  // the work list as the run started
+    std::array<int, slotCount> m_slotSite{}; // which of those each slot carries
+    int m_nextSite = 0;
+    QList<int> m_failedSites;
+    QStringList m_lastRunFailures;
 };

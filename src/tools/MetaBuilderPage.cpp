@@ -18,7 +18,8 @@ MetaBuilderPage::~MetaBuilderPage() = default;
 
 void MetaBuilderPage::Command20_Click()
 {
-    const std::optional<QString> lines = MetaBuilder::metaLines(ui->Text6->toPlainText(), ui->Text8->toPlainText());
+    const std::optional<QString> lines =
+        MetaBuilder::metaLines(ui->Text6->toPlainText(), ui->Text8->toPlainText());
     if (!lines) {
         m_dialogs.inform(u"Please fill in all the fields below."_s, u"Missing Information"_s,
                          Dialogs::Icon::Information);

@@ -27,8 +27,8 @@ constexpr Engine engines[] = {
 
 const QStringList& QuickSearch::engineNames()
 {
-    static const QStringList names = {u"Altavista"_s, u"Webcrawler"_s, u"Yahoo"_s,
-                                      u"Aol Netfind"_s, u"Excite"_s,    u"Lycos"_s};
+    static const QStringList names = {u"Altavista"_s,   u"Webcrawler"_s, u"Yahoo"_s,
+                                      u"Aol Netfind"_s, u"Excite"_s,     u"Lycos"_s};
     return names;
 }
 

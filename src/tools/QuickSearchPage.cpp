@@ -19,6 +19,7 @@ QuickSearchPage::~QuickSearchPage() = default;
 
 void QuickSearchPage::Command8_Click()
 {
-    if (const std::optional<QUrl> url = QuickSearch::searchUrl(ui->engine->currentText(), ui->criteria->text()))
+    if (const std::optional<QUrl> url =
+            QuickSearch::searchUrl(ui->engine->currentText(), ui->criteria->text()))
         m_desktop.open(*url);
 }

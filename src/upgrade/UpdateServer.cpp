@@ -15,8 +15,7 @@ QUrl UpdateServer::defaultBase()
 
 UpdateServer::UpdateServer(QNetworkAccessManager& network, QUrl base, std::chrono::milliseconds timeout)
     : m_network(network), m_base(std::move(base)), m_timeout(timeout)
-{
-}
+{}
 
 QUrl UpdateServer::checkUrl(const QString& installedVersion) const
 {
@@ -25,7 +24,8 @@ QUrl UpdateServer::checkUrl(const QString& installedVersion) const
     if (path.endsWith(u'/'))
         path.chop(1);
     url.setPath(path + u"/registration/orv.asp"_s);
-    url.setQuery(u"version="_s + QString::fromLatin1(QUrl::toPercentEncoding(installedVersion)), QUrl::StrictMode);
+    url.setQuery(u"version="_s + QString::fromLatin1(QUrl::toPercentEncoding(installedVersion)),
+                 QUrl::StrictMode);
     return url;
 }
 

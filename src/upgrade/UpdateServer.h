@@ -27,7 +27,8 @@ public:
     // The base address: $ORVANTA_UPDATE_URL when set, otherwise the maker's server over HTTPS.
     static QUrl defaultBase();
 
-    UpdateServer(QNetworkAccessManager& network, QUrl base, std::chrono::milliseconds timeout = defaultTimeout);
+    UpdateServer(QNetworkAccessManager& network, QUrl base,
+                 std::chrono::milliseconds timeout = defaultTimeout);
 
     QString host() const { return m_base.host(); }
     QUrl checkUrl(const QString& installedVersion) const;

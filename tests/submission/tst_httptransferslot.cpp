@@ -14,7 +14,7 @@ constexpr auto shortDeadline = 1500ms;
 
 TransferRequest get(const QString& url)
 {
-    return TransferRequest::from({u"site"_s, u"get"_s, url, u"a=1"_s});
+    return TransferRequest::from({u"site"_s, u"get"_s, url, u"a=1"_s, QString()});
 }
 } // namespace
 
@@ -101,10 +101,11 @@ void TestHttpTransferSlot::requestBytes_areExactlyWhatWasComposed()
     QSignalSpy ended(&slot, &TransferSlot::stateChanged);
     const qsizetype before = m_farm.requests().size();
 
-    slot.execute(
-        TransferRequest::from({u"p"_s, u"post"_s, m_farm.url(u"/post"_s), u"c=R%26D+Ltd&t=Z%C3%BCrich ~"_s}));
+    slot.execute(TransferRequest::from(
+        {u"p"_s, u"post"_s, m_farm.url(u"/post"_s), u"c=R%26D+Ltd&t=Z%C3%BCrich ~"_s, QString()}));
     QVERIFY(ended.wait(5000));
-    slot.execute(TransferRequest::from({u"g"_s, u"get"_s, m_farm.url(u"/get"_s), u"e=a%7Eb&n=%41+c"_s}));
+    slot.execute(
+        TransferRequest::from({u"g"_s, u"get"_s, m_farm.url(u"/get"_s), u"e=a%7Eb&n=%41+c"_s, QString()}));
     QVERIFY(ended.wait(5000));
 
     QCOMPARE(m_farm.requests().size(), before + 2);
@@ -114,7 +115,7 @@ void TestHttpTransferSlot::requestBytes_areExactlyWhatWasComposed()
     QVERIFY(post.endsWith("\r\n\r\nc=R%26D+Ltd&t=Z%C3%BCrich ~"));
     const QByteArray getRequest = m_farm.requests().at(before + 1);
     const TransferRequest composedGet =
-        TransferRequest::from({u"g"_s, u"get"_s, m_farm.url(u"/get"_s), u"e=a%7Eb&n=%41+c"_s});
+        TransferRequest::from({u"g"_s, u"get"_s, m_farm.url(u"/get"_s), u"e=a%7Eb&n=%41+c"_s, QString()});
     QVERIFY(composedGet.url.endsWith("/get?e=a~b&n=A+c"));
     QVERIFY2(getRequest.startsWith("GET /get?e=a~b&n=A+c HTTP/1.1\r\n"), getRequest.constData());
     QVERIFY(getRequest.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));

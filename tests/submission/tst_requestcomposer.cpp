@@ -149,7 +149,7 @@ void TestRequestComposer::transfer_buildsTheBytesThatGoOut()
     QFETCH(QString, data);
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, body);
-    const TransferRequest transfer = TransferRequest::from({u"site"_s, method, url, data});
+    const TransferRequest transfer = TransferRequest::from({u"site"_s, method, url, data, QString()});
     QCOMPARE(transfer.post, method == u"post"_s);
     QCOMPARE(transfer.url, target);
     QCOMPARE(transfer.body, body);

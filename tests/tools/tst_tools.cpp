@@ -40,9 +40,10 @@ void TestTools::metaLines_data()
     QTest::newRow("line break stays") << u"k"_s << u"one\ntwo"_s
                                       << u"<meta http-equiv=\"keywords\" content=\"k\">\r\n"
                                          u"<meta http-equiv=\"description\" content=\"one\ntwo\">"_s;
-    QTest::newRow("escaped for the attribute") << u"\"quoted\" & <b>"_s << u"5 > 3"_s
-                                               << u"<meta http-equiv=\"keywords\" content=\"&quot;quoted&quot; &amp; "
-                                                  u"&lt;b&gt;\">\r\n<meta http-equiv=\"description\" content=\"5 &gt; 3\">"_s;
+    QTest::newRow("escaped for the attribute")
+        << u"\"quoted\" & <b>"_s << u"5 > 3"_s
+        << u"<meta http-equiv=\"keywords\" content=\"&quot;quoted&quot; &amp; "
+           u"&lt;b&gt;\">\r\n<meta http-equiv=\"description\" content=\"5 &gt; 3\">"_s;
     QTest::newRow("no keywords") << QString() << u"d"_s << QString();
     QTest::newRow("no description") << u"k"_s << QString() << QString();
 }
@@ -92,15 +93,16 @@ void TestTools::searchUrl_data()
     QTest::addColumn<QByteArray>("url");
     QTest::newRow("Altavista") << u"Altavista"_s << u"bread"_s
                                << QByteArray("http://www.altavista.com/query?q=bread&search=SEARCH");
-    QTest::newRow("Yahoo, blank encoded") << u"Yahoo"_s << u"blue widgets"_s
-                                          << QByteArray("http://search.yahoo.com/bin/search?p=blue%20widgets");
+    QTest::newRow("Yahoo, blank encoded")
+        << u"Yahoo"_s << u"blue widgets"_s
+        << QByteArray("http://search.yahoo.com/bin/search?p=blue%20widgets");
     QTest::newRow("Webcrawler") << u"Webcrawler"_s << u"x"_s
                                 << QByteArray("http://www.webcrawler.com/cgi-bin/WebQuery?searchText=x");
     QTest::newRow("Lycos, ampersand encoded")
         << u"Lycos"_s << u"C&A"_s
         << QByteArray("http://www.lycos.com/cgi-bin/pursuit?matchmode=and&cat=lycos&query=C%26A&x=15&y=7");
-    QTest::newRow("Excite, non-ASCII") << u"Excite"_s << u"Zürich"_s
-                                       << QByteArray("http://www.excite.com/search.gw?search=Z%C3%BCrich");
+    QTest::newRow("Excite, non-ASCII")
+        << u"Excite"_s << u"Zürich"_s << QByteArray("http://www.excite.com/search.gw?search=Z%C3%BCrich");
     QTest::newRow("Aol Netfind, empty text")
         << u"Aol Netfind"_s << QString()
         << QByteArray("http://netfind.aol.com/search.gw?lk=excite_netfind2_us&nrm=aol&pri=on&xls=b&xll=65"

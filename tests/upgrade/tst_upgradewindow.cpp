@@ -83,8 +83,9 @@ void TestUpgradeWindow::cleanup()
 
 QPointer<UpgradeWindow> TestUpgradeWindow::openWindow(const QString& server)
 {
-    auto* window = new UpgradeWindow(*m_settings, *m_dialogs,
-                                     {QUrl(server), m_home->filePath(u"orvd.upg"_s), std::chrono::milliseconds(1500)});
+    auto* window =
+        new UpgradeWindow(*m_settings, *m_dialogs,
+                          {QUrl(server), m_home->filePath(u"orvd.upg"_s), std::chrono::milliseconds(1500)});
     connect(window, &UpgradeWindow::finished, m_mainWindow.get(), &QWidget::show);
     window->show();
     return window;
@@ -111,24 +112,24 @@ void TestUpgradeWindow::upgrade_data()
     QTest::newRow("newer") << u"0011 path[%1/files/new.upg] version[2.100]"_s << farm << success << newBytes
                            << u"2.100"_s;
     QTest::newRow("neither code") << u"maintenance"_s << farm << failed << oldBytes << u"2.001"_s;
-    QTest::newRow("both codes") << u"0011 0001 path[%1/files/new.upg] version[9]"_s << farm << current << oldBytes
-                                << u"2.001"_s;
-    QTest::newRow("0001 only inside the path") << u"0011 path[%1/files/0001.upg] version[9]"_s << farm << current
-                                               << oldBytes << u"2.001"_s;
-    QTest::newRow("version before path") << u"0011 version[2.5] path[%1/files/new.upg]"_s << farm << success
-                                         << newBytes << u"2.5"_s;
-    QTest::newRow("version[ inside the path") << u"0011 path[%1/files/new.upg?version[9] version[2.7]"_s << farm
-                                              << success << newBytes << u"2.7"_s;
-    QTest::newRow("marker missing: quiet end") << u"0011 path[%1/files/new.upg]"_s << farm << QString() << oldBytes
-                                               << u"2.001"_s;
+    QTest::newRow("both codes") << u"0011 0001 path[%1/files/new.upg] version[9]"_s << farm << current
+                                << oldBytes << u"2.001"_s;
+    QTest::newRow("0001 only inside the path")
+        << u"0011 path[%1/files/0001.upg] version[9]"_s << farm << current << oldBytes << u"2.001"_s;
+    QTest::newRow("version before path")
+        << u"0011 version[2.5] path[%1/files/new.upg]"_s << farm << success << newBytes << u"2.5"_s;
+    QTest::newRow("version[ inside the path")
+        << u"0011 path[%1/files/new.upg?version[9] version[2.7]"_s << farm << success << newBytes << u"2.7"_s;
+    QTest::newRow("marker missing: quiet end")
+        << u"0011 path[%1/files/new.upg]"_s << farm << QString() << oldBytes << u"2.001"_s;
     QTest::newRow("empty address") << u"0011 path[] version[3]"_s << farm << failed << oldBytes << u"2.001"_s;
     QTest::newRow("server down") << QString() << SiteFarm::refusedUrl(QString()) << failed << oldBytes
                                  << u"2.001"_s;
     QTest::newRow("no answer in time") << QString() << u"hang"_s << failed << oldBytes << u"2.001"_s;
-    QTest::newRow("download breaks midway") << u"0011 path[%1/files/broken.upg] version[4]"_s << farm << failed
-                                            << oldBytes << u"2.001"_s;
-    QTest::newRow("download not found") << u"0011 path[%1/files/missing.upg] version[4]"_s << farm << failed
-                                        << oldBytes << u"2.001"_s;
+    QTest::newRow("download breaks midway")
+        << u"0011 path[%1/files/broken.upg] version[4]"_s << farm << failed << oldBytes << u"2.001"_s;
+    QTest::newRow("download not found")
+        << u"0011 path[%1/files/missing.upg] version[4]"_s << farm << failed << oldBytes << u"2.001"_s;
 }
 
 void TestUpgradeWindow::upgrade()
@@ -143,11 +144,12 @@ void TestUpgradeWindow::upgrade()
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.write(oldBytes);
     }
-    m_farm.route(u"/registration/orv.asp"_s,
-                 SiteFarm::Route{SiteFarm::Behaviour::Ok, {}, 0, 0, reply.arg(m_farm.url(QString())).toUtf8()});
-    const QString base = server == u"farm"_s ? m_farm.url(QString())
-                       : server == u"hang"_s ? m_farm.url(u"/hang"_s)
-                                             : server;
+    m_farm.route(
+        u"/registration/orv.asp"_s,
+        SiteFarm::Route{SiteFarm::Behaviour::Ok, {}, 0, 0, reply.arg(m_farm.url(QString())).toUtf8()});
+    const QString base = server == u"farm"_s   ? m_farm.url(QString())
+                         : server == u"hang"_s ? m_farm.url(u"/hang"_s)
+                                               : server;
 
     QPointer<UpgradeWindow> window = openWindow(base);
     QCOMPARE(window->windowTitle(), u"Orvanta Upgrade "_s);
@@ -159,8 +161,10 @@ void TestUpgradeWindow::upgrade()
     if (!message.isEmpty()) {
         const ScriptedDialogs::Shown& shown = m_dialogs->shown().first();
         QCOMPARE(shown.text, message);
-        QCOMPARE(shown.title, message == u"You have the most current version."_s ? u"Orvanta"_s : u"Orvanta Upgrade"_s);
-        QCOMPARE(shown.icon, message.startsWith(u"Could not"_s) ? Dialogs::Icon::None : Dialogs::Icon::Information);
+        QCOMPARE(shown.title,
+                 message == u"You have the most current version."_s ? u"Orvanta"_s : u"Orvanta Upgrade"_s);
+        QCOMPARE(shown.icon,
+                 message.startsWith(u"Could not"_s) ? Dialogs::Icon::None : Dialogs::Icon::Information);
     }
     QCOMPARE(upgradeFile(), file);
     QCOMPARE(InstalledVersion(*m_settings).read(), version);
@@ -170,9 +174,11 @@ void TestUpgradeWindow::request_carriesTheEncodedVersion_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QByteArray>("requestLine");
-    QTest::newRow("first version") << u"2.001"_s << QByteArray("GET /registration/orv.asp?version=2.001 HTTP/1.1");
+    QTest::newRow("first version") << u"2.001"_s
+                                   << QByteArray("GET /registration/orv.asp?version=2.001 HTTP/1.1");
     QTest::newRow("none stored") << QString() << QByteArray("GET /registration/orv.asp?version= HTTP/1.1");
-    QTest::newRow("awkward") << u"2 & b=c"_s << QByteArray("GET /registration/orv.asp?version=2%20%26%20b%3Dc HTTP/1.1");
+    QTest::newRow("awkward") << u"2 & b=c"_s
+                             << QByteArray("GET /registration/orv.asp?version=2%20%26%20b%3Dc HTTP/1.1");
 }
 
 void TestUpgradeWindow::request_carriesTheEncodedVersion()
@@ -186,7 +192,8 @@ void TestUpgradeWindow::request_carriesTheEncodedVersion()
     window->findChild<QPushButton*>(u"Command1"_s)->click();
     QTRY_VERIFY(window.isNull());
     QCOMPARE(m_farm.requests().size(), before + 1);
-    QVERIFY2(m_farm.requests().last().startsWith(QByteArray(requestLine + "\r\n")), m_farm.requests().last().constData());
+    QVERIFY2(m_farm.requests().last().startsWith(QByteArray(requestLine + "\r\n")),
+             m_farm.requests().last().constData());
 }
 
 void TestUpgradeWindow::cancelAndCloseControl_bringTheMainWindowBack()
@@ -210,7 +217,8 @@ void TestUpgradeWindow::cancelAndCloseControl_bringTheMainWindowBack()
                 window = candidate;
         }
         QVERIFY(window && window->objectName() == u"frmupg"_s);
-        QCOMPARE(window->findChild<QLabel*>(u"Status"_s)->text(), u"Upgrade Status: Waiting for user input"_s);
+        QCOMPARE(window->findChild<QLabel*>(u"Status"_s)->text(),
+                 u"Upgrade Status: Waiting for user input"_s);
         if (useCloseControl)
             window->close();
         else
