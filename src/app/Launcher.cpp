@@ -23,10 +23,12 @@ struct Options
                             u"Directory of the catalogue orvd.dll, the run log and the upgrade file "
                             u"(default: the program's own directory)."_s,
                             u"DIR"_s};
-    QCommandLineOption profile{u"profile"_s, u"submit: the stored profile to submit (by its title)."_s, u"TITLE"_s};
+    QCommandLineOption profile{u"profile"_s, u"submit: the stored profile to submit (by its title)."_s,
+                               u"TITLE"_s};
     QCommandLineOption all{u"all"_s, u"submit: every site of the catalogue."_s};
     QCommandLineOption type{u"type"_s, u"submit: every site of one type, engine or list."_s, u"TYPE"_s};
-    QCommandLineOption site{u"site"_s, u"submit: this site (repeat for more, in the order given)."_s, u"NAME"_s};
+    QCommandLineOption site{u"site"_s, u"submit: this site (repeat for more, in the order given)."_s,
+                            u"NAME"_s};
     QCommandLineOption dryRun{u"dry-run"_s, u"submit: print the requests instead of sending them."_s};
 };
 
@@ -42,7 +44,8 @@ void describe(QCommandLineParser& parser, const Options& options)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(u"command"_s, u"submit, to run without a window."_s, u"[submit]"_s);
-    parser.addOptions({options.home, options.profile, options.all, options.type, options.site, options.dryRun});
+    parser.addOptions(
+        {options.home, options.profile, options.all, options.type, options.site, options.dryRun});
 }
 
 AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
@@ -62,8 +65,8 @@ int submit(const QCommandLineParser& parser, const Options& options)
         err << u"Name the profile to submit with --profile TITLE.\n"_s;
         return HeadlessSubmission::badUsage;
     }
-    const int choices = int(parser.isSet(options.all)) + int(parser.isSet(options.type)) +
-                        int(parser.isSet(options.site));
+    const int choices =
+        int(parser.isSet(options.all)) + int(parser.isSet(options.type)) + int(parser.isSet(options.site));
     if (choices != 1) {
         err << u"Choose the sites with exactly one of --all, --type engine|list or --site NAME.\n"_s;
         return HeadlessSubmission::badUsage;
@@ -107,8 +110,9 @@ int Launcher::run(int argc, char* argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const bool console = arguments.value(1) == u"submit"_s ||
                          std::any_of(arguments.cbegin(), arguments.cend(), [](const QString& argument) {
-                             return argument == u"--help"_s || argument == u"-h"_s || argument == u"--help-all"_s ||
-                                    argument == u"--version"_s || argument == u"-v"_s;
+                             return argument == u"--help"_s || argument == u"-h"_s ||
+                                    argument == u"--help-all"_s || argument == u"--version"_s ||
+                                    argument == u"-v"_s;
                          });
     std::unique_ptr<QCoreApplication> app =
         console ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);

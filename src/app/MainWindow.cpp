@@ -16,6 +16,7 @@
 #include "UpgradeWindow.h"
 #include "ui_MainWindow.h"
 
+#include <QIcon>
 #include <QNetworkAccessManager>
 #include <QStyle>
 
@@ -26,6 +27,7 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
       m_catalogue(catalogue), m_profileStore(std::make_unique<ProfileStore>(m_context.settings))
 {
     ui->setupUi(this);
+    setWindowIcon(QIcon(u":/images/orvanta.png"_s));
     m_profilePage = new ProfilePage(*m_profileStore, m_context.dialogs, ui->proform);
     ui->proform->layout()->addWidget(m_profilePage);
     // Both top-level menus answer to one name and are told apart by their position.
@@ -161,6 +163,7 @@ void MainWindow::showRequestPreview()
     const QList<RequestPreview::Entry> entries =
         RequestPreview::build(m_catalogue, m_selectionPage->selection().selected(), *m_profilePage);
     auto* dialog = new RequestPreviewDialog(RequestPreview::format(entries), this);
+    dialog->setWindowIcon(windowIcon());
     dialog->show();
 }
 

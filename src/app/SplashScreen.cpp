@@ -2,6 +2,7 @@
 
 #include "ui_SplashScreen.h"
 
+#include <QIcon>
 #include <QScreen>
 
 using namespace Qt::StringLiterals;
@@ -11,6 +12,7 @@ SplashScreen::SplashScreen(QWidget* parent)
       m_timer1(new QTimer(this))
 {
     ui->setupUi(this);
+    setWindowIcon(QIcon(u":/images/orvanta.png"_s));
     m_timer1->setObjectName(u"Timer1"_s);
     m_timer1->setInterval(1000);
     connect(m_timer1, &QTimer::timeout, this, &SplashScreen::Timer1_Timer);

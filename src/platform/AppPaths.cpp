@@ -2,14 +2,30 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
-AppPaths::AppPaths(QString homeDirectory) : m_home(std::move(homeDirectory)) {}
+AppPaths::AppPaths(QString homeDirectory)
+    : m_catalogueDirectory(homeDirectory), m_writableDirectory(homeDirectory)
+{}
+
+AppPaths::AppPaths(QString catalogueDirectory, QString writableDirectory)
+    : m_catalogueDirectory(std::move(catalogueDirectory)), m_writableDirectory(std::move(writableDirectory))
+{}
 
 AppPaths AppPaths::besideExecutable()
 {
-    return AppPaths(executableDirectory());
+    const QString directory = executableDirectory();
+    return AppPaths(directory, QFileInfo(directory).isWritable() ? directory : userDataDirectory());
+}
+
+QString AppPaths::userDataDirectory()
+{
+    const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(directory);
+    return directory;
 }
 
 QString AppPaths::executableDirectory()
@@ -27,15 +43,15 @@ QString AppPaths::joinPath(const QString& directory, const QString& fileName)
 
 QString AppPaths::catalogueFile() const
 {
-    return joinPath(m_home, u"orvd.dll"_s);
+    return joinPath(m_catalogueDirectory, u"orvd.dll"_s);
 }
 
 QString AppPaths::runLogFile() const
 {
-    return joinPath(m_home, u"sublog.htm"_s);
+    return joinPath(m_writableDirectory, u"sublog.htm"_s);
 }
 
 QString AppPaths::upgradeFile() const
 {
-    return joinPath(m_home, u"orvd.upg"_s);
+    return joinPath(m_writableDirectory, u"orvd.upg"_s);
 }

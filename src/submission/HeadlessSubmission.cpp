@@ -130,7 +130,8 @@ bool chooseSites(const HeadlessSubmission::Options& options, SiteDatabase& catal
 
 } // namespace
 
-int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QTextStream& out, QTextStream& err)
+int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QTextStream& out,
+                            QTextStream& err)
 {
     QString error;
     const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(options.catalogueFile, error);
@@ -152,8 +153,8 @@ int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QTe
     const Profile profile = store.read(*slot);
     const QStringList missing = missingFields(profile);
     if (!missing.isEmpty()) {
-        err << u"The profile \"%1\" is incomplete; these fields are empty: %2.\n"_s.arg(profile.title,
-                                                                                     missing.join(u", "_s));
+        err << u"The profile \"%1\" is incomplete; these fields are empty: %2.\n"_s.arg(
+            profile.title, missing.join(u", "_s));
         return badUsage;
     }
     const StoredProfile source(profile);

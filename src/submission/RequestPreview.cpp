@@ -32,7 +32,8 @@ QString RequestPreview::format(const QList<Entry>& entries)
         if (!entry.emptyPlaceholders.isEmpty())
             text += u"   Empty profile fields: "_s + entry.emptyPlaceholders.join(u", "_s) + u'\n';
         if (!entry.unknownPlaceholders.isEmpty())
-            text += u"   Not placeholders, sent as they stand: "_s + entry.unknownPlaceholders.join(u", "_s) + u'\n';
+            text += u"   Not placeholders, sent as they stand: "_s + entry.unknownPlaceholders.join(u", "_s) +
+                    u'\n';
         text += u'\n';
     }
     if (entries.isEmpty())

@@ -8,6 +8,8 @@
 #include "SiteDatabase.h"
 #include "TempSettings.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,6 +49,7 @@ private slots:
     void switchingPages_keepsUnsavedProfileEdits();
     void menus_shareOneNameAndKeepTheirOrder();
     void exit_endsTheProgram();
+    void everyControl_hasANameAndTheWindowAnIcon();
 
 private:
     std::unique_ptr<MainWindow> makeWindow();
@@ -216,6 +220,26 @@ void TestMainWindow::exit_endsTheProgram()
     guard.start(5000);
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!window->isVisible());
+}
+
+void TestMainWindow::everyControl_hasANameAndTheWindowAnIcon()
+{
+    auto window = makeWindow();
+    QVERIFY(!window->windowIcon().isNull());
+    QStringList unnamed;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                             qobject_cast<QComboBox*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+                             qobject_cast<QPlainTextEdit*>(widget);
+        // An editable combo box's own line edit is announced through the combo box.
+        if (!control || qobject_cast<QComboBox*>(widget->parentWidget()) || widget->objectName().isEmpty() ||
+            widget->objectName().startsWith(u"qt_"_s))
+            continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed << widget->objectName();
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -8,6 +8,7 @@
 #include "TempSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -53,6 +55,7 @@ private slots:
     void selectAll_disablesTypeFiltersUntilUncheckedOrReopened();
     void menuBeforeToolbar_leavesCatalogueListEmpty();
     void emptyCatalogue_showsZeroCounts();
+    void keyboardAlone_selectsAndSubmits();
 
 private:
     MainWindow& openWindow(const QList<PromoSite>& sites = sampleSites);
@@ -303,6 +306,33 @@ void TestEngineSelectionPage::emptyCatalogue_showsZeroCounts()
     toggle(u"Check4"_s);
     QCOMPARE(caption(u"Label20"_s), u" Selected Engines :0"_s);
     QVERIFY(m_dialogs->shown().isEmpty());
+}
+
+void TestEngineSelectionPage::keyboardAlone_selectsAndSubmits()
+{
+    openWindow();
+    QApplication::setActiveWindow(m_window.get());
+    get<QToolButton>(u"Bsubmission"_s)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(get<QWidget>(u"subform"_s)->isVisible());
+
+    get<QListView>(u"List1"_s)->setFocus();
+    const QStringList order = {u"Command11"_s, u"Command10"_s, u"List2"_s,
+                               u"Check2"_s,    u"Check3"_s,    u"Check4"_s};
+    for (const QString& next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), next);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(entries(u"List2"_s), listOrder);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"preview"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // "Resubmit failed" is off: skipped
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"Command15"_s);
+    get<QPushButton>(u"Command15"_s)->disconnect(); // what Submit does is the run's business
+    QSignalSpy submitted(get<QPushButton>(u"Command15"_s), &QPushButton::clicked);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(submitted.count(), 1);
 }
 
 QTEST_MAIN(TestEngineSelectionPage)

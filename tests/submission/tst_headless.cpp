@@ -16,8 +16,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QListView>
 #include <QFile>
+#include <QListView>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -84,15 +84,13 @@ void TestHeadless::init()
     m_settings = std::make_unique<SettingsStore>();
     ProfileFixture::storeComplete(*m_settings, 2, u"Shop"_s);
     ProfileFixture::storeComplete(*m_settings, 3, u"Blog"_s);
-    CatalogueFixture::write(m_home->filePath(u"orvd.dll"_s),
-                            {PromoSite{u"Alpha"_s, u"engine"_s, u"u=[url]&c=[company]"_s, u"get"_s,
-                                       m_farm.url(u"/404"_s), QString()},
-                             PromoSite{u"Beta"_s, u"engine"_s, u"u=[url]"_s, u"post"_s, m_farm.url(u"/slow"_s),
-                                       QString()},
-                             PromoSite{u"Gamma"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/slower"_s),
-                                       QString()},
-                             PromoSite{u"Delta"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/ok"_s),
-                                       QString()}});
+    CatalogueFixture::write(
+        m_home->filePath(u"orvd.dll"_s),
+        {PromoSite{u"Alpha"_s, u"engine"_s, u"u=[url]&c=[company]"_s, u"get"_s, m_farm.url(u"/404"_s),
+                   QString()},
+         PromoSite{u"Beta"_s, u"engine"_s, u"u=[url]"_s, u"post"_s, m_farm.url(u"/slow"_s), QString()},
+         PromoSite{u"Gamma"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/slower"_s), QString()},
+         PromoSite{u"Delta"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/ok"_s), QString()}});
 }
 
 void TestHeadless::cleanup()
@@ -198,7 +196,8 @@ void TestHeadless::dryRun_printsThePreviewAndSendsNothing()
     options.dryRun = true;
     const Outcome outcome = runHeadless(options);
     QCOMPARE(outcome.status, 0);
-    QVERIFY(outcome.out.startsWith(u"1. Alpha\n   Method: GET\n   URL: "_s + m_farm.url(u"/404?u=url+value&c=company+value"_s)));
+    QVERIFY(outcome.out.startsWith(u"1. Alpha\n   Method: GET\n   URL: "_s +
+                                   m_farm.url(u"/404?u=url+value&c=company+value"_s)));
     QCOMPARE(outcome.out.count(u"Method:"_s), 4);
     QTest::qWait(100);
     QCOMPARE(m_farm.requests().size(), before);
@@ -218,19 +217,23 @@ void TestHeadless::usageErrors_exitTwoWithTheirMessage_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
-    QTest::newRow("unknown profile") << QStringList{u"--profile"_s, u"Nope"_s, u"--all"_s}
-                                     << u"Unknown profile \"Nope\". Known profiles: \"Shop\", \"Blog\", \"Bare\"."_s;
-    QTest::newRow("unknown site") << QStringList{u"--profile"_s, u"Shop"_s, u"--site"_s, u"Beta"_s, u"--site"_s,
-                                                 u"Omega"_s}
+    QTest::newRow("unknown profile")
+        << QStringList{u"--profile"_s, u"Nope"_s, u"--all"_s}
+        << u"Unknown profile \"Nope\". Known profiles: \"Shop\", \"Blog\", \"Bare\"."_s;
+    QTest::newRow("unknown site") << QStringList{u"--profile"_s, u"Shop"_s,   u"--site"_s,
+                                                 u"Beta"_s,      u"--site"_s, u"Omega"_s}
                                   << u"Unknown site \"Omega\""_s;
     QTest::newRow("unknown type") << QStringList{u"--profile"_s, u"Shop"_s, u"--type"_s, u"blog"_s}
                                   << u"Unknown site type \"blog\""_s;
     QTest::newRow("incomplete profile") << QStringList{u"--profile"_s, u"Bare"_s, u"--all"_s}
                                         << u"The profile \"Bare\" is incomplete; these fields are empty: "_s;
-    QTest::newRow("no profile") << QStringList{u"--all"_s} << u"Name the profile to submit with --profile TITLE."_s;
-    QTest::newRow("two selections") << QStringList{u"--profile"_s, u"Shop"_s, u"--all"_s, u"--type"_s, u"list"_s}
+    QTest::newRow("no profile") << QStringList{u"--all"_s}
+                                << u"Name the profile to submit with --profile TITLE."_s;
+    QTest::newRow("two selections") << QStringList{u"--profile"_s, u"Shop"_s, u"--all"_s, u"--type"_s,
+                                                   u"list"_s}
                                     << u"Choose the sites with exactly one of"_s;
-    QTest::newRow("no selection") << QStringList{u"--profile"_s, u"Shop"_s} << u"Choose the sites with exactly one of"_s;
+    QTest::newRow("no selection") << QStringList{u"--profile"_s, u"Shop"_s}
+                                  << u"Choose the sites with exactly one of"_s;
 }
 
 void TestHeadless::usageErrors_exitTwoWithTheirMessage()
@@ -259,8 +262,9 @@ void TestHeadless::helpAndVersion_workWithoutADisplay()
         QVERIFY(orvanta.waitForFinished(20000));
         QCOMPARE(orvanta.exitCode(), 0);
         const QString out = QString::fromUtf8(orvanta.readAllStandardOutput());
-        QVERIFY2(out.contains(option == u"--version"_s ? u"Orvanta 2.001"_s : u"orvanta submit --profile TITLE"_s),
-                 qPrintable(out));
+        QVERIFY2(
+            out.contains(option == u"--version"_s ? u"Orvanta 2.001"_s : u"orvanta submit --profile TITLE"_s),
+            qPrintable(out));
     }
 }
 

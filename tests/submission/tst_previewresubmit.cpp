@@ -45,7 +45,7 @@ private slots:
 private:
     void openWindow(const QList<PromoSite>& sites);
     void runToEnd();
-    template<typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
+    template <typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
     QStringList selected() const;
 
     SiteFarm m_farm;
@@ -143,9 +143,11 @@ void TestPreviewResubmit::preview_isWhatTheFarmReceives()
     for (const RequestPreview::Entry& entry : entries) {
         const QUrl url = QUrl::fromEncoded(entry.transfer.url);
         const QByteArray requestLine = (entry.transfer.post ? "POST " : "GET ") +
-                                       url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority) + " HTTP/1.1\r\n";
-        const auto received = std::find_if(m_farm.requests().cbegin() + before, m_farm.requests().cend(),
-                                           [&](const QByteArray& request) { return request.startsWith(requestLine); });
+                                       url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority) +
+                                       " HTTP/1.1\r\n";
+        const auto received =
+            std::find_if(m_farm.requests().cbegin() + before, m_farm.requests().cend(),
+                         [&](const QByteArray& request) { return request.startsWith(requestLine); });
         QVERIFY2(received != m_farm.requests().cend(), requestLine.constData());
         QVERIFY(received->endsWith(QByteArray("\r\n\r\n" + entry.transfer.body)));
     }
@@ -155,8 +157,8 @@ void TestPreviewResubmit::preview_marksEmptyFieldsAndUnknownPlaceholders()
 {
     QTemporaryDir dir;
     CatalogueFixture::write(dir.filePath(u"c.dll"_s),
-                            {PromoSite{u"Odd"_s, u"list"_s, u"n=[name]&f=[fax]&h=[homepage]&N=[Name]"_s, u"get"_s,
-                                       u"http://127.0.0.1:9/add"_s, QString()}});
+                            {PromoSite{u"Odd"_s, u"list"_s, u"n=[name]&f=[fax]&h=[homepage]&N=[Name]"_s,
+                                       u"get"_s, u"http://127.0.0.1:9/add"_s, QString()}});
     QString error;
     auto catalogue = SiteDatabase::open(dir.filePath(u"c.dll"_s), error);
     FixedProfile profile;
@@ -165,19 +167,21 @@ void TestPreviewResubmit::preview_marksEmptyFieldsAndUnknownPlaceholders()
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries.first().emptyPlaceholders, QStringList{u"[fax]"_s});
     QCOMPARE(entries.first().unknownPlaceholders, QStringList({u"[homepage]"_s, u"[Name]"_s}));
-    QCOMPARE(RequestPreview::format(entries),
-             u"1. Odd\n   Method: GET\n   URL: http://127.0.0.1:9/add?n=Ann&f=&h=[homepage]&N=[Name]\n"
-             u"   Empty profile fields: [fax]\n   Not placeholders, sent as they stand: [homepage], [Name]\n\n"_s);
+    QCOMPARE(
+        RequestPreview::format(entries),
+        u"1. Odd\n   Method: GET\n   URL: http://127.0.0.1:9/add?n=Ann&f=&h=[homepage]&N=[Name]\n"
+        u"   Empty profile fields: [fax]\n   Not placeholders, sent as they stand: [homepage], [Name]\n\n"_s);
 }
 
 void TestPreviewResubmit::resubmit_selectsExactlyTheFailedSites()
 {
     QList<PromoSite> sites;
-    for (const auto& [name, action] : QList<std::pair<QString, QString>>{{u"a ok"_s, m_farm.url(u"/ok"_s)},
-                                                                         {u"b 404"_s, m_farm.url(u"/404"_s)},
-                                                                         {u"c ok"_s, m_farm.url(u"/ok"_s)},
-                                                                         {u"d refused"_s, SiteFarm::refusedUrl()},
-                                                                         {u"e ok"_s, m_farm.url(u"/ok"_s)}})
+    for (const auto& [name, action] :
+         QList<std::pair<QString, QString>>{{u"a ok"_s, m_farm.url(u"/ok"_s)},
+                                            {u"b 404"_s, m_farm.url(u"/404"_s)},
+                                            {u"c ok"_s, m_farm.url(u"/ok"_s)},
+                                            {u"d refused"_s, SiteFarm::refusedUrl()},
+                                            {u"e ok"_s, m_farm.url(u"/ok"_s)}})
         sites << PromoSite{name, u"engine"_s, u"u=[url]"_s, u"get"_s, action, QString()};
     openWindow(sites);
 
