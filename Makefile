@@ -4,7 +4,7 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: deps build run demo test test-sanitized bench format format-check screenshots clean
+.PHONY: deps build run demo package test test-sanitized bench format format-check screenshots clean
 
 deps:
 	@scripts/install-deps
@@ -18,6 +18,11 @@ run: build
 
 demo: build
 	$(BUILD_DIR)/bin/orvanta-demo
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	desktop-file-validate packaging/orvanta.desktop
+	appstreamcli validate --no-net packaging/example.belvedyne.Orvanta.metainfo.xml
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
