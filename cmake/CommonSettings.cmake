@@ -16,3 +16,10 @@ if(ORVANTA_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(orvanta_common INTERFACE -fsanitize=address,undefined)
 endif()
+
+if(ORVANTA_FUZZ)
+  # Every library is instrumented for coverage; the fuzz targets link the fuzzer's own main.
+  target_compile_options(orvanta_common INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(orvanta_common INTERFACE -fsanitize=address,undefined)
+endif()

@@ -143,10 +143,13 @@ int main(int argc, char* argv[])
     orvanta.setProcessEnvironment(environment);
     orvanta.setProcessChannelMode(QProcess::ForwardedChannels);
     QObject::connect(&orvanta, &QProcess::finished, &app, [&app](int exitCode) { app.exit(exitCode); });
-    QObject::connect(&orvanta, &QProcess::errorOccurred, &app, [&app, &orvanta](QProcess::ProcessError) {
-        std::fprintf(stderr, "Cannot start Orvanta: %s\n", qPrintable(orvanta.errorString()));
-        app.exit(1);
-    });
+    QObject::connect(
+        &orvanta, &QProcess::errorOccurred, &app, [&app, &orvanta](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart)
+                return; // an ending is reported by finished()
+            std::fprintf(stderr, "Cannot start Orvanta: %s\n", qPrintable(orvanta.errorString()));
+            app.exit(1);
+        });
     orvanta.start(QDir(QCoreApplication::applicationDirPath()).filePath(u"orvanta"_s), {u"--home"_s, home});
     return app.exec();
 }
