@@ -9,7 +9,8 @@ using namespace Qt::StringLiterals;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QStringList lines = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)).split(u'\n');
+    const QStringList lines =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)).split(u'\n');
     const FuzzProfile profile(lines.mid(1));
     const QString filled = RequestComposer::fillTemplate(lines.value(0), profile);
 

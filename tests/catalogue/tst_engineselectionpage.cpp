@@ -1,3 +1,4 @@
+#include "AppFixture.h"
 #include "CatalogueFixture.h"
 #include "MainWindow.h"
 #include "ProfileFixture.h"
@@ -58,60 +59,27 @@ private slots:
     void keyboardAlone_selectsAndSubmits();
 
 private:
-    MainWindow& openWindow(const QList<PromoSite>& sites = sampleSites);
-    template <typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
-    QStringList entries(const QString& list) const;
+    MainWindow& openWindow(const QList<PromoSite>& sites = sampleSites) { return m_app->openWindow(sites); }
+    template <typename T> T* get(const QString& name) const { return m_app->get<T>(name); }
+    QStringList entries(const QString& list) const { return m_app->listEntries(list); }
     void highlight(const QString& list, const QList<int>& rows);
     void clickToolbar() { QTest::mouseClick(get<QToolButton>(u"Bsubmission"_s), Qt::LeftButton); }
     void click(const QString& button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
     void toggle(const QString& box) { QTest::mouseClick(get<QCheckBox>(box), Qt::LeftButton); }
-    QString caption(const QString& label) const { return get<QLabel>(label)->text(); }
+    QString caption(const QString& label) const { return m_app->labelText(label); }
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<TempSettings> m_temp;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<SiteDatabase> m_catalogue;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    RecordingDesktopOpener m_desktop;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<AppFixture> m_app;
 };
 
 void TestEngineSelectionPage::init()
 {
-    m_temp = std::make_unique<TempSettings>();
-    m_settings = std::make_unique<SettingsStore>();
-    m_dialogs = std::make_unique<ScriptedDialogs>();
-    ProfileFixture::storeComplete(*m_settings, 1, u"Complete"_s);
+    m_app = std::make_unique<AppFixture>();
+    ProfileFixture::storeComplete(m_app->settings(), 1, u"Complete"_s);
 }
 
 void TestEngineSelectionPage::cleanup()
 {
-    m_window.reset();
-    m_catalogue.reset();
-    m_settings.reset();
-    m_temp.reset();
-}
-
-MainWindow& TestEngineSelectionPage::openWindow(const QList<PromoSite>& sites)
-{
-    const QString file = m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + u".dll"_s);
-    QFile::remove(file);
-    CatalogueFixture::write(file, sites);
-    QString error;
-    m_catalogue = SiteDatabase::open(file, error);
-    m_window = std::make_unique<MainWindow>(
-        AppContext{AppPaths(m_dir.path()), *m_dialogs, *m_settings, m_desktop}, *m_catalogue);
-    m_window->show();
-    return *m_window;
-}
-
-QStringList TestEngineSelectionPage::entries(const QString& list) const
-{
-    const QAbstractItemModel* model = get<QListView>(list)->model();
-    QStringList texts;
-    for (int row = 0; row < model->rowCount(); ++row)
-        texts << model->index(row, 0).data().toString();
-    return texts;
+    m_app.reset();
 }
 
 void TestEngineSelectionPage::highlight(const QString& list, const QList<int>& rows)
@@ -158,8 +126,8 @@ void TestEngineSelectionPage::incompleteProfile_stopsBothWaysOfOpening()
         QCOMPARE(get<QWidget>(u"subform"_s)->isVisible(), opens);
         QCOMPARE(get<QWidget>(u"proform"_s)->isVisible(), !opens);
         if (!opens) {
-            QCOMPARE(m_dialogs->shown().size(), fromToolbar ? 1 : 2);
-            const ScriptedDialogs::Shown& message = m_dialogs->shown().last();
+            QCOMPARE(m_app->dialogs().shown().size(), fromToolbar ? 1 : 2);
+            const ScriptedDialogs::Shown& message = m_app->dialogs().shown().last();
             QCOMPARE(message.text,
                      u"Please fill in all the fields requested to properly submit your website."_s);
             QCOMPARE(message.title, u"Missing Information"_s);
@@ -168,7 +136,7 @@ void TestEngineSelectionPage::incompleteProfile_stopsBothWaysOfOpening()
         }
     }
     if (opens)
-        QVERIFY(m_dialogs->shown().isEmpty());
+        QVERIFY(m_app->dialogs().shown().isEmpty());
 }
 
 void TestEngineSelectionPage::toolbarOpening_fillsCatalogueAndShowsTotals()
@@ -305,13 +273,13 @@ void TestEngineSelectionPage::emptyCatalogue_showsZeroCounts()
     QCOMPARE(caption(u"Label20"_s), u" Total Selected Engines :0"_s);
     toggle(u"Check4"_s);
     QCOMPARE(caption(u"Label20"_s), u" Selected Engines :0"_s);
-    QVERIFY(m_dialogs->shown().isEmpty());
+    QVERIFY(m_app->dialogs().shown().isEmpty());
 }
 
 void TestEngineSelectionPage::keyboardAlone_selectsAndSubmits()
 {
     openWindow();
-    QApplication::setActiveWindow(m_window.get());
+    QApplication::setActiveWindow(&m_app->window());
     get<QToolButton>(u"Bsubmission"_s)->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QVERIFY(get<QWidget>(u"subform"_s)->isVisible());

@@ -1,3 +1,4 @@
+#include "AppFixture.h"
 #include "CatalogueFixture.h"
 #include "Dispatcher.h"
 #include "HeadlessSubmission.h"
@@ -60,12 +61,10 @@ private:
     Outcome runHeadless(HeadlessSubmission::Options options);
     QByteArray windowedLog(const QStringList& siteOrder);
     QProcessEnvironment environment() const;
-    QByteArray readFile(const QString& path) const;
+    QList<PromoSite> sites() const;
 
     SiteFarm m_farm;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<TempSettings> m_temp;
-    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<AppFixture> m_app;
 };
 
 void TestHeadless::initTestCase()
@@ -77,45 +76,38 @@ void TestHeadless::initTestCase()
     m_farm.route(u"/slower"_s, SiteFarm::Route(SiteFarm::Behaviour::Trickle, {}, 8, 100));
 }
 
+QList<PromoSite> TestHeadless::sites() const
+{
+    return {PromoSite{u"Alpha"_s, u"engine"_s, u"u=[url]&c=[company]"_s, u"get"_s, m_farm.url(u"/404"_s),
+                      QString()},
+            PromoSite{u"Beta"_s, u"engine"_s, u"u=[url]"_s, u"post"_s, m_farm.url(u"/slow"_s), QString()},
+            PromoSite{u"Gamma"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/slower"_s), QString()},
+            PromoSite{u"Delta"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/ok"_s), QString()}};
+}
+
 void TestHeadless::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    m_temp = std::make_unique<TempSettings>();
-    m_settings = std::make_unique<SettingsStore>();
-    ProfileFixture::storeComplete(*m_settings, 2, u"Shop"_s);
-    ProfileFixture::storeComplete(*m_settings, 3, u"Blog"_s);
-    CatalogueFixture::write(
-        m_home->filePath(u"orvd.dll"_s),
-        {PromoSite{u"Alpha"_s, u"engine"_s, u"u=[url]&c=[company]"_s, u"get"_s, m_farm.url(u"/404"_s),
-                   QString()},
-         PromoSite{u"Beta"_s, u"engine"_s, u"u=[url]"_s, u"post"_s, m_farm.url(u"/slow"_s), QString()},
-         PromoSite{u"Gamma"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/slower"_s), QString()},
-         PromoSite{u"Delta"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/ok"_s), QString()}});
+    m_app = std::make_unique<AppFixture>();
+    ProfileFixture::storeComplete(m_app->settings(), 2, u"Shop"_s);
+    ProfileFixture::storeComplete(m_app->settings(), 3, u"Blog"_s);
+    CatalogueFixture::write(m_app->homeFile(u"orvd.dll"_s), sites());
 }
 
 void TestHeadless::cleanup()
 {
-    m_settings.reset();
-    m_temp.reset();
-    m_home.reset();
-}
-
-QByteArray TestHeadless::readFile(const QString& path) const
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    m_app.reset();
 }
 
 TestHeadless::Outcome TestHeadless::runHeadless(HeadlessSubmission::Options options)
 {
-    options.catalogueFile = m_home->filePath(u"orvd.dll"_s);
-    options.logFile = m_home->filePath(u"sublog.htm"_s);
+    options.catalogueFile = m_app->homeFile(u"orvd.dll"_s);
+    options.logFile = m_app->homeFile(u"sublog.htm"_s);
     options.transferDeadline = std::chrono::milliseconds(1500);
     options.clock = [] { return fixedMoment; };
     Outcome outcome;
     QTextStream out(&outcome.out);
     QTextStream err(&outcome.err);
-    outcome.status = HeadlessSubmission::run(options, *m_settings, out, err);
+    outcome.status = HeadlessSubmission::run(options, m_app->settings(), out, err);
     out.flush();
     err.flush();
     return outcome;
@@ -123,15 +115,8 @@ TestHeadless::Outcome TestHeadless::runHeadless(HeadlessSubmission::Options opti
 
 QByteArray TestHeadless::windowedLog(const QStringList& siteOrder)
 {
-    QString error;
-    auto catalogue = SiteDatabase::open(m_home->filePath(u"orvd.dll"_s), error);
-    ScriptedDialogs dialogs;
-    RecordingDesktopOpener desktop;
-    AppContext context{AppPaths(m_home->path()), dialogs, *m_settings, desktop};
-    context.transferDeadline = std::chrono::milliseconds(1500);
-    context.clock = [] { return fixedMoment; };
-    MainWindow window(context, *catalogue);
-    window.show();
+    MainWindow& window =
+        m_app->openWindow(sites(), std::chrono::milliseconds(1500), [] { return fixedMoment; });
     auto* chooser = window.findChild<QComboBox*>(u"Combo4"_s);
     chooser->setCurrentIndex(0); // "Shop", picked as the user would
     emit chooser->activated(0);
@@ -145,19 +130,11 @@ QByteArray TestHeadless::windowedLog(const QStringList& siteOrder)
         }
         window.findChild<QPushButton*>(u"Command11"_s)->click();
     }
-    window.run().timer()->setInterval(24 * 3600 * 1000);
-    dialogs.queueYesNo(true);
+    m_app->dialogs().queueYesNo(true);
     window.findChild<QPushButton*>(u"Command15"_s)->click();
-    for (int tick = 0; tick < 20 && window.run().timer()->isActive(); ++tick) {
-        window.dispatcher().Timer1_Timer();
-        const auto working = [&window] {
-            return std::any_of(window.run().socketSlots().cbegin(), window.run().socketSlots().cend(),
-                               [](const SocketSlot* slot) { return slot->status() == SocketSlot::working; });
-        };
-        for (int waited = 0; working() && waited < 5000; waited += 10)
-            QTest::qWait(10);
-    }
-    return readFile(m_home->filePath(u"sublog.htm"_s));
+    if (m_app->runToEnd() < 0)
+        return QByteArray("<the windowed run did not end>");
+    return m_app->readHomeFile(u"sublog.htm"_s);
 }
 
 void TestHeadless::headlessLog_isTheWindowedLog()
@@ -169,8 +146,8 @@ void TestHeadless::headlessLog_isTheWindowedLog()
     const Outcome headless = runHeadless(options);
     QCOMPARE(headless.status, HeadlessSubmission::someFailed);
     QCOMPARE(headless.out, u"FAILED  Alpha: HTTP 404 Not Found\nOK      Beta\nOK      Gamma\nRun log: "_s +
-                               m_home->filePath(u"sublog.htm"_s) + u'\n');
-    const QByteArray headlessLog = readFile(m_home->filePath(u"sublog.htm"_s));
+                               m_app->homeFile(u"sublog.htm"_s) + u'\n');
+    const QByteArray headlessLog = m_app->readHomeFile(u"sublog.htm"_s);
     QVERIFY(headlessLog.endsWith("</body></html>"));
 
     QCOMPARE(windowedLog(options.sites), headlessLog);
@@ -201,13 +178,13 @@ void TestHeadless::dryRun_printsThePreviewAndSendsNothing()
     QCOMPARE(outcome.out.count(u"Method:"_s), 4);
     QTest::qWait(100);
     QCOMPARE(m_farm.requests().size(), before);
-    QVERIFY(!QFile::exists(m_home->filePath(u"sublog.htm"_s)));
+    QVERIFY(!QFile::exists(m_app->homeFile(u"sublog.htm"_s)));
 }
 
 QProcessEnvironment TestHeadless::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_CONFIG_HOME"_s, m_temp->directory());
+    environment.insert(u"XDG_CONFIG_HOME"_s, m_app->configDirectory());
     environment.remove(u"DISPLAY"_s);
     environment.remove(u"QT_QPA_PLATFORM"_s);
     return environment;
@@ -240,12 +217,12 @@ void TestHeadless::usageErrors_exitTwoWithTheirMessage()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
-    ProfileStore(*m_settings).create(5, u"Bare"_s);
+    ProfileStore(m_app->settings()).create(5, u"Bare"_s);
     const qsizetype requestsBefore = m_farm.requests().size();
     QProcess orvanta;
     orvanta.setProcessEnvironment(environment());
     orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE),
-                  QStringList{u"submit"_s, u"--home"_s, m_home->path()} + arguments);
+                  QStringList{u"submit"_s, u"--home"_s, m_app->home()} + arguments);
     QVERIFY(orvanta.waitForFinished(20000));
     const QString err = QString::fromUtf8(orvanta.readAllStandardError());
     QCOMPARE(orvanta.exitCode(), HeadlessSubmission::badUsage);

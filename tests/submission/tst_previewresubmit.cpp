@@ -1,3 +1,4 @@
+#include "AppFixture.h"
 #include "CatalogueFixture.h"
 #include "Dispatcher.h"
 #include "FixedProfile.h"
@@ -43,19 +44,21 @@ private slots:
     void resubmit_selectsExactlyTheFailedSites();
 
 private:
-    void openWindow(const QList<PromoSite>& sites);
-    void runToEnd();
-    template <typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
-    QStringList selected() const;
+    void openWindow(const QList<PromoSite>& sites)
+    {
+        m_app->openWindow(sites);
+        get<QToolButton>(u"Bsubmission"_s)->click();
+    }
+    void runToEnd()
+    {
+        get<QPushButton>(u"Command15"_s)->click();
+        QVERIFY(m_app->runToEnd() > 0);
+    }
+    template <typename T> T* get(const QString& name) const { return m_app->get<T>(name); }
+    QStringList selected() const { return m_app->listEntries(u"List2"_s); }
 
     SiteFarm m_farm;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<TempSettings> m_temp;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<SiteDatabase> m_catalogue;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    RecordingDesktopOpener m_desktop;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<AppFixture> m_app;
 };
 
 void TestPreviewResubmit::initTestCase()
@@ -66,56 +69,13 @@ void TestPreviewResubmit::initTestCase()
 
 void TestPreviewResubmit::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    m_temp = std::make_unique<TempSettings>();
-    m_settings = std::make_unique<SettingsStore>();
-    m_dialogs = std::make_unique<ScriptedDialogs>();
-    ProfileFixture::storeComplete(*m_settings, 1, u"Shop"_s);
+    m_app = std::make_unique<AppFixture>();
+    ProfileFixture::storeComplete(m_app->settings(), 1, u"Shop"_s);
 }
 
 void TestPreviewResubmit::cleanup()
 {
-    m_window.reset();
-    m_catalogue.reset();
-    m_settings.reset();
-    m_temp.reset();
-    m_home.reset();
-}
-
-void TestPreviewResubmit::openWindow(const QList<PromoSite>& sites)
-{
-    CatalogueFixture::write(m_home->filePath(u"orvd.dll"_s), sites);
-    QString error;
-    m_catalogue = SiteDatabase::open(m_home->filePath(u"orvd.dll"_s), error);
-    QVERIFY2(m_catalogue, qPrintable(error));
-    AppContext context{AppPaths(m_home->path()), *m_dialogs, *m_settings, m_desktop};
-    context.transferDeadline = std::chrono::milliseconds(1500);
-    m_window = std::make_unique<MainWindow>(context, *m_catalogue);
-    m_window->run().timer()->setInterval(24 * 3600 * 1000); // ticked by hand
-    m_window->show();
-    get<QToolButton>(u"Bsubmission"_s)->click();
-}
-
-void TestPreviewResubmit::runToEnd()
-{
-    get<QPushButton>(u"Command15"_s)->click();
-    for (int tick = 0; tick < 20 && m_window->run().timer()->isActive(); ++tick) {
-        m_window->dispatcher().Timer1_Timer();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            std::none_of(m_window->run().socketSlots().cbegin(), m_window->run().socketSlots().cend(),
-                         [](const SocketSlot* slot) { return slot->status() == SocketSlot::working; }),
-            5000);
-    }
-    QVERIFY(!m_window->run().timer()->isActive());
-}
-
-QStringList TestPreviewResubmit::selected() const
-{
-    const QAbstractItemModel* model = get<QListView>(u"List2"_s)->model();
-    QStringList names;
-    for (int row = 0; row < model->rowCount(); ++row)
-        names << model->index(row, 0).data().toString();
-    return names;
+    m_app.reset();
 }
 
 void TestPreviewResubmit::preview_isWhatTheFarmReceives()
@@ -126,18 +86,18 @@ void TestPreviewResubmit::preview_isWhatTheFarmReceives()
                           m_farm.url(u"/get?from=catalogue"_s), QString()}});
     get<QCheckBox>(u"Check4"_s)->setChecked(true);
     get<QPushButton>(u"preview"_s)->click();
-    auto* dialog = m_window->findChild<QDialog*>(u"requestPreview"_s);
+    auto* dialog = m_app->window().findChild<QDialog*>(u"requestPreview"_s);
     QVERIFY(dialog && dialog->isVisible());
     auto* text = dialog->findChild<QPlainTextEdit*>(u"previewText"_s);
     QVERIFY(text->isReadOnly());
     const QList<RequestPreview::Entry> entries =
-        RequestPreview::build(*m_catalogue, {u"Getter"_s, u"Poster"_s}, m_window->profile());
+        RequestPreview::build(m_app->catalogue(), {u"Getter"_s, u"Poster"_s}, m_app->window().profile());
     QCOMPARE(text->toPlainText(), RequestPreview::format(entries));
     QTest::keyClick(dialog, Qt::Key_Escape);
     QVERIFY(!dialog->isVisible());
 
     const qsizetype before = m_farm.requests().size();
-    m_dialogs->queueYesNo(true);
+    m_app->dialogs().queueYesNo(true);
     runToEnd();
     QCOMPARE(m_farm.requests().size(), before + 2);
     for (const RequestPreview::Entry& entry : entries) {
@@ -187,7 +147,7 @@ void TestPreviewResubmit::resubmit_selectsExactlyTheFailedSites()
 
     QVERIFY(!get<QPushButton>(u"resubmitFailed"_s)->isEnabled());
     get<QCheckBox>(u"Check4"_s)->setChecked(true);
-    m_dialogs->queueYesNo(false);
+    m_app->dialogs().queueYesNo(false);
     runToEnd();
     QVERIFY(get<QPushButton>(u"resubmitFailed"_s)->isEnabled());
     get<QPushButton>(u"resubmitFailed"_s)->click();
@@ -196,7 +156,7 @@ void TestPreviewResubmit::resubmit_selectsExactlyTheFailedSites()
 
     // The same two again: one still fails, and only it is offered next time.
     m_farm.route(u"/404"_s, SiteFarm::Behaviour::Ok);
-    m_dialogs->queueYesNo(false);
+    m_app->dialogs().queueYesNo(false);
     runToEnd();
     m_farm.route(u"/404"_s, SiteFarm::Behaviour::NotFound);
     get<QPushButton>(u"resubmitFailed"_s)->click();

@@ -1,4 +1,4 @@
-#include "CatalogueFixture.h"
+#include "AppFixture.h"
 #include "Dispatcher.h"
 #include "MainWindow.h"
 #include "ProfileFixture.h"
@@ -66,30 +66,22 @@ private:
 
     void openWindow(const QList<Site>& sites);
     void selectAll();
-    void submit();
-    void tick() { m_window->dispatcher().Timer1_Timer(); }
-    // Waits, within bounds, until no slot is working.
-    bool settle(int timeoutMs = 10000);
-    // Ticks until the run is over, at most the given number of times.
-    int runToEnd(int maxTicks = 40);
+    void submit() { get<QPushButton>(u"Command15"_s)->click(); }
+    void tick() { m_app->window().dispatcher().Timer1_Timer(); }
+    bool settle() { return m_app->settle(); }
+    int runToEnd() { return m_app->runToEnd(); }
 
-    SubmissionRun& run() { return m_window->run(); }
+    SubmissionRun& run() { return m_app->window().run(); }
     SocketSlot& slot(int k) { return *run().socketSlots()[size_t(k - 1)]; }
-    template <typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
-    QString text(const QString& label) const { return get<QLabel>(label)->text(); }
-    int listCount(const QString& list) const { return get<QListView>(list)->model()->rowCount(); }
-    QString logPath() const { return m_home->filePath(u"sublog.htm"_s); }
-    QByteArray logBytes() const;
+    template <typename T> T* get(const QString& name) const { return m_app->get<T>(name); }
+    QString text(const QString& label) const { return m_app->labelText(label); }
+    int listCount(const QString& list) const { return int(m_app->listEntries(list).size()); }
+    QString logPath() const { return m_app->homeFile(u"sublog.htm"_s); }
+    QByteArray logBytes() const { return m_app->readHomeFile(u"sublog.htm"_s); }
     bool navigationLocked() const;
 
     SiteFarm m_farm;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<TempSettings> m_temp;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<SiteDatabase> m_catalogue;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    RecordingDesktopOpener m_desktop;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<AppFixture> m_app;
 };
 
 void TestSubmissionRun::initTestCase()
@@ -97,32 +89,24 @@ void TestSubmissionRun::initTestCase()
     QVERIFY(m_farm.listen());
     m_farm.route(u"/404"_s, SiteFarm::Behaviour::NotFound);
     m_farm.route(u"/500"_s, SiteFarm::Behaviour::ServerError);
-    m_farm.route(u"/redirect"_s, SiteFarm::Route{SiteFarm::Behaviour::Redirect, "/ok", 0, 0});
+    m_farm.route(u"/redirect"_s, SiteFarm::Route(SiteFarm::Behaviour::Redirect, "/ok"));
     m_farm.route(u"/loop"_s, SiteFarm::Behaviour::RedirectLoop);
     m_farm.route(u"/hang"_s, SiteFarm::Behaviour::Hang);
-    m_farm.route(u"/trickle"_s, SiteFarm::Route{SiteFarm::Behaviour::Trickle, {}, 100, 200});
-    m_farm.route(u"/slow-ok"_s, SiteFarm::Route{SiteFarm::Behaviour::Trickle, {}, 4, 100});
+    m_farm.route(u"/trickle"_s, SiteFarm::Route(SiteFarm::Behaviour::Trickle, {}, 100, 200));
+    m_farm.route(u"/slow-ok"_s, SiteFarm::Route(SiteFarm::Behaviour::Trickle, {}, 4, 100));
     m_farm.route(u"/reset"_s, SiteFarm::Behaviour::ResetMidBody);
     m_farm.route(u"/malformed"_s, SiteFarm::Behaviour::MalformedStatus);
 }
 
 void TestSubmissionRun::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    m_temp = std::make_unique<TempSettings>();
-    m_settings = std::make_unique<SettingsStore>();
-    m_dialogs = std::make_unique<ScriptedDialogs>();
-    m_desktop.opened.clear();
-    ProfileFixture::storeComplete(*m_settings, 1, u"R&D <Shop>"_s);
+    m_app = std::make_unique<AppFixture>();
+    ProfileFixture::storeComplete(m_app->settings(), 1, u"R&D <Shop>"_s);
 }
 
 void TestSubmissionRun::cleanup()
 {
-    m_window.reset();
-    m_catalogue.reset();
-    m_settings.reset();
-    m_temp.reset();
-    m_home.reset();
+    m_app.reset();
 }
 
 void TestSubmissionRun::openWindow(const QList<Site>& sites)
@@ -132,18 +116,7 @@ void TestSubmissionRun::openWindow(const QList<Site>& sites)
         const QString action = site.path.contains(u"://"_s) ? site.path : m_farm.url(site.path);
         rows << PromoSite{site.name, u"engine"_s, site.data, site.method, action, QString()};
     }
-    const QString file = m_home->filePath(u"orvd.dll"_s);
-    CatalogueFixture::write(file, rows);
-    QString error;
-    m_catalogue = SiteDatabase::open(file, error);
-    QVERIFY2(m_catalogue, qPrintable(error));
-    AppContext context{AppPaths(m_home->path()), *m_dialogs, *m_settings, m_desktop};
-    context.transferDeadline = 1500ms;
-    context.clock = [] { return fixedMoment; };
-    m_window = std::make_unique<MainWindow>(context, *m_catalogue);
-    // The tests tick by hand: the timer is on during a run, but never fires by itself.
-    run().timer()->setInterval(int(std::chrono::milliseconds(24h).count()));
-    m_window->show();
+    m_app->openWindow(rows, 1500ms, [] { return fixedMoment; });
 }
 
 void TestSubmissionRun::selectAll()
@@ -152,51 +125,12 @@ void TestSubmissionRun::selectAll()
     get<QCheckBox>(u"Check4"_s)->setChecked(true);
 }
 
-void TestSubmissionRun::submit()
-{
-    get<QPushButton>(u"Command15"_s)->click();
-}
-
-bool TestSubmissionRun::settle(int timeoutMs)
-{
-    const auto working = [this] {
-        for (int k = 1; k <= 5; ++k) {
-            if (slot(k).status() == SocketSlot::working)
-                return true;
-        }
-        return false;
-    };
-    QElapsedTimer waited;
-    waited.start();
-    while (working() && waited.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return !working();
-}
-
-int TestSubmissionRun::runToEnd(int maxTicks)
-{
-    for (int ticks = 1; ticks <= maxTicks; ++ticks) {
-        tick();
-        if (!run().timer()->isActive())
-            return ticks;
-        if (!settle())
-            return -1;
-    }
-    return -1;
-}
-
-QByteArray TestSubmissionRun::logBytes() const
-{
-    QFile file(logPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool TestSubmissionRun::navigationLocked() const
 {
     bool anyEnabled = false;
     for (const QString& name : {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s})
         anyEnabled = anyEnabled || get<QToolButton>(name)->isEnabled();
-    for (const QMenu* menu : m_window->findChildren<QMenu*>(u"about"_s))
+    for (const QMenu* menu : m_app->window().findChildren<QMenu*>(u"about"_s))
         anyEnabled = anyEnabled || menu->menuAction()->isEnabled();
     return !anyEnabled;
 }
@@ -230,10 +164,10 @@ void TestSubmissionRun::runOfThree_usesThreeSlotsAndCompletes()
     QCOMPARE(get<StatusLamp>(u"sockstat1"_s)->color(), QColor(255, 0, 0));
     QCOMPARE(run().goodCount(), 3);
 
-    m_dialogs->queueYesNo(false);
+    m_app->dialogs().queueYesNo(false);
     tick();
     QVERIFY(!run().timer()->isActive());
-    const ScriptedDialogs::Shown& summary = m_dialogs->shown().last();
+    const ScriptedDialogs::Shown& summary = m_app->dialogs().shown().last();
     QCOMPARE(summary.title, u"Submission Completed"_s);
     QCOMPARE(summary.text,
              u"The submission is completed.\r\nFailed Submissions: 0\r\nSuccessful submissions: 3\r\n"
@@ -244,7 +178,7 @@ void TestSubmissionRun::runOfThree_usesThreeSlotsAndCompletes()
     QCOMPARE(text(u"Label21"_s), u"Socket 1"_s);
     QCOMPARE(get<QLineEdit>(u"sockdata1"_s)->text(), u"Listening"_s);
     QVERIFY(!QFile::exists(logPath())); // declined: deleted
-    QVERIFY(m_desktop.opened.isEmpty());
+    QVERIFY(m_app->desktop().opened.isEmpty());
     QVERIFY(!get<QCheckBox>(u"Check2"_s)->isChecked());
 }
 
@@ -263,9 +197,9 @@ void TestSubmissionRun::runOfTwelve_showsTheLeftCountEachTick()
     tick();
     QCOMPARE(text(u"Label50"_s), u"Total Engines Left: 7"_s);
     QCOMPARE(text(u"Label21"_s), u"Site 05"_s);
-    m_dialogs->queueYesNo(true);
+    m_app->dialogs().queueYesNo(true);
     QVERIFY(runToEnd() > 0);
-    QCOMPARE(m_desktop.opened, QList<QUrl>{QUrl::fromLocalFile(logPath())});
+    QCOMPARE(m_app->desktop().opened, QList<QUrl>{QUrl::fromLocalFile(logPath())});
     QCOMPARE(logBytes().count("Submission Successful"), 12);
 }
 
@@ -288,7 +222,7 @@ void TestSubmissionRun::everyMisbehaviour_endsInOneRowAndOneCount()
     openWindow(sites);
     selectAll();
     submit();
-    m_dialogs->queueYesNo(true);
+    m_app->dialogs().queueYesNo(true);
     QVERIFY(runToEnd() > 0);
 
     const QByteArray log = logBytes();
@@ -300,7 +234,7 @@ void TestSubmissionRun::everyMisbehaviour_endsInOneRowAndOneCount()
     QVERIFY(log.contains("<tr><td>c 404</td><td>Connection Error: HTTP 404 Not Found</td></tr>"));
     QVERIFY(log.contains(
         "<tr><td>f hang</td><td>Connection Error: No complete response within 1.5 seconds</td></tr>"));
-    const QString summary = m_dialogs->shown().last().text;
+    const QString summary = m_app->dialogs().shown().last().text;
     QVERIFY2(summary.contains(u"Failed Submissions: 10\r\nSuccessful submissions: 2\r\n"_s),
              qPrintable(summary));
 }
@@ -311,7 +245,7 @@ void TestSubmissionRun::wholeLog_isWrittenInTheOrderTransfersEnd()
     openWindow({{u"Alpha & Co"_s, u"/404"_s}, {u"Beta"_s, u"/slow-ok"_s}});
     selectAll();
     submit();
-    m_dialogs->queueYesNo(true);
+    m_app->dialogs().queueYesNo(true);
     QVERIFY(runToEnd() > 0);
 
     const QByteArray expected =
@@ -357,11 +291,11 @@ void TestSubmissionRun::stopAnsweredYes_cancelsEverything()
 
     get<QPushButton>(u"Command12"_s)->click();
     get<QPushButton>(u"Command12"_s)->click();
-    m_dialogs->queueYesNo(true);
+    m_app->dialogs().queueYesNo(true);
     tick();
-    QCOMPARE(m_dialogs->shown().size(), 1);
-    QCOMPARE(m_dialogs->shown().first().text, u"Are you sure you want to cancel?"_s);
-    QCOMPARE(m_dialogs->shown().first().title, u"Cancel Submission"_s);
+    QCOMPARE(m_app->dialogs().shown().size(), 1);
+    QCOMPARE(m_app->dialogs().shown().first().text, u"Are you sure you want to cancel?"_s);
+    QCOMPARE(m_app->dialogs().shown().first().title, u"Cancel Submission"_s);
     QVERIFY(!run().timer()->isActive());
     QVERIFY(!navigationLocked());
     QCOMPARE(listCount(u"List2"_s), 0);
@@ -384,16 +318,16 @@ void TestSubmissionRun::stopAnsweredNo_goesOn()
     selectAll();
     submit();
     run().Stop();
-    m_dialogs->queueYesNo(false);
+    m_app->dialogs().queueYesNo(false);
     tick();
-    QCOMPARE(m_dialogs->shown().size(), 1);
+    QCOMPARE(m_app->dialogs().shown().size(), 1);
     QCOMPARE(slot(1).caption(), u"One"_s);
     QCOMPARE(slot(2).caption(), u"Two"_s);
     QVERIFY(settle());
-    m_dialogs->queueYesNo(false);
+    m_app->dialogs().queueYesNo(false);
     tick(); // completes; no second cancel question
-    QCOMPARE(m_dialogs->shown().size(), 2);
-    QCOMPARE(m_dialogs->shown().last().title, u"Submission Completed"_s);
+    QCOMPARE(m_app->dialogs().shown().size(), 2);
+    QCOMPARE(m_app->dialogs().shown().last().title, u"Submission Completed"_s);
 }
 
 void TestSubmissionRun::tickDueWhileAsking_isHeldBack()
@@ -403,14 +337,14 @@ void TestSubmissionRun::tickDueWhileAsking_isHeldBack()
     submit();
     run().Stop();
     int listWhileAsking = -1;
-    m_dialogs->whileAsking = [this, &listWhileAsking] {
+    m_app->dialogs().whileAsking = [this, &listWhileAsking] {
         tick(); // falls due while the question is open
         listWhileAsking = listCount(u"List2"_s);
     };
-    m_dialogs->queueYesNo(false);
+    m_app->dialogs().queueYesNo(false);
     tick();
     QCOMPARE(listWhileAsking, 2); // the inner tick dispatched nothing
-    QCOMPARE(m_dialogs->shown().size(), 1);
+    QCOMPARE(m_app->dialogs().shown().size(), 1);
     QCOMPARE(listCount(u"List2"_s), 0);
 }
 
@@ -427,10 +361,10 @@ void TestSubmissionRun::emptySelection_isRefused()
     QVERIFY(!QFile::exists(logPath()));
     QCOMPARE(text(u"Label49"_s), u"Total Engines Selected: 0"_s);
     QCOMPARE(text(u"Label50"_s), u"Total Engines Left: 0"_s);
-    QCOMPARE(m_dialogs->shown().size(), 1);
-    QCOMPARE(m_dialogs->shown().first().text, u"Please select some engines to submit first."_s);
-    QCOMPARE(m_dialogs->shown().first().title, u"No engines selected"_s);
-    QCOMPARE(m_dialogs->shown().first().icon, Dialogs::Icon::Warning);
+    QCOMPARE(m_app->dialogs().shown().size(), 1);
+    QCOMPARE(m_app->dialogs().shown().first().text, u"Please select some engines to submit first."_s);
+    QCOMPARE(m_app->dialogs().shown().first().title, u"No engines selected"_s);
+    QCOMPARE(m_app->dialogs().shown().first().icon, Dialogs::Icon::Warning);
     QVERIFY(!run().timer()->isActive());
     QVERIFY(!navigationLocked());
     QVERIFY(get<QWidget>(u"subform"_s)->isVisible());
@@ -457,7 +391,7 @@ void TestSubmissionRun::progress_isFullWhenTheRunEnds()
     QVERIFY(settle());
     QCOMPARE(run().progressWidth(), 6495);
     QCOMPARE(get<QWidget>(u"Shape5"_s)->width(), get<QWidget>(u"Picture2"_s)->width());
-    m_dialogs->queueYesNo(true);
+    m_app->dialogs().queueYesNo(true);
     tick();
     QCOMPARE(logBytes().count("<tr><td>Twice</td>"), 2);
 }
