@@ -10,7 +10,6 @@
 class DesktopOpener;
 class Dialogs;
 class SettingsStore;
-class SiteDatabase;
 
 // The process-wide services that start-up sets up and every window shares.
 struct AppContext

@@ -4,6 +4,7 @@
 #include "DesktopOpener.h"
 #include "HeadlessSubmission.h"
 #include "InstalledVersion.h"
+#include "MainWindow.h"
 #include "Module1.h"
 #include "QtDialogs.h"
 #include "SettingsStore.h"
@@ -96,6 +97,9 @@ int window(const QCommandLineParser& parser, const Options& options)
     QtDialogs dialogs;
     SystemDesktopOpener desktop;
     Module1 startup(AppContext{pathsFrom(parser, options), dialogs, settings, desktop});
+    // Messages then stand centred over the main window.
+    QObject::connect(&startup, &Module1::mainWindowShown, &startup,
+                     [&dialogs, &startup] { dialogs.setParentWindow(startup.mainWindow()); });
     if (!startup.Main())
         return 1;
     return QApplication::exec();

@@ -181,6 +181,5 @@ void MainWindow::Form_Load()
 {
     showPage(ui->proform, u" Website and User Profile"_s);
     m_profilePage->loadprofiles();
-    m_version = InstalledVersion(m_context.settings).readOrRecordFirst();
-    ui->Label27->setText(u"Orvanta Version "_s + m_version);
+    ui->Label27->setText(u"Orvanta Version "_s + InstalledVersion(m_context.settings).readOrRecordFirst());
 }

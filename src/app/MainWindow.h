@@ -35,7 +35,6 @@ public:
     // Makes all six pages invisible; every page switch runs it first.
     void hideform();
 
-    QString installedVersion() const { return m_version; }
     const ProfileSource& profile() const;
 
     SubmissionRun& run() const { return *m_run; }
@@ -63,5 +62,4 @@ private:
     QNetworkAccessManager* m_network;
     SubmissionRun* m_run;
     Dispatcher* m_dispatcher;
-    QString m_version;
 };

@@ -37,7 +37,7 @@ public:
     MainWindow& window() { return *m_window; }
     SiteDatabase& catalogue() { return *m_catalogue; }
 
-    template<typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
+    template <typename T> T* get(const QString& name) const { return m_window->findChild<T*>(name); }
     QString labelText(const QString& name) const;
     QStringList listEntries(const QString& name) const;
 
