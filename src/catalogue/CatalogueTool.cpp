@@ -20,6 +20,7 @@
 #include <QUrl>
 
 #include <filesystem>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -212,73 +213,79 @@ bool openCatalogue(SqliteConnection& connection, QString& error)
 
 } // namespace
 
-bool CatalogueTool::check(const QString& dbPath, QList<Finding>& findings, QString& error, int* rowCount)
+namespace {
+
+// Opens the catalogue read-only, runs the query and hands over its columns, then each row.
+bool scanCatalogue(const QString& dbPath, const QString& query,
+                   const std::function<void(const QSqlRecord&)>& onColumns,
+                   const std::function<void(const QSqlQuery&)>& onRow, QString& error)
 {
-    findings.clear();
     SqliteConnection connection(dbPath, SqliteConnection::Mode::ReadOnly);
     if (!openCatalogue(connection, error))
         return false;
-
     QSqlQuery scan(connection.database());
     scan.setForwardOnly(true);
-    if (!scan.exec(u"SELECT sitename, sitetype, data, method, action FROM promosites"_s)) {
+    if (!scan.exec(query)) {
         error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
         return false;
     }
+    onColumns(scan.record());
+    while (scan.next())
+        onRow(scan);
+    if (scan.lastError().isValid()) {
+        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CatalogueTool::check(const QString& dbPath, QList<Finding>& findings, QString& error, int* rowCount)
+{
+    findings.clear();
     QHash<QString, int> firstRowOfName;
     int row = 0;
-    while (scan.next()) {
+    const auto checkRow = [&](const QSqlQuery& scan) {
         ++row;
         const QSqlRecord record = scan.record();
         const QString name = record.value(PromoSiteColumns::sitename).toString();
         for (const QString& problem : problemsOf(record))
             findings << Finding{row, name, problem};
         if (record.isNull(PromoSiteColumns::sitename))
-            continue;
+            return;
         const auto first = firstRowOfName.constFind(name);
         if (first != firstRowOfName.cend())
             findings << Finding{row, name, u"sitename is also the name of row %1"_s.arg(first.value())};
         else
             firstRowOfName.insert(name, row);
-    }
-    if (scan.lastError().isValid()) {
-        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
-        return false;
-    }
-    if (rowCount)
+    };
+    const bool scanned = scanCatalogue(
+        dbPath, u"SELECT sitename, sitetype, data, method, action FROM promosites"_s,
+        [](const QSqlRecord&) {}, checkRow, error);
+    if (scanned && rowCount)
         *rowCount = row;
-    return true;
+    return scanned;
 }
 
 bool CatalogueTool::exportCsv(const QString& dbPath, QTextStream& out, QString& error)
 {
-    SqliteConnection connection(dbPath, SqliteConnection::Mode::ReadOnly);
-    if (!openCatalogue(connection, error))
-        return false;
-
-    QSqlQuery scan(connection.database());
-    scan.setForwardOnly(true);
-    if (!scan.exec(u"SELECT * FROM promosites"_s)) {
-        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
-        return false;
-    }
-    const QSqlRecord columns = scan.record();
-    QList<CatalogueCsv::Field> header;
-    for (int i = 0; i < columns.count(); ++i)
-        header << columns.fieldName(i);
-    out << CatalogueCsv::formatRecord(header);
-    while (scan.next()) {
+    int columnCount = 0;
+    const auto writeHeader = [&](const QSqlRecord& columns) {
+        columnCount = columns.count();
+        QList<CatalogueCsv::Field> header;
+        for (int i = 0; i < columnCount; ++i)
+            header << columns.fieldName(i);
+        out << CatalogueCsv::formatRecord(header);
+    };
+    const auto writeRow = [&](const QSqlQuery& scan) {
         QList<CatalogueCsv::Field> fields;
-        for (int i = 0; i < columns.count(); ++i)
+        for (int i = 0; i < columnCount; ++i)
             fields << (scan.isNull(i) ? CatalogueCsv::Field()
                                       : CatalogueCsv::Field(scan.value(i).toString()));
         out << CatalogueCsv::formatRecord(fields);
-    }
-    if (scan.lastError().isValid()) {
-        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
-        return false;
-    }
-    return true;
+    };
+    return scanCatalogue(dbPath, u"SELECT * FROM promosites"_s, writeHeader, writeRow, error);
 }
 
 bool CatalogueTool::list(const QString& dbPath, QTextStream& out, QString& error)

@@ -166,6 +166,12 @@ bool ProfilePage::isNewTitleAllowed(const QString& title) const
     return !title.isEmpty() && title != Profile::freeMarker && !m_store.findByTitle(title);
 }
 
+void ProfilePage::reportUnwritableStore(const QString& whatFailed, const QString& title)
+{
+    m_dialogs.inform(u"%1: the settings file \"%2\" cannot be written."_s.arg(whatFailed, m_store.fileName()),
+                     title, Dialogs::Icon::Critical);
+}
+
 void ProfilePage::Command7_Click()
 {
     const QString title =
@@ -176,10 +182,7 @@ void ProfilePage::Command7_Click()
     if (!slot)
         return;
     if (!m_store.create(*slot, title)) {
-        m_dialogs.inform(
-            u"The new profile could not be stored: the settings file \"%1\" cannot be written."_s.arg(
-                m_store.fileName()),
-            u"New Profile"_s, Dialogs::Icon::Critical);
+        reportUnwritableStore(u"The new profile could not be stored"_s, u"New Profile"_s);
         return;
     }
     m_currentProfileNumber = *slot;
@@ -202,10 +205,7 @@ void ProfilePage::Command9_Click()
     for (const Field& field : m_fields)
         profile.value(field.field) = fieldText(field.field);
     if (!m_store.save(m_currentProfileNumber, profile)) {
-        m_dialogs.inform(
-            u"Your profile could not be saved: the settings file \"%1\" cannot be written."_s.arg(
-                m_store.fileName()),
-            u"Site Profile"_s, Dialogs::Icon::Critical);
+        reportUnwritableStore(u"Your profile could not be saved"_s, u"Site Profile"_s);
         return;
     }
     m_dialogs.inform(u"your profile has been saved successfully"_s, u"Site Profile"_s,
@@ -222,10 +222,7 @@ void ProfilePage::Command21_Click()
         return;
     }
     if (!m_store.remove(m_currentProfileNumber)) {
-        m_dialogs.inform(
-            u"The profile could not be deleted: the settings file \"%1\" cannot be written."_s.arg(
-                m_store.fileName()),
-            u"Delete Profile"_s, Dialogs::Icon::Critical);
+        reportUnwritableStore(u"The profile could not be deleted"_s, u"Delete Profile"_s);
         return;
     }
     m_dialogs.inform(u"Your profile has been deleted successfully"_s, u"Delete Profile"_s,

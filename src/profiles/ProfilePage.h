@@ -50,6 +50,7 @@ private:
     void clearTextFields();
     void setFieldsLocked(bool locked, const QColor& background);
     bool isNewTitleAllowed(const QString& title) const;
+    void reportUnwritableStore(const QString& whatFailed, const QString& title);
 
     std::unique_ptr<Ui::ProfilePage> ui;
     ProfileStore& m_store;
