@@ -1,61 +1,133 @@
 #include "BenchCatalogue.h"
 
-#include "SqliteConnection.h"
+#include "CatalogueTool.h"
 
 #include <QElapsedTimer>
-#include <QSqlQuery>
+#include <QFile>
+#include <QHash>
+
+#include <algorithm>
+#include <sqlite3.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
-void BenchCatalogue::generate(const QString& path, int rows)
+void BenchCatalogue::writeCsv(const QString& path, int rows)
 {
-    SqliteConnection connection(path, SqliteConnection::Mode::ReadWrite);
-    QString error;
-    if (!connection.open(error))
-        qFatal("cannot create %s: %s", qPrintable(path), qPrintable(error));
-    QSqlDatabase& db = connection.database();
-    QSqlQuery query(db);
-    query.exec(u"CREATE TABLE promosites(sitename TEXT NOT NULL UNIQUE, sitetype TEXT, data TEXT NOT NULL, "
-               u"method TEXT NOT NULL, action TEXT NOT NULL, referer TEXT)"_s);
-    db.transaction();
-    query.prepare(u"INSERT INTO promosites VALUES (?, ?, ?, ?, ?, ?)"_s);
+    QFile csv(path);
+    if (!csv.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    csv.write("sitename,sitetype,data,method,action,referer\r\n");
     for (int i = 0; i < rows; ++i) {
-        // Scrambled names, so the sort has real work to do; half engines, half lists.
         const quint32 scrambled = quint32(i) * 2654435761u;
-        query.addBindValue(
-            u"%1 Site %2"_s.arg(QChar(u'A' + int(scrambled % 26))).arg(scrambled, 8, 16, QChar(u'0')));
-        query.addBindValue(i % 2 ? u"list"_s : u"engine"_s);
-        query.addBindValue(u"url=[url]&title=[title]&email=[email]&name=[name]&description=[description]&"
-                           u"keywords=[keywords]&category=[major]&submit=Add+my+site+now"_s);
-        query.addBindValue(i % 3 ? u"GET"_s : u"POST"_s);
-        query.addBindValue(u"http://127.0.0.1:8080/directory/%1/add-url.cgi"_s.arg(i));
-        query.addBindValue(u"http://127.0.0.1:8080/directory/%1/"_s.arg(i));
-        query.exec();
+        csv.write(
+            u"%1 Site %2,%3,url=[url]&title=[title]&email=[email]&name=[name]&description=[description]&"
+            u"keywords=[keywords]&category=[major]&submit=Add+my+site+now,%4,"
+            u"http://127.0.0.1:8080/directory/%5/add-url.cgi,http://127.0.0.1:8080/directory/%5/\r\n"_s
+                .arg(QChar(u'A' + int(scrambled % 26)))
+                .arg(scrambled, 8, 16, QChar(u'0'))
+                .arg(i % 2 ? u"list"_s : u"engine"_s, i % 3 ? u"GET"_s : u"POST"_s)
+                .arg(i)
+                .toUtf8());
     }
-    db.commit();
 }
 
-double BenchCatalogue::bareScanSeconds(const QString& path)
+void BenchCatalogue::generate(const QString& path, int rows)
 {
-    SqliteConnection connection(path, SqliteConnection::Mode::ReadOnly);
+    const QString csv = path + u".csv"_s;
+    writeCsv(csv, rows);
     QString error;
-    connection.open(error);
-    QElapsedTimer timer;
-    timer.start();
-    QSqlQuery query(connection.database());
-    query.setForwardOnly(true);
-    query.exec(u"SELECT * FROM promosites ORDER BY sitename COLLATE NOCASE"_s);
-    qint64 characters = 0;
-    while (query.next())
-        characters += query.value(0).toString().size();
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    if (characters == 0)
-        qFatal("empty scan");
-    return seconds;
+    if (!CatalogueTool::build(csv, path, error))
+        qFatal("%s", qPrintable(error));
+    QFile::remove(csv);
+}
+
+double BenchCatalogue::floorSeconds(const QString& path, const char* query)
+{
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+            SQLITE_OK)
+            qFatal("cannot open %s", qPrintable(path));
+        QElapsedTimer timer;
+        timer.start();
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, query, -1, &statement, nullptr);
+        qint64 bytes = 0;
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+                sqlite3_column_text(statement, column);
+                bytes += sqlite3_column_bytes(statement, column);
+            }
+        }
+        sqlite3_finalize(statement);
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+        sqlite3_close(db);
+        if (bytes == 0)
+            qFatal("empty scan");
+    }
+    return best;
+}
+
+double BenchCatalogue::lookupFloorSeconds(const QString& path, const QStringList& names, const char* columns)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
+    QHash<QByteArray, sqlite3_int64> rowids;
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "SELECT rowid, sitename FROM promosites", -1, &statement, nullptr);
+    while (sqlite3_step(statement) == SQLITE_ROW)
+        rowids.insert(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 1))),
+                      sqlite3_column_int64(statement, 0));
+    sqlite3_finalize(statement);
+    std::vector<sqlite3_int64> order;
+    for (const QString& name : names)
+        order.push_back(rowids.value(name.toUtf8()));
+
+    const QByteArray query = QByteArray("SELECT ") + columns + " FROM promosites WHERE rowid = ?";
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(db, query.constData(), -1, &statement, nullptr);
+        qint64 bytes = 0;
+        for (const sqlite3_int64 rowid : order) {
+            sqlite3_reset(statement);
+            sqlite3_bind_int64(statement, 1, rowid);
+            if (sqlite3_step(statement) != SQLITE_ROW)
+                continue;
+            for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+                sqlite3_column_text(statement, column);
+                bytes += sqlite3_column_bytes(statement, column);
+            }
+        }
+        sqlite3_finalize(statement);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+        if (bytes == 0)
+            qFatal("nothing read");
+    }
+    sqlite3_close(db);
+    return best;
 }
 
 int BenchCatalogue::rowsArgument(const QStringList& arguments, int defaultRows)
 {
     const qsizetype at = arguments.indexOf(u"--rows"_s);
     return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : defaultRows;
+}
+
+qint64 BenchCatalogue::peakResidentKiB()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
 }

@@ -3,15 +3,26 @@
 #include <QString>
 #include <QStringList>
 
-// A generated catalogue for the benchmarks, and the floor they are measured against.
+// A generated catalogue for the benchmarks, and the floors they are measured against.
 namespace BenchCatalogue {
 
-// Half engines, half lists, names scrambled so the sort has real work to do.
+// The catalogue's CSV form: half engines, half lists, names scrambled so the sort has work to do.
+void writeCsv(const QString& path, int rows);
+// The catalogue itself, built from that CSV by the catalogue tool.
 void generate(const QString& path, int rows);
 
-// A bare scan of every column in name order, with no program code around it.
-double bareScanSeconds(const QString& path);
+// The floor: a query read row by row through SQLite's C API, every column as text, with no
+// program code around it; best of three.
+double floorSeconds(const QString& path, const char* query);
+// The columns the program reads at start-up, in the order it reads them.
+inline constexpr const char* startupQuery = "SELECT rowid, sitename, sitetype FROM promosites";
+
+// The floor of reading given sites: their rows looked up by rowid through SQLite's C API, in
+// the order given, in one read transaction, as any reader that streams them in that order must.
+double lookupFloorSeconds(const QString& path, const QStringList& names, const char* columns);
 
 int rowsArgument(const QStringList& arguments, int defaultRows);
+// The process's peak resident memory so far (VmHWM), in KiB.
+qint64 peakResidentKiB();
 
 } // namespace BenchCatalogue

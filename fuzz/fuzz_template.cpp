@@ -1,6 +1,6 @@
 // Template substitution with arbitrary templates and profile values: the first line of the
 // input is the template, the next seventeen the profile's values.
-#include "FuzzProfile.h"
+#include "Profile.h"
 #include "RequestComposer.h"
 
 #include <cstdlib>
@@ -11,12 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QStringList lines =
         QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)).split(u'\n');
-    const FuzzProfile profile(lines.mid(1));
-    const QString filled = RequestComposer::fillTemplate(lines.value(0), profile);
+    Profile profile;
+    for (int i = 0; i < profileFieldCount; ++i)
+        profile.fields[size_t(i)] = lines.value(i + 1);
+    const QString filled = RequestComposer(profile).fill(lines.value(0));
 
     // Every value goes in form-encoded: only these characters can come out of the encoder.
     for (int i = 0; i < profileFieldCount; ++i) {
-        for (const QChar c : RequestComposer::formUrlEncode(profile.fieldText(ProfileField(i)))) {
+        for (const QChar c : RequestComposer::formUrlEncode(profile.fields[size_t(i)])) {
             const bool allowed = c.isLetterOrNumber() || QStringView(u"*-._+%").contains(c);
             if (!allowed || c.unicode() > 0x7F)
                 std::abort();

@@ -5,12 +5,13 @@
 #include "HeadlessSubmission.h"
 #include "InstalledVersion.h"
 #include "MainWindow.h"
-#include "Module1.h"
 #include "QtDialogs.h"
 #include "SettingsStore.h"
+#include "Startup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QIcon>
 #include <QTextStream>
 
@@ -20,6 +21,8 @@ namespace {
 
 struct Options
 {
+    QCommandLineOption help{{u"h"_s, u"help"_s}, u"Show this help and exit."_s};
+    QCommandLineOption version{{u"v"_s, u"version"_s}, u"Show the version and exit."_s};
     QCommandLineOption home{u"home"_s,
                             u"Directory of the catalogue orvd.dll, the run log and the upgrade file "
                             u"(default: the program's own directory)."_s,
@@ -33,20 +36,22 @@ struct Options
     QCommandLineOption dryRun{u"dry-run"_s, u"submit: print the requests instead of sending them."_s};
 };
 
+const QString synopsis = u"  orvanta [--home DIR]\n"
+                         u"  orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) "
+                         u"[--home DIR] [--dry-run]\n"_s;
+
 void describe(QCommandLineParser& parser, const Options& options)
 {
     parser.setApplicationDescription(
         u"Submits a website's profile to search engines, link lists and directories.\n\n"
-        u"Without a command Orvanta opens its window. With the command submit it runs without one:\n"
-        u"  orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] "
-        u"[--dry-run]\n"
-        u"It prints a line per finished site and exits with 0 when every site succeeded, 1 when any "
-        u"failed, and 2 when it could not run as asked."_s);
-    parser.addHelpOption();
-    parser.addVersionOption();
+        u"Without a command Orvanta opens its window. With the command submit it runs without one;\n"
+        u"options may stand before or after the command:\n"_s +
+        synopsis +
+        u"submit prints a line per finished site and the totals, and exits with 0 when every site\n"
+        u"succeeded, 1 when any failed, and 2 when it could not run as asked."_s);
     parser.addPositionalArgument(u"command"_s, u"submit, to run without a window."_s, u"[submit]"_s);
-    parser.addOptions(
-        {options.home, options.profile, options.all, options.type, options.site, options.dryRun});
+    parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
+                       options.type, options.site, options.dryRun});
 }
 
 AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
@@ -54,24 +59,23 @@ AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
     return parser.isSet(options.home) ? AppPaths(parser.value(options.home)) : AppPaths::besideExecutable();
 }
 
+int usageError(const QString& message)
+{
+    QTextStream(stderr) << message << u"\nUsage:\n"_s << synopsis << u"See orvanta --help.\n"_s;
+    return HeadlessSubmission::badUsage;
+}
+
 int submit(const QCommandLineParser& parser, const Options& options)
 {
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    if (parser.positionalArguments().size() != 1) {
-        err << u"Unexpected arguments: %1\n"_s.arg(parser.positionalArguments().mid(1).join(u' '));
-        return HeadlessSubmission::badUsage;
-    }
-    if (!parser.isSet(options.profile)) {
-        err << u"Name the profile to submit with --profile TITLE.\n"_s;
-        return HeadlessSubmission::badUsage;
-    }
+    if (parser.positionalArguments().size() != 1)
+        return usageError(u"Unexpected arguments: %1"_s.arg(parser.positionalArguments().mid(1).join(u' ')));
+    if (!parser.isSet(options.profile))
+        return usageError(u"Name the profile to submit with --profile TITLE."_s);
     const int choices =
         int(parser.isSet(options.all)) + int(parser.isSet(options.type)) + int(parser.isSet(options.site));
-    if (choices != 1) {
-        err << u"Choose the sites with exactly one of --all, --type engine|list or --site NAME.\n"_s;
-        return HeadlessSubmission::badUsage;
-    }
+    if (choices != 1)
+        return usageError(
+            u"Choose the sites with exactly one of --all, --type engine|list or --site NAME."_s);
 
     const AppPaths paths = pathsFrom(parser, options);
     HeadlessSubmission::Options run;
@@ -87,20 +91,25 @@ int submit(const QCommandLineParser& parser, const Options& options)
     run.catalogueFile = paths.catalogueFile();
     run.logFile = paths.runLogFile();
     SettingsStore settings;
+    QFile out;
+    QFile err;
+    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     return HeadlessSubmission::run(run, settings, out, err);
 }
 
-int window(const QCommandLineParser& parser, const Options& options)
+int window(int argc, char* argv[], const QCommandLineParser& parser, const Options& options)
 {
+    QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(u":/images/orvanta.png"_s));
     SettingsStore settings;
     QtDialogs dialogs;
     SystemDesktopOpener desktop;
-    Module1 startup(AppContext{pathsFrom(parser, options), dialogs, settings, desktop});
+    Startup startup(AppContext{pathsFrom(parser, options), dialogs, settings, desktop});
     // Messages then stand centred over the main window.
-    QObject::connect(&startup, &Module1::mainWindowShown, &startup,
+    QObject::connect(&startup, &Startup::mainWindowShown, &startup,
                      [&dialogs, &startup] { dialogs.setParentWindow(startup.mainWindow()); });
-    if (!startup.Main())
+    if (!startup.run())
         return 1;
     return QApplication::exec();
 }
@@ -109,28 +118,35 @@ int window(const QCommandLineParser& parser, const Options& options)
 
 int Launcher::run(int argc, char* argv[])
 {
+    QCoreApplication::setApplicationName(u"Orvanta"_s);
+    QCoreApplication::setApplicationVersion(InstalledVersion::firstVersion);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const bool console = arguments.value(1) == u"submit"_s ||
-                         std::any_of(arguments.cbegin(), arguments.cend(), [](const QString& argument) {
-                             return argument == u"--help"_s || argument == u"-h"_s ||
-                                    argument == u"--help-all"_s || argument == u"--version"_s ||
-                                    argument == u"-v"_s;
-                         });
-    std::unique_ptr<QCoreApplication> app =
-        console ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
-    QCoreApplication::setApplicationName(u"Orvanta"_s);
-    QCoreApplication::setApplicationVersion(InstalledVersion::firstVersion);
 
     Options options;
     QCommandLineParser parser;
     describe(parser, options);
-    parser.process(*app);
+    const bool parsed = parser.parse(arguments);
     const QString command = parser.positionalArguments().value(0);
-    if (!command.isEmpty() && command != u"submit"_s) {
-        QTextStream(stderr) << u"Unknown command \"%1\"; the only command is submit.\n"_s.arg(command);
-        return HeadlessSubmission::badUsage;
+    const bool needsWindow =
+        parsed && command.isEmpty() && !parser.isSet(options.help) && !parser.isSet(options.version);
+    if (needsWindow)
+        return window(argc, argv, parser, options);
+
+    // Everything else runs without a display.
+    QCoreApplication app(argc, argv);
+    if (!parsed)
+        return usageError(parser.errorText());
+    if (parser.isSet(options.help)) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
     }
-    return command == u"submit"_s ? submit(parser, options) : window(parser, options);
+    if (parser.isSet(options.version)) {
+        QTextStream(stdout) << u"Orvanta "_s << InstalledVersion::firstVersion << u'\n';
+        return 0;
+    }
+    if (command != u"submit"_s)
+        return usageError(u"Unknown command \"%1\"; the only command is submit."_s.arg(command));
+    return submit(parser, options);
 }

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
-#include "Dispatcher.h"
+#include "DesktopOpener.h"
+#include "Dialogs.h"
 #include "EngineSelectionPage.h"
 #include "HttpTransferSlot.h"
 #include "InstalledVersion.h"
@@ -12,13 +13,15 @@
 #include "RequestPreviewDialog.h"
 #include "RunPanel.h"
 #include "SubmissionRun.h"
-#include "UpdateServer.h"
 #include "UpgradeWindow.h"
 #include "ui_MainWindow.h"
 
+#include <QBuffer>
+#include <QCloseEvent>
 #include <QIcon>
 #include <QNetworkAccessManager>
 #include <QStyle>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -28,55 +31,51 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(u":/images/orvanta.png"_s));
-    m_profilePage = new ProfilePage(*m_profileStore, m_context.dialogs, ui->proform);
-    ui->proform->layout()->addWidget(m_profilePage);
     // Both top-level menus answer to one name and are told apart by their position.
     ui->fileMenu->setObjectName(u"about"_s);
     ui->aboutMenu->setObjectName(u"about"_s);
-
     ui->Bprofile->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->Bsubmission->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
     ui->Bmeta->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     ui->Bsearch->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     ui->Babout->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
 
-    m_selectionPage = new EngineSelectionPage(m_catalogue, *m_profilePage, m_context.dialogs, ui->subform);
+    m_profilePage = new ProfilePage(*m_profileStore, m_context.dialogs, ui->proform);
+    ui->proform->layout()->addWidget(m_profilePage);
+    m_selectionPage = new EngineSelectionPage(m_catalogue, ui->subform);
     ui->subform->layout()->addWidget(m_selectionPage);
 
-    // One network manager for the five transfer slots, each named as its control always was.
-    m_network = new QNetworkAccessManager(this);
+    // One network manager for the five transfer slots.
+    auto* network = new QNetworkAccessManager(this);
     std::array<TransferSlot*, SubmissionRun::slotCount> transfers{};
-    for (int k = 0; k < SubmissionRun::slotCount; ++k) {
-        auto* transfer = new HttpTransferSlot(*m_network, m_context.transferDeadline, this);
-        transfer->setObjectName(u"Inet%1"_s.arg(k + 2));
-        transfers[size_t(k)] = transfer;
-    }
-    m_run = new SubmissionRun(
-        {m_catalogue, *m_profilePage, *m_selectionPage, m_context.dialogs, m_context.desktop, *this},
-        transfers, m_context.paths.runLogFile(), m_context.clock, this);
-    m_dispatcher = new Dispatcher(*m_run, this);
+    for (TransferSlot*& transfer : transfers)
+        transfer = new HttpTransferSlot(*network, m_context.transferDeadline, this);
+    m_run = new SubmissionRun(m_catalogue, transfers, m_context.paths.runLogFile(), m_context.clock, this);
     ui->statsform->layout()->addWidget(new RunPanel(*m_run, ui->statsform));
-    connect(m_selectionPage, &EngineSelectionPage::submitRequested, m_run, &SubmissionRun::Submit);
+    connect(m_selectionPage, &EngineSelectionPage::submitRequested, this, &MainWindow::onSubmitClicked);
     connect(m_selectionPage, &EngineSelectionPage::previewRequested, this, &MainWindow::showRequestPreview);
-    connect(m_run, &SubmissionRun::completed, this,
-            [this] { m_selectionPage->setResubmitAvailable(!m_run->lastRunFailures().isEmpty()); });
     connect(m_selectionPage, &EngineSelectionPage::resubmitFailedRequested, this,
-            [this] { m_selectionPage->replaceSelection(m_run->lastRunFailures()); });
+            [this] { m_selectionPage->replaceSelection(m_run->lastFailures()); });
+    connect(m_run, &SubmissionRun::stopQuestionDue, this, &MainWindow::onStopQuestionDue);
+    connect(m_run, &SubmissionRun::completed, this, &MainWindow::onRunCompleted);
+    connect(m_run, &SubmissionRun::cancelled, this, &MainWindow::onRunCancelled);
 
     ui->metaform->layout()->addWidget(new MetaBuilderPage(m_context.dialogs, ui->metaform));
     ui->searchform->layout()->addWidget(new QuickSearchPage(m_context.desktop, ui->searchform));
-
     connectPageSwitches();
     connect(ui->upgrade, &QAction::triggered, this, &MainWindow::openUpgradeWindow);
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
-    Form_Load();
+
+    showPage(ui->proform, u" Website and User Profile"_s);
+    m_profilePage->loadProfiles();
+    ui->Label27->setText(u"Orvanta Version "_s + InstalledVersion(m_context.settings).readOrRecordFirst());
 }
 
 MainWindow::~MainWindow() = default;
 
-const ProfileSource& MainWindow::profile() const
+Profile MainWindow::profile() const
 {
-    return *m_profilePage;
+    return m_profilePage->workingCopy();
 }
 
 void MainWindow::connectPageSwitches()
@@ -104,14 +103,14 @@ void MainWindow::connectPageSwitches()
                 [this, page, title = pageSwitch.menuTitle] { showPage(page, title); });
     }
     // The submission page opens only for a complete profile; the toolbar also refills its catalogue.
-    connect(ui->Bsubmission, &QAbstractButton::clicked, this, &MainWindow::reopenSelectionPage);
+    connect(ui->Bsubmission, &QAbstractButton::clicked, this, &MainWindow::openSelectionFromToolbar);
     connect(ui->sub, &QAction::triggered, this, [this] {
-        if (m_selectionPage->checkProfile())
+        if (checkProfileComplete())
             showPage(ui->subform, u"Submission"_s);
     });
 }
 
-void MainWindow::hideform()
+void MainWindow::hideAllPages()
 {
     for (QWidget* page :
          {ui->statsform, ui->proform, ui->subform, ui->metaform, ui->aboutform, ui->searchform})
@@ -120,15 +119,27 @@ void MainWindow::hideform()
 
 void MainWindow::showPage(QWidget* page, const QString& title)
 {
-    hideform();
+    hideAllPages();
     page->show();
-    ui->Label47->setText(title);
+    if (!title.isNull())
+        ui->Label47->setText(title);
 }
 
-void MainWindow::reopenSelectionPage()
+bool MainWindow::checkProfileComplete()
 {
-    if (!m_selectionPage->prepareToolbarOpening())
+    if (profile().isComplete())
+        return true;
+    m_context.dialogs.inform(u"Please fill in all the fields requested to properly submit your website."_s,
+                             u"Missing Information"_s, Dialogs::Icon::Warning);
+    return false;
+}
+
+void MainWindow::openSelectionFromToolbar()
+{
+    m_selectionPage->prepareToolbarOpening();
+    if (!checkProfileComplete())
         return;
+    m_selectionPage->refillCatalogue();
     showPage(ui->subform, u" Submission"_s);
     m_selectionPage->showTotals();
 }
@@ -141,28 +152,73 @@ void MainWindow::setNavigationLocked(bool locked)
         button->setEnabled(!locked);
 }
 
-void MainWindow::showRunPanel()
+void MainWindow::onSubmitClicked()
 {
-    hideform();
-    ui->statsform->show();
+    if (!m_run->start(m_selectionPage->selection().selected(), profile())) {
+        m_context.dialogs.inform(u"Please select some engines to submit first."_s, u"No engines selected"_s,
+                                 Dialogs::Icon::Warning);
+        return;
+    }
+    m_selectionPage->replaceSelection({}); // the run has taken them
+    setNavigationLocked(true);
+    showPage(ui->statsform, QString()); // the title strip stays as it is
 }
 
-void MainWindow::showSelectionPage()
+void MainWindow::onStopQuestionDue()
 {
-    hideform();
-    ui->subform->show();
+    const bool cancel = m_context.dialogs.askYesNo(u"Are you sure you want to cancel?"_s,
+                                                   u"Cancel Submission"_s, Dialogs::Icon::Question);
+    if (!cancel)
+        m_closeWhenCancelled = false;
+    m_run->answerStopQuestion(cancel);
 }
 
-void MainWindow::uncheckTypeFilters()
+void MainWindow::onRunCancelled()
 {
+    setNavigationLocked(false);
+    openSelectionFromToolbar();
+    m_selectionPage->setResubmitAvailable(!m_run->lastFailures().isEmpty());
+    if (m_closeWhenCancelled)
+        close();
+}
+
+void MainWindow::onRunCompleted(int succeeded, int failed)
+{
+    showPage(ui->subform, QString());
     m_selectionPage->uncheckTypeFilters();
+    const QString summary = u"The submission is completed.\r\nFailed Submissions: "_s +
+                            QString::number(failed) + u"\r\nSuccessful submissions: "_s +
+                            QString::number(succeeded) +
+                            u"\r\nWould you like to view the log information? "_s;
+    const bool view = m_context.dialogs.askYesNo(summary, u"Submission Completed"_s, Dialogs::Icon::Question);
+    setNavigationLocked(false);
+    if (view)
+        m_context.desktop.open(QUrl::fromLocalFile(m_run->logFile()));
+    else
+        m_run->discardLog();
+    openSelectionFromToolbar();
+    m_selectionPage->setResubmitAvailable(!m_run->lastFailures().isEmpty());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_run->isRunning()) {
+        event->accept();
+        return;
+    }
+    // Closing during a run asks the run's own cancel question first, on its next tick; on Yes
+    // the run is cancelled as Stop does it, and then the window closes.
+    event->ignore();
+    m_closeWhenCancelled = true;
+    m_run->requestStop();
 }
 
 void MainWindow::showRequestPreview()
 {
-    const QList<RequestPreview::Entry> entries =
-        RequestPreview::build(m_catalogue, m_selectionPage->selection().selected(), *m_profilePage);
-    auto* dialog = new RequestPreviewDialog(RequestPreview::format(entries), this);
+    QBuffer preview;
+    preview.open(QIODevice::WriteOnly);
+    RequestPreview::write(m_catalogue, m_selectionPage->selection().selectedRows(), profile(), preview);
+    auto* dialog = new RequestPreviewDialog(QString::fromUtf8(preview.data()), this);
     dialog->setWindowIcon(windowIcon());
     dialog->show();
 }
@@ -170,16 +226,9 @@ void MainWindow::showRequestPreview()
 void MainWindow::openUpgradeWindow()
 {
     auto* window = new UpgradeWindow(m_context.settings, m_context.dialogs,
-                                     {UpdateServer::defaultBase(), m_context.paths.upgradeFile()});
+                                     {Upgrade::defaultServer(), m_context.paths.upgradeFile()});
     window->setWindowIcon(windowIcon());
-    connect(window, &UpgradeWindow::finished, this, &QWidget::show);
+    connect(window, &UpgradeWindow::ended, this, &QWidget::show);
     hide();
     window->show();
-}
-
-void MainWindow::Form_Load()
-{
-    showPage(ui->proform, u" Website and User Profile"_s);
-    m_profilePage->loadprofiles();
-    ui->Label27->setText(u"Orvanta Version "_s + InstalledVersion(m_context.settings).readOrRecordFirst());
 }

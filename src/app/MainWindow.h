@@ -1,30 +1,27 @@
 #pragma once
 
 #include "AppContext.h"
-#include "RunHost.h"
+#include "Profile.h"
 
 #include <QMainWindow>
 
 #include <memory>
 
-class QAbstractButton;
-class QAction;
-class Dispatcher;
 class EngineSelectionPage;
-class QNetworkAccessManager;
-class SubmissionRun;
 class ProfilePage;
-class ProfileSource;
 class ProfileStore;
 class SiteDatabase;
+class SubmissionRun;
 
 namespace Ui {
 class MainWindow;
 }
 
 // The working window: six pages in one area, one visible at a time, switched by the toolbar
-// down the left edge and by the File menu; the title strip names the page on show.
-class MainWindow final : public QMainWindow, private RunHost
+// down the left edge and by the File menu; the title strip names the page on show. It is the
+// submission run's front end: it locks the navigation, switches pages and asks its questions
+// when the run says so.
+class MainWindow final : public QMainWindow
 {
     Q_OBJECT
 
@@ -32,26 +29,27 @@ public:
     MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Makes all six pages invisible; every page switch runs it first.
-    void hideform();
-
-    const ProfileSource& profile() const;
-
+    // The profile on the profile page, saved or not.
+    Profile profile() const;
     SubmissionRun& run() const { return *m_run; }
-    Dispatcher& dispatcher() const { return *m_dispatcher; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    void setNavigationLocked(bool locked) override;
-    void showRunPanel() override;
-    void showSelectionPage() override;
-    void reopenSelectionPage() override;
-    void uncheckTypeFilters() override;
-
-    void Form_Load();
-    void openUpgradeWindow();
-    void showRequestPreview();
     void connectPageSwitches();
+    void hideAllPages();
     void showPage(QWidget* page, const QString& title);
+    void openSelectionFromToolbar();
+    bool checkProfileComplete();
+    void setNavigationLocked(bool locked);
+
+    void onSubmitClicked();
+    void onStopQuestionDue();
+    void onRunCompleted(int succeeded, int failed);
+    void onRunCancelled();
+    void showRequestPreview();
+    void openUpgradeWindow();
 
     std::unique_ptr<Ui::MainWindow> ui;
     AppContext m_context;
@@ -59,7 +57,6 @@ private:
     std::unique_ptr<ProfileStore> m_profileStore;
     ProfilePage* m_profilePage;
     EngineSelectionPage* m_selectionPage;
-    QNetworkAccessManager* m_network;
     SubmissionRun* m_run;
-    Dispatcher* m_dispatcher;
+    bool m_closeWhenCancelled = false;
 };

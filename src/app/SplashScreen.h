@@ -23,8 +23,8 @@ public:
     // Withdraws the splash without handing over, when start-up has failed.
     void dismiss();
 
-public slots:
-    void Timer1_Timer();
+    // The hand-over, on the first tick of the splash's one-second timer.
+    void onTick();
 
 signals:
     void mainWindowDue();
@@ -34,7 +34,7 @@ protected:
 
 private:
     std::unique_ptr<Ui::SplashScreen> ui;
-    QTimer* m_timer1;
-    bool m_loaded = false;
+    QTimer* m_handOverTimer;
+    bool m_shownOnce = false;
     bool m_handedOver = false;
 };

@@ -1,164 +1,193 @@
 #include "CatalogueCsv.h"
 
+#include <QBuffer>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
 
+namespace CatalogueCsv {
+
 namespace {
 
-class Parser
+constexpr qint64 chunkSize = 64 * 1024;
+
+bool isDelimiter(QChar c)
 {
-public:
-    explicit Parser(const QString& text) : m_text(text)
-    {
-        if (m_text.startsWith(QChar(0xFEFF)))
-            m_pos = 1;
-    }
+    return c == u',' || c == u'\r' || c == u'\n';
+}
 
-    bool atEnd() const { return m_pos >= m_text.size(); }
-    int line() const { return m_line; }
-
-    // Reads one record; false with an error on malformed input.
-    bool readRecord(QList<CatalogueCsv::Field>& fields, QString& error)
-    {
-        fields.clear();
-        for (;;) {
-            CatalogueCsv::Field field;
-            if (!readField(field, error))
-                return false;
-            fields << field;
-            if (atEnd())
-                return true;
-            const QChar c = m_text.at(m_pos);
-            if (c == u',') {
-                ++m_pos;
-                continue;
-            }
-            consumeLineEnd();
-            return true;
-        }
-    }
-
-private:
-    bool readField(CatalogueCsv::Field& field, QString& error)
-    {
-        if (!atEnd() && m_text.at(m_pos) == u'"')
-            return readQuotedField(field, error);
-        const qsizetype start = m_pos;
-        while (!atEnd() && !isDelimiter(m_text.at(m_pos))) {
-            if (m_text.at(m_pos) == u'"') {
-                error = u"line %1: a quote inside a field that does not begin with a quote"_s.arg(m_line);
-                return false;
-            }
-            ++m_pos;
-        }
-        if (m_pos == start)
-            field.reset();
-        else
-            field = m_text.mid(start, m_pos - start);
-        return true;
-    }
-
-    bool readQuotedField(CatalogueCsv::Field& field, QString& error)
-    {
-        const int startLine = m_line;
-        ++m_pos;
-        QString value = u""_s; // an empty text, never a null one: "" is not NULL
-        for (;;) {
-            if (atEnd()) {
-                error = u"line %1: a quoted field is never closed"_s.arg(startLine);
-                return false;
-            }
-            const QChar c = m_text.at(m_pos++);
-            if (c == u'"') {
-                if (!atEnd() && m_text.at(m_pos) == u'"') {
-                    value += u'"';
-                    ++m_pos;
-                    continue;
-                }
-                break;
-            }
-            if (c == u'\n' || (c == u'\r' && (atEnd() || m_text.at(m_pos) != u'\n')))
-                ++m_line;
-            value += c;
-        }
-        if (!atEnd() && !isDelimiter(m_text.at(m_pos))) {
-            error = u"line %1: text after the closing quote of a field"_s.arg(m_line);
-            return false;
-        }
-        field = value;
-        return true;
-    }
-
-    static bool isDelimiter(QChar c) { return c == u',' || c == u'\r' || c == u'\n'; }
-
-    void consumeLineEnd()
-    {
-        if (m_text.at(m_pos) == u'\r')
-            ++m_pos;
-        if (!atEnd() && m_text.at(m_pos) == u'\n')
-            ++m_pos;
-        ++m_line;
-    }
-
-    const QString& m_text;
-    qsizetype m_pos = 0;
-    int m_line = 1;
-};
-
-bool isBlankLine(const QList<CatalogueCsv::Field>& fields)
+bool isBlankLine(const QList<Field>& fields)
 {
     return fields.size() == 1 && !fields.first().has_value();
 }
 
 } // namespace
 
-bool CatalogueCsv::parse(const QString& text, Table& table, QString& error)
+Reader::Reader(QIODevice& device) : m_device(device) {}
+
+bool Reader::atEnd()
 {
-    table = Table();
-    Parser parser(text);
-    bool haveHeader = false;
-    while (!parser.atEnd()) {
-        Record record;
-        record.line = parser.line();
-        if (!parser.readRecord(record.fields, error))
-            return false;
-        if (isBlankLine(record.fields))
-            continue;
-        if (!haveHeader) {
-            QSet<QString> seen;
-            for (const Field& name : std::as_const(record.fields)) {
-                if (!name || name->trimmed().isEmpty()) {
-                    error = u"line %1: the header has an empty column name"_s.arg(record.line);
-                    return false;
-                }
-                if (seen.contains(name->toLower())) {
-                    error =
-                        u"line %1: the header names the column \"%2\" twice"_s.arg(record.line).arg(*name);
-                    return false;
-                }
-                seen.insert(name->toLower());
-                table.header << *name;
-            }
-            haveHeader = true;
-            continue;
-        }
-        if (record.fields.size() != table.header.size()) {
-            error = u"line %1: %2 fields where the header has %3"_s.arg(record.line)
-                        .arg(record.fields.size())
-                        .arg(table.header.size());
+    if (m_pos < m_buffer.size())
+        return false;
+    m_buffer.clear();
+    m_pos = 0;
+    // The decoder keeps a sequence split between two chunks, and skips a byte order mark.
+    while (m_buffer.isEmpty() && !m_device.atEnd())
+        m_buffer = m_decoder.decode(m_device.read(chunkSize));
+    return m_pos >= m_buffer.size();
+}
+
+bool Reader::readHeader(QStringList& header, QString& error)
+{
+    header.clear();
+    QList<Field> fields;
+    int line = 0;
+    do {
+        if (atEnd()) {
+            error = u"line 1: the file has no header row"_s;
             return false;
         }
-        table.records << record;
+        line = m_line;
+        if (!readRecord(fields, error))
+            return false;
+    } while (isBlankLine(fields));
+    QSet<QString> seen;
+    for (const Field& name : std::as_const(fields)) {
+        if (!name || name->trimmed().isEmpty()) {
+            error = u"line %1: the header has an empty column name"_s.arg(line);
+            return false;
+        }
+        if (seen.contains(name->toLower())) {
+            error = u"line %1: the header names the column \"%2\" twice"_s.arg(line).arg(*name);
+            return false;
+        }
+        seen.insert(name->toLower());
+        header << *name;
     }
-    if (!haveHeader) {
-        error = u"line 1: the file has no header row"_s;
+    m_columns = header.size();
+    return true;
+}
+
+bool Reader::next(Record& record, QString& error)
+{
+    do {
+        if (atEnd())
+            return false;
+        record.line = m_line;
+        if (!readRecord(record.fields, error))
+            return false;
+    } while (isBlankLine(record.fields));
+    if (record.fields.size() != m_columns) {
+        error = u"line %1: %2 fields where the header has %3"_s.arg(record.line)
+                    .arg(record.fields.size())
+                    .arg(m_columns);
         return false;
     }
     return true;
 }
 
-QString CatalogueCsv::formatRecord(const QList<Field>& fields)
+bool Reader::readRecord(QList<Field>& fields, QString& error)
+{
+    fields.clear();
+    for (;;) {
+        Field field;
+        if (!readField(field, error))
+            return false;
+        fields << field;
+        if (atEnd())
+            return true;
+        if (peek() == u',') {
+            ++m_pos;
+            continue;
+        }
+        consumeLineEnd();
+        return true;
+    }
+}
+
+bool Reader::readField(Field& field, QString& error)
+{
+    if (!atEnd() && peek() == u'"')
+        return readQuotedField(field, error);
+    QString value;
+    while (!atEnd() && !isDelimiter(peek())) {
+        if (peek().isNull()) {
+            error = u"line %1: the text is not UTF-8"_s.arg(m_line);
+            return false;
+        }
+        if (peek() == u'"') {
+            error = u"line %1: a quote inside a field that does not begin with a quote"_s.arg(m_line);
+            return false;
+        }
+        value += m_buffer.at(m_pos++);
+    }
+    if (value.isEmpty())
+        field.reset();
+    else
+        field = value;
+    return true;
+}
+
+bool Reader::readQuotedField(Field& field, QString& error)
+{
+    const int startLine = m_line;
+    ++m_pos;
+    QString value = u""_s; // an empty text, never a null one: "" is not NULL
+    for (;;) {
+        if (atEnd()) {
+            error = u"line %1: a quoted field is never closed"_s.arg(startLine);
+            return false;
+        }
+        const QChar c = m_buffer.at(m_pos++);
+        if (c.isNull()) {
+            error = u"line %1: the text is not UTF-8"_s.arg(m_line);
+            return false;
+        }
+        if (c == u'"') {
+            if (!atEnd() && peek() == u'"') {
+                value += u'"';
+                ++m_pos;
+                continue;
+            }
+            break;
+        }
+        if (c == u'\n' || (c == u'\r' && (atEnd() || peek() != u'\n')))
+            ++m_line;
+        value += c;
+    }
+    if (!atEnd() && !isDelimiter(peek())) {
+        error = u"line %1: text after the closing quote of a field"_s.arg(m_line);
+        return false;
+    }
+    field = value;
+    return true;
+}
+
+void Reader::consumeLineEnd()
+{
+    if (peek() == u'\r')
+        ++m_pos;
+    if (!atEnd() && peek() == u'\n')
+        ++m_pos;
+    ++m_line;
+}
+
+bool parse(const QString& text, Table& table, QString& error)
+{
+    table = Table();
+    QByteArray bytes = text.toUtf8();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    Reader reader(buffer);
+    if (!reader.readHeader(table.header, error))
+        return false;
+    Record record;
+    while (reader.next(record, error))
+        table.records << record;
+    return error.isEmpty();
+}
+
+QString formatRecord(const QList<Field>& fields)
 {
     QString line;
     for (qsizetype i = 0; i < fields.size(); ++i) {
@@ -177,3 +206,5 @@ QString CatalogueCsv::formatRecord(const QList<Field>& fields)
     }
     return line + u"\r\n"_s;
 }
+
+} // namespace CatalogueCsv

@@ -2,9 +2,12 @@
 
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <optional>
+
+class QIODevice;
 
 // The catalogue's text form: RFC 4180 CSV with a header row. An unquoted empty field stands
 // for SQL NULL and a quoted one ("") for an empty text, so a table survives export and build.
@@ -18,13 +21,43 @@ struct Record
     QList<Field> fields;
 };
 
+// Reads UTF-8 CSV record by record from a device, so a file of any size takes little memory.
+// Every failure is "line N: what is wrong".
+class Reader
+{
+public:
+    explicit Reader(QIODevice& device);
+
+    // The header row: names that are neither empty nor repeated (compared without case).
+    bool readHeader(QStringList& header, QString& error);
+    // The next record with as many fields as the header; false at the end of the input (error
+    // stays empty) or on malformed input. Blank lines are skipped.
+    bool next(Record& record, QString& error);
+
+private:
+    bool readRecord(QList<Field>& fields, QString& error);
+    bool readField(Field& field, QString& error);
+    bool readQuotedField(Field& field, QString& error);
+    bool atEnd();
+    QChar peek() { return m_buffer.at(m_pos); }
+    void consumeLineEnd();
+
+    QIODevice& m_device;
+    // An invalid sequence comes out as U+0000, which no catalogue text holds: its line is reported.
+    QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInvalidToNull};
+    QString m_buffer;
+    qsizetype m_pos = 0;
+    int m_line = 1;
+    qsizetype m_columns = 0;
+};
+
 struct Table
 {
     QStringList header;
     QList<Record> records;
 };
 
-// Parses the whole text; on a malformed file returns false with "line N: what is wrong".
+// The whole text at once, for small inputs.
 bool parse(const QString& text, Table& table, QString& error);
 
 // One record with its CRLF line end.

@@ -1,7 +1,8 @@
 #include "CatalogueTool.h"
 
 #include "CatalogueCsv.h"
-#include "CatalogueSchema.h"
+#include "CatalogueFile.h"
+#include "InstalledVersion.h"
 #include "PromoSite.h"
 #include "RequestTemplate.h"
 #include "SiteDatabase.h"
@@ -14,13 +15,13 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QStringDecoder>
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QUrl>
 
 #include <filesystem>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -43,75 +44,49 @@ QString columnDefinition(const QString& name)
     return definition;
 }
 
-bool readCsvTable(const QString& csvPath, CatalogueCsv::Table& table, QString& error)
+// Reads the CSV as it goes and inserts each record as it is read, in one transaction.
+bool writeTable(QIODevice& csv, const QString& csvPath, QSqlDatabase& db, QString& error, int& rows)
 {
-    QFile file(csvPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = u"Cannot read \"%1\": %2."_s.arg(csvPath, file.errorString());
+    CatalogueCsv::Reader reader(csv);
+    QStringList header;
+    QString csvError;
+    if (!reader.readHeader(header, csvError)) {
+        error = u"\"%1\" %2."_s.arg(csvPath, csvError);
         return false;
     }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(file.readAll());
-    if (utf8.hasError()) {
-        error = u"\"%1\" is not UTF-8 text."_s.arg(csvPath);
+    error = CatalogueFile::lacksColumns(u"\"%1\""_s.arg(csvPath), CatalogueFile::missingColumns(header));
+    if (!error.isEmpty())
         return false;
-    }
-    QString parseError;
-    if (!CatalogueCsv::parse(text, table, parseError)) {
-        error = u"\"%1\" %2."_s.arg(csvPath, parseError);
-        return false;
-    }
-    QStringList missing;
-    for (const QString& column : PromoSiteColumns::all) {
-        const bool present =
-            std::any_of(table.header.cbegin(), table.header.cend(),
-                        [&](const QString& name) { return name.compare(column, Qt::CaseInsensitive) == 0; });
-        if (!present)
-            missing << column;
-    }
-    if (!missing.isEmpty()) {
-        error = u"\"%1\" lacks the required column%2 %3."_s.arg(
-            csvPath, missing.size() == 1 ? QString() : u"s"_s, missing.join(u", "_s));
-        return false;
-    }
-    return true;
-}
 
-bool writeTable(const CatalogueCsv::Table& table, const QString& dbPath, const QString& csvPath,
-                QString& error)
-{
-    SqliteConnection connection(dbPath, SqliteConnection::Mode::ReadWrite);
-    QString openError;
-    if (!connection.open(openError)) {
-        error = u"Cannot create the catalogue: %1."_s.arg(openError);
-        return false;
-    }
-    QSqlDatabase& db = connection.database();
     QStringList definitions;
-    QStringList markers;
-    for (const QString& name : table.header) {
+    for (const QString& name : std::as_const(header))
         definitions << columnDefinition(name);
-        markers << u"?"_s;
-    }
     QSqlQuery query(db);
     if (!query.exec(u"CREATE TABLE promosites (%1)"_s.arg(definitions.join(u", "_s)))) {
         error = u"Cannot create the table: %1."_s.arg(query.lastError().databaseText());
         return false;
     }
     db.transaction();
-    query.prepare(u"INSERT INTO promosites VALUES (%1)"_s.arg(markers.join(u", "_s)));
-    for (const CatalogueCsv::Record& record : table.records) {
-        for (const CatalogueCsv::Field& field : record.fields)
+    query.prepare(
+        u"INSERT INTO promosites VALUES (%1)"_s.arg(QStringList(header.size(), u"?"_s).join(u", "_s)));
+    CatalogueCsv::Record record;
+    while (reader.next(record, csvError)) {
+        for (const CatalogueCsv::Field& field : std::as_const(record.fields))
             query.addBindValue(field ? QVariant(*field) : QVariant(QMetaType(QMetaType::QString)));
         if (!query.exec()) {
             error =
                 u"\"%1\" line %2: %3."_s.arg(csvPath).arg(record.line).arg(query.lastError().databaseText());
-            query.finish();
-            db.rollback();
-            return false;
+            break;
         }
+        ++rows;
     }
     query.finish();
+    if (error.isEmpty() && !csvError.isEmpty())
+        error = u"\"%1\" %2."_s.arg(csvPath, csvError);
+    if (!error.isEmpty()) {
+        db.rollback();
+        return false;
+    }
     if (!db.commit()) {
         error = u"Cannot write the catalogue: %1."_s.arg(db.lastError().databaseText());
         return false;
@@ -119,14 +94,32 @@ bool writeTable(const CatalogueCsv::Table& table, const QString& dbPath, const Q
     return true;
 }
 
+// The mode the finished file gets: the one of the file it replaces, or what the user's umask
+// gives a new file. A temporary file starts readable by its owner only.
+void giveFinalMode(const QString& temporary, const QString& target)
+{
+    struct stat existing
+    {};
+    mode_t mode = 0;
+    if (::stat(QFile::encodeName(target).constData(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::chmod(QFile::encodeName(temporary).constData(), mode);
+}
+
 } // namespace
 
 bool CatalogueTool::build(const QString& csvPath, const QString& dbPath, QString& error, int* rowCount)
 {
-    CatalogueCsv::Table table;
-    if (!readCsvTable(csvPath, table, error))
+    QFile csv(csvPath);
+    if (!csv.open(QIODevice::ReadOnly)) {
+        error = u"Cannot read \"%1\": %2."_s.arg(csvPath, csv.errorString());
         return false;
-
+    }
     const QFileInfo target(dbPath);
     QTemporaryFile temporary(target.absoluteDir().filePath(u".%1-XXXXXX.tmp"_s.arg(target.fileName())));
     if (!temporary.open()) {
@@ -134,9 +127,19 @@ bool CatalogueTool::build(const QString& csvPath, const QString& dbPath, QString
         return false;
     }
     temporary.close();
-    if (!writeTable(table, temporary.fileName(), csvPath, error))
-        return false;
+    int rows = 0;
+    {
+        SqliteConnection connection(temporary.fileName(), SqliteConnection::Mode::ReadWrite);
+        QString openError;
+        if (!connection.open(openError)) {
+            error = u"Cannot create the catalogue: %1."_s.arg(openError);
+            return false;
+        }
+        if (!writeTable(csv, csvPath, connection.database(), error, rows))
+            return false;
+    }
 
+    giveFinalMode(temporary.fileName(), target.absoluteFilePath());
     std::error_code renameError;
     std::filesystem::rename(QFile::encodeName(temporary.fileName()).toStdString(),
                             QFile::encodeName(target.absoluteFilePath()).toStdString(), renameError);
@@ -146,7 +149,7 @@ bool CatalogueTool::build(const QString& csvPath, const QString& dbPath, QString
     }
     temporary.setAutoRemove(false);
     if (rowCount)
-        *rowCount = int(table.records.size());
+        *rowCount = rows;
     return true;
 }
 
@@ -196,44 +199,25 @@ QStringList problemsOf(const QSqlRecord& row)
     return problems;
 }
 
-bool openCatalogue(SqliteConnection& connection, QString& error)
-{
-    if (!QFileInfo::exists(connection.path())) {
-        error = u"The catalogue \"%1\" does not exist."_s.arg(connection.path());
-        return false;
-    }
-    QString openError;
-    if (!connection.open(openError)) {
-        error = u"Cannot open \"%1\": %2."_s.arg(connection.path(), openError);
-        return false;
-    }
-    error = CatalogueSchema::verify(connection.database(), connection.path());
-    return error.isEmpty();
-}
-
-} // namespace
-
-namespace {
-
 // Opens the catalogue read-only, runs the query and hands over its columns, then each row.
 bool scanCatalogue(const QString& dbPath, const QString& query,
                    const std::function<void(const QSqlRecord&)>& onColumns,
                    const std::function<void(const QSqlQuery&)>& onRow, QString& error)
 {
-    SqliteConnection connection(dbPath, SqliteConnection::Mode::ReadOnly);
-    if (!openCatalogue(connection, error))
+    const std::unique_ptr<SqliteConnection> connection = CatalogueFile::open(dbPath, error);
+    if (!connection)
         return false;
-    QSqlQuery scan(connection.database());
+    QSqlQuery scan(connection->database());
     scan.setForwardOnly(true);
     if (!scan.exec(query)) {
-        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
+        error = CatalogueFile::readFailure(dbPath, scan.lastError());
         return false;
     }
     onColumns(scan.record());
     while (scan.next())
         onRow(scan);
     if (scan.lastError().isValid()) {
-        error = u"Cannot read \"%1\": %2."_s.arg(dbPath, scan.lastError().databaseText());
+        error = CatalogueFile::readFailure(dbPath, scan.lastError());
         return false;
     }
     return true;
@@ -293,9 +277,8 @@ bool CatalogueTool::list(const QString& dbPath, QTextStream& out, QString& error
     const std::unique_ptr<SiteDatabase> database = SiteDatabase::open(dbPath, error);
     if (!database)
         return false;
-    for (database->moveFirst(); !database->atEnd(); database->moveNext())
-        out << database->field(PromoSiteColumns::sitename) << u'\t'
-            << database->field(PromoSiteColumns::sitetype) << u'\n';
+    for (qsizetype row = 0; row < database->count(); ++row)
+        out << database->name(row) << u'\t' << database->type(row) << u'\n';
     return true;
 }
 
@@ -304,8 +287,21 @@ int CatalogueTool::run(const QStringList& arguments, QTextStream& out, QTextStre
     const QString usage = u"Usage: orvanta-catalogue build CSV DB\n"
                           u"       orvanta-catalogue check DB\n"
                           u"       orvanta-catalogue list DB\n"
-                          u"       orvanta-catalogue export DB\n"_s;
+                          u"       orvanta-catalogue export DB\n"
+                          u"       orvanta-catalogue --help | --version\n"_s;
     const QString command = arguments.value(0);
+    if (arguments.size() == 1 && (command == u"--help"_s || command == u"-h"_s)) {
+        out << u"Builds, checks, lists and exports Orvanta's site catalogues (orvd.dll).\n\n"_s << usage
+            << u"\nbuild compiles a CSV file (header row, the columns sitename, sitetype, data, method,\n"
+               u"action and referer, any more kept as they are) into a catalogue, atomically. check\n"
+               u"reports every broken rule and exits with 1 if there is any. list prints each site's\n"
+               u"name and type in the order Orvanta lists them; export prints the catalogue as CSV.\n"_s;
+        return 0;
+    }
+    if (arguments.size() == 1 && (command == u"--version"_s || command == u"-v"_s)) {
+        out << u"orvanta-catalogue "_s << InstalledVersion::firstVersion << u'\n';
+        return 0;
+    }
     const int expected = command == u"build"_s ? 3 : 2;
     const bool known =
         command == u"build"_s || command == u"check"_s || command == u"list"_s || command == u"export"_s;

@@ -1,79 +1,92 @@
 #include "EngineSelection.h"
 
-#include "PromoSite.h"
 #include "SiteDatabase.h"
 
 #include <QSet>
 
-EngineSelection::EngineSelection(SiteDatabase& catalogue) : m_database(catalogue) {}
+#include <numeric>
+
+void EngineSelection::append(const QList<qsizetype>& rows)
+{
+    QStringList names;
+    names.reserve(rows.size());
+    for (const qsizetype row : rows)
+        names.append(m_database.name(row));
+    m_selectedRows += rows;
+    m_selected.append(names);
+}
+
+void EngineSelection::keep(const std::function<bool(qsizetype index)>& kept)
+{
+    QStringList names;
+    QList<qsizetype> rows;
+    for (qsizetype index = 0; index < m_selectedRows.size(); ++index) {
+        if (kept(index)) {
+            names.append(selected().at(index));
+            rows.append(m_selectedRows.at(index));
+        }
+    }
+    m_selectedRows = std::move(rows);
+    m_selected.setNames(std::move(names));
+}
 
 void EngineSelection::refillCatalogue()
 {
-    m_catalogue.clear();
-    for (m_database.moveFirst(); !m_database.atEnd(); m_database.moveNext())
-        m_catalogue.append(m_database.field(PromoSiteColumns::sitename));
+    QStringList names;
+    names.reserve(m_database.count());
+    for (qsizetype row = 0; row < m_database.count(); ++row)
+        names.append(m_database.name(row));
+    m_catalogue.setNames(std::move(names));
 }
 
 void EngineSelection::addType(const QString& type)
 {
-    for (m_database.moveFirst(); !m_database.atEnd(); m_database.moveNext()) {
-        if (m_database.field(PromoSiteColumns::sitetype) == type)
-            m_selected.append(m_database.field(PromoSiteColumns::sitename));
+    QList<qsizetype> rows;
+    for (qsizetype row = 0; row < m_database.count(); ++row) {
+        if (m_database.type(row) == type)
+            rows.append(row);
     }
+    append(rows);
 }
 
 void EngineSelection::removeType(const QString& type)
 {
-    m_database.moveFirst();
-    QStringList kept;
-    kept.reserve(m_selected.size());
-    for (const QString& name : std::as_const(m_selected)) {
-        m_database.findFirst(name);
-        if (m_database.field(PromoSiteColumns::sitetype) != type)
-            kept.append(name);
-    }
-    m_selected = std::move(kept);
+    keep([&](qsizetype index) {
+        const qsizetype row = m_selectedRows.at(index);
+        return row < 0 || m_database.type(row) != type;
+    });
 }
 
 void EngineSelection::addAll()
 {
-    for (m_database.moveFirst(); !m_database.atEnd(); m_database.moveNext())
-        m_selected.append(m_database.field(PromoSiteColumns::sitename));
+    QList<qsizetype> rows(m_database.count());
+    std::iota(rows.begin(), rows.end(), qsizetype(0));
+    append(rows);
 }
 
 void EngineSelection::addFromCatalogue(const QList<int>& rows)
 {
-    m_selected.reserve(m_selected.size() + rows.size());
-    for (int row : rows) {
-        if (row >= 0 && row < m_catalogue.size())
-            m_selected.append(m_catalogue.at(row));
+    // The catalogue list is the database in its order: a list row is a database row.
+    QList<qsizetype> picked;
+    for (const int row : rows) {
+        if (row >= 0 && row < catalogue().size())
+            picked.append(row);
     }
+    append(picked);
 }
 
 void EngineSelection::removeSelected(const QList<int>& rows)
 {
+    if (rows.isEmpty())
+        return;
     const QSet<int> doomed(rows.cbegin(), rows.cend());
-    QStringList kept;
-    kept.reserve(m_selected.size());
-    for (int row = 0; row < m_selected.size(); ++row) {
-        if (!doomed.contains(row))
-            kept.append(m_selected.at(row));
-    }
-    m_selected = std::move(kept);
-}
-
-void EngineSelection::removeSelectedAt(int row)
-{
-    if (row >= 0 && row < m_selected.size())
-        m_selected.removeAt(row);
-}
-
-void EngineSelection::clearSelected()
-{
-    m_selected.clear();
+    keep([&doomed](qsizetype index) { return !doomed.contains(int(index)); });
 }
 
 void EngineSelection::setSelected(const QStringList& sites)
 {
-    m_selected = sites;
+    m_selectedRows.clear();
+    for (const QString& site : sites)
+        m_selectedRows.append(m_database.find(site).value_or(-1));
+    m_selected.setNames(sites);
 }

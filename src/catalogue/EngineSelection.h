@@ -1,20 +1,29 @@
 #pragma once
 
+#include "SiteListModel.h"
+
 #include <QList>
 #include <QStringList>
+
+#include <functional>
 
 class SiteDatabase;
 
 // The two lists of the engine selection page without their widgets: the catalogue's site
-// names, and the selected sites of the next run. Every operation runs in one pass over its
-// list, so catalogues of any size stay fast. The selection may hold a name more than once.
+// names, and the selected sites of the next run, each a model the page's views show. Every
+// operation runs in one pass over its list, so catalogues of any size stay fast. The selection
+// may hold a name more than once.
 class EngineSelection
 {
 public:
-    explicit EngineSelection(SiteDatabase& catalogue);
+    explicit EngineSelection(SiteDatabase& catalogue) : m_database(catalogue) {}
 
-    const QStringList& catalogue() const { return m_catalogue; }
-    const QStringList& selected() const { return m_selected; }
+    SiteListModel& catalogueModel() { return m_catalogue; }
+    SiteListModel& selectedModel() { return m_selected; }
+    const QStringList& catalogue() const { return m_catalogue.names(); }
+    const QStringList& selected() const { return m_selected.names(); }
+    // The catalogue row of each selected entry, -1 for a name the catalogue does not hold.
+    const QList<qsizetype>& selectedRows() const { return m_selectedRows; }
 
     // The catalogue list, afresh from the database in its order.
     void refillCatalogue();
@@ -29,12 +38,14 @@ public:
     void addFromCatalogue(const QList<int>& rows);
     // Removes the selected entries at the given rows.
     void removeSelected(const QList<int>& rows);
-    void removeSelectedAt(int row);
-    void clearSelected();
     void setSelected(const QStringList& sites);
 
 private:
+    void append(const QList<qsizetype>& rows);
+    void keep(const std::function<bool(qsizetype index)>& kept);
+
     SiteDatabase& m_database;
-    QStringList m_catalogue;
-    QStringList m_selected;
+    SiteListModel m_catalogue;
+    SiteListModel m_selected;
+    QList<qsizetype> m_selectedRows; // so the type filters need no lookup by name
 };

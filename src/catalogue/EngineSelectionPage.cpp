@@ -1,8 +1,5 @@
 #include "EngineSelectionPage.h"
 
-#include "Dialogs.h"
-#include "ProfileSource.h"
-#include "SiteListModel.h"
 #include "ui_EngineSelectionPage.h"
 
 #include <algorithm>
@@ -19,23 +16,19 @@ QString countCaption(const QString& prefix, qsizetype count)
 }
 } // namespace
 
-EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, const ProfileSource& profile,
-                                         Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::EngineSelectionPage>()), m_profile(profile),
-      m_dialogs(dialogs), m_selection(catalogue),
-      m_catalogueModel(new SiteListModel(m_selection.catalogue(), this)),
-      m_selectedModel(new SiteListModel(m_selection.selected(), this))
+EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::EngineSelectionPage>()), m_selection(catalogue)
 {
     ui->setupUi(this);
-    ui->List1->setModel(m_catalogueModel);
-    ui->List2->setModel(m_selectedModel);
+    ui->List1->setModel(&m_selection.catalogueModel());
+    ui->List2->setModel(&m_selection.selectedModel());
 
     // A check box changed by another handler runs its own handler too, as a click would.
-    connect(ui->Check2, &QCheckBox::toggled, this, &EngineSelectionPage::Check2_Click);
-    connect(ui->Check3, &QCheckBox::toggled, this, &EngineSelectionPage::Check3_Click);
-    connect(ui->Check4, &QCheckBox::toggled, this, &EngineSelectionPage::Check4_Click);
-    connect(ui->Command11, &QPushButton::clicked, this, &EngineSelectionPage::Command11_Click);
-    connect(ui->Command10, &QPushButton::clicked, this, &EngineSelectionPage::Command10_Click);
+    connect(ui->Check2, &QCheckBox::toggled, this, &EngineSelectionPage::onEnginesToggled);
+    connect(ui->Check3, &QCheckBox::toggled, this, &EngineSelectionPage::onListsToggled);
+    connect(ui->Check4, &QCheckBox::toggled, this, &EngineSelectionPage::onSelectAllToggled);
+    connect(ui->Command11, &QPushButton::clicked, this, &EngineSelectionPage::onAddClicked);
+    connect(ui->Command10, &QPushButton::clicked, this, &EngineSelectionPage::onRemoveClicked);
     connect(ui->Command15, &QPushButton::clicked, this, &EngineSelectionPage::submitRequested);
     connect(ui->preview, &QPushButton::clicked, this, &EngineSelectionPage::previewRequested);
     connect(ui->resubmitFailed, &QPushButton::clicked, this, &EngineSelectionPage::resubmitFailedRequested);
@@ -44,27 +37,17 @@ EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, const ProfileS
 
 EngineSelectionPage::~EngineSelectionPage() = default;
 
-bool EngineSelectionPage::checkProfile()
+void EngineSelectionPage::prepareToolbarOpening()
 {
-    if (m_profile.isComplete())
-        return true;
-    m_dialogs.inform(u"Please fill in all the fields requested to properly submit your website."_s,
-                     u"Missing Information"_s, Dialogs::Icon::Warning);
-    return false;
-}
-
-bool EngineSelectionPage::prepareToolbarOpening()
-{
-    for (QWidget* control : {static_cast<QWidget*>(ui->Command10), static_cast<QWidget*>(ui->Command11),
-                             static_cast<QWidget*>(ui->Check2), static_cast<QWidget*>(ui->Check3),
-                             static_cast<QWidget*>(ui->Check4)})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ui->Command10, ui->Command11, ui->Check2, ui->Check3, ui->Check4})
         control->setEnabled(true);
     showSelectedCount();
-    if (!checkProfile())
-        return false;
+}
+
+void EngineSelectionPage::refillCatalogue()
+{
     m_selection.refillCatalogue();
-    m_catalogueModel->listReset();
-    return true;
 }
 
 void EngineSelectionPage::showTotals()
@@ -80,44 +63,38 @@ void EngineSelectionPage::showSelectedCount()
 
 void EngineSelectionPage::typeFilterChanged(bool checked, const QString& type)
 {
-    if (checked) {
+    if (checked)
         m_selection.addType(type);
-        m_selectedModel->rowsAppended();
-    } else {
+    else
         m_selection.removeType(type);
-        m_selectedModel->listReset();
-    }
     showSelectedCount();
 }
 
-void EngineSelectionPage::Check2_Click(bool checked)
+void EngineSelectionPage::onEnginesToggled(bool checked)
 {
     typeFilterChanged(checked, engineType);
 }
 
-void EngineSelectionPage::Check3_Click(bool checked)
+void EngineSelectionPage::onListsToggled(bool checked)
 {
     typeFilterChanged(checked, listType);
 }
 
-void EngineSelectionPage::Check4_Click(bool checked)
+void EngineSelectionPage::onSelectAllToggled(bool checked)
 {
     if (checked) {
-        m_selection.clearSelected();
-        m_selectedModel->listReset();
+        m_selection.setSelected({});
         ui->Check2->setChecked(false);
         ui->Check3->setChecked(false);
         ui->Check2->setEnabled(false);
         ui->Check3->setEnabled(false);
         m_selection.addAll();
-        m_selectedModel->rowsAppended();
     } else {
         ui->Check2->setEnabled(true);
         ui->Check3->setEnabled(true);
         ui->Check2->setChecked(false);
         ui->Check3->setChecked(false);
-        m_selection.clearSelected();
-        m_selectedModel->listReset();
+        m_selection.setSelected({});
     }
     showSelectedCount();
 }
@@ -135,20 +112,15 @@ QList<int> EngineSelectionPage::highlightedRows(const QAbstractItemView* view)
     return rows;
 }
 
-void EngineSelectionPage::Command11_Click()
+void EngineSelectionPage::onAddClicked()
 {
     m_selection.addFromCatalogue(highlightedRows(ui->List1));
-    m_selectedModel->rowsAppended();
     showSelectedCount();
 }
 
-void EngineSelectionPage::Command10_Click()
+void EngineSelectionPage::onRemoveClicked()
 {
-    const QList<int> rows = highlightedRows(ui->List2);
-    if (!rows.isEmpty()) {
-        m_selection.removeSelected(rows);
-        m_selectedModel->listReset();
-    }
+    m_selection.removeSelected(highlightedRows(ui->List2));
     ui->Label16->setText(countCaption(u" Search Engines :"_s, m_selection.catalogue().size()));
     showSelectedCount();
 }
@@ -161,7 +133,6 @@ void EngineSelectionPage::setResubmitAvailable(bool available)
 void EngineSelectionPage::replaceSelection(const QStringList& sites)
 {
     m_selection.setSelected(sites);
-    m_selectedModel->listReset();
     showSelectedCount();
 }
 
@@ -169,33 +140,4 @@ void EngineSelectionPage::uncheckTypeFilters()
 {
     ui->Check3->setChecked(false);
     ui->Check2->setChecked(false);
-}
-
-int EngineSelectionPage::count() const
-{
-    return int(m_selection.selected().size());
-}
-
-QString EngineSelectionPage::entry(int index) const
-{
-    return m_selection.selected().value(index);
-}
-
-void EngineSelectionPage::removeEntry(int index)
-{
-    if (index < 0 || index >= count())
-        return;
-    m_selection.removeSelectedAt(index);
-    m_selectedModel->rowRemoved(index);
-}
-
-void EngineSelectionPage::clear()
-{
-    m_selection.clearSelected();
-    m_selectedModel->listReset();
-}
-
-void EngineSelectionPage::setCountCaption(const QString& caption)
-{
-    ui->Label20->setText(caption);
 }

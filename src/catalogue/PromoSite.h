@@ -11,7 +11,6 @@ struct PromoSite
     QString data;     // the request template with its bracketed placeholders
     QString method;   // "post" in any case selects a POST, anything else a GET
     QString action;   // the target URL
-    QString referer;  // read, empty when null, but not sent
 };
 
 namespace PromoSiteColumns {
@@ -23,6 +22,7 @@ inline const QString method = QStringLiteral("method");
 inline const QString action = QStringLiteral("action");
 inline const QString referer = QStringLiteral("referer");
 
-// The columns the program reads, in the order of the catalogue's schema.
-inline const QStringList all = {sitename, sitetype, data, method, action, referer};
+// The columns every catalogue has, in the order of the table's schema. The referer is part of
+// the format but plays no part in a request.
+inline const QStringList required = {sitename, sitetype, data, method, action, referer};
 } // namespace PromoSiteColumns

@@ -1,6 +1,6 @@
 #include "RequestTemplate.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -19,13 +19,31 @@ QString RequestTemplate::placeholder(const QString& keyword)
     return u'[' + keyword + u']';
 }
 
+RequestTemplate::BracketedWord RequestTemplate::nextBracketedWord(const QString& templateText, qsizetype from)
+{
+    const QStringList& keywords = placeholderKeywords();
+    for (qsizetype open = templateText.indexOf(u'[', from); open >= 0;
+         open = templateText.indexOf(u'[', open + 1)) {
+        const qsizetype close = templateText.indexOf(u']', open + 1);
+        if (close < 0)
+            break;
+        const QStringView word = QStringView(templateText).sliced(open + 1, close - open - 1);
+        const bool letters = !word.isEmpty() && std::all_of(word.begin(), word.end(), [](QChar c) {
+            return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        });
+        if (letters)
+            return {open, close - open + 1, int(keywords.indexOf(word))};
+    }
+    return {};
+}
+
 QStringList RequestTemplate::unknownPlaceholders(const QString& templateText)
 {
-    static const QRegularExpression bracketedWord(u"\\[([A-Za-z]+)\\]"_s);
     QStringList unknown;
-    for (const QRegularExpressionMatch& match : bracketedWord.globalMatch(templateText)) {
-        if (!placeholderKeywords().contains(match.captured(1)))
-            unknown << match.captured(0);
+    for (BracketedWord word = nextBracketedWord(templateText, 0); word.at >= 0;
+         word = nextBracketedWord(templateText, word.at + 1)) {
+        if (word.placeholder < 0)
+            unknown << templateText.mid(word.at, word.length);
     }
     return unknown;
 }

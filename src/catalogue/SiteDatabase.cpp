@@ -1,146 +1,188 @@
 #include "SiteDatabase.h"
 
-#include "CatalogueSchema.h"
-#include "PromoSite.h"
+#include "CatalogueFile.h"
 #include "SqliteConnection.h"
+#include "SqliteStatement.h"
 
-#include <QFileInfo>
-#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// How names compare for the list order: case folded and accents dropped, so "émile", "Émile"
+// and "Emile" stand together between "Eddy" and "Frank". Sorted in memory, not by SQLite, whose
+// NOCASE knows only ASCII and spills large sorts to disk. The keys of all rows are kept in one
+// buffer and compared as bytes: UTF-8 keeps the order of the characters.
+void appendSortKey(std::string& keys, QByteArrayView utf8)
+{
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        for (const char c : utf8)
+            keys += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+        return;
+    }
+    QString key;
+    const QString decomposed = QString::fromUtf8(utf8).normalized(QString::NormalizationForm_KD);
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            key += c;
+    }
+    keys += key.toCaseFolded().toStdString();
+}
+
+} // namespace
+
 std::unique_ptr<SiteDatabase> SiteDatabase::open(const QString& path, QString& error)
 {
-    if (!QFileInfo::exists(path)) {
-        error = u"The site catalogue \"%1\" does not exist."_s.arg(path);
+    std::unique_ptr<SqliteConnection> connection = CatalogueFile::open(path, error);
+    if (!connection)
         return nullptr;
-    }
-    auto connection = std::make_unique<SqliteConnection>(path, SqliteConnection::Mode::ReadOnly);
-    QString openError;
-    if (!connection->open(openError)) {
-        error = u"The site catalogue \"%1\" cannot be opened: %2."_s.arg(path, openError);
-        return nullptr;
-    }
-    error = CatalogueSchema::verify(connection->database(), path);
-    if (!error.isEmpty())
-        return nullptr;
-
-    std::unique_ptr<SiteDatabase> database(new SiteDatabase(std::move(connection)));
+    std::unique_ptr<SiteDatabase> database(new SiteDatabase(path, std::move(connection)));
     if (!database->load(error))
         return nullptr;
     return database;
 }
 
-SiteDatabase::SiteDatabase(std::unique_ptr<SqliteConnection> connection) : m_connection(std::move(connection))
+SiteDatabase::SiteDatabase(QString path, std::unique_ptr<SqliteConnection> connection)
+    : m_path(std::move(path)), m_connection(std::move(connection))
 {}
 
-SiteDatabase::~SiteDatabase()
-{
-    // Queries must be gone before their connection is removed.
-    m_fetch = QSqlQuery();
-}
-
-QString SiteDatabase::path() const
-{
-    return m_connection->path();
-}
+SiteDatabase::~SiteDatabase() = default;
 
 bool SiteDatabase::load(QString& error)
 {
-    QSqlDatabase& db = m_connection->database();
-    QSqlQuery scan(db);
-    scan.setForwardOnly(true);
-    // Views and tables without rowids have no rowid column; their rows are found again by name.
-    m_keyColumn = u"rowid"_s;
-    if (!scan.exec(u"SELECT rowid, sitename, sitetype FROM promosites ORDER BY sitename COLLATE NOCASE"_s)) {
-        m_keyColumn = PromoSiteColumns::sitename;
-        if (!scan.exec(
-                u"SELECT sitename, sitename, sitetype FROM promosites ORDER BY sitename COLLATE NOCASE"_s)) {
-            error = u"The site catalogue \"%1\" cannot be read: %2."_s.arg(path(),
-                                                                           scan.lastError().databaseText());
-            return false;
-        }
+    // A row is found again by its rowid, under an alias that no column of the table shadows.
+    // Views and tables without rowids have none: their rows are found again by name.
+    QSqlQuery info(m_connection->database());
+    QStringList columns;
+    if (info.exec(u"PRAGMA table_info(promosites)"_s)) {
+        while (info.next())
+            columns << info.value(1).toString().toLower();
     }
+    for (const QString& alias : {u"rowid"_s, u"_rowid_"_s, u"oid"_s}) {
+        if (columns.contains(alias))
+            continue;
+        if (loadWithKey(alias, error))
+            return true;
+        break;
+    }
+    return loadWithKey(PromoSiteColumns::sitename, error);
+}
 
-    // Most rows share one of two type texts: keep one copy of each.
-    QHash<QString, QString> typePool;
+bool SiteDatabase::loadWithKey(const QString& keyColumn, QString& error)
+{
+    m_rows.clear();
+    m_types.clear();
+    const bool byName = keyColumn == PromoSiteColumns::sitename;
+    SqliteStatement scan(*m_connection, u"SELECT %1, sitename, sitetype FROM promosites"_s.arg(keyColumn));
+    std::string keys;
+    std::vector<std::pair<size_t, size_t>> keySpans; // offset and length in keys, by row
+    QList<QByteArray> typeTexts;
     while (scan.next()) {
-        const QString type = scan.value(2).toString();
-        auto pooled = typePool.constFind(type);
-        if (pooled == typePool.cend())
-            pooled = typePool.insert(type, type);
-        m_rows.push_back(Row{scan.value(0), scan.value(1).toString(), *pooled});
+        if (!byName && scan.isNull(0))
+            return false; // a view answers for rowid with null
+        const QByteArrayView type = scan.utf8(2);
+        qsizetype typeIndex = typeTexts.indexOf(type);
+        if (typeIndex < 0) {
+            typeIndex = typeTexts.size();
+            typeTexts << type.toByteArray();
+            m_types.push_back(scan.text(2));
+        }
+        const QByteArrayView name = scan.utf8(1);
+        const size_t keyStart = keys.size();
+        appendSortKey(keys, name);
+        keySpans.emplace_back(keyStart, keys.size() - keyStart);
+        m_rows.push_back(Row{byName ? 0 : scan.integer(0), QString::fromUtf8(name), quint16(typeIndex)});
     }
-    if (scan.lastError().isValid()) {
-        error =
-            u"The site catalogue \"%1\" cannot be read: %2."_s.arg(path(), scan.lastError().databaseText());
+    if (scan.errorCode() != 0) {
+        error = CatalogueFile::readFailure(m_path, scan.errorCode(), scan.errorText());
         return false;
     }
-    // A view answers for rowid with null: its rows too are found again by name.
-    if (!m_rows.empty() && m_rows.front().key.isNull()) {
-        m_keyColumn = PromoSiteColumns::sitename;
-        for (Row& row : m_rows)
-            row.key = row.sitename;
-    }
+    m_keyColumn = keyColumn;
 
-    m_firstRowByName.reserve(qsizetype(m_rows.size()));
-    for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
-        const QString& name = m_rows[size_t(i)].sitename;
-        if (!m_firstRowByName.contains(name))
-            m_firstRowByName.insert(name, i);
+    // Sorted as compact records holding each key's first sixteen bytes, so a million rows sort
+    // without chasing every key through memory; whole keys are compared only on a tie. Rows
+    // whose keys are equal keep the table's order between them.
+    struct SortEntry
+    {
+        quint64 high;
+        quint64 low;
+        quint32 row;
+    };
+    std::vector<SortEntry> entries(m_rows.size());
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        const auto [offset, length] = keySpans[row];
+        quint64 prefix[2] = {0, 0};
+        for (size_t i = 0; i < std::min<size_t>(length, 16); ++i)
+            prefix[i / 8] |= quint64(static_cast<unsigned char>(keys[offset + i])) << (56 - 8 * (i % 8));
+        entries[row] = {prefix[0], prefix[1], quint32(row)};
     }
-
-    m_fetch = QSqlQuery(db);
-    m_fetch.setForwardOnly(true);
-    m_fetch.prepare(u"SELECT * FROM promosites WHERE %1 = ? LIMIT 1"_s.arg(m_keyColumn));
-    m_cursor = 0;
+    const auto key = [&](quint32 row) {
+        return std::string_view(keys).substr(keySpans[row].first, keySpans[row].second);
+    };
+    std::sort(entries.begin(), entries.end(), [&key](const SortEntry& a, const SortEntry& b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        const int compared = key(a.row).compare(key(b.row));
+        return compared < 0 || (compared == 0 && a.row < b.row);
+    });
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    for (const SortEntry& entry : entries)
+        sorted.push_back(std::move(m_rows[entry.row]));
+    m_rows = std::move(sorted);
     return true;
 }
 
-void SiteDatabase::moveFirst()
+std::optional<qsizetype> SiteDatabase::find(const QString& name) const
 {
-    m_cursor = 0;
-}
-
-bool SiteDatabase::atEnd() const
-{
-    return m_cursor >= qsizetype(m_rows.size());
-}
-
-void SiteDatabase::moveNext()
-{
-    if (!atEnd())
-        ++m_cursor;
-}
-
-bool SiteDatabase::findFirst(const QString& sitename)
-{
-    const auto found = m_firstRowByName.constFind(sitename);
-    m_cursor = found == m_firstRowByName.cend() ? qsizetype(m_rows.size()) : found.value();
-    return !atEnd();
-}
-
-QString SiteDatabase::field(const QString& column) const
-{
-    if (atEnd())
-        return QString();
-    const Row& row = m_rows[size_t(m_cursor)];
-    if (column.compare(PromoSiteColumns::sitename, Qt::CaseInsensitive) == 0)
-        return row.sitename;
-    if (column.compare(PromoSiteColumns::sitetype, Qt::CaseInsensitive) == 0)
-        return row.sitetype;
-    return currentRecord().value(column).toString();
-}
-
-const QSqlRecord& SiteDatabase::currentRecord() const
-{
-    if (m_fetchedRow != m_cursor) {
-        m_fetched = QSqlRecord();
-        m_fetchedRow = m_cursor;
-        m_fetch.addBindValue(m_rows[size_t(m_cursor)].key);
-        if (m_fetch.exec() && m_fetch.next())
-            m_fetched = m_fetch.record();
-        m_fetch.finish();
+    // Built on the first lookup, which start-up never needs.
+    if (m_firstRowByName.isEmpty() && !m_rows.empty()) {
+        m_firstRowByName.reserve(count());
+        for (qsizetype row = count() - 1; row >= 0; --row)
+            m_firstRowByName.insert(m_rows[size_t(row)].name, row);
     }
-    return m_fetched;
+    const auto found = m_firstRowByName.constFind(name);
+    if (found == m_firstRowByName.cend())
+        return std::nullopt;
+    return found.value();
+}
+
+void SiteDatabase::readSites(const QList<qsizetype>& rows, const std::function<void(const PromoSite&)>& each)
+{
+    QSqlDatabase& db = m_connection->database();
+    const bool inTransaction = db.transaction(); // one read lock for the lot, not one per row
+    SqliteStatement fetch(*m_connection, u"SELECT * FROM promosites WHERE %1 = ?"_s.arg(m_keyColumn));
+    const int data = fetch.columnIndex(PromoSiteColumns::data);
+    const int method = fetch.columnIndex(PromoSiteColumns::method);
+    const int action = fetch.columnIndex(PromoSiteColumns::action);
+    const bool byName = m_keyColumn == PromoSiteColumns::sitename;
+    for (const qsizetype row : rows) {
+        fetch.reset();
+        if (byName)
+            fetch.bind(1, name(row));
+        else
+            fetch.bind(1, m_rows[size_t(row)].rowid);
+        if (fetch.next())
+            each(PromoSite{name(row), type(row), fetch.text(data), fetch.text(method), fetch.text(action)});
+        else
+            each(PromoSite{name(row), type(row), {}, {}, {}});
+    }
+    if (inTransaction)
+        db.commit();
+}
+
+PromoSite SiteDatabase::site(const QString& name)
+{
+    PromoSite site{name, {}, {}, {}, {}};
+    if (const std::optional<qsizetype> row = find(name))
+        readSites({*row}, [&site](const PromoSite& read) { site = read; });
+    return site;
 }

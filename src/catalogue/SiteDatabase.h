@@ -1,22 +1,23 @@
 #pragma once
 
-#include <QHash>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QString>
-#include <QVariant>
+#include "PromoSite.h"
 
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class SqliteConnection;
 
-// The process-wide catalogue: the file opened read-only and its one recordset over
-// `promosites`, every row in `sitename` order without regard to letter case, with one shared
-// cursor. Whoever uses the cursor positions it first (moveFirst or findFirst).
-//
-// Only what the lists need (name, type and a row key) is kept in memory; the other columns of
-// the current row are fetched from the file when first read.
+// The catalogue, opened read-only for the life of the program. In memory it keeps only what
+// the lists need, each site's name and type, in list order: names compared without regard to
+// case or accents, sites whose names compare equal (such as "Émile" and "émile") next to each
+// other in the table's own order. The other columns are read from the file when a site is
+// composed, in batches when many are.
 class SiteDatabase
 {
 public:
@@ -26,40 +27,37 @@ public:
     SiteDatabase(const SiteDatabase&) = delete;
     SiteDatabase& operator=(const SiteDatabase&) = delete;
 
-    QString path() const;
+    QString path() const { return m_path; }
 
-    void moveFirst();
-    bool atEnd() const;
-    void moveNext();
+    qsizetype count() const { return qsizetype(m_rows.size()); }
+    const QString& name(qsizetype row) const { return m_rows[size_t(row)].name; }
+    const QString& type(qsizetype row) const { return m_types[m_rows[size_t(row)].type]; }
 
-    // Positions the cursor on the first row, in recordset order, whose `sitename` is exactly
-    // `sitename` (any character, apostrophes included). Without a match the cursor stands at
-    // the end and the result is false.
-    bool findFirst(const QString& sitename);
+    // The first row in list order whose name is exactly `name`: any character, case and all.
+    std::optional<qsizetype> find(const QString& name) const;
 
-    // A column of the current row by name, matched without regard to case; null reads as empty,
-    // and so does every column when the cursor stands at the end.
-    QString field(const QString& column) const;
+    // The whole row of each site at the given list rows, in the order given, read in one read
+    // transaction.
+    void readSites(const QList<qsizetype>& rows, const std::function<void(const PromoSite&)>& each);
+    // A site by name; a name the catalogue does not hold gives a site with that name and nothing else.
+    PromoSite site(const QString& name);
 
 private:
     struct Row
     {
-        QVariant key; // rowid, or the name for a table without rowids
-        QString sitename;
-        QString sitetype;
+        qint64 rowid = 0; // unused when rows are found again by name
+        QString name;
+        quint16 type = 0; // in m_types: most rows share one of two type texts
     };
 
-    explicit SiteDatabase(std::unique_ptr<SqliteConnection> connection);
+    SiteDatabase(QString path, std::unique_ptr<SqliteConnection> connection);
     bool load(QString& error);
-    const QSqlRecord& currentRecord() const;
+    bool loadWithKey(const QString& keyColumn, QString& error);
 
+    QString m_path;
     std::unique_ptr<SqliteConnection> m_connection;
     std::vector<Row> m_rows;
-    QHash<QString, qsizetype> m_firstRowByName;
-    qsizetype m_cursor = 0;
-
-    QString m_keyColumn;
-    mutable QSqlQuery m_fetch;
-    mutable QSqlRecord m_fetched;
-    mutable qsizetype m_fetchedRow = -1;
+    std::vector<QString> m_types;
+    QString m_keyColumn; // a rowid alias no column of the table shadows, or the name
+    mutable QHash<QString, qsizetype> m_firstRowByName;
 };

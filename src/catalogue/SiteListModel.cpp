@@ -1,12 +1,8 @@
 #include "SiteListModel.h"
 
-SiteListModel::SiteListModel(const QStringList& names, QObject* parent)
-    : QAbstractListModel(parent), m_names(names), m_rowCount(int(names.size()))
-{}
-
 int SiteListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_rowCount;
+    return parent.isValid() ? 0 : int(m_names.size());
 }
 
 QVariant SiteListModel::data(const QModelIndex& index, int role) const
@@ -16,30 +12,18 @@ QVariant SiteListModel::data(const QModelIndex& index, int role) const
     return m_names.at(index.row());
 }
 
-void SiteListModel::rowsAppended()
+void SiteListModel::append(const QStringList& names)
 {
-    const int newCount = int(m_names.size());
-    if (newCount < m_rowCount) {
-        listReset();
+    if (names.isEmpty())
         return;
-    }
-    if (newCount == m_rowCount)
-        return;
-    beginInsertRows(QModelIndex(), m_rowCount, newCount - 1);
-    m_rowCount = newCount;
+    beginInsertRows(QModelIndex(), int(m_names.size()), int(m_names.size() + names.size() - 1));
+    m_names += names;
     endInsertRows();
 }
 
-void SiteListModel::listReset()
+void SiteListModel::setNames(QStringList names)
 {
     beginResetModel();
-    m_rowCount = int(m_names.size());
+    m_names = std::move(names);
     endResetModel();
-}
-
-void SiteListModel::rowRemoved(int row)
-{
-    beginRemoveRows(QModelIndex(), row, row);
-    m_rowCount = int(m_names.size());
-    endRemoveRows();
 }

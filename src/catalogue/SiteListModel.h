@@ -3,25 +3,26 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
-// Shows a list of site names that lives elsewhere (in EngineSelection). The owner changes the
-// list, then says what kind of change it was, so a view hears of 100,000 rows in one batch.
+// A list of site names for a view. Every change goes through the model, which tells its views
+// before and after it changes the list, so a view hears of 100,000 rows in one batch.
 class SiteListModel final : public QAbstractListModel
 {
     Q_OBJECT
 
 public:
-    explicit SiteListModel(const QStringList& names, QObject* parent = nullptr);
+    using QAbstractListModel::QAbstractListModel;
+    Q_DISABLE_COPY_MOVE(SiteListModel)
+
+    const QStringList& names() const { return m_names; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    // Rows were added at the end: the view keeps its highlighting.
-    void rowsAppended();
-    // Anything else: the view starts afresh.
-    void listReset();
-    void rowRemoved(int row);
+    // Rows added at the end: views keep their highlighting.
+    void append(const QStringList& names);
+    // Anything else: views start afresh.
+    void setNames(QStringList names);
 
 private:
-    const QStringList& m_names;
-    int m_rowCount = 0;
+    QStringList m_names;
 };

@@ -15,10 +15,16 @@ AppPaths::AppPaths(QString catalogueDirectory, QString writableDirectory)
     : m_catalogueDirectory(std::move(catalogueDirectory)), m_writableDirectory(std::move(writableDirectory))
 {}
 
+AppPaths AppPaths::forProgramIn(const QString& programDirectory)
+{
+    const bool portable = QFileInfo::exists(joinPath(programDirectory, portableMarker)) &&
+                          QFileInfo(programDirectory).isWritable();
+    return AppPaths(programDirectory, portable ? programDirectory : userDataDirectory());
+}
+
 AppPaths AppPaths::besideExecutable()
 {
-    const QString directory = executableDirectory();
-    return AppPaths(directory, QFileInfo(directory).isWritable() ? directory : userDataDirectory());
+    return forProgramIn(QCoreApplication::applicationDirPath());
 }
 
 QString AppPaths::userDataDirectory()
@@ -26,11 +32,6 @@ QString AppPaths::userDataDirectory()
     const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(directory);
     return directory;
-}
-
-QString AppPaths::executableDirectory()
-{
-    return QCoreApplication::applicationDirPath();
 }
 
 QString AppPaths::joinPath(const QString& directory, const QString& fileName)

@@ -3,18 +3,21 @@
 #include <QString>
 
 // Where the program finds its catalogue and writes its run log and upgrade download. With
-// --home DIR, all three live in DIR. Otherwise the catalogue lies beside the executable, and so
-// do the files the program writes when that directory is writable; when it is not (an
-// installed package), they go to the user's own data directory.
+// --home DIR, all three live in DIR. Otherwise the catalogue lies beside the executable; the
+// files the program writes go beside it too only in a portable copy (a directory marked by the
+// file "orvanta.portable", as the build tree is) that can be written. An installed program never
+// writes under its installation prefix, even as root: its files go to the user's data directory.
 class AppPaths
 {
 public:
+    static inline const QString portableMarker = QStringLiteral("orvanta.portable");
+
     // Everything in one directory: --home, tests, the demo.
     explicit AppPaths(QString homeDirectory);
     AppPaths(QString catalogueDirectory, QString writableDirectory);
 
+    static AppPaths forProgramIn(const QString& programDirectory);
     static AppPaths besideExecutable();
-    static QString executableDirectory();
     // The user's own directory for the program's files, created when missing.
     static QString userDataDirectory();
 

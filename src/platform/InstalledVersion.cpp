@@ -1,25 +1,18 @@
 #include "InstalledVersion.h"
 
+#include "SettingsKeys.h"
 #include "SettingsStore.h"
-
-using namespace Qt::StringLiterals;
-
-namespace {
-const QString application = u"orv"_s;
-const QString section = u"version"_s;
-const QString key = u"information"_s;
-} // namespace
 
 InstalledVersion::InstalledVersion(SettingsStore& store) : m_store(store) {}
 
 QString InstalledVersion::read() const
 {
-    return m_store.value(application, section, key);
+    return m_store.value(SettingsKeys::versionSection, SettingsKeys::versionKey);
 }
 
 bool InstalledVersion::store(const QString& version)
 {
-    return m_store.setValue(application, section, key, version);
+    return m_store.setValue(SettingsKeys::versionSection, SettingsKeys::versionKey, version);
 }
 
 QString InstalledVersion::readOrRecordFirst()

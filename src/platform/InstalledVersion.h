@@ -4,8 +4,7 @@
 
 class SettingsStore;
 
-// The installed version number, kept in the settings store (application "orv", section
-// "version", key "information"). The first start records "2.001".
+// The installed version number, kept in the settings store. The first start records "2.001".
 class InstalledVersion
 {
 public:

@@ -1,20 +1,13 @@
 #include "SettingsStore.h"
 
+#include "SettingsKeys.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
-
-struct SettingsStore::File
-{
-    explicit File(const QString& application)
-        : settings(QSettings::NativeFormat, QSettings::UserScope, u"orv"_s, application)
-    {}
-
-    QSettings settings;
-    bool backupChecked = false;
-};
 
 namespace {
 
@@ -31,84 +24,85 @@ QString storedKeyName(QSettings& settings, const QString& section, const QString
     return key;
 }
 
-QString sectionKey(const QString& section, const QString& key)
+QString path(const QString& section, const QString& key)
 {
     return section + u'/' + key;
 }
 
 } // namespace
 
-SettingsStore::SettingsStore() = default;
+SettingsStore::SettingsStore()
+    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                             SettingsKeys::organisation, SettingsKeys::application))
+{}
+
 SettingsStore::~SettingsStore() = default;
 
-SettingsStore::File& SettingsStore::fileFor(const QString& application) const
+QString SettingsStore::value(const QString& section, const QString& key, const QString& defaultValue) const
 {
-    auto& file = m_files[application];
-    if (!file)
-        file = std::make_unique<File>(application);
-    return *file;
-}
-
-QString SettingsStore::value(const QString& application, const QString& section, const QString& key,
-                             const QString& defaultValue) const
-{
-    QSettings& settings = fileFor(application).settings;
-    const QString path = sectionKey(section, storedKeyName(settings, section, key));
-    if (!settings.contains(path))
+    const QString stored = path(section, storedKeyName(*m_settings, section, key));
+    if (!m_settings->contains(stored))
         return defaultValue;
-    const QVariant stored = settings.value(path);
+    const QVariant value = m_settings->value(stored);
     // A hand-edited value with an unquoted comma comes back as a list; give the text back.
-    if (stored.userType() == QMetaType::QStringList)
-        return stored.toStringList().join(u',');
-    return stored.toString();
+    if (value.userType() == QMetaType::QStringList)
+        return value.toStringList().join(u',');
+    return value.toString();
 }
 
-bool SettingsStore::setValue(const QString& application, const QString& section, const QString& key,
-                             const QString& value)
+bool SettingsStore::setValue(const QString& section, const QString& key, const QString& value)
 {
-    return setValues(application, section, {{key, value}});
+    return setValues(section, {{key, value}});
 }
 
-bool SettingsStore::setValues(const QString& application, const QString& section,
-                              const QList<std::pair<QString, QString>>& keysAndValues)
+bool SettingsStore::setValues(const QString& section, const QList<std::pair<QString, QString>>& keysAndValues)
 {
-    File& file = fileFor(application);
-    keepUnreadableFile(file);
+    keepUnreadableFile();
     for (const auto& [key, value] : keysAndValues)
-        file.settings.setValue(sectionKey(section, storedKeyName(file.settings, section, key)), value);
-    return commit(file);
+        m_settings->setValue(path(section, storedKeyName(*m_settings, section, key)), value);
+    return commit();
 }
 
-bool SettingsStore::removeSection(const QString& application, const QString& section)
+bool SettingsStore::removeSection(const QString& section)
 {
-    File& file = fileFor(application);
-    keepUnreadableFile(file);
-    file.settings.remove(section);
-    return commit(file);
+    keepUnreadableFile();
+    m_settings->remove(section);
+    return commit();
 }
 
-QString SettingsStore::fileName(const QString& application) const
+QString SettingsStore::fileName() const
 {
-    return fileFor(application).settings.fileName();
+    return m_settings->fileName();
 }
 
-void SettingsStore::keepUnreadableFile(File& file)
+QString SettingsStore::readProblem() const
 {
-    if (file.backupChecked)
+    const QFileInfo file(fileName());
+    if (!file.exists())
+        return QString();
+    if (file.isDir())
+        return u"The settings file \"%1\" is a directory."_s.arg(fileName());
+    if (!file.isReadable())
+        return u"The settings file \"%1\" cannot be read: permission denied."_s.arg(fileName());
+    return QString();
+}
+
+void SettingsStore::keepUnreadableFile()
+{
+    if (m_backupChecked)
         return;
-    file.backupChecked = true;
+    m_backupChecked = true;
     // Parsing is lazy: only a full read tells whether some lines were unreadable.
-    file.settings.allKeys();
-    if (file.settings.status() == QSettings::FormatError) {
-        const QString original = file.settings.fileName();
-        const QString backup = original + u".bak"_s;
+    m_settings->allKeys();
+    if (m_settings->status() == QSettings::FormatError) {
+        const QString backup = fileName() + u".bak"_s;
         QFile::remove(backup);
-        QFile::copy(original, backup);
+        QFile::copy(fileName(), backup);
     }
 }
 
-bool SettingsStore::commit(File& file)
+bool SettingsStore::commit()
 {
-    file.settings.sync();
-    return file.settings.status() != QSettings::AccessError && file.settings.isWritable();
+    m_settings->sync();
+    return m_settings->status() != QSettings::AccessError && m_settings->isWritable();
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "SettingsKeys.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
-// The seventeen values of a profile besides its title, in the order of the store's keys.
+// The seventeen values of a profile besides its title, in the order of their settings keys.
 enum class ProfileField {
     Name,
     Company,
@@ -25,45 +28,34 @@ enum class ProfileField {
     MajorCategory,
 };
 
-inline constexpr int profileFieldCount = 17;
+inline constexpr int profileFieldCount = int(SettingsKeys::profileFields.size());
 
-// The seventeen fields, each with its settings key; written down here and nowhere else.
-struct ProfileFieldKey
-{
-    ProfileField field;
-    const char16_t* key;
-};
-
-inline constexpr std::array<ProfileFieldKey, profileFieldCount> profileFieldKeys = {{
-    {ProfileField::Name, u"name"},
-    {ProfileField::Company, u"company"},
-    {ProfileField::Address, u"address"},
-    {ProfileField::City, u"city"},
-    {ProfileField::State, u"state"},
-    {ProfileField::Zip, u"zip"},
-    {ProfileField::Country, u"country"},
-    {ProfileField::Phone, u"phone"},
-    {ProfileField::Fax, u"fax"},
-    {ProfileField::Email, u"email"},
-    {ProfileField::WebsiteTitle, u"wtitle"},
-    {ProfileField::Url, u"url"},
-    {ProfileField::Keywords, u"keywords"},
-    {ProfileField::Description, u"description"},
-    {ProfileField::FfaCategory, u"ffa"},
-    {ProfileField::SiteType, u"type"},
-    {ProfileField::MajorCategory, u"major"},
-}};
-
-// A profile's stored values: its title (the key "title") and the seventeen fields.
+// A profile: its title and the seventeen fields. The profile page's working copy, a stored
+// profile and what a run submits are all values of this one type.
 struct Profile
 {
-    static inline const QString titleKey = QStringLiteral("title");
-    // What a free slot's title reads as; also the title of no stored profile.
-    static inline const QString freeMarker = QStringLiteral("none");
-
     QString title;
     std::array<QString, profileFieldCount> fields;
 
+    static QString key(ProfileField field)
+    {
+        return QString::fromUtf16(SettingsKeys::profileFields[size_t(field)]);
+    }
+
     const QString& value(ProfileField field) const { return fields[size_t(field)]; }
     QString& value(ProfileField field) { return fields[size_t(field)]; }
+
+    // The keys of the fields that hold no text, in key order. A single blank counts as text.
+    QStringList emptyFields() const
+    {
+        QStringList empty;
+        for (int i = 0; i < profileFieldCount; ++i) {
+            if (fields[size_t(i)].isEmpty())
+                empty << key(ProfileField(i));
+        }
+        return empty;
+    }
+
+    // What a submission needs: a title and text in every field.
+    bool isComplete() const { return !title.isEmpty() && emptyFields().isEmpty(); }
 };

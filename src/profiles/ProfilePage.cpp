@@ -1,8 +1,8 @@
 #include "ProfilePage.h"
 
+#include "ComboBoxes.h"
 #include "Dialogs.h"
 #include "ProfileCategories.h"
-#include "ProfileStore.h"
 #include "ui_ProfilePage.h"
 
 #include <QComboBox>
@@ -31,7 +31,7 @@ void setBackground(QWidget* widget, const QColor& color)
 } // namespace
 
 ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::ProfilePage>()), m_store(store), m_dialogs(dialogs)
+    : QWidget(parent), ui(std::make_unique<Ui::ProfilePage>()), m_editor(store), m_dialogs(dialogs)
 {
     ui->setupUi(this);
     m_fields = {
@@ -66,21 +66,27 @@ ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
     ui->txtffa->setEditText(ProfileCategories::initialFfaCategory());
     ui->txtmajor->addItems(ProfileCategories::majorCategories());
     ui->txtmajor->setEditText(ProfileCategories::initialMajorCategory());
+    for (QComboBox* box : {ui->Combo4, ui->txtffa, ui->txttype, ui->txtmajor})
+        ComboBoxes::takeTypedTextAsIs(box);
 
     // Before anything is loaded the fields are locked in light grey.
     setFieldsLocked(true, QColor(192, 192, 192));
 
-    connect(ui->Combo4, &QComboBox::activated, this, &ProfilePage::Combo4_Click);
-    connect(ui->Command7, &QPushButton::clicked, this, &ProfilePage::Command7_Click);
-    connect(ui->Command9, &QPushButton::clicked, this, &ProfilePage::Command9_Click);
-    connect(ui->Command21, &QPushButton::clicked, this, &ProfilePage::Command21_Click);
+    connect(ui->Combo4, &QComboBox::activated, this, &ProfilePage::onProfilePicked);
+    connect(ui->Command7, &QPushButton::clicked, this, &ProfilePage::onNewClicked);
+    connect(ui->Command9, &QPushButton::clicked, this, &ProfilePage::onSaveClicked);
+    connect(ui->Command21, &QPushButton::clicked, this, &ProfilePage::onDeleteClicked);
 }
 
 ProfilePage::~ProfilePage() = default;
 
-QString ProfilePage::profileName() const
+Profile ProfilePage::workingCopy() const
 {
-    return ui->Combo4->currentText();
+    Profile profile;
+    profile.title = ui->Combo4->currentText();
+    for (const Field& field : m_fields)
+        profile.value(field.field) = fieldText(field.field);
+    return profile;
 }
 
 QString ProfilePage::fieldText(ProfileField field) const
@@ -97,16 +103,25 @@ QString ProfilePage::fieldText(ProfileField field) const
 void ProfilePage::setFieldText(ProfileField field, const QString& text)
 {
     QWidget* widget = m_fields[size_t(field)].widget;
-    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        edit->setText(text);
-    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+    if (auto* combo = qobject_cast<QComboBox*>(widget))
         combo->setEditText(text);
-    } else {
-        auto* description = static_cast<QPlainTextEdit*>(widget);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        edit->setText(text);
+    if (auto* description = qobject_cast<QPlainTextEdit*>(widget)) {
         description->setPlainText(text);
         m_loadedDescription = text;
         m_loadedDescriptionAsShown = description->toPlainText();
     }
+    // A long value opens at its beginning, not scrolled to its end.
+    if (auto* edit = qobject_cast<QComboBox*>(widget) ? static_cast<QComboBox*>(widget)->lineEdit()
+                                                      : qobject_cast<QLineEdit*>(widget))
+        edit->setCursorPosition(0);
+}
+
+void ProfilePage::showProfile(const Profile& profile)
+{
+    for (const Field& field : m_fields)
+        setFieldText(field.field, profile.value(field.field));
 }
 
 void ProfilePage::clearTextFields()
@@ -125,110 +140,100 @@ void ProfilePage::setFieldsLocked(bool locked, const QColor& background)
     }
 }
 
-void ProfilePage::dataunhide()
+void ProfilePage::unlockFields()
 {
     setFieldsLocked(false, Qt::white);
 }
 
-void ProfilePage::datahide()
+void ProfilePage::lockFields()
 {
     setFieldsLocked(true, palette().color(QPalette::Window));
 }
 
-void ProfilePage::loadprofiles()
+void ProfilePage::loadProfiles()
 {
-    for (const ProfileStore::TitledSlot& titled : m_store.scanTitles()) {
+    for (const ProfileStore::TitledSlot& titled : m_editor.titles()) {
         ui->Combo4->addItem(titled.title);
         ui->Combo4->setEditText(titled.title);
     }
-    if (!ui->Combo4->currentText().isEmpty()) {
-        dataunhide();
-        Combo4_Click();
-    } else {
-        datahide();
-    }
-}
-
-void ProfilePage::Combo4_Click()
-{
-    const std::optional<int> slot = m_store.findByTitle(ui->Combo4->currentText());
-    if (!slot)
+    if (ui->Combo4->currentText().isEmpty()) {
+        lockFields();
         return;
-    const Profile profile = m_store.read(*slot);
-    for (const Field& field : m_fields)
-        setFieldText(field.field, profile.value(field.field));
-    m_currentProfileNumber = *slot;
+    }
+    unlockFields();
+    onProfilePicked(ui->Combo4->count() - 1);
 }
 
-bool ProfilePage::isNewTitleAllowed(const QString& title) const
+void ProfilePage::onProfilePicked(int index)
 {
-    // "none" marks a free slot, and a second profile with a taken title could never be picked.
-    return !title.isEmpty() && title != Profile::freeMarker && !m_store.findByTitle(title);
+    if (const std::optional<Profile> profile = m_editor.pick(ui->Combo4->itemText(index)))
+        showProfile(*profile);
 }
 
 void ProfilePage::reportUnwritableStore(const QString& whatFailed, const QString& title)
 {
-    m_dialogs.inform(u"%1: the settings file \"%2\" cannot be written."_s.arg(whatFailed, m_store.fileName()),
-                     title, Dialogs::Icon::Critical);
+    m_dialogs.inform(
+        u"%1: the settings file \"%2\" cannot be written."_s.arg(whatFailed, m_editor.storeFile()), title,
+        Dialogs::Icon::Critical);
 }
 
-void ProfilePage::Command7_Click()
+void ProfilePage::onNewClicked()
 {
     const QString title =
         m_dialogs.inputText(u"Please specify a title for your new profile below."_s, u"New Profile"_s);
-    if (!isNewTitleAllowed(title))
+    switch (m_editor.create(title)) {
+    case ProfileEditor::Result::Done:
+        ui->Combo4->setEditText(title);
+        ui->Combo4->addItem(title);
+        clearTextFields();
+        unlockFields();
         return;
-    const std::optional<int> slot = m_store.findFreeSlot();
-    if (!slot)
-        return;
-    if (!m_store.create(*slot, title)) {
+    case ProfileEditor::Result::StoreUnwritable:
         reportUnwritableStore(u"The new profile could not be stored"_s, u"New Profile"_s);
         return;
+    case ProfileEditor::Result::Refused:
+    case ProfileEditor::Result::NothingStored:
+        return;
     }
-    m_currentProfileNumber = *slot;
-    ui->Combo4->setEditText(title);
-    ui->Combo4->addItem(title);
-    clearTextFields();
-    dataunhide();
 }
 
-void ProfilePage::Command9_Click()
+void ProfilePage::onSaveClicked()
 {
-    if (ui->Combo4->currentText().isEmpty())
+    const QString title = u"Site Profile"_s;
+    switch (m_editor.save(ui->Combo4->currentText(), workingCopy())) {
+    case ProfileEditor::Result::Done:
+        m_dialogs.inform(u"your profile has been saved successfully"_s, title, Dialogs::Icon::Information);
         return;
-    if (!m_store.isOccupied(m_currentProfileNumber)) {
+    case ProfileEditor::Result::NothingStored:
         m_dialogs.inform(u"There is no stored profile to save into. Create one with New Profile first."_s,
-                         u"Site Profile"_s, Dialogs::Icon::Warning);
+                         title, Dialogs::Icon::Warning);
+        return;
+    case ProfileEditor::Result::StoreUnwritable:
+        reportUnwritableStore(u"Your profile could not be saved"_s, title);
+        return;
+    case ProfileEditor::Result::Refused:
         return;
     }
-    Profile profile;
-    for (const Field& field : m_fields)
-        profile.value(field.field) = fieldText(field.field);
-    if (!m_store.save(m_currentProfileNumber, profile)) {
-        reportUnwritableStore(u"Your profile could not be saved"_s, u"Site Profile"_s);
-        return;
-    }
-    m_dialogs.inform(u"your profile has been saved successfully"_s, u"Site Profile"_s,
-                     Dialogs::Icon::Information);
 }
 
-void ProfilePage::Command21_Click()
+void ProfilePage::onDeleteClicked()
 {
-    if (ui->Combo4->currentText().isEmpty())
+    const QString title = u"Delete Profile"_s;
+    switch (m_editor.remove(ui->Combo4->currentText())) {
+    case ProfileEditor::Result::Done:
+        m_dialogs.inform(u"Your profile has been deleted successfully"_s, title, Dialogs::Icon::Information);
+        ui->Combo4->clear();
+        ui->Combo4->clearEditText();
+        clearTextFields();
+        loadProfiles();
         return;
-    if (!m_store.isOccupied(m_currentProfileNumber)) {
-        m_dialogs.inform(u"There is no stored profile to delete."_s, u"Delete Profile"_s,
-                         Dialogs::Icon::Warning);
+    case ProfileEditor::Result::NothingStored:
+        m_dialogs.inform(u"There is no stored profile to delete."_s, title, Dialogs::Icon::Warning);
+        return;
+    case ProfileEditor::Result::StoreUnwritable:
+        reportUnwritableStore(u"The profile could not be deleted"_s, title);
+        return;
+    case ProfileEditor::Result::Refused:
         return;
     }
-    if (!m_store.remove(m_currentProfileNumber)) {
-        reportUnwritableStore(u"The profile could not be deleted"_s, u"Delete Profile"_s);
-        return;
-    }
-    m_dialogs.inform(u"Your profile has been deleted successfully"_s, u"Delete Profile"_s,
-                     Dialogs::Icon::Information);
-    ui->Combo4->clear();
-    ui->Combo4->clearEditText();
-    clearTextFields();
-    loadprofiles();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ProfileSource.h"
+#include "Profile.h"
+#include "ProfileEditor.h"
 
-#include <QColor>
 #include <QWidget>
 
 #include <memory>
@@ -10,14 +10,16 @@
 
 class Dialogs;
 class ProfileStore;
+class QColor;
 
 namespace Ui {
 class ProfilePage;
 }
 
 // The profile page: pick, create, edit, save and delete profiles. Its fields are the profile's
-// working copy, read by the rest of the program through ProfileSource.
-class ProfilePage final : public QWidget, public ProfileSource
+// working copy, which the rest of the program reads, saved or not. The rules live in
+// ProfileEditor; the page shows them.
+class ProfilePage final : public QWidget
 {
     Q_OBJECT
 
@@ -25,19 +27,12 @@ public:
     ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent = nullptr);
     ~ProfilePage() override;
 
-    QString profileName() const override;
-    QString fieldText(ProfileField field) const override;
+    // The chooser's text as title, and the seventeen fields as they stand.
+    Profile workingCopy() const;
+    int currentSlot() const { return m_editor.currentSlot(); }
 
-    // The slot the page shows, saves into and deletes; 0 before one is chosen.
-    int currentProfileNumber() const { return m_currentProfileNumber; }
-
-    void loadprofiles();
-    void Combo4_Click();
-    void Command7_Click();
-    void Command9_Click();
-    void Command21_Click();
-    void dataunhide();
-    void datahide();
+    // Fills the chooser and shows the profile of the highest occupied slot, or locks the fields.
+    void loadProfiles();
 
 private:
     struct Field
@@ -46,17 +41,24 @@ private:
         QWidget* widget;
     };
 
+    void onProfilePicked(int index);
+    void onNewClicked();
+    void onSaveClicked();
+    void onDeleteClicked();
+
+    void showProfile(const Profile& profile);
+    QString fieldText(ProfileField field) const;
     void setFieldText(ProfileField field, const QString& text);
     void clearTextFields();
+    void unlockFields();
+    void lockFields();
     void setFieldsLocked(bool locked, const QColor& background);
-    bool isNewTitleAllowed(const QString& title) const;
     void reportUnwritableStore(const QString& whatFailed, const QString& title);
 
     std::unique_ptr<Ui::ProfilePage> ui;
-    ProfileStore& m_store;
+    ProfileEditor m_editor;
     Dialogs& m_dialogs;
     std::vector<Field> m_fields;
-    int m_currentProfileNumber = 0;
     // A stored description as loaded and as the editor shows it: the editor turns CRLF into
     // LF, so an untouched description is given back exactly as it was stored.
     QString m_loadedDescription;

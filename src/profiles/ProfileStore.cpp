@@ -1,12 +1,9 @@
 #include "ProfileStore.h"
 
+#include "SettingsKeys.h"
 #include "SettingsStore.h"
 
-using namespace Qt::StringLiterals;
-
 namespace {
-const QString application = u"orv"_s;
-
 QString sectionOf(int slot)
 {
     return QString::number(slot);
@@ -17,7 +14,7 @@ ProfileStore::ProfileStore(SettingsStore& settings) : m_settings(settings) {}
 
 QString ProfileStore::titleOf(int slot) const
 {
-    return m_settings.value(application, sectionOf(slot), Profile::titleKey, Profile::freeMarker);
+    return m_settings.value(sectionOf(slot), SettingsKeys::profileTitle, SettingsKeys::freeSlotTitle);
 }
 
 QList<ProfileStore::TitledSlot> ProfileStore::scanTitles() const
@@ -25,7 +22,7 @@ QList<ProfileStore::TitledSlot> ProfileStore::scanTitles() const
     QList<TitledSlot> titles;
     for (int slot = firstSlot; slot <= lastSlot; ++slot) {
         const QString title = titleOf(slot);
-        if (title != Profile::freeMarker)
+        if (title != SettingsKeys::freeSlotTitle)
             titles.append({slot, title});
     }
     return titles;
@@ -42,30 +39,27 @@ std::optional<int> ProfileStore::findByTitle(const QString& title) const
 
 std::optional<int> ProfileStore::findFreeSlot() const
 {
-    return findByTitle(Profile::freeMarker);
+    return findByTitle(SettingsKeys::freeSlotTitle);
 }
 
 bool ProfileStore::isOccupied(int slot) const
 {
-    return isSlot(slot) && titleOf(slot) != Profile::freeMarker;
+    return isSlot(slot) && titleOf(slot) != SettingsKeys::freeSlotTitle;
 }
 
 Profile ProfileStore::read(int slot) const
 {
     Profile profile;
     profile.title = titleOf(slot);
-    for (const ProfileFieldKey& field : profileFieldKeys)
-        profile.value(field.field) =
-            m_settings.value(application, sectionOf(slot), QString::fromUtf16(field.key));
+    for (int i = 0; i < profileFieldCount; ++i)
+        profile.fields[size_t(i)] = m_settings.value(sectionOf(slot), Profile::key(ProfileField(i)));
     return profile;
 }
 
 bool ProfileStore::create(int slot, const QString& title)
 {
-    if (!isSlot(slot))
-        return false;
-    return m_settings.removeSection(application, sectionOf(slot)) &&
-           m_settings.setValue(application, sectionOf(slot), Profile::titleKey, title);
+    return isSlot(slot) && m_settings.removeSection(sectionOf(slot)) &&
+           m_settings.setValue(sectionOf(slot), SettingsKeys::profileTitle, title);
 }
 
 bool ProfileStore::save(int slot, const Profile& profile)
@@ -73,17 +67,17 @@ bool ProfileStore::save(int slot, const Profile& profile)
     if (!isSlot(slot))
         return false;
     QList<std::pair<QString, QString>> keysAndValues;
-    for (const ProfileFieldKey& field : profileFieldKeys)
-        keysAndValues.append({QString::fromUtf16(field.key), profile.value(field.field)});
-    return m_settings.setValues(application, sectionOf(slot), keysAndValues);
+    for (int i = 0; i < profileFieldCount; ++i)
+        keysAndValues.append({Profile::key(ProfileField(i)), profile.fields[size_t(i)]});
+    return m_settings.setValues(sectionOf(slot), keysAndValues);
 }
 
 bool ProfileStore::remove(int slot)
 {
-    return isSlot(slot) && m_settings.removeSection(application, sectionOf(slot));
+    return isSlot(slot) && m_settings.removeSection(sectionOf(slot));
 }
 
 QString ProfileStore::fileName() const
 {
-    return m_settings.fileName(application);
+    return m_settings.fileName();
 }

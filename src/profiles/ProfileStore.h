@@ -9,7 +9,7 @@
 
 class SettingsStore;
 
-// The twenty profile slots in the settings store (application "orv", sections "1" to "20").
+// The twenty profile slots in the settings store, sections "1" to "20".
 // A slot is free when its title reads as "none"; every search runs from slot 1 upward and the
 // lowest slot wins. Titles compare exactly.
 class ProfileStore

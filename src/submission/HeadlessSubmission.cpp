@@ -1,17 +1,12 @@
 #include "HeadlessSubmission.h"
 
-#include "DesktopOpener.h"
-#include "Dialogs.h"
-#include "Dispatcher.h"
 #include "EngineSelection.h"
 #include "HttpTransferSlot.h"
-#include "ProfileSource.h"
 #include "ProfileStore.h"
 #include "RequestPreview.h"
-#include "RunHost.h"
+#include "SettingsStore.h"
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
-#include "WorkList.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -21,84 +16,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class StoredProfile final : public ProfileSource
-{
-public:
-    explicit StoredProfile(Profile profile) : m_profile(std::move(profile)) {}
-    QString profileName() const override { return m_profile.title; }
-    QString fieldText(ProfileField field) const override { return m_profile.value(field); }
-
-private:
-    Profile m_profile;
-};
-
-class ListWorkList final : public WorkList
-{
-public:
-    explicit ListWorkList(QStringList sites) : m_sites(std::move(sites)) {}
-    int count() const override { return int(m_sites.size()); }
-    QString entry(int index) const override { return m_sites.value(index); }
-    void removeEntry(int index) override { m_sites.removeAt(index); }
-    void clear() override { m_sites.clear(); }
-    void setCountCaption(const QString&) override {}
-
-private:
-    QStringList m_sites;
-};
-
-class NoWindow final : public RunHost
-{
-public:
-    void setNavigationLocked(bool) override {}
-    void showRunPanel() override {}
-    void showSelectionPage() override {}
-    void reopenSelectionPage() override {}
-    void uncheckTypeFilters() override {}
-};
-
-// Nobody is there to answer: messages go to the error stream, and the question at the end of a
-// run is answered so that the log is kept.
-class ConsoleDialogs final : public Dialogs
-{
-public:
-    explicit ConsoleDialogs(QTextStream& err) : m_err(err) {}
-    void inform(const QString& text, const QString&, Icon) override { m_err << text << u'\n'; }
-    bool askYesNo(const QString&, const QString&, Icon) override { return true; }
-    QString inputText(const QString&, const QString&) override { return QString(); }
-
-private:
-    QTextStream& m_err;
-};
-
-class LogPathPrinter final : public DesktopOpener
-{
-public:
-    explicit LogPathPrinter(QTextStream& out) : m_out(out) {}
-    bool open(const QUrl& url) override
-    {
-        m_out << u"Run log: "_s << url.toLocalFile() << u'\n';
-        return true;
-    }
-
-private:
-    QTextStream& m_out;
-};
-
-QStringList missingFields(const Profile& profile)
-{
-    QStringList missing;
-    for (const ProfileFieldKey& field : profileFieldKeys) {
-        if (profile.value(field.field).isEmpty())
-            missing << QString::fromUtf16(field.key);
-    }
-    return missing;
-}
-
-bool chooseSites(const HeadlessSubmission::Options& options, SiteDatabase& catalogue, QStringList& sites,
-                 QTextStream& err)
+bool chooseSites(const HeadlessSubmission::Options& options, SiteDatabase& catalogue,
+                 EngineSelection& selection, QTextStream& err)
 {
     using HeadlessSubmission::Selection;
-    EngineSelection selection(catalogue);
     switch (options.selection) {
     case Selection::All:
         selection.addAll();
@@ -112,7 +33,7 @@ bool chooseSites(const HeadlessSubmission::Options& options, SiteDatabase& catal
         break;
     case Selection::Sites:
         for (const QString& site : options.sites) {
-            if (!catalogue.findFirst(site)) {
+            if (!catalogue.find(site)) {
                 err << u"Unknown site \"%1\": it is not in the catalogue %2.\n"_s.arg(site, catalogue.path());
                 return false;
             }
@@ -120,9 +41,34 @@ bool chooseSites(const HeadlessSubmission::Options& options, SiteDatabase& catal
         selection.setSelected(options.sites);
         break;
     }
-    sites = selection.selected();
-    if (sites.isEmpty()) {
+    if (selection.selected().isEmpty()) {
         err << u"Nothing to submit: the selection is empty.\n"_s;
+        return false;
+    }
+    return true;
+}
+
+bool findProfile(const QString& title, SettingsStore& settings, Profile& profile, QTextStream& err)
+{
+    if (const QString problem = settings.readProblem(); !problem.isEmpty()) {
+        err << problem << u'\n';
+        return false;
+    }
+    const ProfileStore store(settings);
+    const std::optional<int> slot =
+        title == SettingsKeys::freeSlotTitle ? std::nullopt : store.findByTitle(title);
+    if (!slot) {
+        QStringList known;
+        for (const ProfileStore::TitledSlot& titled : store.scanTitles())
+            known << u"\"%1\""_s.arg(titled.title);
+        err << u"Unknown profile \"%1\". Known profiles: %2.\n"_s.arg(
+            title, known.isEmpty() ? u"none"_s : known.join(u", "_s));
+        return false;
+    }
+    profile = store.read(*slot);
+    if (!profile.isComplete()) {
+        err << u"The profile \"%1\" is incomplete; these fields are empty: %2.\n"_s.arg(
+            profile.title, profile.emptyFields().join(u", "_s));
         return false;
     }
     return true;
@@ -130,41 +76,26 @@ bool chooseSites(const HeadlessSubmission::Options& options, SiteDatabase& catal
 
 } // namespace
 
-int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QTextStream& out,
-                            QTextStream& err)
+int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QIODevice& outDevice,
+                            QIODevice& errDevice)
 {
+    QTextStream out(&outDevice);
+    QTextStream err(&errDevice);
     QString error;
     const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(options.catalogueFile, error);
     if (!catalogue) {
         err << error << u'\n';
         return badUsage;
     }
-
-    ProfileStore store(settings);
-    const std::optional<int> slot = store.findByTitle(options.profileTitle);
-    if (!slot) {
-        QStringList known;
-        for (const ProfileStore::TitledSlot& titled : store.scanTitles())
-            known << u"\"%1\""_s.arg(titled.title);
-        err << u"Unknown profile \"%1\". Known profiles: %2.\n"_s.arg(
-            options.profileTitle, known.isEmpty() ? u"none"_s : known.join(u", "_s));
-        return badUsage;
-    }
-    const Profile profile = store.read(*slot);
-    const QStringList missing = missingFields(profile);
-    if (!missing.isEmpty()) {
-        err << u"The profile \"%1\" is incomplete; these fields are empty: %2.\n"_s.arg(
-            profile.title, missing.join(u", "_s));
-        return badUsage;
-    }
-    const StoredProfile source(profile);
-
-    QStringList sites;
-    if (!chooseSites(options, *catalogue, sites, err))
+    Profile profile;
+    EngineSelection selection(*catalogue);
+    if (!findProfile(options.profileTitle, settings, profile, err) ||
+        !chooseSites(options, *catalogue, selection, err))
         return badUsage;
 
     if (options.dryRun) {
-        out << RequestPreview::format(RequestPreview::build(*catalogue, sites, source));
+        out.flush();
+        RequestPreview::write(*catalogue, selection.selectedRows(), profile, outDevice);
         return allSucceeded;
     }
 
@@ -175,25 +106,24 @@ int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QTe
         transferSlots[k] = std::make_unique<HttpTransferSlot>(network, options.transferDeadline);
         transfers[k] = transferSlots[k].get();
     }
-    ListWorkList workList(sites);
-    ConsoleDialogs dialogs(err);
-    LogPathPrinter logPrinter(out);
-    NoWindow host;
-    SubmissionRun run({*catalogue, source, workList, dialogs, logPrinter, host}, transfers, options.logFile,
-                      options.clock);
-    const Dispatcher dispatcher(run);
-
-    QObject::connect(&run, &SubmissionRun::siteFinished, &run,
-                     [&out](const QString& site, bool success, const QString& detail) {
-                         if (success)
+    SubmissionRun run(*catalogue, transfers, options.logFile, options.clock);
+    int failed = 0;
+    QEventLoop loop;
+    QObject::connect(&run, &SubmissionRun::siteEnded, &run,
+                     [&out](int, const QString& site, Outcome outcome, const QString& detail) {
+                         if (outcome == Outcome::Succeeded)
                              out << u"OK      "_s << site << u'\n';
                          else
                              out << u"FAILED  "_s << site << u": "_s << detail << u'\n';
                          out.flush();
                      });
-    QEventLoop loop;
-    QObject::connect(&run, &SubmissionRun::completed, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    run.Submit();
+    QObject::connect(&run, &SubmissionRun::completed, &loop, [&](int succeeded, int failedCount) {
+        failed = failedCount;
+        out << u"Run log: "_s << run.logFile() << u'\n';
+        out << u"%1 succeeded, %2 failed.\n"_s.arg(succeeded).arg(failedCount);
+        loop.quit();
+    });
+    run.start(selection.selected(), profile);
     loop.exec();
-    return run.lastRunFailures().isEmpty() ? allSucceeded : someFailed;
+    return failed == 0 ? allSucceeded : someFailed;
 }

@@ -7,12 +7,12 @@
 #include <chrono>
 #include <functional>
 
-class QTextStream;
+class QIODevice;
 class SettingsStore;
 
-// A submission run without a window: the same composition, five slots, one-second dispatcher
-// and log as a run from the window, for a stored profile and a selection made on the command
-// line. One line per finished site goes to `out`.
+// The command line's front end of a submission run: the same engine as the window's, for a
+// stored profile and a selection made on the command line. One line per finished site goes to
+// `out`, and a line with the totals at the end.
 namespace HeadlessSubmission {
 
 enum class Selection { All, Type, Sites };
@@ -35,6 +35,7 @@ constexpr int allSucceeded = 0;
 constexpr int someFailed = 1;
 constexpr int badUsage = 2;
 
-int run(const Options& options, SettingsStore& settings, QTextStream& out, QTextStream& err);
+// Lines go to `out` and messages to `err`, as UTF-8.
+int run(const Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err);
 
 } // namespace HeadlessSubmission

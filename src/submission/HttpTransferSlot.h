@@ -2,17 +2,14 @@
 
 #include "TransferSlot.h"
 
-#include <QPointer>
-
 #include <chrono>
 
+class HttpFetch;
 class QNetworkAccessManager;
-class QNetworkReply;
-class QTimer;
+struct FetchResult;
 
-// A transfer slot on a shared QNetworkAccessManager. Every transfer has a hard deadline (not
-// only an inactivity time-out), the response body is thrown away as it arrives so memory stays
-// bounded whatever a site sends, and an HTTP status of 400 or above counts as a failure.
+// A transfer slot on a shared network manager: every transfer has a hard deadline, the body is
+// thrown away as it arrives, and only a complete response with a status below 400 is a success.
 class HttpTransferSlot final : public TransferSlot
 {
     Q_OBJECT
@@ -23,25 +20,14 @@ public:
     explicit HttpTransferSlot(QNetworkAccessManager& network,
                               std::chrono::milliseconds deadline = defaultDeadline,
                               QObject* parent = nullptr);
-    ~HttpTransferSlot() override;
 
     void execute(const TransferRequest& request) override;
     bool stillExecuting() const override;
     void cancel() override;
-    QString errorDetail() const override { return m_errorDetail; }
 
 private:
-    void replyFinished();
-    void failWithoutTransfer(const QString& detail);
-    void end(int state, const QString& detail);
-    void releaseReply();
+    void onFetched(const FetchResult& result);
 
-    QNetworkAccessManager& m_network;
+    HttpFetch* m_fetch;
     std::chrono::milliseconds m_deadline;
-    QPointer<QNetworkReply> m_reply;
-    QTimer* m_deadlineTimer;
-    bool m_executing = false;
-    bool m_timedOut = false;
-    quint64 m_generation = 0; // tells a stale queued failure from the current transfer
-    QString m_errorDetail;
 };

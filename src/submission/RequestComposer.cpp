@@ -1,13 +1,13 @@
 #include "RequestComposer.h"
 
 #include "Profile.h"
-#include "ProfileSource.h"
 #include "PromoSite.h"
 #include "RequestTemplate.h"
-#include "SiteDatabase.h"
 
 #include <QUrl>
+#include <QVarLengthArray>
 
+#include <algorithm>
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -24,69 +24,13 @@ constexpr std::array<ProfileField, 17> placeholderFields = {
     ProfileField::Keywords,     ProfileField::SiteType,
 };
 
-} // namespace
-
-QString RequestComposer::formUrlEncode(const QString& value)
+void appendEscaped(QByteArray& out, unsigned char byte)
 {
     static const char hex[] = "0123456789ABCDEF";
-    QString encoded;
-    const QByteArray utf8 = value.toUtf8();
-    encoded.reserve(utf8.size() * 3);
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-            byte == '*' || byte == '-' || byte == '.' || byte == '_') {
-            encoded += QLatin1Char(c);
-        } else if (byte == ' ') {
-            encoded += u'+';
-        } else {
-            encoded += u'%';
-            encoded += QLatin1Char(hex[byte >> 4]);
-            encoded += QLatin1Char(hex[byte & 0xF]);
-        }
-    }
-    return encoded;
+    out += '%';
+    out += hex[byte >> 4];
+    out += hex[byte & 0xF];
 }
-
-QStringList RequestComposer::emptyPlaceholders(const QString& requestTemplate, const ProfileSource& profile)
-{
-    const QStringList& keywords = RequestTemplate::placeholderKeywords();
-    QStringList empty;
-    for (size_t i = 0; i < placeholderFields.size(); ++i) {
-        const QString placeholder = RequestTemplate::placeholder(keywords.at(qsizetype(i)));
-        if (requestTemplate.contains(placeholder) && profile.fieldText(placeholderFields[i]).isEmpty())
-            empty << placeholder;
-    }
-    return empty;
-}
-
-QString RequestComposer::fillTemplate(const QString& requestTemplate, const ProfileSource& profile)
-{
-    const QStringList& keywords = RequestTemplate::placeholderKeywords();
-    QString text = requestTemplate;
-    for (size_t i = 0; i < placeholderFields.size(); ++i) {
-        const QString placeholder = RequestTemplate::placeholder(keywords.at(qsizetype(i)));
-        const qsizetype at = text.indexOf(placeholder);
-        if (at >= 0)
-            text.replace(at, placeholder.size(), formUrlEncode(profile.fieldText(placeholderFields[i])));
-    }
-    return text;
-}
-
-SubmissionRequest RequestComposer::compose(SiteDatabase& catalogue, const QString& siteName,
-                                           const ProfileSource& profile)
-{
-    SubmissionRequest request;
-    request.siteName = siteName;
-    catalogue.findFirst(siteName);
-    request.method = catalogue.field(PromoSiteColumns::method).toLower();
-    request.url = catalogue.field(PromoSiteColumns::action);
-    request.requestTemplate = catalogue.field(PromoSiteColumns::data);
-    request.data = fillTemplate(request.requestTemplate, profile);
-    return request;
-}
-
-namespace {
 
 bool isHexDigit(char c)
 {
@@ -95,47 +39,157 @@ bool isHexDigit(char c)
 
 // Escapes only what a request target cannot carry as it stands: blanks, "#", control and
 // non-ASCII bytes, and a "%" that does not begin an escape. Everything else goes out unchanged.
-QByteArray requestTarget(const QByteArray& raw)
+void appendRequestTarget(QByteArray& target, QByteArrayView raw)
 {
-    static const char hex[] = "0123456789ABCDEF";
-    QByteArray target;
-    target.reserve(raw.size());
+    static const std::array<bool, 256> escaped = [] {
+        std::array<bool, 256> table{};
+        for (int byte = 0; byte < 256; ++byte)
+            table[size_t(byte)] =
+                byte <= 0x20 || byte >= 0x7F || QByteArrayView("#\"<>\\^`{|}").contains(char(byte));
+        return table;
+    }();
+    qsizetype kept = 0; // bytes before this one that go out as they are, not yet appended
     for (qsizetype i = 0; i < raw.size(); ++i) {
         const auto byte = static_cast<unsigned char>(raw.at(i));
         const bool strayPercent =
             byte == '%' && !(i + 2 < raw.size() && isHexDigit(raw.at(i + 1)) && isHexDigit(raw.at(i + 2)));
-        if (byte <= 0x20 || byte >= 0x7F || byte == '#' || byte == '"' || byte == '<' || byte == '>' ||
-            byte == '\\' || byte == '^' || byte == '`' || byte == '{' || byte == '|' || byte == '}' ||
-            strayPercent) {
-            target += '%';
-            target += hex[byte >> 4];
-            target += hex[byte & 0xF];
-        } else {
-            target += char(byte);
+        if (escaped[byte] || strayPercent) {
+            target += raw.sliced(kept, i - kept);
+            appendEscaped(target, byte);
+            kept = i + 1;
         }
     }
-    return target;
+    target += raw.sliced(kept);
+}
+
+bool isUnreserved(int byte)
+{
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+           byte == '-' || byte == '.' || byte == '_' || byte == '~';
+}
+
+int hexValue(char c)
+{
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
+
+// QUrl rewrites a target only where it decodes an escaped unreserved character ("%7E" becomes
+// "~"), writes an escape's hex digits in capitals, or tidies the scheme and authority ("HTTP://H:080"
+// becomes "http://h:80"). A target where none of these can happen goes out as it stands.
+bool mayBeRewritten(const QByteArray& target)
+{
+    for (qsizetype at = target.indexOf('%'); at >= 0 && at + 2 < target.size();
+         at = target.indexOf('%', at + 1)) {
+        const char high = target.at(at + 1);
+        const char low = target.at(at + 2);
+        if ((high >= 'a' && high <= 'f') || (low >= 'a' && low <= 'f') ||
+            isUnreserved(hexValue(high) * 16 + hexValue(low)))
+            return true;
+    }
+    const qsizetype scheme = target.indexOf("://");
+    if (scheme < 0)
+        return true;
+    qsizetype authorityEnd = scheme + 3;
+    while (authorityEnd < target.size() && target.at(authorityEnd) != '/' && target.at(authorityEnd) != '?')
+        ++authorityEnd;
+    const QByteArrayView head(target.constData(), authorityEnd);
+    const qsizetype port = head.lastIndexOf(':');
+    return std::any_of(head.begin(), head.end(),
+                       [](char c) { return (c >= 'A' && c <= 'Z') || c == '@' || c == '['; }) ||
+           (port > scheme && port + 1 < head.size() && head.at(port + 1) == '0');
 }
 
 // The target as the network layer will send it: QUrl writes escaped unreserved characters
 // ("%7E", "%41") as the characters themselves, which servers take as the same.
 QByteArray wireForm(const QByteArray& target)
 {
+    if (!mayBeRewritten(target))
+        return target;
     const QUrl url = QUrl::fromEncoded(target, QUrl::StrictMode);
     return url.isValid() ? url.toEncoded() : target;
 }
 
 } // namespace
 
+RequestComposer::RequestComposer(const Profile& profile)
+{
+    for (size_t i = 0; i < placeholderFields.size(); ++i) {
+        m_values[i] = formUrlEncode(profile.value(placeholderFields[i]));
+        m_empty[i] = profile.value(placeholderFields[i]).isEmpty();
+    }
+}
+
+QString RequestComposer::formUrlEncode(const QString& value)
+{
+    QByteArray encoded;
+    const QByteArray utf8 = value.toUtf8();
+    encoded.reserve(utf8.size() * 3);
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+            byte == '*' || byte == '-' || byte == '.' || byte == '_')
+            encoded += c;
+        else if (byte == ' ')
+            encoded += '+';
+        else
+            appendEscaped(encoded, byte);
+    }
+    return QString::fromLatin1(encoded);
+}
+
+RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate) const
+{
+    Filled filled;
+    // The placeholders to replace, found first, so the text is made in one piece of its final size.
+    QVarLengthArray<RequestTemplate::BracketedWord, 17> replaced;
+    std::array<bool, 17> present{};
+    qsizetype size = requestTemplate.size();
+    for (RequestTemplate::BracketedWord word = RequestTemplate::nextBracketedWord(requestTemplate, 0);
+         word.at >= 0; word = RequestTemplate::nextBracketedWord(requestTemplate, word.at + 1)) {
+        if (word.placeholder < 0) {
+            filled.unknownPlaceholders << requestTemplate.mid(word.at, word.length);
+        } else if (!present[size_t(word.placeholder)]) {
+            present[size_t(word.placeholder)] = true;
+            replaced.append(word);
+            size += m_values[size_t(word.placeholder)].size() - word.length;
+        }
+    }
+    filled.text = QString(size, Qt::Uninitialized);
+    QChar* out = filled.text.data();
+    qsizetype copied = 0;
+    for (const RequestTemplate::BracketedWord& word : replaced) {
+        out = std::copy(requestTemplate.cbegin() + copied, requestTemplate.cbegin() + word.at, out);
+        const QString& value = m_values[size_t(word.placeholder)];
+        out = std::copy(value.cbegin(), value.cend(), out);
+        copied = word.at + word.length;
+    }
+    std::copy(requestTemplate.cbegin() + copied, requestTemplate.cend(), out);
+    for (size_t i = 0; i < present.size(); ++i) {
+        if (present[i] && m_empty[i])
+            filled.emptyPlaceholders << RequestTemplate::placeholder(
+                RequestTemplate::placeholderKeywords().at(qsizetype(i)));
+    }
+    return filled;
+}
+
+SubmissionRequest RequestComposer::compose(const PromoSite& site) const
+{
+    return SubmissionRequest{site.sitename, site.method.toLower(), site.action, fill(site.data), site.data};
+}
+
 TransferRequest TransferRequest::from(const SubmissionRequest& request)
 {
     TransferRequest transfer;
     transfer.post = request.isPost();
+    QByteArray target;
+    target.reserve(request.url.size() + (transfer.post ? 0 : request.data.size() + 1) + 16);
+    appendRequestTarget(target, request.url.toUtf8());
     if (transfer.post) {
-        transfer.url = wireForm(requestTarget(request.url.toUtf8()));
         transfer.body = request.data.toUtf8();
     } else {
-        transfer.url = wireForm(requestTarget((request.url + u'?' + request.data).toUtf8()));
+        target += '?';
+        appendRequestTarget(target, request.data.toUtf8());
     }
+    transfer.url = wireForm(target);
     return transfer;
 }

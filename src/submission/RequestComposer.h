@@ -5,24 +5,39 @@
 #include <QString>
 #include <QStringList>
 
-class ProfileSource;
-class SiteDatabase;
+#include <array>
 
-// Composes a site's request from its catalogue row and the profile on the profile page.
-namespace RequestComposer {
+struct Profile;
+struct PromoSite;
 
-// The template with each of the seventeen placeholders, in their fixed order, replaced at its
-// first occurrence in the text built so far by the profile's value, form-urlencoded so that a
-// value such as "R&D Ltd" stays one field. The template's own text is kept as it stands.
-QString fillTemplate(const QString& requestTemplate, const ProfileSource& profile);
+// Composes each site's request from its catalogue row and one profile, whose values are made
+// ready once for all the sites of a run.
+class RequestComposer
+{
+public:
+    explicit RequestComposer(const Profile& profile);
 
-// The placeholders of the template whose profile field is empty, in placeholder order.
-QStringList emptyPlaceholders(const QString& requestTemplate, const ProfileSource& profile);
+    struct Filled
+    {
+        QString text;
+        QStringList emptyPlaceholders;   // whose profile field is empty, in placeholder order
+        QStringList unknownPlaceholders; // bracketed words that are no placeholder, as they appear
+    };
 
-// Reads the site's row (found by exact name) and fills its template.
-SubmissionRequest compose(SiteDatabase& catalogue, const QString& siteName, const ProfileSource& profile);
+    SubmissionRequest compose(const PromoSite& site) const;
 
-// UTF-8; ASCII letters, digits and *-._ unchanged; space as +; every other byte as %XX.
-QString formUrlEncode(const QString& value);
+    // The template with each of the seventeen placeholders replaced at its first occurrence by
+    // the profile's value, form-urlencoded so that a value such as "R&D Ltd" stays one field. The
+    // template's own text is kept as it stands, and an inserted value is never taken for a
+    // placeholder: the encoding leaves no bracket in it.
+    QString fill(const QString& requestTemplate) const { return inspect(requestTemplate).text; }
+    // The filled template, and what looks wrong in it, in one pass.
+    Filled inspect(const QString& requestTemplate) const;
 
-} // namespace RequestComposer
+    // UTF-8; ASCII letters, digits and *-._ unchanged; space as +; every other byte as %XX.
+    static QString formUrlEncode(const QString& value);
+
+private:
+    std::array<QString, 17> m_values; // encoded, in placeholder order
+    std::array<bool, 17> m_empty{};
+};

@@ -1,42 +1,36 @@
 #include "RequestPreview.h"
 
 #include "RequestComposer.h"
-#include "RequestTemplate.h"
+#include "SiteDatabase.h"
+
+#include <QIODevice>
 
 using namespace Qt::StringLiterals;
 
-QList<RequestPreview::Entry> RequestPreview::build(SiteDatabase& catalogue, const QStringList& sites,
-                                                   const ProfileSource& profile)
+void RequestPreview::write(SiteDatabase& catalogue, const QList<qsizetype>& sites, const Profile& profile,
+                           QIODevice& out)
 {
-    QList<Entry> entries;
-    entries.reserve(sites.size());
-    for (const QString& site : sites) {
-        const SubmissionRequest request = RequestComposer::compose(catalogue, site, profile);
-        entries.append({site, TransferRequest::from(request),
-                        RequestComposer::emptyPlaceholders(request.requestTemplate, profile),
-                        RequestTemplate::unknownPlaceholders(request.requestTemplate)});
+    if (sites.isEmpty()) {
+        out.write("No sites are selected.\n");
+        return;
     }
-    return entries;
-}
-
-QString RequestPreview::format(const QList<Entry>& entries)
-{
-    QString text;
+    const RequestComposer composer(profile);
     int number = 0;
-    for (const Entry& entry : entries) {
-        text += u"%1. %2\n"_s.arg(++number).arg(entry.siteName);
-        text += u"   Method: "_s + (entry.transfer.post ? u"POST"_s : u"GET"_s) + u'\n';
-        text += u"   URL: "_s + QString::fromUtf8(entry.transfer.url) + u'\n';
-        if (entry.transfer.post)
-            text += u"   Body: "_s + QString::fromUtf8(entry.transfer.body) + u'\n';
-        if (!entry.emptyPlaceholders.isEmpty())
-            text += u"   Empty profile fields: "_s + entry.emptyPlaceholders.join(u", "_s) + u'\n';
-        if (!entry.unknownPlaceholders.isEmpty())
-            text += u"   Not placeholders, sent as they stand: "_s + entry.unknownPlaceholders.join(u", "_s) +
-                    u'\n';
-        text += u'\n';
-    }
-    if (entries.isEmpty())
-        text = u"No sites are selected.\n"_s;
-    return text;
+    QByteArray entry;
+    catalogue.readSites(sites, [&](const PromoSite& site) {
+        const RequestComposer::Filled filled = composer.inspect(site.data);
+        const TransferRequest transfer = TransferRequest::from(
+            {site.sitename, site.method.toLower(), site.action, filled.text, site.data});
+        entry = QByteArray::number(++number) + ". " + site.sitename.toUtf8() +
+                "\n   Method: " + (transfer.post ? "POST" : "GET") + "\n   URL: " + transfer.url + '\n';
+        if (transfer.post)
+            entry += "   Body: " + transfer.body + '\n';
+        if (!filled.emptyPlaceholders.isEmpty())
+            entry += "   Empty profile fields: " + filled.emptyPlaceholders.join(u", "_s).toUtf8() + '\n';
+        if (!filled.unknownPlaceholders.isEmpty())
+            entry += "   Not placeholders, sent as they stand: " +
+                     filled.unknownPlaceholders.join(u", "_s).toUtf8() + '\n';
+        entry += '\n';
+        out.write(entry);
+    });
 }

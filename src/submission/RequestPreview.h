@@ -1,28 +1,19 @@
 #pragma once
 
-#include "SubmissionRequest.h"
-
 #include <QList>
-#include <QString>
-#include <QStringList>
 
-class ProfileSource;
+class QIODevice;
 class SiteDatabase;
+struct Profile;
 
-// What a run would send, site by site, composed by the very code that sends it.
+// What a run would send, site by site, composed by the very code that sends it: the method,
+// the exact target and body, and what looks wrong (placeholders whose profile field is empty,
+// bracketed words that are not placeholders). Written as it is composed, with the sites' rows
+// read in batches, so a preview of any size takes little memory.
 namespace RequestPreview {
 
-struct Entry
-{
-    QString siteName;
-    TransferRequest transfer;
-    QStringList emptyPlaceholders;   // placeholders whose profile field is empty
-    QStringList unknownPlaceholders; // bracketed words that are not placeholders at all
-};
-
-QList<Entry> build(SiteDatabase& catalogue, const QStringList& sites, const ProfileSource& profile);
-
-// One block per site: name, method, the exact target and body, and what looks wrong.
-QString format(const QList<Entry>& entries);
+// Written to `out` as UTF-8, a site at a time.
+// The sites are list rows of the catalogue, as the selection holds them.
+void write(SiteDatabase& catalogue, const QList<qsizetype>& sites, const Profile& profile, QIODevice& out);
 
 } // namespace RequestPreview

@@ -5,7 +5,6 @@
 #include <array>
 #include <memory>
 
-class QFrame;
 class QLabel;
 class QLineEdit;
 class StatusLamp;
@@ -16,7 +15,7 @@ class RunPanel;
 }
 
 // The run panel: the profile and address of the run, the counts, the progress bar, the five
-// slot rows and the stop button. It only shows the run's state and forwards the stop request.
+// slot rows and the stop button. It shows what the run reports and forwards the stop request.
 class RunPanel final : public QWidget
 {
     Q_OBJECT
@@ -24,6 +23,9 @@ class RunPanel final : public QWidget
 public:
     explicit RunPanel(SubmissionRun& run, QWidget* parent = nullptr);
     ~RunPanel() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct SlotRow
@@ -33,9 +35,13 @@ private:
         QLineEdit* status;
     };
 
-    void refresh();
+    void onStarted(int siteCount, const QString& profileName, const QString& address);
+    void showLeft(int left);
+    void showSlot(int index);
+    void showProgress(int units);
 
     std::unique_ptr<Ui::RunPanel> ui;
     SubmissionRun& m_run;
     std::array<SlotRow, 5> m_rows{};
+    int m_progressUnits = 0;
 };

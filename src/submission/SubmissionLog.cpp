@@ -17,15 +17,23 @@ QByteArray escaped(const QString& value)
     return value.toHtmlEscaped().toUtf8();
 }
 
-// The locale's time of day with hours, minutes and seconds, without a time zone.
-QString timeOfDay(const QLocale& locale, const QTime& time)
-{
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(u't');
-    return locale.toString(time, format.trimmed());
-}
-
 } // namespace
+
+QString SubmissionLog::timeOfDay(const QLocale& locale, const QTime& time)
+{
+    // The locale's short time of day with the seconds after the minutes, in its own separator.
+    // The long format is no help: some locales put the time zone in it, in brackets.
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(u's')) {
+        const qsizetype minutes = format.indexOf(u"mm"_s);
+        const QChar separator = minutes > 0 ? format.at(minutes - 1) : QChar();
+        if (separator == u':' || separator == u'.')
+            format.insert(minutes + 2, separator + u"ss"_s);
+        else
+            format = u"HH:mm:ss"_s;
+    }
+    return locale.toString(time, format);
+}
 
 SubmissionLog::SubmissionLog(QString path, Clock clock) : m_path(std::move(path)), m_clock(std::move(clock))
 {}

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QLocale>
 #include <QString>
 
 #include <functional>
@@ -9,7 +10,7 @@
 class DesktopOpener;
 
 // The run log "sublog.htm": an HTML report with a fixed header, one row per finished submission
-// and a footer. The markup is kept byte for byte as the format has always been (the table is
+// and a footer. Readers of the file rely on its exact markup, quirks included (the table is
 // never closed, line 13 ends in a second "<b>"); the values written into it are HTML-escaped.
 class SubmissionLog
 {
@@ -44,6 +45,8 @@ public:
     static QByteArray successRow(const QString& siteName);
     static QByteArray failureRow(const QString& siteName, const QString& detail);
     static QByteArray footerText();
+    // Hours, minutes and seconds as the locale writes a time of day, without a time zone.
+    static QString timeOfDay(const QLocale& locale, const QTime& time);
 
 private:
     void write(const QByteArray& bytes);

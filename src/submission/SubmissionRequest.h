@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-// The request composed for one site of a run: what the dispatcher hands to a transfer slot.
+// The request composed for one site of a run: what the run hands to a transfer slot.
 struct SubmissionRequest
 {
     QString siteName;

@@ -1,126 +1,171 @@
 #include "SubmissionRun.h"
 
-#include "Dialogs.h"
-#include "ProfileSource.h"
-#include "RunHost.h"
-#include "SocketSlot.h"
-#include "TransferSlot.h"
-#include "WorkList.h"
+#include "SiteDatabase.h"
 
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include <algorithm>
 
-using namespace Qt::StringLiterals;
+namespace {
 
-SubmissionRun::SubmissionRun(Services services, const std::array<TransferSlot*, slotCount>& transfers,
-                             const QString& logPath, SubmissionLog::Clock clock, QObject* parent)
-    : QObject(parent), m_services(services), m_log(logPath, std::move(clock)), m_timer1(new QTimer(this))
+std::array<SocketSlot, SubmissionRun::slotCount>
+makeSlots(const std::array<TransferSlot*, SubmissionRun::slotCount>& transfers)
 {
-    m_timer1->setObjectName(u"Timer1"_s);
-    m_timer1->setInterval(1000);
+    return {SocketSlot(1, *transfers[0]), SocketSlot(2, *transfers[1]), SocketSlot(3, *transfers[2]),
+            SocketSlot(4, *transfers[3]), SocketSlot(5, *transfers[4])};
+}
+
+} // namespace
+
+SubmissionRun::SubmissionRun(SiteDatabase& catalogue, const std::array<TransferSlot*, slotCount>& transfers,
+                             const QString& logPath, SubmissionLog::Clock clock, QObject* parent)
+    : QObject(parent), m_catalogue(catalogue), m_slots(makeSlots(transfers)),
+      m_log(logPath, std::move(clock)), m_ticker(new QTimer(this))
+{
+    m_ticker->setInterval(1000);
+    connect(m_ticker, &QTimer::timeout, this, &SubmissionRun::onTick);
     for (int k = 0; k < slotCount; ++k) {
-        m_slots[size_t(k)] = new SocketSlot(k + 1, *transfers[size_t(k)], this);
-        connect(m_slots[size_t(k)], &SocketSlot::transferEnded, this, &SubmissionRun::transferEnded);
+        connect(
+            transfers[size_t(k)], &TransferSlot::finished, this,
+            [this, k](Outcome outcome, const QString& detail) { onTransferFinished(k, outcome, detail); });
     }
 }
 
 SubmissionRun::~SubmissionRun() = default;
 
-int SubmissionRun::progressWidth() const
+void SubmissionRun::setTickInterval(std::chrono::milliseconds interval)
 {
-    if (m_selected <= 0)
-        return 0;
-    return int(qint64(m_finished) * fullProgress / m_selected);
+    m_ticker->setInterval(interval);
 }
 
-void SubmissionRun::Submit()
+int SubmissionRun::progressUnits() const
+{
+    if (m_sites.isEmpty())
+        return 0;
+    return int(qint64(m_succeeded + m_failed) * barUnits / m_sites.size());
+}
+
+bool SubmissionRun::start(const QStringList& sites, const Profile& profile)
 {
     m_log.remove();
-    m_goodSub = 0;
-    m_badSub = 0;
-    const int selected = m_services.workList.count();
-    m_selectedCaption = u"Total Engines Selected: "_s + QString::number(selected);
-    m_leftCaption = u"Total Engines Left: "_s + QString::number(selected);
-    emit changed();
-    if (selected == 0) {
-        m_services.dialogs.inform(u"Please select some engines to submit first."_s, u"No engines selected"_s,
-                                  Dialogs::Icon::Warning);
-        m_services.host.setNavigationLocked(false);
-        return;
-    }
-
-    m_services.host.setNavigationLocked(true);
-    m_selected = selected;
-    m_finished = 0;
-    m_runSites.clear();
-    for (int i = 0; i < selected; ++i)
-        m_runSites.append(m_services.workList.entry(i));
+    m_succeeded = 0;
+    m_failed = 0;
+    if (sites.isEmpty())
+        return false;
+    m_sites = sites;
     m_nextSite = 0;
     m_failedSites.clear();
-    m_profileName = m_services.profile.profileName();
-    m_address = m_services.profile.fieldText(ProfileField::Url);
-    m_log.create(
-        {selected, m_profileName, m_services.profile.fieldText(ProfileField::WebsiteTitle), m_address});
-    m_timer1->start();
-    emit changed();
-    m_services.host.showRunPanel();
+    m_composer.emplace(profile);
+    m_stopRequested = false;
+    const QString& address = profile.value(ProfileField::Url);
+    m_log.create({int(sites.size()), profile.title, profile.value(ProfileField::WebsiteTitle), address});
+    m_running = true;
+    m_ticker->start();
+    emit started(int(sites.size()), profile.title, address);
+    emit progressChanged(0);
+    return true;
 }
 
-void SubmissionRun::Stop()
+void SubmissionRun::requestStop()
 {
-    m_stopper = true;
+    m_stopRequested = true;
 }
 
-void SubmissionRun::transferEnded(SocketSlot* slot, int state)
+void SubmissionRun::answerStopQuestion(bool cancel)
 {
-    if (state != TransferSlot::icError && state != TransferSlot::icResponseCompleted)
+    m_cancelAnswered = cancel;
+}
+
+void SubmissionRun::onTick()
+{
+    // A tick that falls due while this one waits for the stop question's answer is held back.
+    if (m_inTick || !m_running)
         return;
-    const bool success = state == TransferSlot::icResponseCompleted;
-    ++m_finished;
-    if (success) {
-        ++m_goodSub;
-        m_log.appendSuccess(slot->caption());
-    } else {
-        ++m_badSub;
-        m_log.appendFailure(slot->caption(), slot->transfer().errorDetail());
+    const QScopedValueRollback inTick(m_inTick, true);
+
+    emit leftChanged(int(m_sites.size()) - m_nextSite);
+    if (m_stopRequested) {
+        m_stopRequested = false;
+        m_cancelAnswered = false;
+        emit stopQuestionDue();
+        if (m_cancelAnswered) {
+            cancel();
+            return;
+        }
     }
-    if (!success)
-        m_failedSites.append(m_slotSite[size_t(slot->number() - 1)]);
-    slot->finish(success);
-    emit changed();
-    emit siteFinished(slot->caption(), success, success ? QString() : slot->transfer().errorDetail());
+    if (m_nextSite == m_sites.size()) {
+        if (std::all_of(m_slots.cbegin(), m_slots.cend(),
+                        [](const SocketSlot& slot) { return slot.isIdle(); }))
+            complete();
+        return;
+    }
+    for (int k = 0; k < slotCount && m_nextSite < m_sites.size(); ++k) {
+        if (m_slots[size_t(k)].isFree())
+            dispatch(k);
+    }
 }
 
-void SubmissionRun::siteDispatched(const SocketSlot* slot)
+void SubmissionRun::dispatch(int slotIndex)
 {
-    m_slotSite[size_t(slot->number() - 1)] = m_nextSite++;
+    SocketSlot& slot = m_slots[size_t(slotIndex)];
+    const QString site = m_sites.at(m_nextSite);
+    m_slotSite[size_t(slotIndex)] = m_nextSite++;
+    slot.startWorking(site);
+    emit siteStarted(slotIndex, site);
+    const SubmissionRequest request = m_composer->compose(m_catalogue.site(site));
+    slot.transfer().execute(TransferRequest::from(request));
 }
 
-void SubmissionRun::recordCompletion()
+void SubmissionRun::onTransferFinished(int slotIndex, Outcome outcome, const QString& detail)
 {
+    if (!m_running)
+        return;
+    SocketSlot& slot = m_slots[size_t(slotIndex)];
+    if (outcome == Outcome::Succeeded) {
+        ++m_succeeded;
+        m_log.appendSuccess(slot.caption());
+    } else {
+        ++m_failed;
+        m_log.appendFailure(slot.caption(), detail);
+        m_failedSites.append(m_slotSite[size_t(slotIndex)]);
+    }
+    slot.finish(outcome);
+    emit siteEnded(slotIndex, slot.caption(), outcome, detail);
+    emit progressChanged(progressUnits());
+}
+
+void SubmissionRun::stopRunning()
+{
+    m_running = false;
+    m_stopRequested = false;
+    m_ticker->stop();
+    for (SocketSlot& slot : m_slots)
+        slot.reset();
     std::sort(m_failedSites.begin(), m_failedSites.end());
-    m_lastRunFailures.clear();
-    for (int index : std::as_const(m_failedSites))
-        m_lastRunFailures.append(m_runSites.value(index));
-    emit completed();
+    m_lastFailures.clear();
+    for (const int site : std::as_const(m_failedSites))
+        m_lastFailures.append(m_sites.at(site));
 }
 
-void SubmissionRun::showLeftCount(int left)
+void SubmissionRun::complete()
 {
-    m_leftCaption = u"Total Engines Left: "_s + QString::number(left);
-    emit changed();
+    stopRunning();
+    m_log.writeFooter();
+    m_log.close();
+    emit slotsReset();
+    emit completed(m_succeeded, m_failed);
 }
 
-bool SubmissionRun::takeStopRequest()
+void SubmissionRun::cancel()
 {
-    const bool requested = m_stopper;
-    m_stopper = false;
-    return requested;
-}
-
-void SubmissionRun::resetCounters()
-{
-    m_goodSub = 0;
-    m_badSub = 0;
+    if (!m_running)
+        return;
+    stopRunning();
+    // Cancelled transfers report nothing: no counter, no log row.
+    for (SocketSlot& slot : m_slots)
+        slot.transfer().cancel();
+    m_log.close();
+    emit slotsReset();
+    emit cancelled();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Profile.h"
+#include "RequestComposer.h"
+#include "SocketSlot.h"
 #include "SubmissionLog.h"
 
 #include <QObject>
@@ -7,96 +10,87 @@
 #include <QStringList>
 
 #include <array>
+#include <chrono>
+#include <optional>
 
-class DesktopOpener;
-class Dialogs;
-class ProfileSource;
-class RunHost;
-class SiteDatabase;
-class SocketSlot;
-class TransferSlot;
-class WorkList;
 class QTimer;
+class SiteDatabase;
 
-// A submission run: its counters and progress, the stop request, the five slots, the log, and
-// the one-second timer that drives the dispatcher. Submit starts a run, Stop asks to end it, and
-// the end of each transfer is recorded here.
+// A submission run: the sites still to start, the five slots, the counters, the progress bar's
+// length and the log. It takes commands (start, request a stop, answer the stop question, tick)
+// and reports what happens through its signals; the window and the command line are its two
+// front ends. Every tick shows how many sites are left, honours a stop request, hands the next
+// sites to the free slots in slot order, and completes the run once nothing is left and every
+// slot is idle.
 class SubmissionRun final : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int slotCount = 5;
-    // The progress bar's full width, in twips.
-    static constexpr int fullProgress = 6495;
+    // The progress bar's full length: it grows by finished × barUnits ÷ sites, so it is full
+    // exactly when the run ends, for any number of sites.
+    static constexpr int barUnits = 6495;
 
-    struct Services
-    {
-        SiteDatabase& catalogue;
-        const ProfileSource& profile;
-        WorkList& workList;
-        Dialogs& dialogs;
-        DesktopOpener& desktop;
-        RunHost& host;
-    };
-
-    SubmissionRun(Services services, const std::array<TransferSlot*, slotCount>& transfers,
+    SubmissionRun(SiteDatabase& catalogue, const std::array<TransferSlot*, slotCount>& transfers,
                   const QString& logPath, SubmissionLog::Clock clock = &QDateTime::currentDateTime,
                   QObject* parent = nullptr);
     ~SubmissionRun() override;
+    Q_DISABLE_COPY_MOVE(SubmissionRun)
 
-    void Submit();
-    void Stop();
+    // Deletes the last run's log and, when there are sites, starts a run over them with the
+    // profile as it stands now. False, with nothing started, when there are none.
+    bool start(const QStringList& sites, const Profile& profile);
+    // The next tick asks, through stopQuestionDue(), whether to cancel.
+    void requestStop();
+    // A listener of stopQuestionDue() answers before it returns; true cancels the run.
+    void answerStopQuestion(bool cancel);
+    // The sites not yet started are dropped, the transfers cancelled, and the log closed as it
+    // stands, without its footer.
+    void cancel();
+    void onTick();
+    void setTickInterval(std::chrono::milliseconds interval);
 
-    int goodCount() const { return m_goodSub; }
-    int badCount() const { return m_badSub; }
-    // Width of the progress bar in twips: finished × full ÷ selected, so a run ends on a full bar.
-    int progressWidth() const;
-    bool stopRequested() const { return m_stopper; }
-    QString selectedCaption() const { return m_selectedCaption; }
-    QString leftCaption() const { return m_leftCaption; }
-    QString profileName() const { return m_profileName; }
-    QString address() const { return m_address; }
-
-    const std::array<SocketSlot*, slotCount>& socketSlots() const { return m_slots; }
-    QTimer* timer() const { return m_timer1; }
-    SubmissionLog& log() { return m_log; }
-    const Services& services() const { return m_services; }
-
-    // The sites of the last completed run that failed, in the run's order, duplicates kept.
-    QStringList lastRunFailures() const { return m_lastRunFailures; }
-
-    // For the dispatcher.
-    void showLeftCount(int left);
-    void siteDispatched(const SocketSlot* slot);
-    void recordCompletion();
-    bool takeStopRequest();
-    void resetCounters();
+    bool isRunning() const { return m_running; }
+    const SocketSlot& socketSlot(int index) const { return m_slots[size_t(index)]; }
+    int progressUnits() const;
+    // The sites that failed in the most recent run, completed or cancelled, in the run's order.
+    const QStringList& lastFailures() const { return m_lastFailures; }
+    QString logFile() const { return m_log.path(); }
+    // The log of a completed run, deleted when nobody wants to see it.
+    void discardLog() { m_log.remove(); }
 
 signals:
-    void changed();
-    void siteFinished(const QString& siteName, bool success, const QString& detail);
-    void completed();
+    void started(int siteCount, const QString& profileName, const QString& address);
+    void leftChanged(int left);
+    void siteStarted(int slotIndex, const QString& site);
+    void siteEnded(int slotIndex, const QString& site, Outcome outcome, const QString& detail);
+    void progressChanged(int units);
+    void slotsReset();
+    void stopQuestionDue();
+    void completed(int succeeded, int failed);
+    void cancelled();
 
 private:
-    void transferEnded(SocketSlot* slot, int state);
+    void dispatch(int slotIndex);
+    void onTransferFinished(int slotIndex, Outcome outcome, const QString& detail);
+    void complete();
+    void stopRunning();
 
-    Services m_services;
-    std::array<SocketSlot*, slotCount> m_slots{};
+    SiteDatabase& m_catalogue;
+    std::array<SocketSlot, slotCount> m_slots;
     SubmissionLog m_log;
-    QTimer* m_timer1;
-    int m_goodSub = 0;
-    int m_badSub = 0;
-    int m_selected = 0;
-    int m_finished = 0;
-    bool m_stopper = false;
-    QString m_selectedCaption = QStringLiteral("Total Engines:");
-    QString m_leftCaption = QStringLiteral("Total Engines Left:");
-    QString m_profileName;
-    QString m_address;
-    QStringList m_runSites;                  // the work list as the run started
-    std::array<int, slotCount> m_slotSite{}; // which of those each slot carries
-    int m_nextSite = 0;
+    QTimer* m_ticker;
+    std::optional<RequestComposer> m_composer; // the run's profile, ready for every template
+    QStringList m_sites;                       // the run's sites, in order
+    int m_nextSite = 0;                        // the first not yet started
+    std::array<int, slotCount> m_slotSite{};   // which site each slot carries
     QList<int> m_failedSites;
-    QStringList m_lastRunFailures;
+    QStringList m_lastFailures;
+    int m_succeeded = 0;
+    int m_failed = 0;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    bool m_cancelAnswered = false;
+    bool m_inTick = false;
 };

@@ -10,13 +10,13 @@ MetaBuilderPage::MetaBuilderPage(Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::MetaBuilderPage>()), m_dialogs(dialogs)
 {
     ui->setupUi(this);
-    connect(ui->Command20, &QPushButton::clicked, this, &MetaBuilderPage::Command20_Click);
-    connect(ui->cleargen, &QPushButton::clicked, this, &MetaBuilderPage::cleargen_Click);
+    connect(ui->Command20, &QPushButton::clicked, this, &MetaBuilderPage::onGenerateClicked);
+    connect(ui->cleargen, &QPushButton::clicked, this, &MetaBuilderPage::onClearClicked);
 }
 
 MetaBuilderPage::~MetaBuilderPage() = default;
 
-void MetaBuilderPage::Command20_Click()
+void MetaBuilderPage::onGenerateClicked()
 {
     const std::optional<QString> lines =
         MetaBuilder::metaLines(ui->Text6->toPlainText(), ui->Text8->toPlainText());
@@ -28,7 +28,7 @@ void MetaBuilderPage::Command20_Click()
     ui->Text9->setPlainText(*lines);
 }
 
-void MetaBuilderPage::cleargen_Click()
+void MetaBuilderPage::onClearClicked()
 {
     ui->Text8->clear();
     ui->Text6->clear();

@@ -19,10 +19,10 @@ public:
     explicit MetaBuilderPage(Dialogs& dialogs, QWidget* parent = nullptr);
     ~MetaBuilderPage() override;
 
-    void Command20_Click();
-    void cleargen_Click();
-
 private:
+    void onGenerateClicked();
+    void onClearClicked();
+
     std::unique_ptr<Ui::MetaBuilderPage> ui;
     Dialogs& m_dialogs;
 };

@@ -1,5 +1,6 @@
 #include "QuickSearchPage.h"
 
+#include "ComboBoxes.h"
 #include "DesktopOpener.h"
 #include "QuickSearch.h"
 #include "ui_QuickSearchPage.h"
@@ -12,12 +13,14 @@ QuickSearchPage::QuickSearchPage(DesktopOpener& desktop, QWidget* parent)
     ui->setupUi(this);
     ui->engine->addItems(QuickSearch::engineNames());
     ui->engine->setEditText(u"Altavista"_s);
-    connect(ui->Command8, &QPushButton::clicked, this, &QuickSearchPage::Command8_Click);
+    // Only a name typed exactly, or picked from the list, opens a search.
+    ComboBoxes::takeTypedTextAsIs(ui->engine);
+    connect(ui->Command8, &QPushButton::clicked, this, &QuickSearchPage::onSearchClicked);
 }
 
 QuickSearchPage::~QuickSearchPage() = default;
 
-void QuickSearchPage::Command8_Click()
+void QuickSearchPage::onSearchClicked()
 {
     if (const std::optional<QUrl> url =
             QuickSearch::searchUrl(ui->engine->currentText(), ui->criteria->text()))

@@ -19,9 +19,9 @@ public:
     explicit QuickSearchPage(DesktopOpener& desktop, QWidget* parent = nullptr);
     ~QuickSearchPage() override;
 
-    void Command8_Click();
-
 private:
+    void onSearchClicked();
+
     std::unique_ptr<Ui::QuickSearchPage> ui;
     DesktopOpener& m_desktop;
 };

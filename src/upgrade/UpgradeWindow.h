@@ -1,56 +1,42 @@
 #pragma once
 
-#include <QUrl>
-#include <QWidget>
+#include "Upgrade.h"
 
-#include <chrono>
+#include <QDialog>
+
 #include <memory>
 
 class Dialogs;
-class QNetworkAccessManager;
 class SettingsStore;
 
 namespace Ui {
 class UpgradeWindow;
 }
 
-// The upgrade window: asks the update server whether a newer version exists and, if so,
-// downloads it as "orvd.upg" and records the new version number. Every ending closes the
-// window and emits finished(), on which the main window shows itself again.
-class UpgradeWindow final : public QWidget
+// The upgrade window: shows the steps of an Upgrade and its ending. Cancel, Escape and the close
+// control end it at any time, a request in flight included; every ending reports ended() once,
+// on which the main window shows itself again.
+class UpgradeWindow final : public QDialog
 {
     Q_OBJECT
 
 public:
-    struct Options
-    {
-        QUrl server;
-        QString downloadFile; // "orvd.upg" in the program's home directory
-        std::chrono::milliseconds timeout = std::chrono::seconds(60);
-    };
-
-    UpgradeWindow(SettingsStore& settings, Dialogs& dialogs, Options options, QWidget* parent = nullptr);
+    UpgradeWindow(SettingsStore& settings, Dialogs& dialogs, Upgrade::Options options,
+                  QWidget* parent = nullptr);
     ~UpgradeWindow() override;
 
-    void Command1_Click();
-    void Command2_Click();
+    void done(int result) override;
 
 signals:
-    void finished();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    void ended();
 
 private:
-    void setStatus(const QString& status);
-    void endWith(const QString& message, const QString& title, int icon);
-    void couldNotRegister();
-    bool download(const QString& address);
+    void onUpgradeClicked();
+    void onStatusChanged(const QString& status);
+    void onUpgradeFinished(Upgrade::Ending ending);
 
     std::unique_ptr<Ui::UpgradeWindow> ui;
-    SettingsStore& m_settings;
     Dialogs& m_dialogs;
-    Options m_options;
-    QNetworkAccessManager* m_network;
-    bool m_finished = false;
+    Upgrade* m_upgrade;
+    bool m_ended = false;
 };

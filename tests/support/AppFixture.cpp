@@ -1,20 +1,14 @@
 #include "AppFixture.h"
 
-#include "CatalogueFixture.h"
-#include "Dispatcher.h"
-#include "SocketSlot.h"
 #include "SubmissionRun.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QTest>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
-
-AppFixture::AppFixture() : m_settings(std::make_unique<SettingsStore>()) {}
 
 AppFixture::~AppFixture()
 {
@@ -22,47 +16,56 @@ AppFixture::~AppFixture()
     m_catalogue.reset();
 }
 
-MainWindow& AppFixture::openWindow(const QList<PromoSite>& sites, std::chrono::milliseconds transferDeadline,
-                                   std::function<QDateTime()> clock)
+MainWindow& AppFixture::openWindow(const QList<PromoSite>& sites)
 {
     m_window.reset();
     m_catalogue.reset();
-    const QString file = m_home.filePath(u"orvd.dll"_s);
-    QFile::remove(file);
-    CatalogueFixture::write(file, sites);
+    TestData::writeCatalogue(m_home.filePath(u"orvd.dll"_s), sites);
     QString error;
-    m_catalogue = SiteDatabase::open(file, error);
+    m_catalogue = SiteDatabase::open(m_home.filePath(u"orvd.dll"_s), error);
     if (!m_catalogue)
         qFatal("cannot open the test catalogue: %s", qPrintable(error));
-    AppContext context{AppPaths(m_home.path()), m_dialogs, *m_settings, m_desktop};
-    context.transferDeadline = transferDeadline;
-    context.clock = std::move(clock);
+    AppContext context{AppPaths(m_home.path()), dialogs, *m_settings, desktop};
+    context.transferDeadline = std::chrono::milliseconds(1500);
+    context.clock = [] { return moment; };
     m_window = std::make_unique<MainWindow>(context, *m_catalogue);
-    m_window->run().timer()->setInterval(int(std::chrono::milliseconds(std::chrono::hours(24)).count()));
+    m_window->run().setTickInterval(std::chrono::hours(24));
     m_window->show();
     return *m_window;
 }
 
-QString AppFixture::labelText(const QString& name) const
+QString AppFixture::text(const QString& labelName) const
 {
-    return get<QLabel>(name)->text();
+    return get<QLabel>(labelName)->text();
 }
 
-QStringList AppFixture::listEntries(const QString& name) const
+QStringList AppFixture::entries(const QString& listName) const
 {
-    const QAbstractItemModel* model = get<QListView>(name)->model();
+    const QAbstractItemModel* model = get<QListView>(listName)->model();
     QStringList entries;
     for (int row = 0; row < model->rowCount(); ++row)
         entries << model->index(row, 0).data().toString();
     return entries;
 }
 
+void AppFixture::click(const QString& buttonName) const
+{
+    get<QAbstractButton>(buttonName)->click();
+}
+
+void AppFixture::tick()
+{
+    m_window->run().onTick();
+}
+
 bool AppFixture::settle(int timeoutMs)
 {
     const auto working = [this] {
-        const auto& all = m_window->run().socketSlots();
-        return std::any_of(all.cbegin(), all.cend(),
-                           [](const SocketSlot* slot) { return slot->status() == SocketSlot::working; });
+        for (int k = 0; k < SubmissionRun::slotCount; ++k) {
+            if (!m_window->run().socketSlot(k).isIdle())
+                return true;
+        }
+        return false;
     };
     QElapsedTimer waited;
     waited.start();
@@ -74,17 +77,11 @@ bool AppFixture::settle(int timeoutMs)
 int AppFixture::runToEnd(int maxTicks)
 {
     for (int ticks = 1; ticks <= maxTicks; ++ticks) {
-        m_window->dispatcher().Timer1_Timer();
-        if (!m_window->run().timer()->isActive())
+        tick();
+        if (!m_window->run().isRunning())
             return ticks;
         if (!settle())
             return -1;
     }
     return -1;
-}
-
-QByteArray AppFixture::readHomeFile(const QString& name) const
-{
-    QFile file(m_home.filePath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -1,0 +1,200 @@
+#include "HttpFetch.h"
+
+#include <QIODevice>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// What Qt's HTTP thread may hold of a body before we read it.
+constexpr qint64 readBufferSize = 64 * 1024;
+
+// Qt's error codes fall in families: 1-199 transport and proxy, 301-399 protocol. With one of
+// those no whole response arrived, even when a status line did.
+bool isTransportOrProtocolError(QNetworkReply::NetworkError error)
+{
+    return (error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied) ||
+           (error >= QNetworkReply::ProtocolUnknownError && error < QNetworkReply::InternalServerError);
+}
+
+QString seconds(std::chrono::milliseconds duration)
+{
+    return QString::number(double(duration.count()) / 1000.0);
+}
+
+} // namespace
+
+QByteArray FetchResult::header(const QByteArray& name) const
+{
+    for (const auto& [key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return QByteArray();
+}
+
+HttpFetch::HttpFetch(QNetworkAccessManager& network, QObject* parent)
+    : QObject(parent), m_network(network), m_deadline(new QTimer(this))
+{
+    m_deadline->setSingleShot(true);
+    m_deadline->setTimerType(Qt::PreciseTimer);
+    connect(m_deadline, &QTimer::timeout, this, [this] {
+        stopWith(u"No complete response within %1 seconds"_s.arg(seconds(m_request.deadline)));
+    });
+}
+
+HttpFetch::~HttpFetch()
+{
+    cancel();
+}
+
+void HttpFetch::start(const FetchRequest& request)
+{
+    cancel();
+    m_request = request;
+    m_result = FetchResult();
+    m_stopReason.clear();
+    m_running = true;
+
+    const QUrl& url = request.url;
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid()) {
+        failWithoutTransfer(u"Invalid URL: %1"_s.arg(url.errorString()));
+        return;
+    }
+    if (scheme != u"http"_s && scheme != u"https"_s) {
+        failWithoutTransfer(u"Unsupported protocol \"%1\" in %2"_s.arg(url.scheme(), url.toString()));
+        return;
+    }
+    if (url.host().isEmpty()) {
+        failWithoutTransfer(u"Invalid URL: %1"_s.arg(url.toString()));
+        return;
+    }
+
+    QNetworkRequest networkRequest(url);
+    if (!request.contentType.isEmpty())
+        networkRequest.setHeader(QNetworkRequest::ContentTypeHeader, request.contentType);
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_reply = request.post ? m_network.post(networkRequest, request.body) : m_network.get(networkRequest);
+    // Qt's HTTP thread takes the limit only once it knows the request, which for a POST happens in
+    // a call post() queues: give it again from a call queued behind that one, so the limit reaches
+    // the HTTP thread right after the request and before any of the answer.
+    m_reply->setReadBufferSize(readBufferSize);
+    QMetaObject::invokeMethod(
+        this,
+        [reply = m_reply] {
+            if (reply)
+                reply->setReadBufferSize(readBufferSize);
+        },
+        Qt::QueuedConnection);
+    connect(m_reply, &QIODevice::readyRead, this, &HttpFetch::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &HttpFetch::onReplyFinished);
+    m_deadline->start(request.deadline);
+}
+
+void HttpFetch::onReadyRead()
+{
+    if (!m_reply || !m_stopReason.isEmpty())
+        return;
+    const QByteArray chunk = m_reply->readAll();
+    m_result.bodySize += chunk.size();
+    if (m_result.body.size() < m_request.keepBytes)
+        m_result.body += chunk.left(m_request.keepBytes - m_result.body.size());
+    if (m_request.sink && m_request.sink->write(chunk) != chunk.size())
+        stopWith(u"Cannot write the answer: %1"_s.arg(m_request.sink->errorString()));
+    else if (m_request.maxBytes >= 0 && m_result.bodySize > m_request.maxBytes)
+        stopWith(u"The answer is longer than %1 bytes"_s.arg(m_request.maxBytes));
+}
+
+void HttpFetch::stopWith(const QString& reason)
+{
+    if (!m_reply)
+        return;
+    m_stopReason = reason;
+    m_reply->abort(); // reports finished() at once, inside this call
+}
+
+void HttpFetch::onReplyFinished()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply || sender() != reply)
+        return;
+    onReadyRead(); // whatever arrived with the end
+    m_deadline->stop();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    m_result.status = status.toInt();
+    m_result.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    m_result.headers = reply->rawHeaderPairs();
+    m_result.url = reply->url();
+    const QNetworkReply::NetworkError error = reply->error();
+    const QString errorText = reply->errorString();
+    releaseReply();
+
+    m_result.error =
+        m_stopReason.isEmpty() ? whyIncomplete(m_result, status.isValid(), error, errorText) : m_stopReason;
+    m_result.complete = m_result.error.isEmpty();
+    end();
+}
+
+QString HttpFetch::whyIncomplete(const FetchResult& ended, bool statusReceived,
+                                 QNetworkReply::NetworkError error, const QString& errorText)
+{
+    const QByteArray location = ended.header("Location");
+    if (error == QNetworkReply::ProtocolUnknownError && !location.isEmpty())
+        return u"Redirected to \"%1\", which is not a web address"_s.arg(QString::fromUtf8(location));
+    if (!statusReceived || isTransportOrProtocolError(error))
+        return errorText;
+    // Qt can report a body cut short by the server as a clean end: count the bytes ourselves.
+    // A coded body arrives decoded, so its length cannot be compared.
+    bool lengthKnown = false;
+    const qint64 length = ended.header("Content-Length").trimmed().toLongLong(&lengthKnown);
+    const QByteArray coding = ended.header("Content-Encoding").trimmed().toLower();
+    if (lengthKnown && (coding.isEmpty() || coding == "identity") && ended.bodySize < length)
+        return u"Connection closed after %1 of %2 bytes"_s.arg(ended.bodySize).arg(length);
+    return QString();
+}
+
+void HttpFetch::failWithoutTransfer(const QString& error)
+{
+    QTimer::singleShot(0, this, [this, error, generation = m_generation] {
+        if (generation != m_generation || !m_running)
+            return;
+        m_result.error = error;
+        end();
+    });
+}
+
+void HttpFetch::end()
+{
+    m_running = false;
+    const FetchResult result = std::move(m_result);
+    m_result = FetchResult();
+    emit finished(result);
+}
+
+void HttpFetch::cancel()
+{
+    ++m_generation;
+    m_running = false;
+    m_deadline->stop();
+    if (m_reply) {
+        QNetworkReply* reply = m_reply;
+        releaseReply(); // disconnected first: abort() reports synchronously
+        reply->abort();
+    }
+}
+
+void HttpFetch::releaseReply()
+{
+    if (!m_reply)
+        return;
+    m_reply->disconnect(this);
+    m_reply->deleteLater();
+    m_reply = nullptr;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+
+class QIODevice;
+class QNetworkAccessManager;
+class QTimer;
+
+struct FetchRequest
+{
+    QUrl url;
+    bool post = false;
+    QByteArray body;
+    QByteArray contentType; // sent when not empty
+    std::chrono::milliseconds deadline{20000};
+    qint64 keepBytes = 0;      // the first this-many bytes of the body are kept for the caller
+    qint64 maxBytes = -1;      // a longer body fails the fetch; -1 takes any length
+    QIODevice* sink = nullptr; // receives the whole body as it arrives
+};
+
+struct FetchResult
+{
+    bool complete = false; // a whole HTTP response arrived, of any status
+    int status = 0;
+    QString reason;
+    QByteArray body; // at most keepBytes of it
+    qint64 bodySize = 0;
+    QString error; // when not complete: why, in a few words
+    QUrl url;      // where the response came from, after redirects
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    // The first header of that name, matched without regard to case.
+    QByteArray header(const QByteArray& name) const;
+};
+
+// One HTTP request within bounds a misbehaving server cannot push: a hard deadline (not only an
+// inactivity time-out), a cap on the body, and memory that stays small whatever is sent. A
+// response counts as complete only when all of it arrived: a body shorter than its declared
+// length, or a redirect to something other than a web address, is a failure.
+class HttpFetch final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit HttpFetch(QNetworkAccessManager& network, QObject* parent = nullptr);
+    ~HttpFetch() override;
+    Q_DISABLE_COPY_MOVE(HttpFetch)
+
+    // Returns at once; finished() follows from the event loop, never from inside start().
+    void start(const FetchRequest& request);
+    // Ends the running fetch quietly: no finished() for it.
+    void cancel();
+    bool isRunning() const { return m_running; }
+
+    // Why a reply Qt has ended is not a complete response, from its status, headers, the bytes
+    // received and Qt's error; empty when it is complete.
+    static QString whyIncomplete(const FetchResult& ended, bool statusReceived,
+                                 QNetworkReply::NetworkError error, const QString& errorText);
+
+signals:
+    void finished(const FetchResult& result);
+
+private:
+    void onReadyRead();
+    void onReplyFinished();
+    void failWithoutTransfer(const QString& error);
+    void stopWith(const QString& reason);
+    void end();
+    void releaseReply();
+
+    QNetworkAccessManager& m_network;
+    FetchRequest m_request;
+    FetchResult m_result;
+    QPointer<QNetworkReply> m_reply;
+    QTimer* m_deadline;
+    QString m_stopReason; // why we aborted the reply ourselves
+    quint64 m_generation = 0;
+    bool m_running = false;
+};

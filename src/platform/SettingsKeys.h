@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// Every name the program uses in the per-user settings store, written down here and nowhere
+// else. On Linux the store is the file <config>/orv/orv.conf: organisation and application are
+// both "orv".
+namespace SettingsKeys {
+
+inline const QString organisation = QStringLiteral("orv");
+inline const QString application = QStringLiteral("orv");
+
+// The installed version number.
+inline const QString versionSection = QStringLiteral("version");
+inline const QString versionKey = QStringLiteral("information");
+
+// Profiles live in sections "1" to "20"; a free slot's title reads as "none".
+inline const QString profileTitle = QStringLiteral("title");
+inline const QString freeSlotTitle = QStringLiteral("none");
+
+// The keys of a profile's seventeen fields, in the order of ProfileField.
+inline constexpr std::array<const char16_t*, 17> profileFields = {
+    u"name",  u"company", u"address", u"city",     u"state",       u"zip", u"country", u"phone", u"fax",
+    u"email", u"wtitle",  u"url",     u"keywords", u"description", u"ffa", u"type",    u"major",
+};
+
+} // namespace SettingsKeys

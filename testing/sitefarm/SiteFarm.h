@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A farm of promotion sites on 127.0.0.1, on a port the system picks: an HTTP server that
+// records every request's exact bytes and answers each path in its own way, well or badly.
+// Every misbehaviour is bounded in time and bytes, so nothing it does runs on by itself.
+class SiteFarm final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Behaviour {
+        Ok,              // 200 with a short body
+        NotFound,        // 404
+        ServerError,     // 500
+        Redirect,        // 302 to the path in Route::location
+        RedirectLoop,    // 302 to itself, for ever
+        Hang,            // reads the request and never answers
+        Trickle,         // 200, then the body one byte every Route::intervalMs
+        ResetMidBody,    // 200 announcing a body, part of it, then a reset
+        CutShort,        // 200 announcing 1000 bytes, 100 of them, then an orderly close
+        NoContent,       // 204 with no body
+        MalformedStatus, // a status line that is not HTTP
+        HugeBody,        // 200 with Route::bodySize bytes, streamed, never held
+    };
+
+    struct Route
+    {
+        Route(Behaviour behaviour = Behaviour::Ok, QByteArray location = {}, qint64 bodySize = 100,
+              int intervalMs = 300, QByteArray body = {})
+            : behaviour(behaviour), location(std::move(location)), bodySize(bodySize), intervalMs(intervalMs),
+              body(std::move(body))
+        {}
+
+        Behaviour behaviour;
+        QByteArray location; // Redirect
+        qint64 bodySize;     // Trickle, HugeBody
+        int intervalMs;      // Trickle
+        QByteArray body;     // Ok: the body to answer with (an empty one too), unless null
+    };
+
+    explicit SiteFarm(QObject* parent = nullptr);
+    ~SiteFarm() override;
+
+    bool listen();
+    quint16 port() const;
+    QString url(const QString& path) const;
+    // An address on 127.0.0.1 where nothing listens: connections are refused.
+    static QString refusedUrl(const QString& path = QStringLiteral("/"));
+
+    // Paths are matched without their query; a path without a route answers 200.
+    void route(const QString& path, const Route& route);
+    void route(const QString& path, Behaviour behaviour) { route(path, Route(behaviour)); }
+
+    const QList<QByteArray>& requests() const { return m_requests; }
+    int openConnections() const;
+
+signals:
+    void requestReceived(const QByteArray& request);
+
+private:
+    struct Connection;
+    void accept();
+    void readFrom(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, const QByteArray& path);
+    void streamBody(QTcpSocket* socket);
+
+    QTcpServer* m_server;
+    QHash<QString, Route> m_routes;
+    QList<QByteArray> m_requests;
+    QHash<QTcpSocket*, Connection*> m_connections;
+};

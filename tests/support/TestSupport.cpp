@@ -1,0 +1,94 @@
+#include "TestSupport.h"
+
+#include "ProfileStore.h"
+#include "SettingsKeys.h"
+#include "SqliteConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+TempSettings::TempSettings()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+}
+
+QString TempSettings::file() const
+{
+    return m_dir.filePath(SettingsKeys::organisation + u'/' + SettingsKeys::application + u".conf"_s);
+}
+
+bool ScriptedDialogs::askYesNo(const QString& text, const QString& title, Icon icon)
+{
+    shown.append({text, title, icon});
+    if (whileAsking)
+        whileAsking();
+    return !m_answers.isEmpty() && m_answers.dequeue();
+}
+
+QString ScriptedDialogs::inputText(const QString& prompt, const QString& title)
+{
+    shown.append({prompt, title, Icon::None});
+    return m_inputs.isEmpty() ? QString() : m_inputs.dequeue();
+}
+
+PromoSite TestData::site(const QString& name, const QString& type, const QString& action)
+{
+    return PromoSite{name, type, u"url=[url]&email=[email]"_s, u"GET"_s, action};
+}
+
+void TestData::writeSql(const QString& path, const QStringList& statements)
+{
+    SqliteConnection connection(path, SqliteConnection::Mode::ReadWrite);
+    QString error;
+    QVERIFY2(connection.open(error), qPrintable(error));
+    QSqlQuery query(connection.database());
+    for (const QString& statement : statements)
+        QVERIFY2(query.exec(statement), qPrintable(statement + u": "_s + query.lastError().text()));
+}
+
+void TestData::writeCatalogue(const QString& path, const QList<PromoSite>& rows)
+{
+    QFile::remove(path);
+    QStringList statements = {
+        u"CREATE TABLE promosites(sitename TEXT NOT NULL UNIQUE, sitetype TEXT, "
+        u"data TEXT NOT NULL, method TEXT NOT NULL, action TEXT NOT NULL, referer TEXT)"_s};
+    const auto quoted = [](const QString& value) {
+        return value.isNull() ? u"NULL"_s : u'\'' + QString(value).replace(u'\'', u"''"_s) + u'\'';
+    };
+    for (const PromoSite& row : rows) {
+        statements << u"INSERT INTO promosites VALUES (%1, %2, %3, %4, %5, NULL)"_s.arg(
+            quoted(row.sitename), quoted(row.sitetype), quoted(row.data), quoted(row.method),
+            quoted(row.action));
+    }
+    writeSql(path, statements);
+}
+
+void TestData::storeCompleteProfile(SettingsStore& settings, int slot, const QString& title)
+{
+    ProfileStore store(settings);
+    QVERIFY(store.create(slot, title));
+    Profile profile;
+    for (int i = 0; i < profileFieldCount; ++i)
+        profile.fields[size_t(i)] = Profile::key(ProfileField(i)) + u" value"_s;
+    QVERIFY(store.save(slot, profile));
+}
+
+QByteArray TestData::readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void TestData::writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
