@@ -52,6 +52,7 @@ private slots:
     void startup_unusableCatalogueGivesOneMessage();
     void startup_splashPaintsThenHandsOverOnce();
     void everyControl_hasANameAndTheWindowAnIcon();
+    void everyCaption_fitsOnEveryPage();
 
 private:
     MainWindow& openWindow(const QList<PromoSite>& sites);
@@ -413,6 +414,32 @@ void TestWindow::everyControl_hasANameAndTheWindowAnIcon()
             unnamed << widget->objectName();
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
+}
+
+void TestWindow::everyCaption_fitsOnEveryPage()
+{
+    QVERIFY(QTest::qWaitForWindowExposed(&m_app->openWindow({TestData::site(u"One"_s)})));
+    // The description box shows two lines, not more.
+    const auto* description = m_app->get<QPlainTextEdit>(u"txtdescription"_s);
+    const double lines =
+        double(description->viewport()->height() - 2 * description->document()->documentMargin()) /
+        description->fontMetrics().lineSpacing();
+    QVERIFY2(lines >= 2 && lines < 2.5, qPrintable(QString::number(lines)));
+    QStringList clipped;
+    for (const QString& page : {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s}) {
+        m_app->click(page);
+        for (QWidget* widget : m_app->window().findChildren<QWidget*>()) {
+            const auto* label = qobject_cast<QLabel*>(widget);
+            const auto* button = qobject_cast<QAbstractButton*>(widget);
+            if (!widget->isVisible() || (!button && (!label || label->wordWrap() || label->text().isEmpty())))
+                continue;
+            const QString text = QString(label ? label->text() : button->text()).remove(u'&');
+            const int frame = !button ? 0 : qobject_cast<const QCheckBox*>(button) ? 20 : 6;
+            if (widget->fontMetrics().horizontalAdvance(text) > widget->contentsRect().width() - frame)
+                clipped << widget->objectName();
+        }
+    }
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", "_s)));
 }
 
 QTEST_MAIN(TestWindow)

@@ -69,6 +69,12 @@ ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
     for (QComboBox* box : {ui->Combo4, ui->txtffa, ui->txttype, ui->txtmajor})
         ComboBoxes::takeTypedTextAsIs(box);
 
+    // The description box is two lines high, whatever the font.
+    QPlainTextEdit* description = ui->txtdescription;
+    description->setFixedHeight(2 * description->fontMetrics().lineSpacing() +
+                                2 * int(description->document()->documentMargin()) +
+                                2 * description->frameWidth() + description->fontMetrics().descent());
+
     // Before anything is loaded the fields are locked in light grey.
     setFieldsLocked(true, QColor(192, 192, 192));
 
