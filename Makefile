@@ -34,6 +34,8 @@ test-sanitized: deps
 
 bench: build
 	$(BUILD_DIR)/bench/bench_catalogue
+	$(BUILD_DIR)/bench/bench_selection
+	$(BUILD_DIR)/bench/bench_run
 
 format:
 	clang-format -i $(SOURCES)
