@@ -154,8 +154,8 @@ void TestUpgrade::upgrade_data()
         << QByteArray("0011 path[%1/files/big.upg] version[2.3]") << farm << success
         << QByteArray(3 * 1024 * 1024, 'z') << u"2.3"_s;
     QTest::newRow("neither code") << QByteArray("maintenance") << farm << failed << oldBytes << u"2.001"_s;
-    QTest::newRow("an answer over 1 MiB")
-        << QByteArray(1100 * 1024, ' ') + "0001" << farm << failed << oldBytes << u"2.001"_s;
+    QTest::newRow("an answer over 1 MiB") << QByteArray("0001") + QByteArray(1100 * 1024, ' ') << farm << failed
+                                          << oldBytes << u"2.001"_s;
     QTest::newRow("marker missing: quiet end")
         << QByteArray("0011 path[%1/files/new.upg]") << farm << QString() << oldBytes << u"2.001"_s;
     QTest::newRow("empty address") << QByteArray("0011 path[] version[3]") << farm << failed << oldBytes
