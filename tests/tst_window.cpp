@@ -34,413 +34,397 @@ class TestWindow : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup() { m_app.reset(); }
-
-    void firstStart_opensOnTheProfilePageAndRecordsTheVersion();
-    void pageSwitch_showsOnlyThatPageWithItsTitle_data();
-    void pageSwitch_showsOnlyThatPageWithItsTitle();
-    void selection_incompleteProfileStopsBothWaysOfOpening_data();
-    void selection_incompleteProfileStopsBothWaysOfOpening();
-    void selection_toolbarRefillsAndReenablesTheMenuDoesNot();
-    void run_locksShowsTheRunAndEndsWithTheSummary();
-    void run_stopCancelsAndFailuresCanBeSelectedAgain();
-    void run_closingTheWindowAsksTheCancelQuestion();
-    void run_emptySelectionIsRefused();
-    void startup_unusableCatalogueGivesOneMessage();
-    void startup_splashPaintsThenHandsOverOnce();
-    void everyControl_hasANameAndTheWindowAnIcon();
-    void everyCaption_fitsOnEveryPage();
-
 private:
-    MainWindow& openWindow(const QList<PromoSite>& sites);
-    QStringList visiblePages() const;
-    bool navigationLocked() const;
     QString slotStatus(int k) const { return m_app->get<QLineEdit>(u"sockdata%1"_s.arg(k))->text(); }
 
     SiteFarm m_farm;
     std::unique_ptr<AppFixture> m_app;
-};
 
-void TestWindow::initTestCase()
-{
-    QVERIFY(m_farm.listen());
-    m_farm.route(u"/404"_s, SiteFarm::Behaviour::NotFound);
-    m_farm.route(u"/hang"_s, SiteFarm::Behaviour::Hang);
-}
-
-void TestWindow::init()
-{
-    m_app = std::make_unique<AppFixture>();
-    TestData::storeCompleteProfile(m_app->settings(), 1, u"R&D <Shop>"_s);
-}
-
-MainWindow& TestWindow::openWindow(const QList<PromoSite>& sites)
-{
-    MainWindow& window = m_app->openWindow(sites);
-    m_app->click(u"Bsubmission"_s);
-    return window;
-}
-
-QStringList TestWindow::visiblePages() const
-{
-    QStringList visible;
-    for (const QString& name : pageNames) {
-        if (m_app->get<QWidget>(name)->isVisible())
-            visible << name;
-    }
-    return visible;
-}
-
-bool TestWindow::navigationLocked() const
-{
-    bool anyEnabled = false;
-    for (const QString& name : {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s})
-        anyEnabled = anyEnabled || m_app->get<QToolButton>(name)->isEnabled();
-    for (const QMenu* menu : m_app->window().findChildren<QMenu*>(u"about"_s))
-        anyEnabled = anyEnabled || menu->menuAction()->isEnabled();
-    return !anyEnabled;
-}
-
-void TestWindow::firstStart_opensOnTheProfilePageAndRecordsTheVersion()
-{
-    AppFixture fresh;
-    MainWindow& window = fresh.openWindow({});
-    QCOMPARE(window.objectName(), u"frmain"_s);
-    QCOMPARE(window.windowTitle(), u"Orvanta"_s);
-    QCOMPARE(fresh.text(u"Label47"_s), u" Website and User Profile"_s);
-    QVERIFY(fresh.get<QWidget>(u"proform"_s)->isVisible() &&
-            !fresh.get<QWidget>(u"aboutform"_s)->isVisible());
-    QCOMPARE(fresh.text(u"Label27"_s), u"Orvanta Version 2.001"_s);
-    QCOMPARE(InstalledVersion(fresh.settings()).read(), u"2.001"_s);
-    QCOMPARE(fresh.get<QLabel>(u"Label27"_s)->textFormat(), Qt::PlainText);
-
-    // A stored number, under another spelling of the key, is shown and kept.
-    QVERIFY(m_app->settings().setValue(u"version"_s, u"Information"_s, u"2.105"_s));
-    m_app->openWindow({});
-    QCOMPARE(m_app->text(u"Label27"_s), u"Orvanta Version 2.105"_s);
-    QCOMPARE(InstalledVersion(m_app->settings()).read(), u"2.105"_s);
-}
-
-void TestWindow::pageSwitch_showsOnlyThatPageWithItsTitle_data()
-{
-    QTest::addColumn<QString>("trigger");
-    QTest::addColumn<QString>("page");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("Bsubmission") << u"Bsubmission"_s << u"subform"_s << u" Submission"_s;
-    QTest::newRow("sub") << u"sub"_s << u"subform"_s << u"Submission"_s;
-    QTest::newRow("Bprofile") << u"Bprofile"_s << u"proform"_s << u" Website and User Profile"_s;
-    QTest::newRow("Bmeta") << u"Bmeta"_s << u"metaform"_s << u" Meta Builder"_s;
-    QTest::newRow("Bsearch") << u"Bsearch"_s << u"searchform"_s << u" Quick Search"_s;
-    QTest::newRow("Babout") << u"Babout"_s << u"aboutform"_s << u" About Orvanta"_s;
-    QTest::newRow("pro") << u"pro"_s << u"proform"_s << u" Profile"_s;
-    QTest::newRow("mb") << u"mb"_s << u"metaform"_s << u"Meta Builder"_s;
-    QTest::newRow("search") << u"search"_s << u"searchform"_s << u"Quick Search"_s;
-    QTest::newRow("aboutorv") << u"aboutorv"_s << u"aboutform"_s << u"About Orvanta"_s;
-}
-
-void TestWindow::pageSwitch_showsOnlyThatPageWithItsTitle()
-{
-    QFETCH(QString, trigger);
-    QFETCH(QString, page);
-    QFETCH(QString, title);
-    m_app->openWindow({});
-    m_app->get<QLineEdit>(u"txtname"_s)->setText(u"Edited, not saved"_s);
-    const auto activate = [this](const QString& name) {
-        if (auto* button = m_app->get<QToolButton>(name))
-            button->click();
-        else
-            m_app->get<QAction>(name)->trigger();
-    };
-    activate(page == u"metaform"_s ? u"Bsearch"_s : u"Bmeta"_s);
-    for (int round = 0; round < 2; ++round) { // from another page, then from the page itself
-        activate(trigger);
-        QCOMPARE(visiblePages(), QStringList{page});
-        QCOMPARE(m_app->text(u"Label47"_s), title);
-    }
-    QCOMPARE(m_app->window().profile().value(ProfileField::Name), u"Edited, not saved"_s);
-}
-
-void TestWindow::selection_incompleteProfileStopsBothWaysOfOpening_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("chooser empty") << u"Combo4"_s << QString() << false;
-    QTest::newRow("name empty") << u"txtname"_s << QString() << false;
-    QTest::newRow("description empty") << u"txtdescription"_s << QString() << false;
-    QTest::newRow("major category empty") << u"txtmajor"_s << QString() << false;
-    QTest::newRow("a single blank") << u"txtname"_s << u" "_s << true;
-    QTest::newRow("chooser typed text") << u"Combo4"_s << u"typed"_s << true;
-}
-
-void TestWindow::selection_incompleteProfileStopsBothWaysOfOpening()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, text);
-    QFETCH(bool, opens);
-    m_app->openWindow({});
-    QWidget* widget = m_app->get<QWidget>(field);
-    if (auto* combo = qobject_cast<QComboBox*>(widget))
-        combo->setEditText(text);
-    else if (auto* description = qobject_cast<QPlainTextEdit*>(widget))
-        description->setPlainText(text);
-    else
-        static_cast<QLineEdit*>(widget)->setText(text);
-    for (const bool fromToolbar : {true, false}) {
-        m_app->click(u"Bprofile"_s);
-        if (fromToolbar)
-            m_app->click(u"Bsubmission"_s);
-        else
-            m_app->get<QAction>(u"sub"_s)->trigger();
-        QCOMPARE(visiblePages(), QStringList{opens ? u"subform"_s : u"proform"_s});
-    }
-    QCOMPARE(m_app->dialogs.shown.size(), opens ? 0 : 2);
-    if (!opens) {
-        QCOMPARE(m_app->dialogs.shown.last().text,
-                 u"Please fill in all the fields requested to properly submit your website."_s);
-        QCOMPARE(m_app->dialogs.shown.last().title, u"Missing Information"_s);
-    }
-}
-
-void TestWindow::selection_toolbarRefillsAndReenablesTheMenuDoesNot()
-{
-    m_app->openWindow({TestData::site(u"lycos"_s), TestData::site(u"Links A"_s, u"list"_s),
-                       TestData::site(u"AltaVista"_s)});
-    m_app->get<QAction>(u"sub"_s)->trigger(); // before the toolbar ever opened it: an empty catalogue list
-    QVERIFY(m_app->entries(u"List1"_s).isEmpty());
-    QCOMPARE(m_app->text(u"Label16"_s), u" Total Engines"_s);
-    m_app->get<QCheckBox>(u"Check2"_s)->click(); // the filters work from the catalogue itself
-    QCOMPARE(m_app->entries(u"List2"_s), QStringList({u"AltaVista"_s, u"lycos"_s}));
-    m_app->get<QCheckBox>(u"Check4"_s)->click();
-    QVERIFY(!m_app->get<QCheckBox>(u"Check2"_s)->isEnabled() &&
-            !m_app->get<QCheckBox>(u"Check2"_s)->isChecked());
-    QCOMPARE(m_app->text(u"Label20"_s), u" Selected Engines :3"_s);
-    m_app->click(u"Bsubmission"_s);
-    QCOMPARE(m_app->entries(u"List1"_s), QStringList({u"AltaVista"_s, u"Links A"_s, u"lycos"_s}));
-    QCOMPARE(m_app->text(u"Label16"_s), u" Total Search Engines :3"_s);
-    QCOMPARE(m_app->text(u"Label20"_s), u" Total Selected Engines :3"_s);
-    QVERIFY(m_app->get<QCheckBox>(u"Check2"_s)->isEnabled()); // even while "Select All" stays checked
-    QListView* selected = m_app->get<QListView>(u"List2"_s);
-    selected->selectionModel()->select(selected->model()->index(0, 0), QItemSelectionModel::Select);
-    m_app->click(u"Command10"_s);
-    QCOMPARE(m_app->text(u"Label16"_s), u" Search Engines :3"_s);
-    QCOMPARE(m_app->text(u"Label20"_s), u" Selected Engines :2"_s);
-    m_app->get<QCheckBox>(u"Check4"_s)->click();
-    QVERIFY(m_app->entries(u"List2"_s).isEmpty());
-    QCOMPARE(m_app->text(u"Label20"_s), u" Selected Engines :0"_s);
-}
-
-void TestWindow::run_locksShowsTheRunAndEndsWithTheSummary()
-{
-    openWindow({PromoSite{u"<b>A&B</b>"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/ok"_s)},
-                PromoSite{u"Beta"_s, u"engine"_s, u"u=[url]"_s, u"post"_s, m_farm.url(u"/404"_s)},
-                PromoSite{u"Gamma"_s, u"list"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/ok"_s)}});
-    m_app->get<QCheckBox>(u"Check2"_s)->click();
-    m_app->click(u"Command15"_s);
-    QCOMPARE(visiblePages(), QStringList{u"statsform"_s});
-    QCOMPARE(m_app->text(u"Label47"_s), u" Submission"_s); // the title strip stays as it was
-    QVERIFY(navigationLocked());
-    QCOMPARE(m_app->text(u"Label49"_s), u"Total Engines Selected: 2"_s);
-    QCOMPARE(m_app->get<QLineEdit>(u"profileinfo"_s)->text(), u"R&D <Shop>"_s);
-    QCOMPARE(m_app->get<QLineEdit>(u"addy"_s)->text(), u"url value"_s);
-    m_app->tick();
-    QCOMPARE(m_app->text(u"Label50"_s), u"Total Engines Left: 2"_s);
-    QCOMPARE(m_app->text(u"Label21"_s), u"<b>A&B</b>"_s);
-    for (const QLabel* caption :
-         m_app->window().findChildren<QLabel*>(QRegularExpression(u"^Label2[1-5]$"_s)))
-        QCOMPARE(caption->textFormat(), Qt::PlainText); // a site's name is never markup
-    QCOMPARE(m_app->get<StatusLamp>(u"sockstat2"_s)->color(), QColor(0, 255, 0));
-    QCOMPARE(m_app->text(u"Label23"_s), u"Socket 3"_s);
-    QVERIFY(m_app->settle());
-    QCOMPARE(slotStatus(1), SocketSlot::successful);
-    QCOMPARE(slotStatus(2), SocketSlot::connectionError);
-    QCOMPARE(m_app->get<QWidget>(u"Shape5"_s)->width(), m_app->get<QWidget>(u"Picture2"_s)->width());
-
-    m_app->dialogs.queueYesNo(true);
-    m_app->tick();
-    QCOMPARE(m_app->dialogs.shown.last().title, summaryTitle);
-    QCOMPARE(m_app->dialogs.shown.last().text,
-             u"The submission is completed.\r\nFailed Submissions: 1\r\nSuccessful submissions: 1\r\n"
-             u"Would you like to view the log information? "_s);
-    QVERIFY(!navigationLocked());
-    QCOMPARE(visiblePages(), QStringList{u"subform"_s});
-    QCOMPARE(m_app->text(u"Label20"_s), u" Total Selected Engines :0"_s);
-    QVERIFY(!m_app->get<QCheckBox>(u"Check2"_s)->isChecked());
-    QCOMPARE(slotStatus(1), SocketSlot::listening);
-    QCOMPARE(m_app->desktop.opened, QList<QUrl>{QUrl::fromLocalFile(m_app->homeFile(u"sublog.htm"_s))});
-    QVERIFY(TestData::readFile(m_app->homeFile(u"sublog.htm"_s)).endsWith("</body></html>"));
-
-    m_app->click(u"resubmitFailed"_s);
-    QCOMPARE(m_app->entries(u"List2"_s), QStringList{u"Beta"_s});
-    m_app->click(u"Command15"_s);
-    QVERIFY(m_app->runToEnd() > 0); // declined this time: the log goes
-    QVERIFY(!QFile::exists(m_app->homeFile(u"sublog.htm"_s)));
-}
-
-void TestWindow::run_stopCancelsAndFailuresCanBeSelectedAgain()
-{
-    openWindow({PromoSite{u"Fails"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/404"_s)},
-                PromoSite{u"Hangs"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/hang"_s)}});
-    QVERIFY(!m_app->get<QWidget>(u"resubmitFailed"_s)->isEnabled());
-    m_app->get<QCheckBox>(u"Check4"_s)->click();
-    m_app->click(u"Command15"_s);
-    m_app->tick();
-    QTRY_COMPARE(slotStatus(1), SocketSlot::connectionError);
-    m_app->click(u"Command12"_s);
-    m_app->dialogs.queueYesNo(true);
-    m_app->tick();
-    QCOMPARE(m_app->dialogs.shown.last().text, u"Are you sure you want to cancel?"_s);
-    QCOMPARE(m_app->dialogs.shown.last().title, u"Cancel Submission"_s);
-    QVERIFY(!navigationLocked());
-    QCOMPARE(visiblePages(), QStringList{u"subform"_s});
-    QCOMPARE(m_app->text(u"Label20"_s), u" Total Selected Engines :0"_s);
-    QCOMPARE(slotStatus(2), SocketSlot::listening);
-    QCOMPARE(m_app->get<StatusLamp>(u"sockstat2"_s)->color(), QColor(0, 255, 0)); // lamps stay as they were
-    QVERIFY(!TestData::readFile(m_app->homeFile(u"sublog.htm"_s)).contains("</body></html>"));
-    m_app->click(u"resubmitFailed"_s); // the cancelled run is the last one
-    QCOMPARE(m_app->entries(u"List2"_s), QStringList{u"Fails"_s});
-}
-
-void TestWindow::run_closingTheWindowAsksTheCancelQuestion()
-{
-    MainWindow& window =
-        openWindow({PromoSite{u"Hangs"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/hang"_s)}});
-    m_app->get<QCheckBox>(u"Check4"_s)->click();
-    m_app->click(u"Command15"_s);
-    m_app->tick();
-    QVERIFY(!window.close()); // refused: the run's question comes first
-    QVERIFY(window.isVisible());
-    m_app->dialogs.queueYesNo(false);
-    m_app->tick();
-    QCOMPARE(m_app->dialogs.shown.last().title, u"Cancel Submission"_s);
-    QVERIFY(window.isVisible() && window.run().isRunning()); // No: the run and the window go on
-    window.close();
-    m_app->dialogs.queueYesNo(true);
-    m_app->tick();
-    QVERIFY(!window.run().isRunning());
-    QVERIFY(!window.isVisible());
-    QCOMPARE(m_app->dialogs.shown.size(), 2);
-}
-
-void TestWindow::run_emptySelectionIsRefused()
-{
-    openWindow({TestData::site(u"One"_s)});
-    TestData::writeFile(m_app->homeFile(u"sublog.htm"_s), "a cancelled run's log");
-    m_app->click(u"Command15"_s);
-    QVERIFY(!QFile::exists(m_app->homeFile(u"sublog.htm"_s)));
-    QCOMPARE(m_app->dialogs.shown.size(), 1);
-    QCOMPARE(m_app->dialogs.shown.first().text, u"Please select some engines to submit first."_s);
-    QCOMPARE(m_app->dialogs.shown.first().title, u"No engines selected"_s);
-    QVERIFY(!m_app->window().run().isRunning());
-    QVERIFY(!navigationLocked());
-    QCOMPARE(visiblePages(), QStringList{u"subform"_s});
-}
-
-void TestWindow::startup_unusableCatalogueGivesOneMessage()
-{
-    QTemporaryDir home;
-    ScriptedDialogs dialogs;
-    // Every paint the splash receives, counted from outside.
-    int splashPaints = 0;
-    struct PaintCounter : QObject
+    MainWindow& openWindow(const QList<PromoSite>& sites)
     {
-        int& paints;
-        explicit PaintCounter(int& counter) : paints(counter) {}
-        bool eventFilter(QObject* watched, QEvent* event) override
+        MainWindow& window = m_app->openWindow(sites);
+        m_app->click(u"Bsubmission"_s);
+        return window;
+    }
+
+    QStringList visiblePages() const
+    {
+        QStringList visible;
+        for (const QString& name : pageNames) {
+            if (m_app->get<QWidget>(name)->isVisible())
+                visible << name;
+        }
+        return visible;
+    }
+
+    bool navigationLocked() const
+    {
+        bool anyEnabled = false;
+        for (const QString& name : {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s})
+            anyEnabled = anyEnabled || m_app->get<QToolButton>(name)->isEnabled();
+        for (const QMenu* menu : m_app->window().findChildren<QMenu*>(u"about"_s))
+            anyEnabled = anyEnabled || menu->menuAction()->isEnabled();
+        return !anyEnabled;
+    }
+
+private slots:
+    void cleanup() { m_app.reset(); }
+
+    void initTestCase()
+    {
+        QVERIFY(m_farm.listen());
+        m_farm.route(u"/404"_s, SiteFarm::Behaviour::NotFound);
+        m_farm.route(u"/hang"_s, SiteFarm::Behaviour::Hang);
+    }
+
+    void init()
+    {
+        m_app = std::make_unique<AppFixture>();
+        TestData::storeCompleteProfile(m_app->settings(), 1, u"R&D <Shop>"_s);
+    }
+
+    void firstStart_opensOnTheProfilePageAndRecordsTheVersion()
+    {
+        AppFixture fresh;
+        MainWindow& window = fresh.openWindow({});
+        QCOMPARE(window.objectName(), u"frmain"_s);
+        QCOMPARE(window.windowTitle(), u"Orvanta"_s);
+        QCOMPARE(fresh.text(u"Label47"_s), u" Website and User Profile"_s);
+        QVERIFY(fresh.get<QWidget>(u"proform"_s)->isVisible() &&
+                !fresh.get<QWidget>(u"aboutform"_s)->isVisible());
+        QCOMPARE(fresh.text(u"Label27"_s), u"Orvanta Version 2.001"_s);
+        QCOMPARE(InstalledVersion(fresh.settings()).read(), u"2.001"_s);
+        QCOMPARE(fresh.get<QLabel>(u"Label27"_s)->textFormat(), Qt::PlainText);
+
+        // A stored number, under another spelling of the key, is shown and kept.
+        QVERIFY(m_app->settings().setValue(u"version"_s, u"Information"_s, u"2.105"_s));
+        m_app->openWindow({});
+        QCOMPARE(m_app->text(u"Label27"_s), u"Orvanta Version 2.105"_s);
+        QCOMPARE(InstalledVersion(m_app->settings()).read(), u"2.105"_s);
+    }
+
+    void pageSwitch_showsOnlyThatPageWithItsTitle_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("Bsubmission") << u"Bsubmission"_s << u"subform"_s << u" Submission"_s;
+        QTest::newRow("sub") << u"sub"_s << u"subform"_s << u"Submission"_s;
+        QTest::newRow("Bprofile") << u"Bprofile"_s << u"proform"_s << u" Website and User Profile"_s;
+        QTest::newRow("Bmeta") << u"Bmeta"_s << u"metaform"_s << u" Meta Builder"_s;
+        QTest::newRow("Bsearch") << u"Bsearch"_s << u"searchform"_s << u" Quick Search"_s;
+        QTest::newRow("Babout") << u"Babout"_s << u"aboutform"_s << u" About Orvanta"_s;
+        QTest::newRow("pro") << u"pro"_s << u"proform"_s << u" Profile"_s;
+        QTest::newRow("mb") << u"mb"_s << u"metaform"_s << u"Meta Builder"_s;
+        QTest::newRow("search") << u"search"_s << u"searchform"_s << u"Quick Search"_s;
+        QTest::newRow("aboutorv") << u"aboutorv"_s << u"aboutform"_s << u"About Orvanta"_s;
+    }
+
+    void pageSwitch_showsOnlyThatPageWithItsTitle()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QString, page);
+        QFETCH(QString, title);
+        m_app->openWindow({});
+        m_app->get<QLineEdit>(u"txtname"_s)->setText(u"Edited, not saved"_s);
+        const auto activate = [this](const QString& name) {
+            if (auto* button = m_app->get<QToolButton>(name))
+                button->click();
+            else
+                m_app->get<QAction>(name)->trigger();
+        };
+        activate(page == u"metaform"_s ? u"Bsearch"_s : u"Bmeta"_s);
+        for (int round = 0; round < 2; ++round) { // from another page, then from the page itself
+            activate(trigger);
+            QCOMPARE(visiblePages(), QStringList{page});
+            QCOMPARE(m_app->text(u"Label47"_s), title);
+        }
+        QCOMPARE(m_app->window().profile().value(ProfileField::Name), u"Edited, not saved"_s);
+    }
+
+    void selection_incompleteProfileStopsBothWaysOfOpening_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("chooser empty") << u"Combo4"_s << QString() << false;
+        QTest::newRow("name empty") << u"txtname"_s << QString() << false;
+        QTest::newRow("description empty") << u"txtdescription"_s << QString() << false;
+        QTest::newRow("major category empty") << u"txtmajor"_s << QString() << false;
+        QTest::newRow("a single blank") << u"txtname"_s << u" "_s << true;
+        QTest::newRow("chooser typed text") << u"Combo4"_s << u"typed"_s << true;
+    }
+
+    void selection_incompleteProfileStopsBothWaysOfOpening()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(bool, opens);
+        m_app->openWindow({});
+        QWidget* widget = m_app->get<QWidget>(field);
+        if (auto* combo = qobject_cast<QComboBox*>(widget))
+            combo->setEditText(text);
+        else if (auto* description = qobject_cast<QPlainTextEdit*>(widget))
+            description->setPlainText(text);
+        else
+            static_cast<QLineEdit*>(widget)->setText(text);
+        for (const bool fromToolbar : {true, false}) {
+            m_app->click(u"Bprofile"_s);
+            if (fromToolbar)
+                m_app->click(u"Bsubmission"_s);
+            else
+                m_app->get<QAction>(u"sub"_s)->trigger();
+            QCOMPARE(visiblePages(), QStringList{opens ? u"subform"_s : u"proform"_s});
+        }
+        QCOMPARE(m_app->dialogs.shown.size(), opens ? 0 : 2);
+        if (!opens) {
+            QCOMPARE(m_app->dialogs.shown.last().text,
+                     u"Please fill in all the fields requested to properly submit your website."_s);
+            QCOMPARE(m_app->dialogs.shown.last().title, u"Missing Information"_s);
+        }
+    }
+
+    void selection_toolbarRefillsAndReenablesTheMenuDoesNot()
+    {
+        m_app->openWindow({TestData::site(u"lycos"_s), TestData::site(u"Links A"_s, u"list"_s),
+                           TestData::site(u"AltaVista"_s)});
+        m_app->get<QAction>(u"sub"_s)
+            ->trigger(); // before the toolbar ever opened it: an empty catalogue list
+        QVERIFY(m_app->entries(u"List1"_s).isEmpty());
+        QCOMPARE(m_app->text(u"Label16"_s), u" Total Engines"_s);
+        m_app->get<QCheckBox>(u"Check2"_s)->click(); // the filters work from the catalogue itself
+        QCOMPARE(m_app->entries(u"List2"_s), QStringList({u"AltaVista"_s, u"lycos"_s}));
+        m_app->get<QCheckBox>(u"Check4"_s)->click();
+        QVERIFY(!m_app->get<QCheckBox>(u"Check2"_s)->isEnabled() &&
+                !m_app->get<QCheckBox>(u"Check2"_s)->isChecked());
+        QCOMPARE(m_app->text(u"Label20"_s), u" Selected Engines :3"_s);
+        m_app->click(u"Bsubmission"_s);
+        QCOMPARE(m_app->entries(u"List1"_s), QStringList({u"AltaVista"_s, u"Links A"_s, u"lycos"_s}));
+        QCOMPARE(m_app->text(u"Label16"_s), u" Total Search Engines :3"_s);
+        QCOMPARE(m_app->text(u"Label20"_s), u" Total Selected Engines :3"_s);
+        QVERIFY(m_app->get<QCheckBox>(u"Check2"_s)->isEnabled()); // even while "Select All" stays checked
+        QListView* selected = m_app->get<QListView>(u"List2"_s);
+        selected->selectionModel()->select(selected->model()->index(0, 0), QItemSelectionModel::Select);
+        m_app->click(u"Command10"_s);
+        QCOMPARE(m_app->text(u"Label16"_s), u" Search Engines :3"_s);
+        QCOMPARE(m_app->text(u"Label20"_s), u" Selected Engines :2"_s);
+        m_app->get<QCheckBox>(u"Check4"_s)->click();
+        QVERIFY(m_app->entries(u"List2"_s).isEmpty());
+        QCOMPARE(m_app->text(u"Label20"_s), u" Selected Engines :0"_s);
+    }
+
+    void run_locksShowsTheRunAndEndsWithTheSummary()
+    {
+        openWindow({PromoSite{u"<b>A&B</b>"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/ok"_s)},
+                    PromoSite{u"Beta"_s, u"engine"_s, u"u=[url]"_s, u"post"_s, m_farm.url(u"/404"_s)},
+                    PromoSite{u"Gamma"_s, u"list"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/ok"_s)}});
+        m_app->get<QCheckBox>(u"Check2"_s)->click();
+        m_app->click(u"Command15"_s);
+        QCOMPARE(visiblePages(), QStringList{u"statsform"_s});
+        QCOMPARE(m_app->text(u"Label47"_s), u" Submission"_s); // the title strip stays as it was
+        QVERIFY(navigationLocked());
+        QCOMPARE(m_app->text(u"Label49"_s), u"Total Engines Selected: 2"_s);
+        QCOMPARE(m_app->get<QLineEdit>(u"profileinfo"_s)->text(), u"R&D <Shop>"_s);
+        QCOMPARE(m_app->get<QLineEdit>(u"addy"_s)->text(), u"url value"_s);
+        m_app->tick();
+        QCOMPARE(m_app->text(u"Label50"_s), u"Total Engines Left: 2"_s);
+        QCOMPARE(m_app->text(u"Label21"_s), u"<b>A&B</b>"_s);
+        for (const QLabel* caption :
+             m_app->window().findChildren<QLabel*>(QRegularExpression(u"^Label2[1-5]$"_s)))
+            QCOMPARE(caption->textFormat(), Qt::PlainText); // a site's name is never markup
+        QCOMPARE(m_app->get<StatusLamp>(u"sockstat2"_s)->color(), QColor(0, 255, 0));
+        QCOMPARE(m_app->text(u"Label23"_s), u"Socket 3"_s);
+        QVERIFY(m_app->settle());
+        QCOMPARE(slotStatus(1), SocketSlot::successful);
+        QCOMPARE(slotStatus(2), SocketSlot::connectionError);
+        QCOMPARE(m_app->get<QWidget>(u"Shape5"_s)->width(), m_app->get<QWidget>(u"Picture2"_s)->width());
+
+        m_app->dialogs.queueYesNo(true);
+        m_app->tick();
+        QCOMPARE(m_app->dialogs.shown.last().title, summaryTitle);
+        QCOMPARE(m_app->dialogs.shown.last().text,
+                 u"The submission is completed.\r\nFailed Submissions: 1\r\nSuccessful submissions: 1\r\n"
+                 u"Would you like to view the log information? "_s);
+        QVERIFY(!navigationLocked());
+        QCOMPARE(visiblePages(), QStringList{u"subform"_s});
+        QCOMPARE(m_app->text(u"Label20"_s), u" Total Selected Engines :0"_s);
+        QVERIFY(!m_app->get<QCheckBox>(u"Check2"_s)->isChecked());
+        QCOMPARE(slotStatus(1), SocketSlot::listening);
+        QCOMPARE(m_app->desktop.opened, QList<QUrl>{QUrl::fromLocalFile(m_app->homeFile(u"sublog.htm"_s))});
+        QVERIFY(TestData::readFile(m_app->homeFile(u"sublog.htm"_s)).endsWith("</body></html>"));
+
+        m_app->click(u"resubmitFailed"_s);
+        QCOMPARE(m_app->entries(u"List2"_s), QStringList{u"Beta"_s});
+        m_app->click(u"Command15"_s);
+        QVERIFY(m_app->runToEnd() > 0); // declined this time: the log goes
+        QVERIFY(!QFile::exists(m_app->homeFile(u"sublog.htm"_s)));
+    }
+
+    void run_stopCancelsAndFailuresCanBeSelectedAgain()
+    {
+        openWindow({PromoSite{u"Fails"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/404"_s)},
+                    PromoSite{u"Hangs"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/hang"_s)}});
+        QVERIFY(!m_app->get<QWidget>(u"resubmitFailed"_s)->isEnabled());
+        m_app->get<QCheckBox>(u"Check4"_s)->click();
+        m_app->click(u"Command15"_s);
+        m_app->tick();
+        QTRY_COMPARE(slotStatus(1), SocketSlot::connectionError);
+        m_app->click(u"Command12"_s);
+        m_app->dialogs.queueYesNo(true);
+        m_app->tick();
+        QCOMPARE(m_app->dialogs.shown.last().text, u"Are you sure you want to cancel?"_s);
+        QCOMPARE(m_app->dialogs.shown.last().title, u"Cancel Submission"_s);
+        QVERIFY(!navigationLocked());
+        QCOMPARE(visiblePages(), QStringList{u"subform"_s});
+        QCOMPARE(m_app->text(u"Label20"_s), u" Total Selected Engines :0"_s);
+        QCOMPARE(slotStatus(2), SocketSlot::listening);
+        QCOMPARE(m_app->get<StatusLamp>(u"sockstat2"_s)->color(),
+                 QColor(0, 255, 0)); // lamps stay as they were
+        QVERIFY(!TestData::readFile(m_app->homeFile(u"sublog.htm"_s)).contains("</body></html>"));
+        m_app->click(u"resubmitFailed"_s); // the cancelled run is the last one
+        QCOMPARE(m_app->entries(u"List2"_s), QStringList{u"Fails"_s});
+    }
+
+    void run_closingTheWindowAsksTheCancelQuestion()
+    {
+        MainWindow& window =
+            openWindow({PromoSite{u"Hangs"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/hang"_s)}});
+        m_app->get<QCheckBox>(u"Check4"_s)->click();
+        m_app->click(u"Command15"_s);
+        m_app->tick();
+        QVERIFY(!window.close()); // refused: the run's question comes first
+        QVERIFY(window.isVisible());
+        m_app->dialogs.queueYesNo(false);
+        m_app->tick();
+        QCOMPARE(m_app->dialogs.shown.last().title, u"Cancel Submission"_s);
+        QVERIFY(window.isVisible() && window.run().isRunning()); // No: the run and the window go on
+        window.close();
+        m_app->dialogs.queueYesNo(true);
+        m_app->tick();
+        QVERIFY(!window.run().isRunning());
+        QVERIFY(!window.isVisible());
+        QCOMPARE(m_app->dialogs.shown.size(), 2);
+    }
+
+    void run_emptySelectionIsRefused()
+    {
+        openWindow({TestData::site(u"One"_s)});
+        TestData::writeFile(m_app->homeFile(u"sublog.htm"_s), "a cancelled run's log");
+        m_app->click(u"Command15"_s);
+        QVERIFY(!QFile::exists(m_app->homeFile(u"sublog.htm"_s)));
+        QCOMPARE(m_app->dialogs.shown.size(), 1);
+        QCOMPARE(m_app->dialogs.shown.first().text, u"Please select some engines to submit first."_s);
+        QCOMPARE(m_app->dialogs.shown.first().title, u"No engines selected"_s);
+        QVERIFY(!m_app->window().run().isRunning());
+        QVERIFY(!navigationLocked());
+        QCOMPARE(visiblePages(), QStringList{u"subform"_s});
+    }
+
+    void startup_unusableCatalogueGivesOneMessage()
+    {
+        QTemporaryDir home;
+        ScriptedDialogs dialogs;
+        // Every paint the splash receives, counted from outside.
+        int splashPaints = 0;
+        struct PaintCounter : QObject
         {
-            if (event->type() == QEvent::Paint && watched->objectName() == u"frmSplash"_s)
-                ++paints;
-            return false;
-        }
-    } counter(splashPaints);
-    qApp->installEventFilter(&counter);
-    Startup startup(AppContext{AppPaths(home.path()), dialogs, m_app->settings(), m_app->desktop});
-    QVERIFY(!startup.run());
-    qApp->removeEventFilter(&counter);
-    QVERIFY(splashPaints > 0); // painted before the catalogue was looked at, then withdrawn
-    QCOMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown.first().icon, Dialogs::Icon::Critical);
-    QVERIFY(dialogs.shown.first().text.contains(home.filePath(u"orvd.dll"_s) + u"\" does not exist"_s));
-    QTest::qWait(1300); // past the splash's second: still nothing but the message
-    QVERIFY(!startup.mainWindow());
-    QVERIFY(!startup.splash() || !startup.splash()->isVisible());
-    QVERIFY(!QFile::exists(home.filePath(u"orvd.dll"_s)));
-}
-
-void TestWindow::startup_splashPaintsThenHandsOverOnce()
-{
-    QTemporaryDir home;
-    TestData::writeCatalogue(home.filePath(u"orvd.dll"_s), {TestData::site(u"One"_s)});
-    Startup startup(AppContext{AppPaths(home.path()), m_app->dialogs, m_app->settings(), m_app->desktop});
-    QSignalSpy shown(&startup, &Startup::mainWindowShown);
-    QVERIFY(startup.run());
-    QVERIFY(startup.splash()->isVisible()); // start-up has returned; the hand-over waits for its second
-    QVERIFY(!startup.mainWindow());
-    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 5000);
-    QVERIFY(startup.mainWindow()->isVisible());
-    QTRY_VERIFY(!startup.splash()); // unloaded
-    QTest::qWait(1200);
-    QCOMPARE(shown.size(), 1);
-
-    // A start-up that keeps the event thread busy past the splash's second: the overdue tick
-    // hands over as soon as the loop runs again.
-    QPointer<SplashScreen> splash = new SplashScreen;
-    QSignalSpy due(splash.data(), &SplashScreen::mainWindowDue);
-    splash->show();
-    QThread::msleep(1500);
-    QCOMPARE(due.size(), 0);
-    QVERIFY(due.wait(900));
-    QTRY_VERIFY(splash.isNull());
-}
-
-void TestWindow::everyControl_hasANameAndTheWindowAnIcon()
-{
-    m_app->openWindow({});
-    QVERIFY(!m_app->window().windowIcon().isNull());
-    QStringList unnamed;
-    for (QWidget* widget : m_app->window().findChildren<QWidget*>()) {
-        const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
-                             qobject_cast<QComboBox*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
-                             qobject_cast<QPlainTextEdit*>(widget);
-        // An editable combo box's own line edit is announced through the combo box.
-        if (!control || qobject_cast<QComboBox*>(widget->parentWidget()) || widget->objectName().isEmpty() ||
-            widget->objectName().startsWith(u"qt_"_s))
-            continue;
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
-            unnamed << widget->objectName();
+            int& paints;
+            explicit PaintCounter(int& counter) : paints(counter) {}
+            bool eventFilter(QObject* watched, QEvent* event) override
+            {
+                if (event->type() == QEvent::Paint && watched->objectName() == u"frmSplash"_s)
+                    ++paints;
+                return false;
+            }
+        } counter(splashPaints);
+        qApp->installEventFilter(&counter);
+        Startup startup(AppContext{AppPaths(home.path()), dialogs, m_app->settings(), m_app->desktop});
+        QVERIFY(!startup.run());
+        qApp->removeEventFilter(&counter);
+        QVERIFY(splashPaints > 0); // painted before the catalogue was looked at, then withdrawn
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown.first().icon, Dialogs::Icon::Critical);
+        QVERIFY(dialogs.shown.first().text.contains(home.filePath(u"orvd.dll"_s) + u"\" does not exist"_s));
+        QTest::qWait(1300); // past the splash's second: still nothing but the message
+        QVERIFY(!startup.mainWindow());
+        QVERIFY(!startup.splash() || !startup.splash()->isVisible());
+        QVERIFY(!QFile::exists(home.filePath(u"orvd.dll"_s)));
     }
-    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
-}
 
-void TestWindow::everyCaption_fitsOnEveryPage()
-{
-    QVERIFY(QTest::qWaitForWindowExposed(&m_app->openWindow({TestData::site(u"One"_s)})));
-    // The description box shows two lines, not more.
-    const auto* description = m_app->get<QPlainTextEdit>(u"txtdescription"_s);
-    const double lines =
-        double(description->viewport()->height() - 2 * description->document()->documentMargin()) /
-        description->fontMetrics().lineSpacing();
-    QVERIFY2(lines >= 2 && lines < 2.5, qPrintable(QString::number(lines)));
-    QStringList clipped;
-    for (const QString& page : {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s}) {
-        m_app->click(page);
+    void startup_splashPaintsThenHandsOverOnce()
+    {
+        QTemporaryDir home;
+        TestData::writeCatalogue(home.filePath(u"orvd.dll"_s), {TestData::site(u"One"_s)});
+        Startup startup(AppContext{AppPaths(home.path()), m_app->dialogs, m_app->settings(), m_app->desktop});
+        QSignalSpy shown(&startup, &Startup::mainWindowShown);
+        QVERIFY(startup.run());
+        QVERIFY(startup.splash()->isVisible()); // start-up has returned; the hand-over waits for its second
+        QVERIFY(!startup.mainWindow());
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 5000);
+        QVERIFY(startup.mainWindow()->isVisible());
+        QTRY_VERIFY(!startup.splash()); // unloaded
+        QTest::qWait(1200);
+        QCOMPARE(shown.size(), 1);
+
+        // A start-up that keeps the event thread busy past the splash's second: the overdue tick
+        // hands over as soon as the loop runs again.
+        QPointer<SplashScreen> splash = new SplashScreen;
+        QSignalSpy due(splash.data(), &SplashScreen::mainWindowDue);
+        splash->show();
+        QThread::msleep(1500);
+        QCOMPARE(due.size(), 0);
+        QVERIFY(due.wait(900));
+        QTRY_VERIFY(splash.isNull());
+    }
+
+    void everyControl_hasANameAndTheWindowAnIcon()
+    {
+        m_app->openWindow({});
+        QVERIFY(!m_app->window().windowIcon().isNull());
+        QStringList unnamed;
         for (QWidget* widget : m_app->window().findChildren<QWidget*>()) {
-            const auto* label = qobject_cast<QLabel*>(widget);
-            const auto* button = qobject_cast<QAbstractButton*>(widget);
-            if (!widget->isVisible() || (!button && (!label || label->wordWrap() || label->text().isEmpty())))
+            const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                                 qobject_cast<QComboBox*>(widget) ||
+                                 qobject_cast<QAbstractItemView*>(widget) ||
+                                 qobject_cast<QPlainTextEdit*>(widget);
+            // An editable combo box's own line edit is announced through the combo box.
+            if (!control || qobject_cast<QComboBox*>(widget->parentWidget()) ||
+                widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"_s))
                 continue;
-            const QString text = QString(label ? label->text() : button->text()).remove(u'&');
-            const int frame = !button ? 0 : qobject_cast<const QCheckBox*>(button) ? 20 : 6;
-            if (widget->fontMetrics().horizontalAdvance(text) > widget->contentsRect().width() - frame)
-                clipped << widget->objectName();
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+            if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << widget->objectName();
         }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
     }
-    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", "_s)));
-}
+
+    void everyCaption_fitsOnEveryPage()
+    {
+        QVERIFY(QTest::qWaitForWindowExposed(&m_app->openWindow({TestData::site(u"One"_s)})));
+        // The description box shows two lines, not more.
+        const auto* description = m_app->get<QPlainTextEdit>(u"txtdescription"_s);
+        const double lines =
+            double(description->viewport()->height() - 2 * description->document()->documentMargin()) /
+            description->fontMetrics().lineSpacing();
+        QVERIFY2(lines >= 2 && lines < 2.5, qPrintable(QString::number(lines)));
+        QStringList clipped;
+        for (const QString& page : {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s}) {
+            m_app->click(page);
+            for (QWidget* widget : m_app->window().findChildren<QWidget*>()) {
+                const auto* label = qobject_cast<QLabel*>(widget);
+                const auto* button = qobject_cast<QAbstractButton*>(widget);
+                if (!widget->isVisible() ||
+                    (!button && (!label || label->wordWrap() || label->text().isEmpty())))
+                    continue;
+                const QString text = QString(label ? label->text() : button->text()).remove(u'&');
+                const int frame = !button ? 0 : qobject_cast<const QCheckBox*>(button) ? 20 : 6;
+                if (widget->fontMetrics().horizontalAdvance(text) > widget->contentsRect().width() - frame)
+                    clipped << widget->objectName();
+            }
+        }
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", "_s)));
+    }
+};
 
 QTEST_MAIN(TestWindow)
 #include "tst_window.moc"
