@@ -192,6 +192,8 @@ private slots:
         QTest::newRow("GET escapes what a target cannot carry")
             << u"get"_s << u"http://h/a"_s << u"q=two words#frag&p=100%&ok=%41ü"_s
             << QByteArray("http://h/a?q=two%20words%23frag&p=100%25&ok=A%C3%BC") << QByteArray();
+        QTest::newRow("GET with an escaped z alone")
+            << u"get"_s << u"http://h/a"_s << u"q=%7A"_s << QByteArray("http://h/a?q=z") << QByteArray();
         QTest::newRow("POST sends the data as it stands")
             << u"PoSt"_s << u"http://h/add"_s << u"a=1 & b=ü#"_s << QByteArray("http://h/add")
             << QByteArray("a=1 & b=\xc3\xbc#");
