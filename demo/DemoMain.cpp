@@ -1,8 +1,13 @@
 // A whole submission run without the internet: a farm of sites on 127.0.0.1 (some answer,
-// some fail, one never answers and times out), a catalogue of them and a demo profile in a
-// scratch directory, and Orvanta started on those. Nothing of the user's own is touched.
+// some fail, one never answers and times out, and imitations of IndexNow, an XML-RPC weblog
+// ping and a WebSub hub), a catalogue of them and a demo profile in a scratch directory.
+// First the command line notifies the IndexNow imitation while the demo website lacks its key
+// file (the engine's 403, explained) and again once the website serves it (200); then Orvanta's
+// window opens on the same catalogue. Nothing of the user's own is touched.
 //
-//   orvanta-demo [--keep]      (--keep leaves the scratch directory for a look afterwards)
+//   orvanta-demo [--keep] [--window-only]
+//     --keep          leaves the scratch directory for a look afterwards
+//     --window-only   skips the command-line part and opens the window at once
 
 #include "CatalogueTool.h"
 #include "ProfileStore.h"
@@ -16,8 +21,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -58,16 +65,32 @@ const DemoSite demoSites[] = {
     {u"Yarrow Directory", u"list", u"/yarrow", SiteFarm::Behaviour::Ok},
 };
 
+const QString demoKey = u"demo-bakery-key-2026"_s;
+const QString indexNowSite = u"IndexNow (demo)"_s;
+
 bool writeCatalogue(const SiteFarm& farm, const QString& home, QString& error)
 {
-    QString csv = u"sitename,sitetype,data,method,action,referer\r\n"_s;
+    QString csv = u"sitename,sitetype,data,method,action,referer,encoding,accept,reject\r\n"_s;
     int index = 0;
     for (const DemoSite& site : demoSites) {
         const QString method = index++ % 2 ? u"POST"_s : u"GET"_s;
         csv += QString::fromUtf16(site.name) + u',' + QString::fromUtf16(site.type) +
                u",url=[url]&title=[title]&email=[email]&category=[major],"_s + method + u',' +
-               farm.url(QString::fromUtf16(site.path)) + u",\r\n"_s;
+               farm.url(QString::fromUtf16(site.path)) + u",,,,\r\n"_s;
     }
+    // Today's notification protocols, written as the bundled catalogue writes them.
+    csv += indexNowSite +
+           u",engine,\"{\"\"host\"\":\"\"[host]\"\",\"\"key\"\":\"\"[key]\"\",\"\"keyLocation\"\":"
+           u"\"\"[keylocation]\"\",\"\"urlList\"\":[\"\"[url]\"\"]}\",POST,"_s +
+           farm.url(u"/indexnow"_s) + u",,json,\"200,202\",\r\n"_s;
+    csv += u"Ping-O-Matic (demo),list,\"<?xml version=\"\"1.0\"\"?><methodCall><methodName>weblogUpdates.ping"
+           u"</methodName><params><param><value>[title]</value></param><param><value>[url]</value></param>"
+           u"</params></methodCall>\",POST,"_s +
+           farm.url(u"/rpc"_s) +
+           u",,xml,200,\"(?s)^(?=.*<name>\\s*flerror\\s*</name>\\s*<value>\\s*<boolean>\\s*(?:1|true))"
+           u"(?:.*<name>\\s*message\\s*</name>\\s*<value>\\s*(?:<string>)?\\s*([^<]*))?\"\r\n"_s;
+    csv += u"WebSub hub (demo),list,hub.mode=publish&hub.url=[feed],POST,"_s + farm.url(u"/hub"_s) +
+           u",,form,204,\r\n"_s;
     const QString csvPath = QDir(home).filePath(u"demo-catalogue.csv"_s);
     QFile file(csvPath);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -79,7 +102,7 @@ bool writeCatalogue(const SiteFarm& farm, const QString& home, QString& error)
     return CatalogueTool::build(csvPath, QDir(home).filePath(u"orvd.dll"_s), error);
 }
 
-void writeProfile(const QString& configDirectory)
+void writeProfile(const QString& configDirectory, const SiteFarm& farm)
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDirectory);
     SettingsStore settings;
@@ -97,14 +120,48 @@ void writeProfile(const QString& configDirectory)
     profile.value(ProfileField::Fax) = u"555-0101"_s;
     profile.value(ProfileField::Email) = u"ann@bakery.example"_s;
     profile.value(ProfileField::WebsiteTitle) = u"Example Bakery – fresh bread daily"_s;
-    profile.value(ProfileField::Url) = u"http://bakery.example/"_s;
+    profile.value(ProfileField::Url) = farm.url(u"/"_s); // the demo website is on the farm too
     profile.value(ProfileField::Keywords) = u"bread, cakes, bakery"_s;
     profile.value(ProfileField::Description) = u"A family bakery.\nOrders by phone or e-mail."_s;
     profile.value(ProfileField::FfaCategory) = u"Business"_s;
     profile.value(ProfileField::SiteType) = u"General"_s;
     profile.value(ProfileField::MajorCategory) = u"Business & Economy\\Companies\\"_s;
+    profile.indexNowKey = demoKey;
+    profile.feed = farm.url(u"/feed.xml"_s);
     store.save(1, profile);
 }
+
+// One Orvanta command after another, each shown before it runs, then `whenDone`.
+struct CommandLinePart
+{
+    struct Step
+    {
+        QString caption;
+        QStringList arguments;
+        std::function<void()> before = [] {};
+    };
+
+    QList<Step> steps;
+    QProcess* orvanta;
+    QString program;
+    std::function<void()> whenDone;
+
+    void runNext()
+    {
+        if (steps.isEmpty()) {
+            whenDone();
+            return;
+        }
+        const Step step = steps.takeFirst();
+        step.before();
+        QStringList shown;
+        for (const QString& argument : step.arguments)
+            shown << (argument.contains(u' ') ? u'"' + argument + u'"' : argument);
+        std::printf("\n== %s\n$ orvanta %s\n", qPrintable(step.caption), qPrintable(shown.join(u' ')));
+        std::fflush(stdout);
+        orvanta->start(program, step.arguments);
+    }
+};
 
 } // namespace
 
@@ -112,6 +169,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     const bool keep = app.arguments().contains(u"--keep"_s);
+    const bool windowOnly = app.arguments().contains(u"--window-only"_s);
 
     SiteFarm farm;
     if (!farm.listen()) {
@@ -122,6 +180,10 @@ int main(int argc, char* argv[])
         SiteFarm::Route route{site.behaviour, "/acorn", 8, 500};
         farm.route(QString::fromUtf16(site.path), route);
     }
+    farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+    farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
+    farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
+    farm.route(u"/%1.txt"_s.arg(demoKey), SiteFarm::Behaviour::NotFound); // until the owner uploads it
 
     QTemporaryDir scratch;
     scratch.setAutoRemove(!keep);
@@ -132,7 +194,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "Cannot write the demo catalogue: %s\n", qPrintable(error));
         return 1;
     }
-    writeProfile(config);
+    writeProfile(config, farm);
     std::printf("Demo site farm on %s, scratch directory %s\n", qPrintable(farm.url(u"/"_s)),
                 qPrintable(home));
     std::fflush(stdout);
@@ -142,7 +204,31 @@ int main(int argc, char* argv[])
     environment.insert(u"XDG_CONFIG_HOME"_s, config);
     orvanta.setProcessEnvironment(environment);
     orvanta.setProcessChannelMode(QProcess::ForwardedChannels);
-    QObject::connect(&orvanta, &QProcess::finished, &app, [&app](int exitCode) { app.exit(exitCode); });
+    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(u"orvanta"_s);
+    const QStringList notify = {
+        u"submit"_s, u"--profile"_s, u"Demo Bakery"_s, u"--site"_s, indexNowSite, u"--home"_s, home};
+    const QStringList check = {u"key"_s, u"check"_s, u"--profile"_s, u"Demo Bakery"_s};
+    CommandLinePart part{{{u"The demo website does not serve its IndexNow key yet"_s, check},
+                          {u"So the engine refuses the notification"_s, notify},
+                          {u"The owner uploads the key file"_s, check,
+                           [&farm] {
+                               farm.route(u"/%1.txt"_s.arg(demoKey),
+                                          SiteFarm::Route::answering(200, demoKey.toUtf8()));
+                           }},
+                          {u"Now the engine takes it"_s, notify}},
+                         &orvanta,
+                         program,
+                         [&] {
+                             std::printf("\n== Orvanta's window, on the whole demo catalogue\n");
+                             std::fflush(stdout);
+                             QObject::disconnect(&orvanta, &QProcess::finished, nullptr, nullptr);
+                             QObject::connect(&orvanta, &QProcess::finished, &app,
+                                              [&app](int exitCode) { app.exit(exitCode); });
+                             orvanta.start(program, {u"--home"_s, home});
+                         }};
+    if (windowOnly)
+        part.steps.clear();
+    QObject::connect(&orvanta, &QProcess::finished, &app, [&part] { part.runNext(); });
     QObject::connect(
         &orvanta, &QProcess::errorOccurred, &app, [&app, &orvanta](QProcess::ProcessError error) {
             if (error != QProcess::FailedToStart)
@@ -150,6 +236,6 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "Cannot start Orvanta: %s\n", qPrintable(orvanta.errorString()));
             app.exit(1);
         });
-    orvanta.start(QDir(QCoreApplication::applicationDirPath()).filePath(u"orvanta"_s), {u"--home"_s, home});
+    QTimer::singleShot(0, &app, [&part] { part.runNext(); });
     return app.exec();
 }

@@ -366,7 +366,7 @@ private slots:
 
     void tool_checkReportsEveryBrokenRule_data()
     {
-        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("row"); // the five required columns, then encoding, accept, reject
         QTest::addColumn<QString>("finding");
         QTest::newRow("empty name") << u"'', 'list', 'a', 'GET', 'http://h/'"_s
                                     << u"row 2 \"\": sitename is empty"_s;
@@ -385,8 +385,23 @@ private slots:
             << u"'A', 'list', 'a', 'post', 'http:///add'"_s
             << u"row 2 \"A\": action \"http:///add\" is not an http or https URL"_s;
         QTest::newRow("unknown placeholder")
-            << u"'P', 'list', 'a=[url]&b=[Name]', 'Post', 'https://h/'"_s
-            << u"row 2 \"P\": data holds [Name], which is not one of the seventeen placeholders"_s;
+            << u"'P', 'list', 'a=[url]&b=[Name]&k=[key]&f=[feed]', 'Post', 'https://h/'"_s
+            << u"row 2 \"P\": data holds [Name], which is not a placeholder"_s;
+        QTest::newRow("unknown encoding")
+            << u"'E', 'list', 'a', 'POST', 'http://h/', 'yaml', NULL, NULL"_s
+            << u"row 2 \"E\": encoding \"yaml\" is none of form, json, xml or text"_s;
+        QTest::newRow("a body in a GET")
+            << u"'G', 'list', '{}', 'GET', 'http://h/', 'JSON', '', ''"_s
+            << u"row 2 \"G\": encoding \"JSON\" needs the method POST: its body has no place in a URL"_s;
+        QTest::newRow("accept is no list of statuses")
+            << u"'S', 'list', 'a', 'GET', 'http://h/', 'form', '200, 2xx', NULL"_s
+            << u"row 2 \"S\": accept \"200, 2xx\" is not a comma-separated list of HTTP statuses"_s;
+        QTest::newRow("status out of range")
+            << u"'S', 'list', 'a', 'GET', 'http://h/', '', '99', NULL"_s
+            << u"row 2 \"S\": accept \"99\" is not a comma-separated list of HTTP statuses"_s;
+        QTest::newRow("reject is no pattern")
+            << u"'R', 'list', 'a', 'GET', 'http://h/', NULL, '200,202', 'fail('"_s
+            << u"row 2 \"R\": reject \"fail(\" is not a valid regular expression: missing closing parenthesis"_s;
     }
 
     void tool_checkReportsEveryBrokenRule()
@@ -395,11 +410,16 @@ private slots:
         QFETCH(QString, finding);
         const QString file =
             path(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-') + u".dll"_s);
+        if (row.count(u',') < 7)
+            row += u", NULL, NULL, NULL"_s;
         TestData::writeSql(
-            file, {u"CREATE TABLE promosites(sitename TEXT, sitetype TEXT, data TEXT, method TEXT, "
-                   u"action TEXT, referer TEXT)"_s,
-                   u"INSERT INTO promosites VALUES ('Good', 'engine', 'u=[url]', 'get', 'http://h/', NULL)"_s,
-                   u"INSERT INTO promosites VALUES (%1, NULL)"_s.arg(row)});
+            file,
+            {u"CREATE TABLE promosites(sitename TEXT, sitetype TEXT, data TEXT, method TEXT, "
+             u"action TEXT, referer TEXT, encoding TEXT, accept TEXT, reject TEXT)"_s,
+             u"INSERT INTO promosites VALUES ('Good', 'engine', 'u=[url]', 'post', 'http://h/', NULL, "
+             u"'json', '200,202', 'x(y)')"_s,
+             u"INSERT INTO promosites(sitename, sitetype, data, method, action, encoding, accept, reject) "
+             u"VALUES (%1)"_s.arg(row)});
         const ToolRun run = runTool({u"check"_s, file});
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, finding + u"\n2 sites, 1 problems.\n"_s);

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "HeadlessSubmission.h"
+#include "KeyCommand.h"
 #include "ProfileStore.h"
 #include "SiteFarm.h"
 
@@ -9,9 +10,11 @@
 #include <QDir>
 #include <QListView>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+Q_DECLARE_METATYPE(SiteFarm::Route)
 
 class TestHeadless : public QObject
 {
@@ -128,6 +131,158 @@ private slots:
         QVERIFY(!QFile::exists(m_app->homeFile(u"sublog.htm"_s)));
     }
 
+    void bundledCatalogue_notifiesTheFarmsImitations()
+    {
+        // Every bundled row, pointed at the farm's imitation of its service.
+        const QHash<QString, QString> imitations = {
+            {u"api.indexnow.org"_s, u"/indexnow"_s},  {u"ping.blo.gs"_s, u"/blogs"_s},
+            {u"www.gadgetratty.com"_s, u"/gadget"_s}, {u"rpc.pingomatic.com"_s, u"/rpc"_s},
+            {u"rpc.twingly.com"_s, u"/rpc"_s},        {u"pubsubhubbub.appspot.com"_s, u"/hub"_s}};
+        QList<PromoSite> bundled = TestData::bundledSites();
+        QStringList names;
+        for (PromoSite& site : bundled) {
+            const QString host = QUrl(site.action).host();
+            QVERIFY2(imitations.contains(host), qPrintable(host));
+            site.action = m_farm.url(imitations.value(host));
+            names << site.sitename;
+        }
+        TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), bundled);
+        ProfileStore store(m_app->settings());
+        Profile shop = store.read(2);
+        shop.value(ProfileField::Url) = m_farm.url(u"/site/"_s);
+        shop.indexNowKey = u"0123456789abcdef"_s;
+        shop.feed = m_farm.url(u"/site/feed.xml"_s);
+        QVERIFY(store.save(2, shop));
+        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        m_farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
+        m_farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
+        m_farm.route(u"/blogs"_s, SiteFarm::Route::answering(200, "Unable to process ping: bad URL"));
+        m_farm.route(u"/gadget"_s, SiteFarm::Route::answering(200, "-1 Invalid blog"));
+        m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Behaviour::NotFound);
+
+        HeadlessSubmission::Options options;
+        options.profileTitle = u"Shop"_s;
+        options.selection = HeadlessSubmission::Selection::Sites;
+        options.sites = names;
+        const auto lines = [](const Outcome& outcome) {
+            QStringList lines = outcome.out.split(u'\n').mid(0, 6); // finished in any order
+            lines.sort();
+            return lines;
+        };
+        const Outcome missingKey = runHeadless(options);
+        QCOMPARE(missingKey.status, HeadlessSubmission::someFailed);
+        QCOMPARE(
+            lines(missingKey),
+            QStringList({u"FAILED  Gadget Ratty: Rejected: -1 Invalid blog"_s,
+                         u"FAILED  IndexNow (Bing, Yandex, Seznam, Naver, Yep): HTTP 403 Forbidden: the site "
+                         u"does not serve the IndexNow key file 127.0.0.1:%1/0123456789abcdef.txt (the site "
+                         u"said: {\"code\":\"UserForbiddedToAccessSite\",\"message\":\"The key file is "
+                         u"missing or does not hold the key\"})"_s.arg(m_farm.port()),
+                         u"FAILED  blo.gs: Rejected: Unable to process ping: bad URL"_s,
+                         u"OK      Ping-O-Matic"_s, u"OK      Twingly (weblogs only)"_s,
+                         u"OK      WebSub hub (needs a feed)"_s}));
+
+        m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef\n"));
+        m_farm.route(u"/blogs"_s, SiteFarm::Route::answering(200, "Thanks for the ping."));
+        m_farm.route(u"/gadget"_s, SiteFarm::Route::answering(200, "0"));
+        const Outcome served = runHeadless(options);
+        QCOMPARE(served.status, HeadlessSubmission::allSucceeded);
+        QVERIFY2(served.out.endsWith(u"6 succeeded, 0 failed.\n"_s), qPrintable(served.out));
+    }
+
+    void keyCheck_saysWhetherEnginesCanReadTheKey_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<SiteFarm::Route>("keyFile");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString site = m_farm.url(u"/"_s);
+        const QString file = m_farm.url(u"/key-%1.txt"_s);
+        using Route = SiteFarm::Route;
+        QTest::newRow("served") << u"key-served"_s << site
+                                << Route::answering(200, "\xEF\xBB\xBFkey-served\r\n") << 0
+                                << u"The site serves the key: %1 holds exactly the key."_s.arg(
+                                       file.arg(u"served"_s));
+        QTest::newRow("missing")
+            << u"key-missing"_s << site << Route(SiteFarm::Behaviour::NotFound) << 1
+            << u"The site does not serve the key file: %1 answers HTTP 404 Not Found. Save the "
+               u"key file and upload it to the site's root folder."_s.arg(file.arg(u"missing"_s));
+        QTest::newRow("wrong content")
+            << u"key-wrong"_s << site << Route::answering(200, "key-other") << 1
+            << u"%1 does not hold the key: it holds \"key-other\"."_s.arg(file.arg(u"wrong"_s));
+        QTest::newRow("an HTML page")
+            << u"key-html"_s << site << Route::answering(200, "<html>Welcome</html>") << 1
+            << u"%1 answers with an HTML page instead of the key; upload the key file "
+               u"as plain text."_s.arg(file.arg(u"html"_s));
+        QTest::newRow("another host")
+            << u"key-moved"_s << site
+            << Route(SiteFarm::Behaviour::Redirect,
+                     u"http://localhost:%1/x.txt"_s.arg(m_farm.port()).toUtf8())
+            << 1
+            << u"%1 redirects to another host (localhost); engines read the key only from the site's own host."_s
+                   .arg(file.arg(u"moved"_s));
+        QTest::newRow("server error")
+            << u"key-error"_s << site << Route(SiteFarm::Behaviour::ServerError) << 1
+            << u"%1 answers HTTP 500 Internal Server Error, so engines cannot read the "
+               u"key."_s.arg(file.arg(u"error"_s));
+        QTest::newRow("not reachable") << u"key-away"_s << SiteFarm::refusedUrl() << Route() << 1
+                                       << u"cannot be reached: Connection refused."_s;
+        QTest::newRow("no key") << QString() << site << Route() << 1
+                                << u"The profile has no IndexNow key. Generate one first."_s;
+        QTest::newRow("not a key")
+            << u"key_x"_s << site << Route() << 1
+            << u"The IndexNow key must be 8 to 128 letters (a-z, A-Z), digits or hyphens."_s;
+        QTest::newRow("no host") << u"key-nohost"_s << u"url value"_s << Route() << 1
+                                 << u"The profile's URL is not a web address with a host name"_s;
+    }
+
+    void keyCheck_saysWhetherEnginesCanReadTheKey()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, address);
+        QFETCH(SiteFarm::Route, keyFile);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QVERIFY(m_app->settings().setValue(u"2"_s, SettingsKeys::profileIndexNowKey, key));
+        QVERIFY(m_app->settings().setValue(u"2"_s, u"url"_s, address));
+        m_farm.route(u"/%1.txt"_s.arg(key), keyFile);
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        QCOMPARE(KeyCommand::run(KeyCommand::Action::Check, u"Shop"_s, false, m_app->settings(), out, err),
+                 status);
+        QVERIFY2(out.data().contains(message.toUtf8()), out.data().constData());
+    }
+
+    void keyGenerate_storesANewKeyAndKeepsAnExistingOne()
+    {
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        const auto generate = [&](bool replace) {
+            out.buffer().clear();
+            err.buffer().clear();
+            out.seek(0);
+            err.seek(0);
+            return KeyCommand::run(KeyCommand::Action::Generate, u"Shop"_s, replace, m_app->settings(), out,
+                                   err);
+        };
+        QCOMPARE(generate(false), KeyCommand::done);
+        const QString first = ProfileStore(m_app->settings()).read(2).indexNowKey;
+        QVERIFY2(QRegularExpression(u"^[0-9a-f]{32}$"_s).match(first).hasMatch(), qPrintable(first));
+        QVERIFY(out.data().startsWith(QByteArray("IndexNow key of \"Shop\": " + first.toUtf8() + "\n")));
+        QCOMPARE(generate(false), KeyCommand::notDone);
+        QVERIFY(err.data().contains(QByteArray("already has the IndexNow key " + first.toUtf8())));
+        QCOMPARE(ProfileStore(m_app->settings()).read(2).indexNowKey, first);
+        QCOMPARE(generate(true), KeyCommand::done);
+        QVERIFY(ProfileStore(m_app->settings()).read(2).indexNowKey != first);
+        QCOMPARE(KeyCommand::run(KeyCommand::Action::Check, u"Nobody"_s, false, m_app->settings(), out, err),
+                 KeyCommand::badUsage);
+    }
+
     void commandLine_exitStatusesWithoutADisplay_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -164,6 +319,10 @@ private slots:
         QTest::newRow("unknown type")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--type"_s, u"blog"_s} << 2
             << u"Unknown site type \"blog\""_s;
+        QTest::newRow("key check") << QStringList{u"key"_s, u"check"_s, u"--profile"_s, u"Shop"_s} << 1
+                                   << u"The profile has no IndexNow key. Generate one first.\n"_s;
+        QTest::newRow("key without what to do")
+            << QStringList{u"key"_s, u"--profile"_s, u"Shop"_s} << 2 << u"Say key generate or key check."_s;
         QTest::newRow("settings file is a directory")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--all"_s, u"BROKEN-SETTINGS"_s} << 2
             << u"/orv/orv.conf\" is a directory."_s;

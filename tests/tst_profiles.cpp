@@ -1,7 +1,9 @@
+#include "IndexNowKey.h"
 #include "ProfileEditor.h"
 #include "ProfilePage.h"
 #include "ProfileStore.h"
 #include "SettingsStore.h"
+#include "SiteFarm.h"
 #include "TestSupport.h"
 
 #include <QComboBox>
@@ -286,6 +288,80 @@ private slots:
         profile.title = awkward;
         QCOMPARE(m_store->read(1).fields, profile.fields);
         QCOMPARE(m_page->workingCopy().title, awkward);
+    }
+
+    void key_validity_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("seven") << u"abc-123"_s << false;
+        QTest::newRow("eight") << u"abc-1234"_s << true;
+        QTest::newRow("every allowed kind") << u"azAZ09-x"_s << true;
+        QTest::newRow("128") << QString(128, u'k') << true;
+        QTest::newRow("129") << QString(129, u'k') << false;
+        QTest::newRow("underscore") << u"abcd_1234"_s << false;
+        QTest::newRow("blank") << u"abcd 1234"_s << false;
+        QTest::newRow("non-ASCII letter") << u"abcdé1234"_s << false;
+        QTest::newRow("generated") << IndexNowKey::generate() << true;
+    }
+
+    void key_validity()
+    {
+        QFETCH(QString, key);
+        QFETCH(bool, valid);
+        QCOMPARE(IndexNowKey::isValid(key), valid);
+    }
+
+    void page_notificationValuesAreKeptOnlyWhenUsable()
+    {
+        TestData::storeCompleteProfile(*m_settings, 1, u"Site"_s);
+        const QByteArray saved = TestData::readFile(m_temp->file());
+        makePage();
+        click(u"Command9"_s); // a profile that never used them is saved as it was
+        QCOMPARE(TestData::readFile(m_temp->file()), saved);
+
+        QLineEdit* key = edit(u"txtindexnowkey"_s);
+        key->setText(u"not a key"_s);
+        edit(u"txtfeed"_s)->setText(u"ftp://example.com/feed"_s);
+        click(u"Command9"_s);
+        QVERIFY(m_dialogs.shown.last().text.startsWith(u"The IndexNow key must be 8 to 128"_s));
+        click(u"generateKey"_s); // asks before it replaces a key
+        QCOMPARE(m_dialogs.shown.last().title, u"IndexNow Key"_s);
+        QCOMPARE(key->text(), u"not a key"_s);
+        m_dialogs.queueYesNo(true);
+        click(u"generateKey"_s);
+        const QString generated = key->text();
+        QVERIFY(IndexNowKey::isValid(generated) && generated.size() == 32);
+        click(u"Command9"_s);
+        QCOMPARE(m_dialogs.shown.last().text,
+                 u"The feed address must be a web address beginning with http:// or https://."_s);
+        QCOMPARE(TestData::readFile(m_temp->file()), saved);
+        edit(u"txtfeed"_s)->setText(u" https://example.com/feed.xml "_s);
+        click(u"Command9"_s);
+        QCOMPARE(m_store->read(1).indexNowKey, generated);
+        QCOMPARE(m_store->read(1).feed, u"https://example.com/feed.xml"_s);
+
+        QTemporaryDir folder;
+        m_dialogs.queueInput(folder.filePath(u"key.txt"_s));
+        click(u"saveKeyFile"_s);
+        QCOMPARE(TestData::readFile(folder.filePath(u"key.txt"_s)), generated.toUtf8()); // the key alone
+        QCOMPARE(m_dialogs.shown.at(m_dialogs.shown.size() - 2).text,
+                 QDir::home().filePath(generated + u".txt"_s));
+
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        farm.route(u"/%1.txt"_s.arg(generated), SiteFarm::Route::answering(200, generated.toUtf8()));
+        edit(u"txturl"_s)->setText(farm.url(u"/shop/"_s));
+        click(u"checkKey"_s);
+        QVERIFY(!m_page->findChild<QPushButton*>(u"checkKey"_s)->isEnabled()); // one check at a time
+        QTRY_VERIFY(m_page->findChild<QPushButton*>(u"checkKey"_s)->isEnabled());
+        QCOMPARE(m_dialogs.shown.last().text, u"The site serves the key: %1 holds exactly the key."_s.arg(
+                                                  farm.url(u"/%1.txt"_s.arg(generated))));
+        QCOMPARE(m_dialogs.shown.last().icon, Dialogs::Icon::Information);
+
+        click(u"Command21"_s); // with no profile left the new controls lock as well
+        QVERIFY(!key->isEnabled() && !m_page->findChild<QPushButton*>(u"checkKey"_s)->isEnabled());
+        QVERIFY(key->text().isEmpty());
     }
 
     void page_unwritableStoreIsReported()

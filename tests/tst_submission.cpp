@@ -9,13 +9,20 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
 using FieldValues = QList<std::pair<ProfileField, QString>>;
+Q_DECLARE_METATYPE(PromoSite)
 
 namespace {
 const QDateTime moment(QDate(2026, 3, 7), QTime(14, 5, 9));
@@ -32,6 +39,8 @@ private:
         QString path;
         QString method = u"GET"_s;
         QString data = u"u=[url]&n=[name]"_s;
+        QString encoding = {};
+        QString accept = {};
     };
     QByteArray log() const { return TestData::readFile(m_dir->filePath(u"sublog.htm"_s)); }
 
@@ -48,7 +57,8 @@ private:
         QList<PromoSite> rows;
         for (const Site& site : sites) {
             const QString action = site.path.contains(u"://"_s) ? site.path : m_farm.url(site.path);
-            rows << PromoSite{site.name, u"engine"_s, site.data, site.method, action};
+            rows << PromoSite{site.name, u"engine"_s,   site.data,  site.method,
+                              action,    site.encoding, site.accept};
         }
         TestData::writeCatalogue(m_dir->filePath(u"orvd.dll"_s), rows);
         QString error;
@@ -89,6 +99,22 @@ private:
         return !working();
     }
 
+    // One site's request through a real transfer slot: the verdict it ends with.
+    Verdict transfer(const PromoSite& site, const Profile& profile)
+    {
+        HttpTransferSlot slot(m_network, std::chrono::milliseconds(3000));
+        Verdict verdict{Outcome::Failed, u"never ended"_s};
+        QEventLoop loop;
+        connect(&slot, &TransferSlot::finished, &loop, [&](Outcome outcome, const QString& detail) {
+            verdict = {outcome, detail};
+            loop.quit();
+        });
+        slot.execute(TransferRequest::from(RequestComposer(profile).compose(site)));
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        return verdict;
+    }
+
     int runToEnd(int maxTicks = 40)
     {
         for (int ticks = 1; ticks <= maxTicks; ++ticks) {
@@ -110,6 +136,13 @@ private slots:
         m_farm.route(u"/hang"_s, SiteFarm::Behaviour::Hang);
         m_farm.route(u"/cut"_s, SiteFarm::Behaviour::CutShort);
         m_farm.route(u"/to-ftp"_s, SiteFarm::Route(SiteFarm::Behaviour::Redirect, "ftp://127.0.0.1/x"));
+        m_farm.route(u"/pending/indexnow"_s, SiteFarm::Route::answering(202, {}));
+        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        m_farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
+        m_farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
+        m_farm.route(u"/slow-down"_s, SiteFarm::Route::answering(429, "{\"message\":\"Too Many Requests\"}"));
+        m_farm.route(u"/busy"_s, SiteFarm::Route::answering(200, "FAIL: busy"));
+        m_farm.route(u"/late"_s, SiteFarm::Route::answering(200, QByteArray(64 * 1024, ' ') + "FAIL: late"));
         m_profile.title = u"R&D <Shop>"_s;
         for (int i = 0; i < profileFieldCount; ++i)
             m_profile.fields[size_t(i)] = Profile::key(ProfileField(i)) + u" value"_s;
@@ -168,11 +201,153 @@ private slots:
         Profile profile;
         for (int i = 0; i < profileFieldCount; ++i)
             profile.fields[size_t(i)] = u"v%1."_s.arg(i);
+        profile.value(ProfileField::Url) = u"https://www.shop.example:8443/a/"_s;
+        profile.indexNowKey = u"k3y-0123"_s;
+        profile.feed = u"f"_s;
         // The placeholders [title] and [section] stand for the keys wtitle and ffa.
         QCOMPARE(RequestComposer(profile).fill(
                      u"[state][name][major][description][city][section][email][url][company]"
-                     u"[phone][country][address][title][zip][fax][keywords][type]"_s),
-                 u"v4.v0.v16.v13.v3.v14.v9.v11.v1.v7.v6.v2.v10.v5.v8.v12.v15."_s);
+                     u"[phone][country][address][title][zip][fax][keywords][type] [key] [host] [feed] "
+                     u"[keylocation]"_s,
+                     RequestComposer::Encoding::Text),
+                 u"v4.v0.v16.v13.v3.v14.v9.https://www.shop.example:8443/a/v1.v7.v6.v2.v10.v5.v8.v12.v15. "
+                 u"k3y-0123 www.shop.example f https://www.shop.example:8443/k3y-0123.txt"_s);
+    }
+
+    void encodings_valuesSurviveTheReceiversParser_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::newRow("form fills the first occurrence")
+            << QString() << u"n=[name]&again=[name]"_s << QByteArray("application/x-www-form-urlencoded");
+        QTest::newRow("json fills every occurrence")
+            << u"json"_s << u"{\"n\":\"[name]\",\"again\":\"[name]\"}"_s
+            << QByteArray("application/json; charset=utf-8");
+        QTest::newRow("xml") << u"XML"_s << u"<r><n>[name]</n><again>[name]</again></r>"_s
+                             << QByteArray("text/xml");
+        QTest::newRow("text") << u"text"_s << u"[name]|[name]"_s << QByteArray("text/plain; charset=utf-8");
+    }
+
+    void encodings_valuesSurviveTheReceiversParser()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QString, data);
+        QFETCH(QByteArray, contentType);
+        const QString awkward = u"\"Quote\" <b>R&D</b> 'x' Zürich €\r\nline 2\t\\end"_s;
+        Profile profile;
+        profile.value(ProfileField::Name) = awkward;
+        const PromoSite site{u"s"_s, u"list"_s, data, u"POST"_s, m_farm.url(u"/ok"_s), encoding};
+        QCOMPARE(transfer(site, profile).outcome, Outcome::Succeeded);
+        const QByteArray request = m_farm.requests().last();
+        QVERIFY2(request.contains(QByteArray("\r\nContent-Type: " + contentType + "\r\n")),
+                 request.constData());
+        const QByteArray body = request.mid(request.indexOf("\r\n\r\n") + 4);
+        QStringList received; // as the receiving side's own parser reads the two values
+        if (encoding.isEmpty()) {
+            const QUrlQuery form(QString::fromLatin1(body).replace(u'+', u"%20"_s));
+            received << form.queryItemValue(u"n"_s, QUrl::FullyDecoded)
+                     << form.queryItemValue(u"again"_s, QUrl::FullyDecoded);
+        } else if (encoding == u"json"_s) {
+            const QJsonObject object = QJsonDocument::fromJson(body).object();
+            received << object.value(u"n"_s).toString() << object.value(u"again"_s).toString();
+        } else if (encoding == u"XML"_s) {
+            QXmlStreamReader xml(body);
+            while (xml.readNextStartElement()) {
+                if (xml.name() != u"r"_s)
+                    received << xml.readElementText();
+            }
+        } else {
+            received = QString::fromUtf8(body).split(u'|');
+        }
+        QCOMPARE(received, QStringList({awkward, encoding.isEmpty() ? u"[name]"_s : awkward}));
+    }
+
+    void answers_areReadByTheSitesRule_data()
+    {
+        QTest::addColumn<PromoSite>("site");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("detail");
+        const auto site = [this](const QString& path, const QString& data, const QString& encoding,
+                                 const QString& accept, const QString& reject = QString()) {
+            return PromoSite{u"s"_s, u"list"_s, data, u"POST"_s, m_farm.url(path), encoding, accept, reject};
+        };
+        const int failed = int(Outcome::Failed);
+        const int succeeded = int(Outcome::Succeeded);
+        const QString indexNow = u"{\"host\":\"[host]\",\"key\":\"[key]\",\"keyLocation\":\"[keylocation]\","
+                                 u"\"urlList\":[\"[url]\"]}"_s;
+        const PromoSite pingOMatic = TestData::bundledSites().at(3);
+        QTest::newRow("a classic row reads only the status")
+            << site(u"/404"_s, u"u=[url]"_s, {}, {}) << failed << u"HTTP 404 Not Found"_s;
+        QTest::newRow("a row with a rule quotes the site")
+            << site(u"/404"_s, u"u=[url]"_s, {}, u"200"_s) << failed
+            << u"HTTP 404 Not Found (the site said: No such page.)"_s;
+        QTest::newRow("IndexNow 202") << site(u"/pending/indexnow"_s, indexNow, u"json"_s, u"200,202"_s)
+                                      << succeeded << u"Accepted; the key is still being checked (202)"_s;
+        QTest::newRow("IndexNow 403")
+            << site(u"/indexnow"_s, indexNow, u"json"_s, u"200,202"_s) << failed
+            << u"HTTP 403 Forbidden: the site does not serve the IndexNow key file "
+               u"127.0.0.1:%1/abcd-1234.txt (the site said: {\"code\":"
+               u"\"UserForbiddedToAccessSite\",\"message\":\"The key file is missing "
+               u"or does not hold the key\"})"_s.arg(m_farm.port());
+        QTest::newRow("429") << site(u"/slow-down"_s, u"x"_s, u"text"_s, {}) << failed
+                             << u"HTTP 429 Too Many Requests: notify less often (the site said: "
+                                u"{\"message\":\"Too Many Requests\"})"_s;
+        QTest::newRow("WebSub 204") << site(u"/hub"_s, u"hub.mode=publish&hub.url=[feed]"_s, {}, u"204"_s)
+                                    << succeeded << QString();
+        QTest::newRow("200 where only 204 is accepted")
+            << site(u"/ok"_s, u"x"_s, {}, u"204"_s) << failed
+            << u"HTTP 200 OK (the site said: Thank you for your submission.)"_s;
+        QTest::newRow("XML-RPC flerror false")
+            << site(u"/rpc"_s, pingOMatic.data, pingOMatic.encoding, pingOMatic.accept, pingOMatic.reject)
+            << succeeded << QString();
+        QTest::newRow("XML-RPC flerror true")
+            << site(u"/rpc"_s, QString(pingOMatic.data).replace(u"[url]"_s, u"[name]"_s), pingOMatic.encoding,
+                    pingOMatic.accept, pingOMatic.reject)
+            << failed << u"Rejected: The weblog address \"Ann & Bo\" is not a URL"_s;
+        QTest::newRow("the pattern's group is the detail")
+            << site(u"/busy"_s, u"x"_s, {}, {}, u"FAIL: (\\w+)"_s) << failed << u"Rejected: busy"_s;
+        QTest::newRow("the pattern reads the first 64 KiB only")
+            << site(u"/late"_s, u"x"_s, {}, {}, u"FAIL: (\\w+)"_s) << succeeded << QString();
+    }
+
+    void answers_areReadByTheSitesRule()
+    {
+        QFETCH(PromoSite, site);
+        QFETCH(int, outcome);
+        QFETCH(QString, detail);
+        Profile profile;
+        profile.value(ProfileField::Name) = u"Ann & Bo"_s;
+        profile.value(ProfileField::Url) = m_farm.url(u"/site/"_s);
+        profile.indexNowKey = u"abcd-1234"_s;
+        profile.feed = m_farm.url(u"/feed.xml"_s);
+        const Verdict verdict = transfer(site, profile);
+        QCOMPARE(verdict.detail, detail);
+        QCOMPARE(int(verdict.outcome), outcome);
+    }
+
+    void run_unsendableSitesFailAtOnce()
+    {
+        SubmissionRun& run =
+            makeRun({{u"IndexNow"_s, u"/indexnow"_s, u"POST"_s, u"{\"key\":\"[key]\"}"_s, u"json"_s},
+                     {u"Hub"_s, u"/hub"_s, u"POST"_s, u"hub.url=[feed]"_s},
+                     {u"Odd rule"_s, u"/ok"_s, u"GET"_s, u"x"_s, {}, u"2xx"_s},
+                     {u"Odd encoding"_s, u"/ok"_s, u"POST"_s, u"x"_s, u"yaml"_s}});
+        const qsizetype before = m_farm.requests().size();
+        QSignalSpy ended(&run, &SubmissionRun::siteEnded);
+        QVERIFY(run.start({u"IndexNow"_s, u"Hub"_s, u"Odd rule"_s, u"Odd encoding"_s}, m_profile));
+        QVERIFY(runToEnd() > 0);
+        QCOMPARE(m_farm.requests().size(), before); // nothing was sent
+        QStringList details;
+        for (const QList<QVariant>& end : std::as_const(ended))
+            details << end.at(3).toString();
+        QCOMPARE(details,
+                 QStringList({u"needs an IndexNow key: set it on the profile page"_s,
+                              u"needs a feed address: set it on the profile page"_s,
+                              u"the catalogue's accept column \"2xx\" is not a list of HTTP statuses"_s,
+                              u"the catalogue's encoding \"yaml\" is none of form, json, xml or text"_s}));
+        QVERIFY(log().contains("<tr><td>IndexNow</td><td>Connection Error: needs an IndexNow key: set it on "
+                               "the profile page</td></tr>"));
     }
 
     void transfer_buildsTheBytesThatGoOut_data()
@@ -412,19 +587,24 @@ private slots:
     void preview_showsWhatWouldBeSent()
     {
         makeRun({{u"Odd"_s, u"/add"_s, u"get"_s, u"n=[name]&f=[fax]&h=[homepage]&N=[Name]"_s},
-                 {u"Poster"_s, u"/p"_s, u"post"_s, u"n=[name]"_s}});
+                 {u"Poster"_s, u"/p"_s, u"post"_s, u"n=[name]"_s},
+                 {u"Notify"_s, u"/n"_s, u"post"_s, u"{\"k\":\"[key]\",\"n\":\"[name]\"}"_s, u"json"_s,
+                  u"200,202"_s}});
         Profile profile;
         profile.value(ProfileField::Name) = u"Ann Lee"_s;
         QBuffer out;
         out.open(QIODevice::WriteOnly);
-        RequestPreview::write(*m_catalogue, {0, 1}, profile, out);
+        RequestPreview::write(*m_catalogue, {1, 0, 2}, profile, out);
         RequestPreview::write(*m_catalogue, {}, profile, out);
         QCOMPARE(
             QString::fromUtf8(out.data()),
             u"1. Odd\n   Method: GET\n   URL: %1?n=Ann+Lee&f=&h=[homepage]&N=[Name]\n"
             u"   Empty profile fields: [fax]\n   Not placeholders, sent as they stand: [homepage], [Name]\n\n"
-            u"2. Poster\n   Method: POST\n   URL: %2\n   Body: n=Ann+Lee\n\nNo sites are selected.\n"_s.arg(
-                m_farm.url(u"/add"_s), m_farm.url(u"/p"_s)));
+            u"2. Notify\n   Method: POST\n   URL: %3\n   Content-Type: application/json; charset=utf-8\n"
+            u"   Body: {\"k\":\"\",\"n\":\"Ann Lee\"}\n   Accepted statuses: 200,202\n"
+            u"   Cannot be sent: needs an IndexNow key: set it on the profile page\n\n"
+            u"3. Poster\n   Method: POST\n   URL: %2\n   Body: n=Ann+Lee\n\nNo sites are selected.\n"_s.arg(
+                m_farm.url(u"/add"_s), m_farm.url(u"/p"_s), m_farm.url(u"/n"_s)));
     }
 };
 

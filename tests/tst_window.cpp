@@ -260,6 +260,47 @@ private slots:
         QVERIFY(!QFile::exists(m_app->homeFile(u"sublog.htm"_s)));
     }
 
+    void run_notifiesTodaysServicesWithTheProfilesKeyAndFeed()
+    {
+        m_farm.route(u"/indexnow"_s, SiteFarm::Route(SiteFarm::Behaviour::IndexNow, {}, 0, 0, {}, 202));
+        m_farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
+        m_farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
+        m_farm.route(u"/window-key-1.txt"_s, SiteFarm::Route::answering(200, "window-key-1"));
+        QList<PromoSite> sites = TestData::bundledSites();
+        sites.removeIf([](const PromoSite& site) { return site.method == u"GET"_s; });
+        for (PromoSite& site : sites) // IndexNow, two XML-RPC pings and a WebSub hub
+            site.action = m_farm.url(site.encoding == u"xml"_s    ? u"/rpc"_s
+                                     : site.encoding == u"json"_s ? u"/indexnow"_s
+                                                                  : u"/hub"_s);
+        openWindow(sites);
+        m_app->click(u"Bprofile"_s);
+        m_app->get<QLineEdit>(u"txturl"_s)->setText(m_farm.url(u"/"_s));
+        m_app->get<QLineEdit>(u"txtindexnowkey"_s)->setText(u"window-key-1"_s);
+        m_app->get<QLineEdit>(u"txtfeed"_s)->setText(m_farm.url(u"/feed.xml"_s));
+        m_app->click(u"Bsubmission"_s);
+        m_app->get<QCheckBox>(u"Check4"_s)->click();
+        m_app->click(u"preview"_s);
+        const auto* preview = m_app->get<QPlainTextEdit>(u"previewText"_s);
+        QVERIFY(preview->isReadOnly());
+        QVERIFY2(
+            preview->toPlainText().contains(
+                u"   Content-Type: application/json; charset=utf-8\n   Body: {\"host\":\"127.0.0.1\",\"key\":"
+                u"\"window-key-1\""_s),
+            qPrintable(preview->toPlainText()));
+        m_app->dialogs.queueYesNo(true); // to keep the log
+        m_app->click(u"Command15"_s);
+        QVERIFY(m_app->runToEnd() > 0);
+        QCOMPARE(m_app->dialogs.shown.last().text,
+                 u"The submission is completed.\r\nFailed Submissions: 0\r\nSuccessful submissions: 4\r\n"
+                 u"Would you like to view the log information? "_s);
+        const QByteArray log = TestData::readFile(m_app->homeFile(u"sublog.htm"_s));
+        QVERIFY2(
+            log.contains("<tr><td>IndexNow (Bing, Yandex, Seznam, Naver, Yep)</td><td>Submission Successful: "
+                         "Accepted; the key is still being checked (202)</td></tr>"),
+            log.constData());
+        QCOMPARE(log.count("<td>Submission Successful</td>"), 3);
+    }
+
     void run_stopCancelsAndFailuresCanBeSelectedAgain()
     {
         openWindow({PromoSite{u"Fails"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/404"_s)},

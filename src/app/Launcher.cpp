@@ -4,6 +4,7 @@
 #include "DesktopOpener.h"
 #include "HeadlessSubmission.h"
 #include "InstalledVersion.h"
+#include "KeyCommand.h"
 #include "MainWindow.h"
 #include "QtDialogs.h"
 #include "SettingsStore.h"
@@ -27,31 +28,38 @@ struct Options
                             u"Directory of the catalogue orvd.dll, the run log and the upgrade file "
                             u"(default: the program's own directory)."_s,
                             u"DIR"_s};
-    QCommandLineOption profile{u"profile"_s, u"submit: the stored profile to submit (by its title)."_s,
+    QCommandLineOption profile{u"profile"_s, u"submit, key: the stored profile (by its title)."_s,
                                u"TITLE"_s};
     QCommandLineOption all{u"all"_s, u"submit: every site of the catalogue."_s};
     QCommandLineOption type{u"type"_s, u"submit: every site of one type, engine or list."_s, u"TYPE"_s};
     QCommandLineOption site{u"site"_s, u"submit: this site (repeat for more, in the order given)."_s,
                             u"NAME"_s};
     QCommandLineOption dryRun{u"dry-run"_s, u"submit: print the requests instead of sending them."_s};
+    QCommandLineOption replace{u"replace"_s, u"key generate: replace the profile's IndexNow key."_s};
 };
 
 const QString synopsis = u"  orvanta [--home DIR]\n"
                          u"  orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) "
-                         u"[--home DIR] [--dry-run]\n"_s;
+                         u"[--home DIR] [--dry-run]\n"
+                         u"  orvanta key generate --profile TITLE [--replace]\n"
+                         u"  orvanta key check --profile TITLE\n"_s;
 
 void describe(QCommandLineParser& parser, const Options& options)
 {
     parser.setApplicationDescription(
         u"Submits a website's profile to search engines, link lists and directories.\n\n"
-        u"Without a command Orvanta opens its window. With the command submit it runs without one;\n"
+        u"Without a command Orvanta opens its window. With a command it runs without one;\n"
         u"options may stand before or after the command:\n"_s +
         synopsis +
         u"submit prints a line per finished site and the totals, and exits with 0 when every site\n"
-        u"succeeded, 1 when any failed, and 2 when it could not run as asked."_s);
-    parser.addPositionalArgument(u"command"_s, u"submit, to run without a window."_s, u"[submit]"_s);
+        u"succeeded, 1 when any failed, and 2 when it could not run as asked.\n"
+        u"key generate stores a new IndexNow key in the profile and says where the site must serve it;\n"
+        u"key check fetches the key file from the site and says whether engines can read it (exit 0)\n"
+        u"or not (exit 1)."_s);
+    parser.addPositionalArgument(u"command"_s, u"submit or key, to run without a window."_s,
+                                 u"[submit | key generate|check]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
-                       options.type, options.site, options.dryRun});
+                       options.type, options.site, options.dryRun, options.replace});
 }
 
 AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
@@ -96,6 +104,23 @@ int submit(const QCommandLineParser& parser, const Options& options)
     out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     return HeadlessSubmission::run(run, settings, out, err);
+}
+
+int key(const QCommandLineParser& parser, const Options& options)
+{
+    const QStringList arguments = parser.positionalArguments();
+    const QString action = arguments.value(1);
+    if (arguments.size() != 2 || (action != u"generate"_s && action != u"check"_s))
+        return usageError(u"Say key generate or key check."_s);
+    if (!parser.isSet(options.profile))
+        return usageError(u"Name the profile with --profile TITLE."_s);
+    SettingsStore settings;
+    QFile out;
+    QFile err;
+    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    return KeyCommand::run(action == u"generate"_s ? KeyCommand::Action::Generate : KeyCommand::Action::Check,
+                           parser.value(options.profile), parser.isSet(options.replace), settings, out, err);
 }
 
 int window(int argc, char* argv[], const QCommandLineParser& parser, const Options& options)
@@ -146,7 +171,9 @@ int Launcher::run(int argc, char* argv[])
         QTextStream(stdout) << u"Orvanta "_s << InstalledVersion::firstVersion << u'\n';
         return 0;
     }
+    if (command == u"key"_s)
+        return key(parser, options);
     if (command != u"submit"_s)
-        return usageError(u"Unknown command \"%1\"; the only command is submit."_s.arg(command));
+        return usageError(u"Unknown command \"%1\"; the commands are submit and key."_s.arg(command));
     return submit(parser, options);
 }

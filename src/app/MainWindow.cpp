@@ -63,6 +63,12 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     ui->metaform->layout()->addWidget(new MetaBuilderPage(m_context.dialogs, ui->metaform));
     ui->searchform->layout()->addWidget(new QuickSearchPage(m_context.desktop, ui->searchform));
     connectPageSwitches();
+    // Room for the largest page, so the window keeps its size from page to page.
+    QSize pageRoom = ui->pageArea->minimumSize();
+    for (const QWidget* page :
+         {ui->proform, ui->subform, ui->statsform, ui->metaform, ui->searchform, ui->aboutform})
+        pageRoom = pageRoom.expandedTo(page->minimumSizeHint());
+    ui->pageArea->setMinimumSize(pageRoom);
     connect(ui->upgrade, &QAction::triggered, this, &MainWindow::openUpgradeWindow);
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
 

@@ -7,11 +7,13 @@
 #include "RequestTemplate.h"
 #include "SiteDatabase.h"
 #include "SqliteConnection.h"
+#include "WebAddress.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -160,13 +162,6 @@ QString CatalogueTool::Finding::toString() const
 
 namespace {
 
-bool isWebAddress(const QString& text)
-{
-    const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == u"http"_s || scheme == u"https"_s) && !url.host().isEmpty();
-}
-
 QStringList problemsOf(const QSqlRecord& row)
 {
     QStringList problems;
@@ -192,10 +187,25 @@ QStringList problemsOf(const QSqlRecord& row)
     const QString method = text(PromoSiteColumns::method).toLower();
     if (!isNull(PromoSiteColumns::method) && method != u"get"_s && method != u"post"_s)
         problems << u"method \"%1\" is neither GET nor POST"_s.arg(text(PromoSiteColumns::method));
-    if (!isNull(PromoSiteColumns::action) && !isWebAddress(text(PromoSiteColumns::action)))
+    if (!isNull(PromoSiteColumns::action) && !WebAddress::isValid(text(PromoSiteColumns::action)))
         problems << u"action \"%1\" is not an http or https URL"_s.arg(text(PromoSiteColumns::action));
     for (const QString& unknown : RequestTemplate::unknownPlaceholders(text(PromoSiteColumns::data)))
-        problems << u"data holds %1, which is not one of the seventeen placeholders"_s.arg(unknown);
+        problems << u"data holds %1, which is not a placeholder"_s.arg(unknown);
+
+    const QString encoding = text(PromoSiteColumns::encoding);
+    const std::optional<RequestTemplate::Encoding> named = RequestTemplate::encodingNamed(encoding);
+    if (!named)
+        problems << u"encoding \"%1\" is none of form, json, xml or text"_s.arg(encoding);
+    else if (*named != RequestTemplate::Encoding::Form && method != u"post"_s)
+        problems << u"encoding \"%1\" needs the method POST: its body has no place in a URL"_s.arg(encoding);
+    PromoSite site;
+    site.accept = text(PromoSiteColumns::accept);
+    if (!site.acceptedStatuses())
+        problems << u"accept \"%1\" is not a comma-separated list of HTTP statuses"_s.arg(site.accept);
+    const QRegularExpression reject(text(PromoSiteColumns::reject));
+    if (!reject.isValid())
+        problems << u"reject \"%1\" is not a valid regular expression: %2"_s.arg(reject.pattern(),
+                                                                                 reject.errorString());
     return problems;
 }
 
@@ -245,8 +255,7 @@ bool CatalogueTool::check(const QString& dbPath, QList<Finding>& findings, QStri
             firstRowOfName.insert(name, row);
     };
     const bool scanned = scanCatalogue(
-        dbPath, u"SELECT sitename, sitetype, data, method, action FROM promosites"_s,
-        [](const QSqlRecord&) {}, checkRow, error);
+        dbPath, u"SELECT * FROM promosites"_s, [](const QSqlRecord&) {}, checkRow, error);
     if (scanned && rowCount)
         *rowCount = row;
     return scanned;

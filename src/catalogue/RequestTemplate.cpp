@@ -7,11 +7,40 @@ using namespace Qt::StringLiterals;
 const QStringList& RequestTemplate::placeholderKeywords()
 {
     static const QStringList keywords = {
-        u"state"_s, u"name"_s, u"major"_s,   u"description"_s, u"city"_s,    u"section"_s,
-        u"email"_s, u"url"_s,  u"company"_s, u"phone"_s,       u"country"_s, u"address"_s,
-        u"title"_s, u"zip"_s,  u"fax"_s,     u"keywords"_s,    u"type"_s,
+        u"state"_s, u"name"_s,     u"major"_s, u"description"_s, u"city"_s,    u"section"_s, u"email"_s,
+        u"url"_s,   u"company"_s,  u"phone"_s, u"country"_s,     u"address"_s, u"title"_s,   u"zip"_s,
+        u"fax"_s,   u"keywords"_s, u"type"_s,  u"key"_s,         u"host"_s,    u"feed"_s,    u"keylocation"_s,
     };
     return keywords;
+}
+
+std::optional<RequestTemplate::Encoding> RequestTemplate::encodingNamed(const QString& name)
+{
+    const QString lower = name.toLower();
+    if (lower.isEmpty() || lower == u"form"_s)
+        return Encoding::Form;
+    if (lower == u"json"_s)
+        return Encoding::Json;
+    if (lower == u"xml"_s)
+        return Encoding::Xml;
+    if (lower == u"text"_s)
+        return Encoding::Text;
+    return std::nullopt;
+}
+
+QByteArray RequestTemplate::contentType(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Form:
+        break;
+    case Encoding::Json:
+        return QByteArrayLiteral("application/json; charset=utf-8");
+    case Encoding::Xml:
+        return QByteArrayLiteral("text/xml");
+    case Encoding::Text:
+        return QByteArrayLiteral("text/plain; charset=utf-8");
+    }
+    return QByteArrayLiteral("application/x-www-form-urlencoded");
 }
 
 QString RequestTemplate::placeholder(const QString& keyword)

@@ -1,14 +1,28 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-// The request template of a catalogue row (`data`): form data in which a profile value is
-// written as a bracketed lower-case key word, such as "[email]".
+#include <optional>
+
+// The request template of a catalogue row (`data`): a request body or query in which a profile
+// value is written as a bracketed lower-case key word, such as "[email]".
 namespace RequestTemplate {
 
-// The seventeen key words, in the order in which composition replaces them.
+// The key words, in the order in which composition replaces them: the seventeen profile fields,
+// then the values a notification protocol needs.
 const QStringList& placeholderKeywords();
+constexpr int fieldPlaceholderCount = 17;
+enum class Notification { Key = fieldPlaceholderCount, Host, Feed, KeyLocation };
+constexpr int placeholderCount = int(Notification::KeyLocation) + 1;
+
+// How values are written into a template, from the row's `encoding`: form-urlencoded (the
+// default), a JSON string's content, XML text, or as they stand.
+enum class Encoding { Form, Json, Xml, Text };
+// The encoding a column value names, in any case; empty is Form, anything unknown none.
+std::optional<Encoding> encodingNamed(const QString& name);
+QByteArray contentType(Encoding encoding);
 
 QString placeholder(const QString& keyword);
 
@@ -25,7 +39,7 @@ struct BracketedWord
 // every "[" that a "]" closes before the next "[", and holds ASCII letters only.
 BracketedWord nextBracketedWord(const QString& templateText, qsizetype from);
 
-// Every bracketed word in the text that is not one of the seventeen placeholders, in order of
+// Every bracketed word in the text that is not one of the placeholders, in order of
 // appearance ("[Name]", "[homepage]"): composition would send it literally.
 QStringList unknownPlaceholders(const QString& templateText);
 

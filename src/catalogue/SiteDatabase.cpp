@@ -163,6 +163,10 @@ void SiteDatabase::readSites(const QList<qsizetype>& rows, const std::function<v
     const int data = fetch.columnIndex(PromoSiteColumns::data);
     const int method = fetch.columnIndex(PromoSiteColumns::method);
     const int action = fetch.columnIndex(PromoSiteColumns::action);
+    const int encoding = fetch.columnIndex(PromoSiteColumns::encoding);
+    const int accept = fetch.columnIndex(PromoSiteColumns::accept);
+    const int reject = fetch.columnIndex(PromoSiteColumns::reject);
+    const auto optionalText = [&fetch](int column) { return column < 0 ? QString() : fetch.text(column); };
     const bool byName = m_keyColumn == PromoSiteColumns::sitename;
     for (const qsizetype row : rows) {
         fetch.reset();
@@ -171,7 +175,8 @@ void SiteDatabase::readSites(const QList<qsizetype>& rows, const std::function<v
         else
             fetch.bind(1, m_rows[size_t(row)].rowid);
         if (fetch.next())
-            each(PromoSite{name(row), type(row), fetch.text(data), fetch.text(method), fetch.text(action)});
+            each(PromoSite{name(row), type(row), fetch.text(data), fetch.text(method), fetch.text(action),
+                           optionalText(encoding), optionalText(accept), optionalText(reject)});
         else
             each(PromoSite{name(row), type(row), {}, {}, {}});
     }

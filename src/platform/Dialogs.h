@@ -19,4 +19,7 @@ public:
 
     /// Asks for one line of text; an empty text when the user cancelled.
     virtual QString inputText(const QString& prompt, const QString& title) = 0;
+
+    /// Asks where to save a file, starting from a suggested path; empty when the user cancelled.
+    virtual QString saveFileName(const QString& title, const QString& suggestedPath) = 0;
 };

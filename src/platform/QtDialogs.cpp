@@ -1,5 +1,6 @@
 #include "QtDialogs.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -50,4 +51,9 @@ QString QtDialogs::inputText(const QString& prompt, const QString& title)
     const QString text =
         QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, QString(), &accepted);
     return accepted ? text : QString();
+}
+
+QString QtDialogs::saveFileName(const QString& title, const QString& suggestedPath)
+{
+    return QFileDialog::getSaveFileName(m_parent, title, suggestedPath);
 }

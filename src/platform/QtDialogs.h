@@ -17,6 +17,7 @@ public:
     void inform(const QString& text, const QString& title, Icon icon) override;
     bool askYesNo(const QString& text, const QString& title, Icon icon) override;
     QString inputText(const QString& prompt, const QString& title) override;
+    QString saveFileName(const QString& title, const QString& suggestedPath) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -26,4 +26,9 @@ inline constexpr std::array<const char16_t*, 17> profileFields = {
     u"email", u"wtitle",  u"url",     u"keywords", u"description", u"ffa", u"type",    u"major",
 };
 
+// Two optional values of a profile for today's notification protocols; files written before
+// they existed simply lack them.
+inline const QString profileIndexNowKey = QStringLiteral("indexnowkey");
+inline const QString profileFeed = QStringLiteral("feed");
+
 } // namespace SettingsKeys

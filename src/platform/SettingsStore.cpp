@@ -50,6 +50,11 @@ QString SettingsStore::value(const QString& section, const QString& key, const Q
     return value.toString();
 }
 
+bool SettingsStore::contains(const QString& section, const QString& key) const
+{
+    return m_settings->contains(path(section, storedKeyName(*m_settings, section, key)));
+}
+
 bool SettingsStore::setValue(const QString& section, const QString& key, const QString& value)
 {
     return setValues(section, {{key, value}});

@@ -21,6 +21,7 @@ public:
     SettingsStore& operator=(const SettingsStore&) = delete;
 
     QString value(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
+    bool contains(const QString& section, const QString& key) const;
 
     // These return false when the store could not be written (no permission, a directory in the
     // file's place): the caller must not report success then.

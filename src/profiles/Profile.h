@@ -30,12 +30,15 @@ enum class ProfileField {
 
 inline constexpr int profileFieldCount = int(SettingsKeys::profileFields.size());
 
-// A profile: its title and the seventeen fields. The profile page's working copy, a stored
-// profile and what a run submits are all values of this one type.
+// A profile: its title, the seventeen fields, and two optional values that notification
+// protocols need. The profile page's working copy, a stored profile and what a run submits are
+// all values of this one type.
 struct Profile
 {
     QString title;
     std::array<QString, profileFieldCount> fields;
+    QString indexNowKey; // proves to IndexNow engines that the site is the user's
+    QString feed;        // the address of the site's RSS or Atom feed
 
     static QString key(ProfileField field)
     {
@@ -56,6 +59,7 @@ struct Profile
         return empty;
     }
 
-    // What a submission needs: a title and text in every field.
+    // What a submission needs: a title and text in every field. The optional values are
+    // checked by the sites that need them.
     bool isComplete() const { return !title.isEmpty() && emptyFields().isEmpty(); }
 };

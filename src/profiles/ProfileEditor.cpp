@@ -1,6 +1,8 @@
 #include "ProfileEditor.h"
 
+#include "IndexNowKey.h"
 #include "SettingsKeys.h"
+#include "WebAddress.h"
 
 std::optional<Profile> ProfileEditor::pick(const QString& title)
 {
@@ -36,6 +38,10 @@ ProfileEditor::Result ProfileEditor::save(const QString& chooserText, const Prof
     const Result allowed = checkCurrent(chooserText);
     if (allowed != Result::Done)
         return allowed;
+    if (!fields.indexNowKey.isEmpty() && !IndexNowKey::isValid(fields.indexNowKey))
+        return Result::InvalidKey;
+    if (!fields.feed.isEmpty() && !WebAddress::isValid(fields.feed))
+        return Result::InvalidFeed;
     return m_store.save(m_currentSlot, fields) ? Result::Done : Result::StoreUnwritable;
 }
 

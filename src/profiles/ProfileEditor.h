@@ -18,6 +18,8 @@ public:
         Refused,         // silently: nothing to do, or nothing that may be done
         NothingStored,   // the current slot holds no stored profile: no section is touched
         StoreUnwritable, // the settings file could not be written
+        InvalidKey,      // the IndexNow key is not one engines take: nothing is saved
+        InvalidFeed,     // the feed address is not a web address: nothing is saved
     };
 
     explicit ProfileEditor(ProfileStore& store) : m_store(store) {}
@@ -35,7 +37,8 @@ public:
     // A new profile in the lowest free slot. Refused: an empty title, "none" (it would read as a
     // free slot), a title another profile has (it could never be picked), or no free slot.
     Result create(const QString& title);
-    // Writes the fields into the current slot; the stored title stays as it was created.
+    // Writes the fields and optional values into the current slot; the stored title stays as it
+    // was created. An optional value that is set must be usable.
     Result save(const QString& chooserText, const Profile& fields);
     Result remove(const QString& chooserText);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 class Dialogs;
+class KeyFileCheck;
 class ProfileStore;
 class QColor;
 
@@ -27,7 +28,7 @@ public:
     ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent = nullptr);
     ~ProfilePage() override;
 
-    // The chooser's text as title, and the seventeen fields as they stand.
+    // The chooser's text as title, and the seventeen fields and optional values as they stand.
     Profile workingCopy() const;
     int currentSlot() const { return m_editor.currentSlot(); }
 
@@ -45,6 +46,9 @@ private:
     void onNewClicked();
     void onSaveClicked();
     void onDeleteClicked();
+    void onGenerateKeyClicked();
+    void onSaveKeyFileClicked();
+    void onCheckKeyClicked();
 
     void showProfile(const Profile& profile);
     QString fieldText(ProfileField field) const;
@@ -54,11 +58,13 @@ private:
     void lockFields();
     void setFieldsLocked(bool locked, const QColor& background);
     void reportUnwritableStore(const QString& whatFailed, const QString& title);
+    QList<QWidget*> lockableWidgets() const;
 
     std::unique_ptr<Ui::ProfilePage> ui;
     ProfileEditor m_editor;
     Dialogs& m_dialogs;
     std::vector<Field> m_fields;
+    KeyFileCheck* m_keyCheck = nullptr; // made on the first check
     // A stored description as loaded and as the editor shows it: the editor turns CRLF into
     // LF, so an untouched description is given back exactly as it was stored.
     QString m_loadedDescription;

@@ -3,6 +3,8 @@
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 QString sectionOf(int slot)
 {
@@ -37,6 +39,22 @@ std::optional<int> ProfileStore::findByTitle(const QString& title) const
     return std::nullopt;
 }
 
+std::optional<int> ProfileStore::findNamed(const QString& title, QString& error) const
+{
+    error = m_settings.readProblem();
+    if (!error.isEmpty())
+        return std::nullopt;
+    const std::optional<int> slot = title == SettingsKeys::freeSlotTitle ? std::nullopt : findByTitle(title);
+    if (slot)
+        return slot;
+    QStringList known;
+    for (const TitledSlot& titled : scanTitles())
+        known << u"\"%1\""_s.arg(titled.title);
+    error = u"Unknown profile \"%1\". Known profiles: %2."_s.arg(
+        title, known.isEmpty() ? u"none"_s : known.join(u", "_s));
+    return std::nullopt;
+}
+
 std::optional<int> ProfileStore::findFreeSlot() const
 {
     return findByTitle(SettingsKeys::freeSlotTitle);
@@ -53,6 +71,8 @@ Profile ProfileStore::read(int slot) const
     profile.title = titleOf(slot);
     for (int i = 0; i < profileFieldCount; ++i)
         profile.fields[size_t(i)] = m_settings.value(sectionOf(slot), Profile::key(ProfileField(i)));
+    profile.indexNowKey = m_settings.value(sectionOf(slot), SettingsKeys::profileIndexNowKey);
+    profile.feed = m_settings.value(sectionOf(slot), SettingsKeys::profileFeed);
     return profile;
 }
 
@@ -69,6 +89,13 @@ bool ProfileStore::save(int slot, const Profile& profile)
     QList<std::pair<QString, QString>> keysAndValues;
     for (int i = 0; i < profileFieldCount; ++i)
         keysAndValues.append({Profile::key(ProfileField(i)), profile.fields[size_t(i)]});
+    // The optional values are written once they have been set, so a profile that never used
+    // them is saved exactly as before they existed.
+    for (const auto& [key, value] : {std::pair{SettingsKeys::profileIndexNowKey, profile.indexNowKey},
+                                     std::pair{SettingsKeys::profileFeed, profile.feed}}) {
+        if (!value.isEmpty() || m_settings.contains(sectionOf(slot), key))
+            keysAndValues.append({key, value});
+    }
     return m_settings.setValues(sectionOf(slot), keysAndValues);
 }
 

@@ -28,6 +28,9 @@ public:
 
     QList<TitledSlot> scanTitles() const;
     std::optional<int> findByTitle(const QString& title) const;
+    // The slot of a profile named on the command line, or none with a sentence that says why:
+    // the settings file cannot be read, or no profile has that title (the known ones are listed).
+    std::optional<int> findNamed(const QString& title, QString& error) const;
     std::optional<int> findFreeSlot() const;
     bool isOccupied(int slot) const;
     Profile read(int slot) const;
@@ -35,7 +38,7 @@ public:
     // Empties the slot's section before writing the title, so a new profile never shows what
     // an earlier one in the slot had saved. False when the store could not be written.
     bool create(int slot, const QString& title);
-    // Writes the seventeen fields; the title is never rewritten.
+    // Writes the seventeen fields and the optional values; the title is never rewritten.
     bool save(int slot, const Profile& profile);
     bool remove(int slot);
 

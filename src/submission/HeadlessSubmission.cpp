@@ -50,19 +50,11 @@ bool chooseSites(const HeadlessSubmission::Options& options, SiteDatabase& catal
 
 bool findProfile(const QString& title, SettingsStore& settings, Profile& profile, QTextStream& err)
 {
-    if (const QString problem = settings.readProblem(); !problem.isEmpty()) {
-        err << problem << u'\n';
-        return false;
-    }
     const ProfileStore store(settings);
-    const std::optional<int> slot =
-        title == SettingsKeys::freeSlotTitle ? std::nullopt : store.findByTitle(title);
+    QString error;
+    const std::optional<int> slot = store.findNamed(title, error);
     if (!slot) {
-        QStringList known;
-        for (const ProfileStore::TitledSlot& titled : store.scanTitles())
-            known << u"\"%1\""_s.arg(titled.title);
-        err << u"Unknown profile \"%1\". Known profiles: %2.\n"_s.arg(
-            title, known.isEmpty() ? u"none"_s : known.join(u", "_s));
+        err << error << u'\n';
         return false;
     }
     profile = store.read(*slot);
@@ -112,7 +104,8 @@ int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QIO
     QObject::connect(&run, &SubmissionRun::siteEnded, &run,
                      [&out](int, const QString& site, Outcome outcome, const QString& detail) {
                          if (outcome == Outcome::Succeeded)
-                             out << u"OK      "_s << site << u'\n';
+                             out << u"OK      "_s << site << (detail.isEmpty() ? QString() : u": "_s + detail)
+                                 << u'\n';
                          else
                              out << u"FAILED  "_s << site << u": "_s << detail << u'\n';
                          out.flush();

@@ -18,8 +18,11 @@ void HttpTransferSlot::execute(const TransferRequest& request)
     fetch.url = QUrl::fromEncoded(request.url, QUrl::StrictMode);
     fetch.post = request.post;
     fetch.body = request.body;
-    fetch.contentType = TransferRequest::contentType;
+    fetch.contentType = request.contentType;
     fetch.deadline = m_deadline;
+    m_answerRule = request.answerRule;
+    if (m_answerRule.readsBody())
+        fetch.keepBytes = AnswerRule::bodyBytesRead;
     m_fetch->start(fetch);
 }
 
@@ -35,11 +38,10 @@ void HttpTransferSlot::cancel()
 
 void HttpTransferSlot::onFetched(const FetchResult& result)
 {
-    if (!result.complete)
+    if (!result.complete) {
         emit finished(Outcome::Failed, result.error);
-    // An error page is not a submission that went through.
-    else if (result.status >= 400)
-        emit finished(Outcome::Failed, QString(u"HTTP %1 "_s.arg(result.status) + result.reason).trimmed());
-    else
-        emit finished(Outcome::Succeeded, QString());
+        return;
+    }
+    const Verdict verdict = m_answerRule.judge(result.status, result.reason, result.body);
+    emit finished(verdict.outcome, verdict.detail);
 }

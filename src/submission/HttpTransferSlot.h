@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AnswerRule.h"
 #include "TransferSlot.h"
 
 #include <chrono>
@@ -9,7 +10,8 @@ class QNetworkAccessManager;
 struct FetchResult;
 
 // A transfer slot on a shared network manager: every transfer has a hard deadline, the body is
-// thrown away as it arrives, and only a complete response with a status below 400 is a success.
+// thrown away as it arrives (but for its first bytes when the site's answer rule reads them),
+// and only a complete response that the rule accepts is a success.
 class HttpTransferSlot final : public TransferSlot
 {
     Q_OBJECT
@@ -30,4 +32,5 @@ private:
 
     HttpFetch* m_fetch;
     std::chrono::milliseconds m_deadline;
+    AnswerRule m_answerRule;
 };

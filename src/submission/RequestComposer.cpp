@@ -1,8 +1,10 @@
 #include "RequestComposer.h"
 
+#include "IndexNowKey.h"
 #include "Profile.h"
 #include "PromoSite.h"
 #include "RequestTemplate.h"
+#include "WebAddress.h"
 
 #include <QUrl>
 #include <QVarLengthArray>
@@ -14,7 +16,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The profile field behind each placeholder, in the order of RequestTemplate::placeholderKeywords().
+// The profile field behind each of the first seventeen placeholders, in the order of
+// RequestTemplate::placeholderKeywords().
 constexpr std::array<ProfileField, 17> placeholderFields = {
     ProfileField::State,        ProfileField::Name,     ProfileField::MajorCategory,
     ProfileField::Description,  ProfileField::City,     ProfileField::FfaCategory,
@@ -113,9 +116,26 @@ QByteArray wireForm(const QByteArray& target)
 
 RequestComposer::RequestComposer(const Profile& profile)
 {
-    for (size_t i = 0; i < placeholderFields.size(); ++i) {
-        m_values[i] = formUrlEncode(profile.value(placeholderFields[i]));
-        m_empty[i] = profile.value(placeholderFields[i]).isEmpty();
+    using RequestTemplate::Notification;
+    std::array<QString, placeholderCount> plain;
+    for (size_t i = 0; i < placeholderFields.size(); ++i)
+        plain[i] = profile.value(placeholderFields[i]);
+    const QString& address = profile.value(ProfileField::Url);
+    const QUrl keyLocation = IndexNowKey::location(address, profile.indexNowKey);
+    plain[size_t(Notification::Key)] = profile.indexNowKey;
+    plain[size_t(Notification::Host)] =
+        WebAddress::isValid(address.trimmed()) ? QUrl(address.trimmed()).host() : QString();
+    plain[size_t(Notification::Feed)] = profile.feed;
+    plain[size_t(Notification::KeyLocation)] =
+        profile.indexNowKey.isEmpty() ? QString() : keyLocation.toString(QUrl::FullyEncoded);
+    if (!profile.indexNowKey.isEmpty() && !keyLocation.isEmpty())
+        m_keyFile = keyLocation.toString(QUrl::RemoveScheme | QUrl::FullyEncoded).mid(2);
+    for (size_t i = 0; i < placeholderCount; ++i) {
+        m_empty[i] = plain[i].isEmpty();
+        m_values[size_t(Encoding::Form)][i] = formUrlEncode(plain[i]);
+        m_values[size_t(Encoding::Json)][i] = jsonEscape(plain[i]);
+        m_values[size_t(Encoding::Xml)][i] = xmlEscape(plain[i]);
+        m_values[size_t(Encoding::Text)][i] = plain[i];
     }
 }
 
@@ -137,21 +157,71 @@ QString RequestComposer::formUrlEncode(const QString& value)
     return QString::fromLatin1(encoded);
 }
 
-RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate) const
+QString RequestComposer::jsonEscape(const QString& value)
 {
+    QString escaped;
+    escaped.reserve(value.size());
+    for (const QChar c : value) {
+        if (c == u'"' || c == u'\\')
+            escaped += u'\\' + QString(c);
+        else if (c == u'\n')
+            escaped += u"\\n"_s;
+        else if (c == u'\r')
+            escaped += u"\\r"_s;
+        else if (c == u'\t')
+            escaped += u"\\t"_s;
+        else if (c.unicode() < 0x20)
+            escaped += u"\\u%1"_s.arg(c.unicode(), 4, 16, QChar(u'0'));
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+QString RequestComposer::xmlEscape(const QString& value)
+{
+    static constexpr std::array<std::pair<char16_t, const char16_t*>, 6> entities = {{
+        {u'&', u"&amp;"},
+        {u'<', u"&lt;"},
+        {u'>', u"&gt;"},
+        {u'"', u"&quot;"},
+        {u'\'', u"&apos;"},
+        {u'\r', u"&#13;"}, // a carriage return survives parsing only as a reference
+    }};
+    QString escaped;
+    escaped.reserve(value.size());
+    for (const QChar c : value) {
+        const auto* entity = std::find_if(entities.begin(), entities.end(),
+                                          [c](const auto& pair) { return pair.first == c.unicode(); });
+        if (entity != entities.end())
+            escaped += QString::fromUtf16(entity->second);
+        // XML 1.0 holds no other control character, not even as a reference.
+        else if ((c.unicode() < 0x20 && c != u'\n' && c != u'\t') || c.unicode() >= 0xFFFE)
+            escaped += QChar(QChar::ReplacementCharacter);
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate, Encoding encoding) const
+{
+    using RequestTemplate::Notification;
+    const std::array<QString, placeholderCount>& values = m_values[size_t(encoding)];
+    const bool firstOnly = encoding == Encoding::Form;
     Filled filled;
     // The placeholders to replace, found first, so the text is made in one piece of its final size.
-    QVarLengthArray<RequestTemplate::BracketedWord, 17> replaced;
-    std::array<bool, 17> present{};
+    QVarLengthArray<RequestTemplate::BracketedWord, placeholderCount> replaced;
+    std::array<bool, placeholderCount> present{};
     qsizetype size = requestTemplate.size();
     for (RequestTemplate::BracketedWord word = RequestTemplate::nextBracketedWord(requestTemplate, 0);
          word.at >= 0; word = RequestTemplate::nextBracketedWord(requestTemplate, word.at + 1)) {
         if (word.placeholder < 0) {
             filled.unknownPlaceholders << requestTemplate.mid(word.at, word.length);
-        } else if (!present[size_t(word.placeholder)]) {
+        } else if (!firstOnly || !present[size_t(word.placeholder)]) {
             present[size_t(word.placeholder)] = true;
             replaced.append(word);
-            size += m_values[size_t(word.placeholder)].size() - word.length;
+            size += values[size_t(word.placeholder)].size() - word.length;
         }
     }
     filled.text = QString(size, Qt::Uninitialized);
@@ -159,28 +229,51 @@ RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate)
     qsizetype copied = 0;
     for (const RequestTemplate::BracketedWord& word : replaced) {
         out = std::copy(requestTemplate.cbegin() + copied, requestTemplate.cbegin() + word.at, out);
-        const QString& value = m_values[size_t(word.placeholder)];
+        const QString& value = values[size_t(word.placeholder)];
         out = std::copy(value.cbegin(), value.cend(), out);
         copied = word.at + word.length;
     }
     std::copy(requestTemplate.cbegin() + copied, requestTemplate.cend(), out);
-    for (size_t i = 0; i < present.size(); ++i) {
+    for (size_t i = 0; i < size_t(RequestTemplate::fieldPlaceholderCount); ++i) {
         if (present[i] && m_empty[i])
             filled.emptyPlaceholders << RequestTemplate::placeholder(
                 RequestTemplate::placeholderKeywords().at(qsizetype(i)));
     }
+    const auto lacks = [&](Notification value) { return present[size_t(value)] && m_empty[size_t(value)]; };
+    if (lacks(Notification::Key) || (lacks(Notification::KeyLocation) && m_empty[size_t(Notification::Key)]))
+        filled.missingValue = u"needs an IndexNow key: set it on the profile page"_s;
+    else if (lacks(Notification::Host) || lacks(Notification::KeyLocation))
+        filled.missingValue = u"needs a website address with a host name: set the URL on the profile page"_s;
+    else if (lacks(Notification::Feed))
+        filled.missingValue = u"needs a feed address: set it on the profile page"_s;
     return filled;
 }
 
-SubmissionRequest RequestComposer::compose(const PromoSite& site) const
+SubmissionRequest RequestComposer::compose(const PromoSite& site, Filled* inspected) const
 {
-    return SubmissionRequest{site.sitename, site.method.toLower(), site.action, fill(site.data), site.data};
+    const std::optional<Encoding> encoding = RequestTemplate::encodingNamed(site.encoding);
+    Filled filled = inspect(site.data, encoding.value_or(Encoding::Form));
+    SubmissionRequest request{site.sitename, site.method.toLower(), site.action, filled.text, site.data};
+    request.encoding = encoding.value_or(Encoding::Form);
+    request.answerRule = AnswerRule::forSite(site, m_keyFile);
+    if (!encoding)
+        request.unsendable =
+            u"the catalogue's encoding \"%1\" is none of form, json, xml or text"_s.arg(site.encoding);
+    else if (!request.answerRule.problem().isEmpty())
+        request.unsendable = request.answerRule.problem();
+    else
+        request.unsendable = filled.missingValue;
+    if (inspected)
+        *inspected = std::move(filled);
+    return request;
 }
 
 TransferRequest TransferRequest::from(const SubmissionRequest& request)
 {
     TransferRequest transfer;
     transfer.post = request.isPost();
+    transfer.contentType = RequestTemplate::contentType(request.encoding);
+    transfer.answerRule = request.answerRule;
     QByteArray target;
     target.reserve(request.url.size() + (transfer.post ? 0 : request.data.size() + 1) + 16);
     appendRequestTarget(target, request.url.toUtf8());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RequestTemplate.h"
 #include "SubmissionRequest.h"
 
 #include <QString>
@@ -15,6 +16,8 @@ struct PromoSite;
 class RequestComposer
 {
 public:
+    using Encoding = RequestTemplate::Encoding;
+
     explicit RequestComposer(const Profile& profile);
 
     struct Filled
@@ -22,22 +25,37 @@ public:
         QString text;
         QStringList emptyPlaceholders;   // whose profile field is empty, in placeholder order
         QStringList unknownPlaceholders; // bracketed words that are no placeholder, as they appear
+        QString missingValue;            // a value the profile lacks and the template needs, in words
     };
 
-    SubmissionRequest compose(const PromoSite& site) const;
+    // The site's request; `inspected`, when given, receives what inspect() says of its template.
+    SubmissionRequest compose(const PromoSite& site, Filled* inspected = nullptr) const;
 
-    // The template with each of the seventeen placeholders replaced at its first occurrence by
-    // the profile's value, form-urlencoded so that a value such as "R&D Ltd" stays one field. The
-    // template's own text is kept as it stands, and an inserted value is never taken for a
-    // placeholder: the encoding leaves no bracket in it.
-    QString fill(const QString& requestTemplate) const { return inspect(requestTemplate).text; }
+    // The template with each placeholder replaced by the profile's value, encoded for the
+    // template's kind of text so that a value such as "R&D Ltd" stays one value. A form fills
+    // each placeholder at its first occurrence only; the other encodings fill every occurrence.
+    // The template's own text is kept as it stands, and an inserted value is never taken for a
+    // placeholder.
+    QString fill(const QString& requestTemplate, Encoding encoding = Encoding::Form) const
+    {
+        return inspect(requestTemplate, encoding).text;
+    }
     // The filled template, and what looks wrong in it, in one pass.
-    Filled inspect(const QString& requestTemplate) const;
+    Filled inspect(const QString& requestTemplate, Encoding encoding = Encoding::Form) const;
 
     // UTF-8; ASCII letters, digits and *-._ unchanged; space as +; every other byte as %XX.
     static QString formUrlEncode(const QString& value);
+    // The content of a JSON string: quotes, backslashes and control characters escaped.
+    static QString jsonEscape(const QString& value);
+    // XML character data: markup characters as entities, a carriage return as a reference so
+    // that it survives parsing, and characters XML cannot hold as U+FFFD.
+    static QString xmlEscape(const QString& value);
 
 private:
-    std::array<QString, 17> m_values; // encoded, in placeholder order
-    std::array<bool, 17> m_empty{};
+    static constexpr size_t encodingCount = 4;
+    static constexpr size_t placeholderCount = RequestTemplate::placeholderCount;
+
+    std::array<std::array<QString, placeholderCount>, encodingCount> m_values; // by encoding
+    std::array<bool, placeholderCount> m_empty{};
+    QString m_keyFile; // where the key should be served, as a site's answer explains it
 };

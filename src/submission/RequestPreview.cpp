@@ -18,13 +18,21 @@ void RequestPreview::write(SiteDatabase& catalogue, const QList<qsizetype>& site
     int number = 0;
     QByteArray entry;
     catalogue.readSites(sites, [&](const PromoSite& site) {
-        const RequestComposer::Filled filled = composer.inspect(site.data);
-        const TransferRequest transfer = TransferRequest::from(
-            {site.sitename, site.method.toLower(), site.action, filled.text, site.data});
+        RequestComposer::Filled filled;
+        const SubmissionRequest request = composer.compose(site, &filled);
+        const TransferRequest transfer = TransferRequest::from(request);
         entry = QByteArray::number(++number) + ". " + site.sitename.toUtf8() +
                 "\n   Method: " + (transfer.post ? "POST" : "GET") + "\n   URL: " + transfer.url + '\n';
+        if (request.encoding != RequestTemplate::Encoding::Form)
+            entry += "   Content-Type: " + transfer.contentType + '\n';
         if (transfer.post)
             entry += "   Body: " + transfer.body + '\n';
+        if (!site.accept.isEmpty())
+            entry += "   Accepted statuses: " + site.accept.toUtf8() + '\n';
+        if (!site.reject.isEmpty())
+            entry += "   Rejected when the answer matches: " + site.reject.toUtf8() + '\n';
+        if (!request.unsendable.isEmpty())
+            entry += "   Cannot be sent: " + request.unsendable.toUtf8() + '\n';
         if (!filled.emptyPlaceholders.isEmpty())
             entry += "   Empty profile fields: " + filled.emptyPlaceholders.join(u", "_s).toUtf8() + '\n';
         if (!filled.unknownPlaceholders.isEmpty())

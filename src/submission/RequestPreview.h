@@ -7,8 +7,9 @@ class SiteDatabase;
 struct Profile;
 
 // What a run would send, site by site, composed by the very code that sends it: the method,
-// the exact target and body, and what looks wrong (placeholders whose profile field is empty,
-// bracketed words that are not placeholders). Written as it is composed, with the sites' rows
+// the exact target, content type and body, how the answer is read, and what looks wrong (a
+// value the profile lacks, placeholders whose profile field is empty, bracketed words that are
+// not placeholders). Written as it is composed, with the sites' rows
 // read in batches, so a preview of any size takes little memory.
 namespace RequestPreview {
 

@@ -63,9 +63,10 @@ QByteArray SubmissionLog::headerText(const Header& header, const QDateTime& when
     return text;
 }
 
-QByteArray SubmissionLog::successRow(const QString& siteName)
+QByteArray SubmissionLog::successRow(const QString& siteName, const QString& note)
 {
-    return "<tr><td>" + escaped(siteName) + "</td><td>Submission Successful</td></tr>\r\n";
+    return "<tr><td>" + escaped(siteName) + "</td><td>Submission Successful" +
+           (note.isEmpty() ? QByteArray() : ": " + escaped(note)) + "</td></tr>\r\n";
 }
 
 QByteArray SubmissionLog::failureRow(const QString& siteName, const QString& detail)
@@ -95,9 +96,9 @@ bool SubmissionLog::create(const Header& header)
     return true;
 }
 
-void SubmissionLog::appendSuccess(const QString& siteName)
+void SubmissionLog::appendSuccess(const QString& siteName, const QString& note)
 {
-    write(successRow(siteName));
+    write(successRow(siteName, note));
 }
 
 void SubmissionLog::appendFailure(const QString& siteName, const QString& detail)

@@ -34,7 +34,8 @@ public:
     bool remove();
     bool create(const Header& header);
     // Rows and footer written when no log is open do nothing.
-    void appendSuccess(const QString& siteName);
+    // A note is what a site said about an accepted submission, such as a check still pending.
+    void appendSuccess(const QString& siteName, const QString& note = QString());
     void appendFailure(const QString& siteName, const QString& detail);
     void writeFooter();
     void close();
@@ -42,7 +43,7 @@ public:
 
     // The exact markup, for the writer above and for tests.
     static QByteArray headerText(const Header& header, const QDateTime& when);
-    static QByteArray successRow(const QString& siteName);
+    static QByteArray successRow(const QString& siteName, const QString& note = QString());
     static QByteArray failureRow(const QString& siteName, const QString& detail);
     static QByteArray footerText();
     // Hours, minutes and seconds as the locale writes a time of day, without a time zone.

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "AnswerRule.h"
+#include "RequestTemplate.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,18 +14,22 @@ struct SubmissionRequest
     QString url;             // the catalogue's target URL, unchanged
     QString data;            // the template with the profile's values filled in
     QString requestTemplate; // the catalogue's template, as stored
+    RequestTemplate::Encoding encoding = RequestTemplate::Encoding::Form;
+    AnswerRule answerRule{};
+    QString unsendable{}; // why the request cannot be made at all; empty when it can
 
     bool isPost() const { return method == QStringLiteral("post"); }
 };
 
 // What goes over the wire for a request: a POST of the data to the target URL, or a GET of the
-// target URL followed by "?" and the data. Both carry the form content type.
+// target URL followed by "?" and the data, with the content type of the row's encoding.
 struct TransferRequest
 {
     bool post = false;
     QByteArray url;  // exactly the bytes of the request target, as sent
     QByteArray body; // empty for a GET
-    static inline const QByteArray contentType = QByteArrayLiteral("application/x-www-form-urlencoded");
+    QByteArray contentType = RequestTemplate::contentType(RequestTemplate::Encoding::Form);
+    AnswerRule answerRule{};
 
     static TransferRequest from(const SubmissionRequest& request);
 };

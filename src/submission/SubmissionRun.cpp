@@ -114,6 +114,11 @@ void SubmissionRun::dispatch(int slotIndex)
     slot.startWorking(site);
     emit siteStarted(slotIndex, site);
     const SubmissionRequest request = m_composer->compose(m_catalogue.site(site));
+    if (!request.unsendable.isEmpty()) {
+        // Nothing is sent: the site fails at once, and its slot takes the next site next tick.
+        onTransferFinished(slotIndex, Outcome::Failed, request.unsendable);
+        return;
+    }
     slot.transfer().execute(TransferRequest::from(request));
 }
 
@@ -124,7 +129,7 @@ void SubmissionRun::onTransferFinished(int slotIndex, Outcome outcome, const QSt
     SocketSlot& slot = m_slots[size_t(slotIndex)];
     if (outcome == Outcome::Succeeded) {
         ++m_succeeded;
-        m_log.appendSuccess(slot.caption());
+        m_log.appendSuccess(slot.caption(), detail);
     } else {
         ++m_failed;
         m_log.appendFailure(slot.caption(), detail);

@@ -8,9 +8,9 @@ struct TransferRequest;
 enum class Outcome { Succeeded, Failed };
 
 /// One HTTP transfer at a time. execute() returns at once; every transfer that is not cancelled
-/// ends with exactly one finished(), from the event loop: Succeeded, or Failed with a detail that
-/// says why. A cancelled transfer reports nothing. The real slot is HttpTransferSlot; scheduling
-/// tests may use a scripted one.
+/// ends with exactly one finished(), from the event loop: Succeeded, perhaps with a note on what
+/// the site said, or Failed with a detail that says why. A cancelled transfer reports nothing. The real slot
+/// is HttpTransferSlot; scheduling tests may use a scripted one.
 class TransferSlot : public QObject
 {
     Q_OBJECT

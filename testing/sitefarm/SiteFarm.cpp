@@ -1,8 +1,18 @@
 #include "SiteFarm.h"
 
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUrlQuery>
+#include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
 
@@ -16,11 +26,82 @@ struct SiteFarm::Connection
 namespace {
 
 QByteArray statusResponse(const QByteArray& status, const QByteArray& body,
-                          const QByteArray& extraHeaders = {})
+                          const QByteArray& extraHeaders = {}, const QByteArray& type = "text/plain")
 {
-    return "HTTP/1.1 " + status +
-           "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" +
-           extraHeaders + "Connection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
+           "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + extraHeaders +
+           "Connection: close\r\n\r\n" + body;
+}
+
+QByteArray reasonOf(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 202:
+        return "Accepted";
+    case 204:
+        return "No Content";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 410:
+        return "Gone";
+    case 422:
+        return "Unprocessable Entity";
+    case 429:
+        return "Too Many Requests";
+    default:
+        return "Status";
+    }
+}
+
+QByteArray statusLine(int status)
+{
+    return QByteArray::number(status) + ' ' + reasonOf(status);
+}
+
+bool isKey(const QString& key)
+{
+    static const QRegularExpression pattern(u"^[a-zA-Z0-9-]{8,128}$"_s);
+    return pattern.match(key).hasMatch();
+}
+
+bool isWebAddress(const QUrl& url)
+{
+    return url.isValid() && (url.scheme() == u"http"_s || url.scheme() == u"https"_s) &&
+           !url.host().isEmpty();
+}
+
+// The values of an XML-RPC call's parameters, as the text they hold.
+std::optional<QStringList> xmlRpcParams(const QByteArray& body, QString& method)
+{
+    QXmlStreamReader xml(body);
+    QStringList values;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"methodName"_s)
+            method = xml.readElementText();
+        else if (xml.name() == u"value"_s)
+            values << xml.readElementText(QXmlStreamReader::IncludeChildElements);
+    }
+    if (xml.hasError())
+        return std::nullopt;
+    return values;
+}
+
+QByteArray xmlRpcAnswer(bool error, const QString& message)
+{
+    return "<?xml version=\"1.0\"?>\n<methodResponse><params><param><value><struct>\n"
+           "<member><name>flerror</name><value><boolean>" +
+           QByteArray(error ? "1" : "0") +
+           "</boolean></value></member>\n<member><name>message</name><value>" +
+           message.toHtmlEscaped().toUtf8() +
+           "</value></member>\n</struct></value></param></params></methodResponse>\n";
 }
 
 QByteArray headerValue(const QByteArray& head, const QByteArray& name)
@@ -35,7 +116,8 @@ QByteArray headerValue(const QByteArray& head, const QByteArray& name)
 
 } // namespace
 
-SiteFarm::SiteFarm(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
+SiteFarm::SiteFarm(QObject* parent)
+    : QObject(parent), m_server(new QTcpServer(this)), m_network(new QNetworkAccessManager(this))
 {
     connect(m_server, &QTcpServer::newConnection, this, &SiteFarm::accept);
 }
@@ -116,15 +198,57 @@ void SiteFarm::readFrom(QTcpSocket* socket)
     const QByteArray request = connection->received.left(headEnd + 4 + bodyLength);
     m_requests.append(request);
     emit requestReceived(request);
-    const QByteArray target = head.left(head.indexOf("\r\n")).split(' ').value(1);
-    answer(socket, target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?')));
+    const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
+    const QByteArray target = requestLine.value(1);
+    answer(socket, Request{requestLine.value(0), target,
+                           target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?')),
+                           request.mid(headEnd + 4)});
 }
 
-void SiteFarm::answer(QTcpSocket* socket, const QByteArray& path)
+void SiteFarm::answer(QTcpSocket* socket, const Request& request)
 {
+    const QByteArray& path = request.path;
     const Route route = m_routes.value(QString::fromUtf8(path));
     Connection* connection = m_connections.value(socket);
+    const auto reply = [socket](const QByteArray& response) {
+        socket->write(response);
+        socket->disconnectFromHost();
+    };
     switch (route.behaviour) {
+    case Behaviour::Status:
+        reply(statusResponse(statusLine(route.status), route.body));
+        return;
+    case Behaviour::IndexNow:
+        answerIndexNow(socket, route, request);
+        return;
+    case Behaviour::XmlRpcPing: {
+        QString method;
+        const std::optional<QStringList> params = xmlRpcParams(request.body, method);
+        const bool known = method == u"weblogUpdates.ping"_s || method == u"weblogUpdates.extendedPing"_s;
+        QString refusal;
+        if (!params || !known)
+            refusal = u"Unknown method or malformed call"_s;
+        else if (params->size() != (method == u"weblogUpdates.ping"_s ? 2 : 4))
+            refusal = u"Wrong number of parameters"_s;
+        else if (!isWebAddress(QUrl(params->at(1))))
+            refusal = u"The weblog address \"%1\" is not a URL"_s.arg(params->at(1));
+        reply(statusResponse(
+            "200 OK",
+            xmlRpcAnswer(!refusal.isEmpty(), refusal.isEmpty() ? u"Thanks for the ping."_s : refusal), {},
+            "text/xml"));
+        return;
+    }
+    case Behaviour::WebSubHub: {
+        const QUrlQuery form(QString::fromUtf8(request.body));
+        const QUrl feed(form.queryItemValue(u"hub.url"_s, QUrl::FullyDecoded));
+        if (request.method != "POST" || form.queryItemValue(u"hub.mode"_s) != u"publish"_s)
+            reply(statusResponse("400 Bad Request", "hub.mode must be publish"));
+        else if (!isWebAddress(feed))
+            reply(statusResponse("400 Bad Request", "hub.url is not a valid URL"));
+        else
+            reply("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n");
+        return;
+    }
     case Behaviour::Ok:
         socket->write(
             statusResponse("200 OK", route.body.isNull() ? "Thank you for your submission." : route.body));
@@ -192,6 +316,65 @@ void SiteFarm::answer(QTcpSocket* socket, const QByteArray& path)
         streamBody(socket);
         return;
     }
+}
+
+void SiteFarm::answerIndexNow(QTcpSocket* socket, const Route& route, const Request& request)
+{
+    const auto reply = [socket](int status, const QByteArray& body) {
+        socket->write(statusResponse(statusLine(status), body, {}, "application/json"));
+        socket->disconnectFromHost();
+    };
+    QString host;
+    QString key;
+    QString keyLocation;
+    QStringList urls;
+    if (request.method == "GET") {
+        const QUrlQuery query(QUrl::fromEncoded(request.target).query());
+        key = query.queryItemValue(u"key"_s, QUrl::FullyDecoded);
+        keyLocation = query.queryItemValue(u"keyLocation"_s, QUrl::FullyDecoded);
+        urls << query.queryItemValue(u"url"_s, QUrl::FullyDecoded);
+        host = QUrl(urls.first()).host();
+    } else {
+        QJsonParseError error;
+        const QJsonObject call = QJsonDocument::fromJson(request.body, &error).object();
+        if (error.error != QJsonParseError::NoError)
+            return reply(400, "{\"message\":\"Invalid JSON\"}");
+        if (!call.value(u"urlList"_s).isArray())
+            return reply(422, "{\"message\":\"Url list must be array\"}");
+        host = call.value(u"host"_s).toString();
+        key = call.value(u"key"_s).toString();
+        keyLocation = call.value(u"keyLocation"_s).toString();
+        for (const QJsonValue url : call.value(u"urlList"_s).toArray())
+            urls << url.toString();
+    }
+    if (!isKey(key) || host.isEmpty() || urls.isEmpty())
+        return reply(400, "{\"message\":\"Bad request\"}");
+    for (const QString& url : std::as_const(urls)) {
+        if (QUrl(url).host().compare(host, Qt::CaseInsensitive) != 0)
+            return reply(422, "{\"message\":\"URLs don't belong to the host\"}");
+    }
+    const QUrl location(keyLocation.isEmpty() ? u"https://%1/%2.txt"_s.arg(host, key) : keyLocation);
+    if (location.host().compare(host, Qt::CaseInsensitive) != 0)
+        return reply(422, "{\"message\":\"The key location is not on the host\"}");
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QString notified = urls.join(u'\n');
+    if (m_lastNotified.contains(notified) && now - m_lastNotified.value(notified) < route.intervalMs)
+        return reply(429, "{\"message\":\"Too Many Requests\"}");
+
+    // The engine reads the key file as any client would, and answers once it has.
+    QNetworkReply* keyFile = m_network->get(QNetworkRequest(location));
+    keyFile->setParent(socket);
+    connect(keyFile, &QNetworkReply::finished, this,
+            [this, reply, keyFile, key, notified, status = route.status ? route.status : 200] {
+                keyFile->deleteLater();
+                const bool served = keyFile->error() == QNetworkReply::NoError &&
+                                    QString::fromUtf8(keyFile->readAll()).trimmed() == key;
+                if (!served)
+                    return reply(403, "{\"code\":\"UserForbiddedToAccessSite\",\"message\":\"The key file "
+                                      "is missing or does not hold the key\"}");
+                m_lastNotified.insert(notified, QDateTime::currentMSecsSinceEpoch());
+                reply(status, QByteArray());
+            });
 }
 
 void SiteFarm::streamBody(QTcpSocket* socket)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+class QNetworkAccessManager;
 class QTcpServer;
 class QTcpSocket;
 
@@ -30,21 +31,33 @@ public:
         NoContent,       // 204 with no body
         MalformedStatus, // a status line that is not HTTP
         HugeBody,        // 200 with Route::bodySize bytes, streamed, never held
+        Status,          // Route::status with Route::body
+        // Notification services, as their operators document them:
+        IndexNow,   // reads the key file the request names; 200 (Route::status if set) when it
+                    // holds the key, 403 when not, 400 or 422 for a bad request, 429 for a URL
+                    // notified again within Route::intervalMs
+        XmlRpcPing, // weblogUpdates.ping and extendedPing: always 200, flerror in the body
+        WebSubHub,  // hub.mode=publish with a web address in hub.url: 204, else 400
     };
 
     struct Route
     {
         Route(Behaviour behaviour = Behaviour::Ok, QByteArray location = {}, qint64 bodySize = 100,
-              int intervalMs = 300, QByteArray body = {})
+              int intervalMs = 300, QByteArray body = {}, int status = 0)
             : behaviour(behaviour), location(std::move(location)), bodySize(bodySize), intervalMs(intervalMs),
-              body(std::move(body))
+              body(std::move(body)), status(status)
         {}
+        static Route answering(int status, QByteArray body)
+        {
+            return Route(Behaviour::Status, {}, 0, 0, std::move(body), status);
+        }
 
         Behaviour behaviour;
         QByteArray location; // Redirect
         qint64 bodySize;     // Trickle, HugeBody
-        int intervalMs;      // Trickle
-        QByteArray body;     // Ok: the body to answer with (an empty one too), unless null
+        int intervalMs;      // Trickle, IndexNow
+        QByteArray body;     // Ok, Status: the body to answer with (an empty one too), unless null
+        int status;          // Status, IndexNow
     };
 
     explicit SiteFarm(QObject* parent = nullptr);
@@ -68,13 +81,23 @@ signals:
 
 private:
     struct Connection;
+    struct Request
+    {
+        QByteArray method;
+        QByteArray target;
+        QByteArray path;
+        QByteArray body;
+    };
     void accept();
     void readFrom(QTcpSocket* socket);
-    void answer(QTcpSocket* socket, const QByteArray& path);
+    void answer(QTcpSocket* socket, const Request& request);
+    void answerIndexNow(QTcpSocket* socket, const Route& route, const Request& request);
     void streamBody(QTcpSocket* socket);
 
     QTcpServer* m_server;
+    QNetworkAccessManager* m_network; // what the IndexNow endpoint reads key files with
     QHash<QString, Route> m_routes;
     QList<QByteArray> m_requests;
     QHash<QTcpSocket*, Connection*> m_connections;
+    QHash<QString, qint64> m_lastNotified; // IndexNow: when each URL was last taken, in ms
 };

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "CatalogueCsv.h"
 #include "ProfileStore.h"
 #include "SettingsKeys.h"
 #include "SqliteConnection.h"
@@ -55,18 +56,45 @@ void TestData::writeSql(const QString& path, const QStringList& statements)
 void TestData::writeCatalogue(const QString& path, const QList<PromoSite>& rows)
 {
     QFile::remove(path);
+    // The optional columns only where a row uses them, as an older catalogue has none.
+    const bool optional = std::any_of(rows.cbegin(), rows.cend(), [](const PromoSite& row) {
+        return !row.encoding.isEmpty() || !row.accept.isEmpty() || !row.reject.isEmpty();
+    });
     QStringList statements = {
         u"CREATE TABLE promosites(sitename TEXT NOT NULL UNIQUE, sitetype TEXT, "
-        u"data TEXT NOT NULL, method TEXT NOT NULL, action TEXT NOT NULL, referer TEXT)"_s};
+        u"data TEXT NOT NULL, method TEXT NOT NULL, action TEXT NOT NULL, referer TEXT%1)"_s.arg(
+            optional ? u", encoding TEXT, accept TEXT, reject TEXT"_s : QString())};
     const auto quoted = [](const QString& value) {
         return value.isNull() ? u"NULL"_s : u'\'' + QString(value).replace(u'\'', u"''"_s) + u'\'';
     };
     for (const PromoSite& row : rows) {
-        statements << u"INSERT INTO promosites VALUES (%1, %2, %3, %4, %5, NULL)"_s.arg(
+        statements << u"INSERT INTO promosites VALUES (%1, %2, %3, %4, %5, NULL%6)"_s.arg(
             quoted(row.sitename), quoted(row.sitetype), quoted(row.data), quoted(row.method),
-            quoted(row.action));
+            quoted(row.action),
+            optional ? u", %1, %2, %3"_s.arg(quoted(row.encoding), quoted(row.accept), quoted(row.reject))
+                     : QString());
     }
     writeSql(path, statements);
+}
+
+QList<PromoSite> TestData::bundledSites()
+{
+    CatalogueCsv::Table table;
+    QString error;
+    if (!CatalogueCsv::parse(
+            QString::fromUtf8(readFile(QStringLiteral(ORVANTA_SOURCE_DIR "/data/catalogue.csv"))), table,
+            error))
+        qFatal("The bundled catalogue cannot be read: %s", qPrintable(error));
+    QList<PromoSite> sites;
+    for (const CatalogueCsv::Record& record : std::as_const(table.records)) {
+        const auto column = [&](const QString& name) {
+            return record.fields.value(table.header.indexOf(name)).value_or(QString());
+        };
+        sites << PromoSite{column(u"sitename"_s), column(u"sitetype"_s), column(u"data"_s),
+                           column(u"method"_s),   column(u"action"_s),   column(u"encoding"_s),
+                           column(u"accept"_s),   column(u"reject"_s)};
+    }
+    return sites;
 }
 
 void TestData::storeCompleteProfile(SettingsStore& settings, int slot, const QString& title)

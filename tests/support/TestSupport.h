@@ -49,6 +49,11 @@ public:
     }
     bool askYesNo(const QString& text, const QString& title, Icon icon) override;
     QString inputText(const QString& prompt, const QString& title) override;
+    // Answered from the same queue as inputText().
+    QString saveFileName(const QString& title, const QString& suggestedPath) override
+    {
+        return inputText(suggestedPath, title);
+    }
 
     QList<Shown> shown;
 
@@ -76,6 +81,8 @@ PromoSite site(const QString& name, const QString& type = QStringLiteral("engine
                const QString& action = QStringLiteral("http://127.0.0.1:1/add"));
 // An SQLite catalogue with the standard promosites table holding the rows, in order.
 void writeCatalogue(const QString& path, const QList<PromoSite>& rows);
+// The rows of the bundled catalogue, data/catalogue.csv, as the program reads them.
+QList<PromoSite> bundledSites();
 // Raw SQL against a new SQLite file, for catalogues of unusual shape.
 void writeSql(const QString& path, const QStringList& statements);
 // A profile whose seventeen fields all hold text (the field's key followed by " value").

@@ -1,0 +1,70 @@
+#include "KeyCommand.h"
+
+#include "IndexNowKey.h"
+#include "KeyFileCheck.h"
+#include "ProfileStore.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int generate(ProfileStore& store, int slot, bool replace, QTextStream& out, QTextStream& err)
+{
+    Profile profile = store.read(slot);
+    if (!profile.indexNowKey.isEmpty() && !replace) {
+        err << u"The profile \"%1\" already has the IndexNow key %2; add --replace to make a new one.\n"_s.arg(
+            profile.title, profile.indexNowKey);
+        return KeyCommand::notDone;
+    }
+    profile.indexNowKey = IndexNowKey::generate();
+    if (!store.save(slot, profile)) {
+        err << u"The key could not be stored: the settings file \"%1\" cannot be written.\n"_s.arg(
+            store.fileName());
+        return KeyCommand::notDone;
+    }
+    const QUrl location = IndexNowKey::location(profile.value(ProfileField::Url), profile.indexNowKey);
+    out << u"IndexNow key of \"%1\": %2\n"_s.arg(profile.title, profile.indexNowKey)
+        << u"Serve a file named %1 holding only the key at %2, then check it with "
+           u"orvanta key check.\n"_s.arg(IndexNowKey::fileName(profile.indexNowKey),
+                                         location.isEmpty() ? u"the root of the website"_s
+                                                            : location.toDisplayString());
+    return KeyCommand::done;
+}
+
+int check(const Profile& profile, QTextStream& out)
+{
+    QNetworkAccessManager network;
+    KeyFileCheck check(network);
+    QEventLoop loop;
+    KeyFileCheck::Result result;
+    QObject::connect(&check, &KeyFileCheck::finished, &loop, [&](const KeyFileCheck::Result& found) {
+        result = found;
+        loop.quit();
+    });
+    check.start(profile);
+    loop.exec();
+    out << result.message << u'\n';
+    return result.finding == KeyFileCheck::Finding::Served ? KeyCommand::done : KeyCommand::notDone;
+}
+
+} // namespace
+
+int KeyCommand::run(Action action, const QString& profileTitle, bool replace, SettingsStore& settings,
+                    QIODevice& outDevice, QIODevice& errDevice)
+{
+    QTextStream out(&outDevice);
+    QTextStream err(&errDevice);
+    ProfileStore store(settings);
+    QString error;
+    const std::optional<int> slot = store.findNamed(profileTitle, error);
+    if (!slot) {
+        err << error << u'\n';
+        return badUsage;
+    }
+    return action == Action::Generate ? generate(store, *slot, replace, out, err)
+                                      : check(store.read(*slot), out);
+}

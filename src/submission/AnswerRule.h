@@ -1,0 +1,53 @@
+#pragma once
+
+#include "TransferSlot.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+
+struct PromoSite;
+
+struct Verdict
+{
+    Outcome outcome = Outcome::Failed;
+    QString detail; // why it failed, or a note on a success; empty for a plain success
+};
+
+// How a site's answer is read. By default any status below 400 is a success and the body is
+// not looked at. A catalogue row may name the statuses that mean accepted and a pattern whose
+// match in the body means rejected; such rows, and the IndexNow protocol, also get failures
+// explained in words, with what the site said.
+class AnswerRule
+{
+public:
+    // The most of a body that is read for a verdict; the rest is thrown away unread.
+    static constexpr qint64 bodyBytesRead = 64 * 1024;
+
+    AnswerRule() = default;
+    // `keyFile` is where the profile's IndexNow key should be served, for the explanation of a 403.
+    static AnswerRule forSite(const PromoSite& site, const QString& keyFile = QString());
+
+    // Empty, or why the row's rule cannot be used (such a site is not sent at all).
+    QString problem() const { return m_problem; }
+    bool readsBody() const { return m_explains || m_hasReject; }
+
+    // The verdict on a complete response, from its status line and the first bodyBytesRead
+    // bytes of its body.
+    Verdict judge(int status, const QString& reason, const QByteArray& body) const;
+
+    // A few words of what a body says, as text: markup dropped, blanks collapsed, shortened.
+    static QString excerpt(const QByteArray& body);
+
+private:
+    QString meaning(int status) const;
+
+    QList<int> m_accepted; // empty: every status below 400
+    QRegularExpression m_reject;
+    bool m_hasReject = false;
+    bool m_indexNow = false;
+    bool m_explains = false;
+    QString m_keyFile;
+    QString m_problem;
+};
