@@ -437,6 +437,7 @@ private slots:
                                  << QString();
         QTest::newRow("nothing") << QStringList() << 2 << QString() << usage;
         QTest::newRow("unknown command") << QStringList{u"compile"_s, u"a"_s} << 2 << QString() << usage;
+        QTest::newRow("list without its file") << QStringList{u"list"_s} << 2 << QString() << usage;
         QTest::newRow("build without target")
             << QStringList{u"build"_s, u"a.csv"_s} << 2 << QString() << usage;
     }

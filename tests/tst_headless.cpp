@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 #include "HeadlessSubmission.h"
 #include "KeyCommand.h"
+#include "KeyFileCheck.h"
 #include "ProfileStore.h"
 #include "SiteFarm.h"
 
@@ -9,8 +10,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QListView>
+#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -281,6 +284,14 @@ private slots:
         QVERIFY(ProfileStore(m_app->settings()).read(2).indexNowKey != first);
         QCOMPARE(KeyCommand::run(KeyCommand::Action::Check, u"Nobody"_s, false, m_app->settings(), out, err),
                  KeyCommand::badUsage);
+
+        QNetworkAccessManager network; // a check cancelled before its answer is due reports nothing
+        KeyFileCheck check(network);
+        QSignalSpy finished(&check, &KeyFileCheck::finished);
+        check.start(Profile());
+        check.cancel();
+        QTest::qWait(50);
+        QCOMPARE(finished.size(), 0);
     }
 
     void commandLine_exitStatusesWithoutADisplay_data()

@@ -367,6 +367,8 @@ private slots:
         QTest::newRow("GET escapes what a target cannot carry")
             << u"get"_s << u"http://h/a"_s << u"q=two words#frag&p=100%&ok=%41ü"_s
             << QByteArray("http://h/a?q=two%20words%23frag&p=100%25&ok=A%C3%BC") << QByteArray();
+        QTest::newRow("GET with an escape in small letters")
+            << u"get"_s << u"http://h/a"_s << u"q=%a0"_s << QByteArray("http://h/a?q=%A0") << QByteArray();
         QTest::newRow("GET with an escaped z alone")
             << u"get"_s << u"http://h/a"_s << u"q=%7A"_s << QByteArray("http://h/a?q=z") << QByteArray();
         QTest::newRow("POST sends the data as it stands")
