@@ -16,8 +16,8 @@ int generate(ProfileStore& store, int slot, bool replace, QTextStream& out, QTex
 {
     Profile profile = store.read(slot);
     if (!profile.indexNowKey.isEmpty() && !replace) {
-        err << u"The profile \"%1\" already has the IndexNow key %2; add --replace to make a new one.\n"_s.arg(
-            profile.title, profile.indexNowKey);
+        err << u"The profile \"%1\" already has the IndexNow key %2; add --replace to make a new one.\n"_s
+                   .arg(profile.title, profile.indexNowKey);
         return KeyCommand::notDone;
     }
     profile.indexNowKey = IndexNowKey::generate();

@@ -36,7 +36,8 @@ std::optional<KeyFileCheck::Result> KeyFileCheck::unfetchable(const Profile& pro
         return Result{Finding::NoKey, u"The profile has no IndexNow key. Generate one first."_s, {}};
     if (!IndexNowKey::isValid(key))
         return Result{Finding::InvalidKey,
-                      u"The IndexNow key must be 8 to 128 letters (a-z, A-Z), digits or hyphens."_s, {}};
+                      u"The IndexNow key must be 8 to 128 letters (a-z, A-Z), digits or hyphens."_s,
+                      {}};
     if (IndexNowKey::location(profile.value(ProfileField::Url), key).isEmpty())
         return Result{Finding::NoAddress,
                       u"The profile's URL is not a web address with a host name, so there is no site to "
@@ -84,10 +85,11 @@ KeyFileCheck::Result KeyFileCheck::judge(const QString& key, const QUrl& locatio
     if (!fetched.complete)
         return {Finding::Unreachable, u"%1 cannot be reached: %2."_s.arg(where, fetched.error), location};
     if (fetched.url.host().compare(location.host(), Qt::CaseInsensitive) != 0)
-        return {Finding::OtherHost,
-                u"%1 redirects to another host (%2); engines read the key only from the site's own host."_s.arg(
-                    where, fetched.url.host()),
-                location};
+        return {
+            Finding::OtherHost,
+            u"%1 redirects to another host (%2); engines read the key only from the site's own host."_s.arg(
+                where, fetched.url.host()),
+            location};
     const QString status = QString(u"HTTP %1 "_s.arg(fetched.status) + fetched.reason).trimmed();
     if (fetched.status == 404 || fetched.status == 410)
         return {Finding::Missing,
@@ -101,7 +103,8 @@ KeyFileCheck::Result KeyFileCheck::judge(const QString& key, const QUrl& locatio
     if (content.startsWith(QChar(0xFEFF)))
         content = content.mid(1).trimmed();
     if (content == key)
-        return {Finding::Served, u"The site serves the key: %1 holds exactly the key."_s.arg(where), location};
+        return {Finding::Served, u"The site serves the key: %1 holds exactly the key."_s.arg(where),
+                location};
     if (fetched.header("Content-Type").toLower().contains("html") || content.startsWith(u'<'))
         return {Finding::HtmlPage,
                 u"%1 answers with an HTML page instead of the key; upload the key file as plain text."_s.arg(

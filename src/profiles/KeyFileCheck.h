@@ -19,8 +19,18 @@ class KeyFileCheck final : public QObject
     Q_OBJECT
 
 public:
-    enum class Finding { Served, NoKey, InvalidKey, NoAddress, Missing, WrongContent, HtmlPage, OtherHost,
-                         Unreachable, HttpError };
+    enum class Finding {
+        Served,
+        NoKey,
+        InvalidKey,
+        NoAddress,
+        Missing,
+        WrongContent,
+        HtmlPage,
+        OtherHost,
+        Unreachable,
+        HttpError
+    };
 
     struct Result
     {

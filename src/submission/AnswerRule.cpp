@@ -2,7 +2,6 @@
 
 #include "PromoSite.h"
 
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -46,7 +45,8 @@ AnswerRule AnswerRule::forSite(const PromoSite& site, const QString& keyFile)
         rule.m_indexNow || !site.encoding.isEmpty() || !site.accept.isEmpty() || !site.reject.isEmpty();
     const std::optional<QList<int>> accepted = site.acceptedStatuses();
     if (!accepted) {
-        rule.m_problem = u"the catalogue's accept column \"%1\" is not a list of HTTP statuses"_s.arg(site.accept);
+        rule.m_problem =
+            u"the catalogue's accept column \"%1\" is not a list of HTTP statuses"_s.arg(site.accept);
         return rule;
     }
     rule.m_accepted = *accepted;
@@ -54,7 +54,8 @@ AnswerRule AnswerRule::forSite(const PromoSite& site, const QString& keyFile)
         rule.m_reject.setPattern(site.reject);
         rule.m_hasReject = true;
         if (!rule.m_reject.isValid())
-            rule.m_problem = u"the catalogue's reject pattern is not valid: %1"_s.arg(rule.m_reject.errorString());
+            rule.m_problem =
+                u"the catalogue's reject pattern is not valid: %1"_s.arg(rule.m_reject.errorString());
     }
     return rule;
 }
