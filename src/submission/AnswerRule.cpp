@@ -51,11 +51,10 @@ AnswerRule AnswerRule::forSite(const PromoSite& site, const QString& keyFile)
     }
     rule.m_accepted = *accepted;
     if (!site.reject.isEmpty()) {
-        rule.m_reject.setPattern(site.reject);
-        rule.m_hasReject = true;
-        if (!rule.m_reject.isValid())
+        rule.m_reject.emplace(site.reject);
+        if (!rule.m_reject->isValid())
             rule.m_problem =
-                u"the catalogue's reject pattern is not valid: %1"_s.arg(rule.m_reject.errorString());
+                u"the catalogue's reject pattern is not valid: %1"_s.arg(rule.m_reject->errorString());
     }
     return rule;
 }
@@ -101,8 +100,8 @@ Verdict AnswerRule::judge(int status, const QString& reason, const QByteArray& b
             detail += u" (the site said: "_s + said + u')';
         return {Outcome::Failed, detail};
     }
-    if (m_hasReject) {
-        const QRegularExpressionMatch match = m_reject.match(QString::fromUtf8(body.left(bodyBytesRead)));
+    if (m_reject) {
+        const QRegularExpressionMatch match = m_reject->match(QString::fromUtf8(body.left(bodyBytesRead)));
         if (match.hasMatch()) {
             QString message = readable(match.captured(1), isMarkup(body));
             if (message.isEmpty())

@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <optional>
+
 struct PromoSite;
 
 struct Verdict
@@ -31,7 +33,7 @@ public:
 
     // Empty, or why the row's rule cannot be used (such a site is not sent at all).
     QString problem() const { return m_problem; }
-    bool readsBody() const { return m_explains || m_hasReject; }
+    bool readsBody() const { return m_explains || m_reject.has_value(); }
 
     // The verdict on a complete response, from its status line and the first bodyBytesRead
     // bytes of its body.
@@ -43,9 +45,8 @@ public:
 private:
     QString meaning(int status) const;
 
-    QList<int> m_accepted; // empty: every status below 400
-    QRegularExpression m_reject;
-    bool m_hasReject = false;
+    QList<int> m_accepted;                      // empty: every status below 400
+    std::optional<QRegularExpression> m_reject; // none for most rows, which then cost nothing
     bool m_indexNow = false;
     bool m_explains = false;
     QString m_keyFile;
