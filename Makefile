@@ -38,6 +38,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_catalogue
 	$(BUILD_DIR)/bench/bench_selection
 	$(BUILD_DIR)/bench/bench_run
+	$(BUILD_DIR)/bench/bench_sitemap
 
 format:
 	clang-format -i $(SOURCES)

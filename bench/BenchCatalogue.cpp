@@ -1,5 +1,6 @@
 #include "BenchCatalogue.h"
 
+#include "BenchMemory.h"
 #include "CatalogueTool.h"
 
 #include <QElapsedTimer>
@@ -122,12 +123,5 @@ int BenchCatalogue::rowsArgument(const QStringList& arguments, int defaultRows)
 
 qint64 BenchCatalogue::peakResidentKiB()
 {
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
+    return BenchMemory::residentKiB("VmHWM:");
 }

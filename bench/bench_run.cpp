@@ -8,7 +8,9 @@
 //   bench_run            N = 100, a 1 GB body, 10 s of waiting
 //   bench_run --short    N = 20, a 20 MB body, 2 s of waiting (what CI runs)
 
+#include "BenchMemory.h"
 #include "CatalogueTool.h"
+#include "FarmThread.h"
 #include "HttpTransferSlot.h"
 #include "InstalledVersion.h"
 #include "SettingsStore.h"
@@ -36,18 +38,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-qint64 residentKiB(const char* field)
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 // How far the peak rose above what was resident before, while the work ran. The event loop is
 // kept half busy meanwhile, as a window's painting keeps it: whatever Qt's HTTP thread reads
 // beyond what the loop takes then piles up.
@@ -61,13 +51,10 @@ double peakRiseMiB(const std::function<void()>& work)
         }
     });
     busy.start(10);
-    QFile clear(u"/proc/self/clear_refs"_s);
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5"); // resets the peak to what is resident now
-    clear.close();
-    const qint64 before = residentKiB("VmRSS:");
+    BenchMemory::resetPeak();
+    const qint64 before = BenchMemory::residentKiB("VmRSS:");
     work();
-    return double(residentKiB("VmHWM:") - before) / 1024.0;
+    return double(BenchMemory::residentKiB("VmHWM:") - before) / 1024.0;
 }
 
 double processorSeconds()
@@ -89,9 +76,9 @@ void receive(QNetworkAccessManager& network, const QString& url, bool post)
 {
     HttpTransferSlot slot(network, std::chrono::minutes(10));
     QEventLoop loop;
-    QObject::connect(&slot, &TransferSlot::finished, &loop, [&](Outcome outcome, const QString& detail) {
-        if (outcome != Outcome::Succeeded)
-            qFatal("the huge body did not arrive: %s", qPrintable(detail));
+    QObject::connect(&slot, &TransferSlot::finished, &loop, [&](const Verdict& verdict) {
+        if (verdict.outcome != Outcome::Succeeded)
+            qFatal("the huge body did not arrive: %s", qPrintable(verdict.detail));
         loop.quit();
     });
     slot.execute(TransferRequest::from({u"huge"_s, post ? u"post"_s : u"get"_s, url, u"a=1"_s, {}}));
@@ -172,22 +159,15 @@ int main(int argc, char* argv[])
     const int idleMs = isShort ? 2000 : 10000;
     QTemporaryDir directory;
 
-    QThread farmThread;
-    auto* farm = new SiteFarm;
-    farm->moveToThread(&farmThread);
-    farmThread.start();
-    QMetaObject::invokeMethod(
-        farm,
-        [&] {
-            if (!farm->listen())
-                qFatal("the farm cannot listen");
-            farm->route(u"/huge"_s, SiteFarm::Route(SiteFarm::Behaviour::HugeBody, {}, bodyBytes));
-            farm->route(u"/hang"_s, SiteFarm::Behaviour::Hang);
-            farm->route(u"/registration/orv.asp"_s,
-                        SiteFarm::Route(SiteFarm::Behaviour::Ok, {}, 0, 0,
-                                        "0011 path[" + farm->url(u"/huge"_s).toUtf8() + "] version[9]"));
-        },
-        Qt::BlockingQueuedConnection);
+    FarmThread farmThread;
+    SiteFarm* farm = &farmThread.farm();
+    farmThread.run([&](SiteFarm& farm) {
+        farm.route(u"/huge"_s, SiteFarm::Route(SiteFarm::Behaviour::HugeBody, {}, bodyBytes));
+        farm.route(u"/hang"_s, SiteFarm::Behaviour::Hang);
+        farm.route(u"/registration/orv.asp"_s,
+                   SiteFarm::Route(SiteFarm::Behaviour::Ok, {}, 0, 0,
+                                   "0011 path[" + farm.url(u"/huge"_s).toUtf8() + "] version[9]"));
+    });
 
     QNetworkAccessManager network;
     for (const auto& [what, work] : std::initializer_list<std::pair<const char*, std::function<void()>>>{
@@ -223,8 +203,5 @@ int main(int argc, char* argv[])
         for (auto& slot : hanging)
             slot->cancel();
     }
-    QMetaObject::invokeMethod(farm, &QObject::deleteLater);
-    farmThread.quit();
-    farmThread.wait();
     return 0;
 }

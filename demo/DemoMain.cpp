@@ -2,8 +2,9 @@
 // some fail, one never answers and times out, and imitations of IndexNow, an XML-RPC weblog
 // ping and a WebSub hub), a catalogue of them and a demo profile in a scratch directory.
 // First the command line notifies the IndexNow imitation while the demo website lacks its key
-// file (the engine's 403, explained) and again once the website serves it (200); then Orvanta's
-// window opens on the same catalogue. Nothing of the user's own is touched.
+// file (the engine's 403, explained) and again once the website serves it (200); then sends the
+// website's sitemap pages, all of them and then only the changed ones, and shows the history.
+// Then Orvanta's window opens on the same catalogue. Nothing of the user's own is touched.
 //
 //   orvanta-demo [--keep] [--window-only]
 //     --keep          leaves the scratch directory for a look afterwards
@@ -13,6 +14,7 @@
 #include "ProfileStore.h"
 #include "SettingsStore.h"
 #include "SiteFarm.h"
+#include "SitemapSite.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -184,6 +186,8 @@ int main(int argc, char* argv[])
     farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
     farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
     farm.route(u"/%1.txt"_s.arg(demoKey), SiteFarm::Behaviour::NotFound); // until the owner uploads it
+    // The demo website's own pages, listed in its sitemaps.
+    SitemapSite website(farm, 240, QDateTime::currentDateTimeUtc().addDays(-30));
 
     QTemporaryDir scratch;
     scratch.setAutoRemove(!keep);
@@ -208,24 +212,32 @@ int main(int argc, char* argv[])
     const QStringList notify = {
         u"submit"_s, u"--profile"_s, u"Demo Bakery"_s, u"--site"_s, indexNowSite, u"--home"_s, home};
     const QStringList check = {u"key"_s, u"check"_s, u"--profile"_s, u"Demo Bakery"_s};
-    CommandLinePart part{{{u"The demo website does not serve its IndexNow key yet"_s, check},
-                          {u"So the engine refuses the notification"_s, notify},
-                          {u"The owner uploads the key file"_s, check,
-                           [&farm] {
-                               farm.route(u"/%1.txt"_s.arg(demoKey),
-                                          SiteFarm::Route::answering(200, demoKey.toUtf8()));
-                           }},
-                          {u"Now the engine takes it"_s, notify}},
-                         &orvanta,
-                         program,
-                         [&] {
-                             std::printf("\n== Orvanta's window, on the whole demo catalogue\n");
-                             std::fflush(stdout);
-                             QObject::disconnect(&orvanta, &QProcess::finished, nullptr, nullptr);
-                             QObject::connect(&orvanta, &QProcess::finished, &app,
-                                              [&app](int exitCode) { app.exit(exitCode); });
-                             orvanta.start(program, {u"--home"_s, home});
-                         }};
+    CommandLinePart part{
+        {{u"The demo website does not serve its IndexNow key yet"_s, check},
+         {u"So the engine refuses the notification"_s, notify},
+         {u"The owner uploads the key file"_s, check,
+          [&farm] {
+              farm.route(u"/%1.txt"_s.arg(demoKey), SiteFarm::Route::answering(200, demoKey.toUtf8()));
+          }},
+         {u"Now the engine takes it"_s, notify},
+         {u"The first run over the website's changed pages sends every page of its sitemaps"_s,
+          notify + QStringList{u"--changed-pages"_s}},
+         {u"Five pages change; the next run sends only those (the demo turns the ten-minute "
+          u"cool-down off)"_s,
+          notify + QStringList{u"--changed-pages"_s, u"--cool-down"_s, u"0"_s},
+          [&website] { website.change(5, QDateTime::currentDateTimeUtc()); }},
+         {u"Every run is recorded"_s,
+          {u"history"_s, u"--profile"_s, u"Demo Bakery"_s, u"--last"_s, u"2"_s, u"--home"_s, home}}},
+        &orvanta,
+        program,
+        [&] {
+            std::printf("\n== Orvanta's window, on the whole demo catalogue\n");
+            std::fflush(stdout);
+            QObject::disconnect(&orvanta, &QProcess::finished, nullptr, nullptr);
+            QObject::connect(&orvanta, &QProcess::finished, &app,
+                             [&app](int exitCode) { app.exit(exitCode); });
+            orvanta.start(program, {u"--home"_s, home});
+        }};
     if (windowOnly)
         part.steps.clear();
     QObject::connect(&orvanta, &QProcess::finished, &app, [&part] { part.runNext(); });

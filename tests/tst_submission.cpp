@@ -1,6 +1,9 @@
+#include "HistoryStore.h"
 #include "HttpTransferSlot.h"
+#include "PageList.h"
 #include "RequestComposer.h"
 #include "RequestPreview.h"
+#include "RunRecorder.h"
 #include "SiteDatabase.h"
 #include "SiteFarm.h"
 #include "SubmissionLog.h"
@@ -45,7 +48,7 @@ private:
     QByteArray log() const { return TestData::readFile(m_dir->filePath(u"sublog.htm"_s)); }
 
     SiteFarm m_farm;
-    QNetworkAccessManager m_network;
+    std::unique_ptr<QNetworkAccessManager> m_network; // each test's own: no connection lingers on
     Profile m_profile;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SiteDatabase> m_catalogue;
@@ -66,7 +69,7 @@ private:
         m_catalogue = SiteDatabase::open(m_dir->filePath(u"orvd.dll"_s), error);
         std::array<TransferSlot*, SubmissionRun::slotCount> transfers{};
         for (TransferSlot*& transfer : transfers) {
-            m_transfers.push_back(std::make_unique<HttpTransferSlot>(m_network, deadline));
+            m_transfers.push_back(std::make_unique<HttpTransferSlot>(*m_network, deadline));
             transfer = m_transfers.back().get();
         }
         m_run = std::make_unique<SubmissionRun>(*m_catalogue, transfers, m_dir->filePath(u"sublog.htm"_s),
@@ -102,11 +105,11 @@ private:
     // One site's request through a real transfer slot: the verdict it ends with.
     Verdict transfer(const PromoSite& site, const Profile& profile)
     {
-        HttpTransferSlot slot(m_network, std::chrono::milliseconds(3000));
+        HttpTransferSlot slot(*m_network, std::chrono::milliseconds(3000));
         Verdict verdict{Outcome::Failed, u"never ended"_s};
         QEventLoop loop;
-        connect(&slot, &TransferSlot::finished, &loop, [&](Outcome outcome, const QString& detail) {
-            verdict = {outcome, detail};
+        connect(&slot, &TransferSlot::finished, &loop, [&](const Verdict& ended) {
+            verdict = ended;
             loop.quit();
         });
         slot.execute(TransferRequest::from(RequestComposer(profile).compose(site)));
@@ -137,6 +140,8 @@ private slots:
         m_farm.route(u"/cut"_s, SiteFarm::Behaviour::CutShort);
         m_farm.route(u"/to-ftp"_s, SiteFarm::Route(SiteFarm::Behaviour::Redirect, "ftp://127.0.0.1/x"));
         m_farm.route(u"/pending/indexnow"_s, SiteFarm::Route::answering(202, {}));
+        m_farm.route(u"/fine/indexnow"_s, SiteFarm::Route::answering(200, {}));
+        m_farm.route(u"/hang/indexnow"_s, SiteFarm::Behaviour::Hang);
         m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
         m_farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
         m_farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
@@ -148,13 +153,19 @@ private slots:
             m_profile.fields[size_t(i)] = Profile::key(ProfileField(i)) + u" value"_s;
     }
 
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_network = std::make_unique<QNetworkAccessManager>();
+        QTRY_COMPARE_WITH_TIMEOUT(m_farm.openConnections(), 0, 10000); // earlier tests' connections gone
+    }
 
     void cleanup()
     {
         m_run.reset();
         m_transfers.clear();
         m_catalogue.reset();
+        m_network.reset();
     }
 
     void fillTemplate_data()
@@ -284,6 +295,8 @@ private slots:
             << u"HTTP 404 Not Found (the site said: No such page.)"_s;
         QTest::newRow("IndexNow 202") << site(u"/pending/indexnow"_s, indexNow, u"json"_s, u"200,202"_s)
                                       << succeeded << u"Accepted; the key is still being checked (202)"_s;
+        QTest::newRow("IndexNow 200")
+            << site(u"/fine/indexnow"_s, indexNow, u"json"_s, u"200,202"_s) << succeeded << QString();
         QTest::newRow("IndexNow 403")
             << site(u"/indexnow"_s, indexNow, u"json"_s, u"200,202"_s) << failed
             << u"HTTP 403 Forbidden: the site does not serve the IndexNow key file "
@@ -463,7 +476,7 @@ private slots:
         QSignalSpy left(&run, &SubmissionRun::leftChanged);
         QSignalSpy progress(&run, &SubmissionRun::progressChanged);
         QSignalSpy completed(&run, &SubmissionRun::completed);
-        QVERIFY(!run.start({}, m_profile)); // nothing selected: nothing starts
+        QVERIFY(!run.start(QStringList(), m_profile)); // nothing selected: nothing starts
         QVERIFY(run.start(siteNames(sites), m_profile));
         QVERIFY(run.isRunning());
         run.onTick();
@@ -519,7 +532,7 @@ private slots:
                                    {u"Hang 2"_s, u"/hang"_s}, {u"Hang 3"_s, u"/hang"_s},
                                    {u"Hang 4"_s, u"/hang"_s}, {u"Never"_s, u"/ok"_s}};
         // Long enough for four hanging transfers to stand open together on a slow machine.
-        SubmissionRun& run = makeRun(sites, std::chrono::seconds(4));
+        SubmissionRun& run = makeRun(sites, std::chrono::seconds(6));
         int questions = 0;
         bool answer = false;
         connect(&run, &SubmissionRun::stopQuestionDue, this, [&] {
@@ -546,10 +559,51 @@ private slots:
         QVERIFY(!run.isRunning());
         QCOMPARE(run.socketSlot(2).caption(), u"Socket 3"_s);
         QTRY_COMPARE(m_farm.openConnections(), 0);
-        QTest::qWait(4200); // past the deadline the cancelled transfers had: they report nothing
+        QTest::qWait(6200); // past the deadline the cancelled transfers had: they report nothing
         QCOMPARE(log().count("<tr><td>"), rowsBefore);
         QVERIFY(!log().contains("</body></html>"));
         QCOMPARE(run.lastFailures(), QStringList{u"Fails"_s}); // the failures of a cancelled run count too
+    }
+
+    void record_aRunCutShortKeepsExactlyTheAcceptedBatches()
+    {
+        SubmissionRun& run =
+            makeRun({{u"Fine"_s, u"/fine/indexnow"_s, u"POST"_s, u"x"_s, u"json"_s, u"200,202"_s},
+                     {u"Stuck"_s, u"/hang/indexnow"_s, u"POST"_s, u"x"_s, u"json"_s}},
+                    std::chrono::seconds(4));
+        QString error;
+        const auto store = HistoryStore::open(m_dir->filePath(u"history.db"_s), error);
+        QVERIFY2(store, qPrintable(error));
+        RunRecorder recorder(run, *store, u"window"_s, [] { return moment; });
+        auto pages = std::make_shared<PageList>();
+        pages->add("http://h/a", 1);
+        pages->add("http://h/b", 2);
+        const QList<WorkItem> items = {{u"Fine"_s, std::make_shared<PageBatch>(PageBatch{pages, {0}})},
+                                       {u"Stuck"_s, std::make_shared<PageBatch>(PageBatch{pages, {1}})}};
+        connect(&run, &SubmissionRun::stopQuestionDue, this, [&run] { run.answerStopQuestion(true); });
+        Profile profile = m_profile;
+        profile.value(ProfileField::Url) = u"http://h/"_s;
+        profile.indexNowKey = u"abcd-1234"_s;
+        QVERIFY(run.start(items, profile));
+        run.onTick();
+        QTRY_COMPARE(run.socketSlot(0).status(), SocketSlot::successful);
+        run.requestStop();
+        run.onTick(); // cancelled while the second batch hangs
+        const auto sentTo = [&](const QString& site) {
+            QStringList sent;
+            store->forEachSent(profile.title, site, [&](QByteArrayView url, const HistoryStore::SentPage&) {
+                sent << QString::fromUtf8(url);
+            });
+            return sent;
+        };
+        QCOMPARE(sentTo(u"Fine"_s), QStringList{u"http://h/a"_s});
+        QCOMPARE(sentTo(u"Stuck"_s), QStringList());
+        const HistoryStore::RunSummary recorded = store->runs().first();
+        QCOMPARE(recorded.state, u"cancelled"_s);
+        QCOMPARE(recorded.mode, u"changed pages"_s);
+        QCOMPARE(store->results(recorded.id).size(), 1);
+        QCOMPARE(store->resultUrls(recorded.id, 1), QStringList{u"http://h/a"_s});
+        QVERIFY(recorder.failure().isEmpty());
     }
 
     void run_tickDueWhileAskingIsHeldBack()

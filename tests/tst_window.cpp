@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 #include "InstalledVersion.h"
 #include "SiteFarm.h"
+#include "SitemapSite.h"
 #include "SplashScreen.h"
 #include "Startup.h"
 #include "StatusLamp.h"
@@ -16,10 +17,13 @@
 #include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <QThread>
+#include <QTimeZone>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -60,7 +64,8 @@ private:
     bool navigationLocked() const
     {
         bool anyEnabled = false;
-        for (const QString& name : {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s})
+        for (const QString& name :
+             {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s, u"Bhistory"_s})
             anyEnabled = anyEnabled || m_app->get<QToolButton>(name)->isEnabled();
         for (const QMenu* menu : m_app->window().findChildren<QMenu*>(u"about"_s))
             anyEnabled = anyEnabled || menu->menuAction()->isEnabled();
@@ -301,6 +306,50 @@ private slots:
         QCOMPARE(log.count("<td>Submission Successful</td>"), 3);
     }
 
+    void changedPages_areCountedBeforeTheRunAndKeptInTheHistory()
+    {
+        SitemapSite website(m_farm, 12, QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc()));
+        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        m_farm.route(u"/window-key-2.txt"_s, SiteFarm::Route::answering(200, "window-key-2"));
+        PromoSite indexNow = TestData::bundledSites().at(0);
+        indexNow.action = m_farm.url(u"/indexnow"_s);
+        openWindow({indexNow, TestData::site(u"Other"_s, u"list"_s)});
+        m_app->click(u"Bprofile"_s);
+        m_app->get<QLineEdit>(u"txturl"_s)->setText(website.address());
+        m_app->get<QLineEdit>(u"txtindexnowkey"_s)->setText(u"window-key-2"_s);
+        m_app->click(u"Bsubmission"_s);
+        m_app->get<QRadioButton>(u"changedPages"_s)->click();
+        const auto summary = [this] { return m_app->text(u"pagesSummary"_s); };
+        QTRY_COMPARE(summary(), u"12 pages found in 3 sitemaps; left out: 5 on other hosts, 3 listed twice.\n"
+                                u"Select an IndexNow site: only IndexNow sites take the pages."_s);
+        m_app->get<QCheckBox>(u"Check4"_s)->click();
+        QTRY_VERIFY2(
+            summary().endsWith(u"\n%1: 12 new or changed pages to send in 1 request (0 unchanged)."_s.arg(
+                indexNow.sitename)),
+            qPrintable(summary()));
+        m_app->dialogs.queueYesNo(true);
+        m_app->click(u"Command15"_s);
+        QVERIFY(m_app->runToEnd() > 0);
+        QVERIFY(TestData::readFile(m_app->homeFile(u"sublog.htm"_s))
+                    .contains("<td>Submission Successful: 12 pages</td>"));
+        m_app->get<QCheckBox>(u"Check2"_s)->click(); // the IndexNow site alone
+        QTRY_VERIFY(
+            summary().endsWith(u"no page changed since the last run, nothing to send (12 unchanged)."_s));
+        m_app->click(u"Command15"_s);
+        QCOMPARE(m_app->dialogs.shown.last().text,
+                 u"No page changed since the last run: there is nothing to send."_s);
+
+        m_app->click(u"Bhistory"_s);
+        QCOMPARE(m_app->text(u"Label47"_s), u" Run History"_s);
+        QCOMPARE(m_app->get<QTableView>(u"historyRuns"_s)->model()->rowCount(), 1);
+        QCOMPARE(m_app->get<QTableView>(u"historyResults"_s)->model()->rowCount(), 2);
+        m_app->get<QCheckBox>(u"historyFailuresOnly"_s)->click();
+        QCOMPARE(m_app->get<QTableView>(u"historyResults"_s)->model()->rowCount(), 1); // "Other" is not there
+        m_app->dialogs.queueInput(m_app->homeFile(u"run.csv"_s));
+        m_app->click(u"historyExport"_s);
+        QCOMPARE(TestData::readFile(m_app->homeFile(u"run.csv"_s)).count("\r\n"), 1 + 12 + 1);
+    }
+
     void run_stopCancelsAndFailuresCanBeSelectedAgain()
     {
         openWindow({PromoSite{u"Fails"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/404"_s)},
@@ -449,7 +498,8 @@ private slots:
             description->fontMetrics().lineSpacing();
         QVERIFY2(lines >= 2 && lines < 2.5, qPrintable(QString::number(lines)));
         QStringList clipped;
-        for (const QString& page : {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s}) {
+        for (const QString& page :
+             {u"Bprofile"_s, u"Bsubmission"_s, u"Bmeta"_s, u"Bsearch"_s, u"Babout"_s, u"Bhistory"_s}) {
             m_app->click(page);
             for (QWidget* widget : m_app->window().findChildren<QWidget*>()) {
                 const auto* label = qobject_cast<QLabel*>(widget);

@@ -3,6 +3,8 @@
 #include "AppPaths.h"
 #include "DesktopOpener.h"
 #include "HeadlessSubmission.h"
+#include "HistoryReport.h"
+#include "HistoryStore.h"
 #include "InstalledVersion.h"
 #include "KeyCommand.h"
 #include "MainWindow.h"
@@ -36,13 +38,29 @@ struct Options
                             u"NAME"_s};
     QCommandLineOption dryRun{u"dry-run"_s, u"submit: print the requests instead of sending them."_s};
     QCommandLineOption replace{u"replace"_s, u"key generate: replace the profile's IndexNow key."_s};
+    QCommandLineOption changedPages{u"changed-pages"_s,
+                                    u"submit: the sitemap's pages changed since they were last sent to each "
+                                    u"IndexNow site, instead of the profile's address."_s};
+    QCommandLineOption sitemap{
+        u"sitemap"_s,
+        u"submit --changed-pages: the sitemap to read (default: those robots.txt names, "
+        u"else /sitemap.xml)."_s,
+        u"URL"_s};
+    QCommandLineOption coolDown{u"cool-down"_s,
+                                u"submit --changed-pages: never send a page to a site again within this many "
+                                u"seconds (default 600; 0 turns it off)."_s,
+                                u"SECONDS"_s};
+    QCommandLineOption last{u"last"_s, u"history: only the last N runs."_s, u"N"_s};
+    QCommandLineOption csv{u"csv"_s, u"history: as CSV, a row per request."_s};
 };
 
 const QString synopsis = u"  orvanta [--home DIR]\n"
                          u"  orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) "
                          u"[--home DIR] [--dry-run]\n"
+                         u"      [--changed-pages [--sitemap URL] [--cool-down SECONDS]]\n"
                          u"  orvanta key generate --profile TITLE [--replace]\n"
-                         u"  orvanta key check --profile TITLE\n"_s;
+                         u"  orvanta key check --profile TITLE\n"
+                         u"  orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]\n"_s;
 
 void describe(QCommandLineParser& parser, const Options& options)
 {
@@ -55,11 +73,15 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"succeeded, 1 when any failed, and 2 when it could not run as asked.\n"
         u"key generate stores a new IndexNow key in the profile and says where the site must serve it;\n"
         u"key check fetches the key file from the site and says whether engines can read it (exit 0)\n"
-        u"or not (exit 1)."_s);
-    parser.addPositionalArgument(u"command"_s, u"submit or key, to run without a window."_s,
-                                 u"[submit | key generate|check]"_s);
+        u"or not (exit 1).\n"
+        u"submit --changed-pages reads the website's sitemaps and sends each selected IndexNow site the\n"
+        u"pages that changed since they were last sent to it, in batches of at most 10,000; other sites\n"
+        u"get the profile's address as always. history lists the recorded runs, newest first."_s);
+    parser.addPositionalArgument(u"command"_s, u"submit, key or history, to run without a window."_s,
+                                 u"[submit | key generate|check | history]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
-                       options.type, options.site, options.dryRun, options.replace});
+                       options.type, options.site, options.dryRun, options.changedPages, options.sitemap,
+                       options.coolDown, options.replace, options.last, options.csv});
 }
 
 AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
@@ -96,8 +118,20 @@ int submit(const QCommandLineParser& parser, const Options& options)
         run.sites = parser.values(options.site);
     }
     run.dryRun = parser.isSet(options.dryRun);
+    run.changedPages = parser.isSet(options.changedPages);
+    if ((parser.isSet(options.sitemap) || parser.isSet(options.coolDown)) && !run.changedPages)
+        return usageError(u"--sitemap and --cool-down go with --changed-pages."_s);
+    run.sitemap = parser.value(options.sitemap);
+    if (parser.isSet(options.coolDown)) {
+        bool number = false;
+        const int seconds = parser.value(options.coolDown).toInt(&number);
+        if (!number || seconds < 0)
+            return usageError(u"--cool-down takes a number of seconds, 0 or more."_s);
+        run.coolDown = std::chrono::seconds(seconds);
+    }
     run.catalogueFile = paths.catalogueFile();
     run.logFile = paths.runLogFile();
+    run.historyFile = paths.historyFile();
     SettingsStore settings;
     QFile out;
     QFile err;
@@ -121,6 +155,31 @@ int key(const QCommandLineParser& parser, const Options& options)
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     return KeyCommand::run(action == u"generate"_s ? KeyCommand::Action::Generate : KeyCommand::Action::Check,
                            parser.value(options.profile), parser.isSet(options.replace), settings, out, err);
+}
+
+int history(const QCommandLineParser& parser, const Options& options)
+{
+    if (parser.positionalArguments().size() != 1)
+        return usageError(u"Unexpected arguments: %1"_s.arg(parser.positionalArguments().mid(1).join(u' ')));
+    int last = -1;
+    if (parser.isSet(options.last)) {
+        bool number = false;
+        last = parser.value(options.last).toInt(&number);
+        if (!number || last < 1)
+            return usageError(u"--last takes a number of runs, 1 or more."_s);
+    }
+    QString error;
+    const std::unique_ptr<HistoryStore> store =
+        HistoryStore::open(pathsFrom(parser, options).historyFile(), error);
+    if (!store) {
+        QTextStream(stderr) << error << u'\n';
+        return HeadlessSubmission::badUsage;
+    }
+    QTextStream out(stdout);
+    HistoryReport::write(*store, parser.value(options.profile), last,
+                         parser.isSet(options.csv) ? HistoryReport::Form::Csv : HistoryReport::Form::Text,
+                         out);
+    return 0;
 }
 
 int window(int argc, char* argv[], const QCommandLineParser& parser, const Options& options)
@@ -173,7 +232,10 @@ int Launcher::run(int argc, char* argv[])
     }
     if (command == u"key"_s)
         return key(parser, options);
+    if (command == u"history"_s)
+        return history(parser, options);
     if (command != u"submit"_s)
-        return usageError(u"Unknown command \"%1\"; the commands are submit and key."_s.arg(command));
+        return usageError(
+            u"Unknown command \"%1\"; the commands are submit, key and history."_s.arg(command));
     return submit(parser, options);
 }

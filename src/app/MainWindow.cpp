@@ -1,8 +1,11 @@
 #include "MainWindow.h"
 
+#include "ChangedPagesRun.h"
 #include "DesktopOpener.h"
 #include "Dialogs.h"
 #include "EngineSelectionPage.h"
+#include "HistoryPage.h"
+#include "HistoryStore.h"
 #include "HttpTransferSlot.h"
 #include "InstalledVersion.h"
 #include "MetaBuilderPage.h"
@@ -12,6 +15,7 @@
 #include "RequestPreview.h"
 #include "RequestPreviewDialog.h"
 #include "RunPanel.h"
+#include "RunRecorder.h"
 #include "SubmissionRun.h"
 #include "UpgradeWindow.h"
 #include "ui_MainWindow.h"
@@ -21,6 +25,7 @@
 #include <QIcon>
 #include <QNetworkAccessManager>
 #include <QStyle>
+#include <QTimer>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -59,6 +64,26 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     connect(m_run, &SubmissionRun::stopQuestionDue, this, &MainWindow::onStopQuestionDue);
     connect(m_run, &SubmissionRun::completed, this, &MainWindow::onRunCompleted);
     connect(m_run, &SubmissionRun::cancelled, this, &MainWindow::onRunCancelled);
+
+    // Every run is recorded, from this window as from the command line.
+    m_history = HistoryStore::open(m_context.paths.historyFile(), m_historyError);
+    if (m_history)
+        new RunRecorder(*m_run, *m_history, u"window"_s, m_context.clock, this);
+    m_historyPage = new HistoryPage(m_history.get(), m_context.dialogs, ui->historyform);
+    ui->historyform->layout()->addWidget(m_historyPage);
+    connect(ui->Bhistory, &QAbstractButton::clicked, this, &MainWindow::openHistory);
+
+    m_sitemapReader = new SitemapReader(*network, this);
+    connect(m_sitemapReader, &SitemapReader::finished, this, &MainWindow::onSitemapsRead);
+    m_summaryDue = new QTimer(this);
+    m_summaryDue->setSingleShot(true);
+    m_summaryDue->setInterval(250);
+    connect(m_summaryDue, &QTimer::timeout, this, &MainWindow::showPagesSummary);
+    connect(m_selectionPage, &EngineSelectionPage::pagesModeChanged, this, &MainWindow::onPagesModeChanged);
+    connect(m_selectionPage, &EngineSelectionPage::selectionChanged, this, [this] {
+        if (m_selectionPage->changedPagesChosen() && m_sitemaps)
+            m_summaryDue->start();
+    });
 
     ui->metaform->layout()->addWidget(new MetaBuilderPage(m_context.dialogs, ui->metaform));
     ui->searchform->layout()->addWidget(new QuickSearchPage(m_context.desktop, ui->searchform));
@@ -118,8 +143,8 @@ void MainWindow::connectPageSwitches()
 
 void MainWindow::hideAllPages()
 {
-    for (QWidget* page :
-         {ui->statsform, ui->proform, ui->subform, ui->metaform, ui->aboutform, ui->searchform})
+    for (QWidget* page : {ui->statsform, ui->proform, ui->subform, ui->metaform, ui->aboutform,
+                          ui->searchform, ui->historyform})
         page->hide();
 }
 
@@ -154,13 +179,45 @@ void MainWindow::setNavigationLocked(bool locked)
 {
     ui->fileMenu->menuAction()->setEnabled(!locked);
     ui->aboutMenu->menuAction()->setEnabled(!locked);
-    for (QWidget* button : {ui->Bprofile, ui->Bsubmission, ui->Bmeta, ui->Bsearch, ui->Babout})
+    for (QWidget* button : {ui->Bprofile, ui->Bsubmission, ui->Bmeta, ui->Bsearch, ui->Babout, ui->Bhistory})
         button->setEnabled(!locked);
 }
 
 void MainWindow::onSubmitClicked()
 {
-    if (!m_run->start(m_selectionPage->selection().selected(), profile())) {
+    if (!m_selectionPage->changedPagesChosen() || m_selectionPage->selection().selected().isEmpty()) {
+        startRun(m_run->start(m_selectionPage->selection().selected(), profile()));
+        return;
+    }
+    const QString title = u"Changed Pages"_s;
+    const auto tell = [this, &title](const QString& text) {
+        m_context.dialogs.inform(text, title, Dialogs::Icon::Information);
+    };
+    if (!m_history)
+        return tell(m_historyError + u" Without it, what changed is not known."_s);
+    if (m_sitemapReader->isRunning())
+        return tell(
+            u"The sitemaps are still being read. Submit again once the count shows under the choice."_s);
+    if (!m_sitemaps || m_sitemapsAddress != profile().value(ProfileField::Url)) {
+        readSitemaps();
+        return tell(
+            u"The sitemaps of the profile's address are being read. Submit again once the count shows "
+            u"under the choice."_s);
+    }
+    if (!m_sitemaps->error.isEmpty())
+        return tell(m_sitemaps->error);
+    const auto pages = std::shared_ptr<const PageList>(m_sitemaps, &m_sitemaps->pages);
+    const ChangedPagesRun plan =
+        ChangedPagesRun::make(m_catalogue, m_selectionPage->selection().selectedRows(), pages, *m_history,
+                              profile().title, m_context.clock().toMSecsSinceEpoch());
+    if (plan.items.isEmpty())
+        return tell(u"No page changed since the last run: there is nothing to send."_s);
+    startRun(m_run->start(plan.items, profile()));
+}
+
+void MainWindow::startRun(bool started)
+{
+    if (!started) {
         m_context.dialogs.inform(u"Please select some engines to submit first."_s, u"No engines selected"_s,
                                  Dialogs::Icon::Warning);
         return;
@@ -168,6 +225,60 @@ void MainWindow::onSubmitClicked()
     m_selectionPage->replaceSelection({}); // the run has taken them
     setNavigationLocked(true);
     showPage(ui->statsform, QString()); // the title strip stays as it is
+}
+
+void MainWindow::onPagesModeChanged(bool changedPages)
+{
+    if (changedPages)
+        readSitemaps();
+    else
+        m_selectionPage->showPagesSummary(QString());
+}
+
+void MainWindow::readSitemaps()
+{
+    m_sitemaps.reset();
+    m_sitemapsAddress = profile().value(ProfileField::Url);
+    m_selectionPage->showPagesSummary(u"Reading the sitemaps of %1…"_s.arg(m_sitemapsAddress));
+    m_sitemapReader->start(m_sitemapsAddress);
+}
+
+void MainWindow::onSitemapsRead(const std::shared_ptr<SitemapReader::Result>& result)
+{
+    m_sitemaps = result;
+    showPagesSummary();
+}
+
+void MainWindow::showPagesSummary()
+{
+    if (!m_sitemaps || !m_selectionPage->changedPagesChosen())
+        return;
+    const QString text = m_sitemaps->summary();
+    if (!m_sitemaps->error.isEmpty()) {
+        m_selectionPage->showPagesSummary(text);
+        return;
+    }
+    if (!m_history) {
+        m_selectionPage->showPagesSummary(text + u'\n' + m_historyError);
+        return;
+    }
+    const auto pages = std::shared_ptr<const PageList>(m_sitemaps, &m_sitemaps->pages);
+    const ChangedPagesRun plan =
+        ChangedPagesRun::make(m_catalogue, m_selectionPage->selection().selectedRows(), pages, *m_history,
+                              profile().title, m_context.clock().toMSecsSinceEpoch());
+    const QStringList lines = plan.summary();
+    m_selectionPage->showPagesSummary(text + u'\n' +
+                                      (lines.isEmpty()
+                                           ? u"Select an IndexNow site: only IndexNow sites take the pages."_s
+                                           : lines.join(u'\n')));
+}
+
+void MainWindow::openHistory()
+{
+    if (!m_history)
+        m_context.dialogs.inform(m_historyError, u"Run History"_s, Dialogs::Icon::Warning);
+    m_historyPage->reload();
+    showPage(ui->historyform, u" Run History"_s);
 }
 
 void MainWindow::onStopQuestionDue()
@@ -182,6 +293,7 @@ void MainWindow::onStopQuestionDue()
 void MainWindow::onRunCancelled()
 {
     setNavigationLocked(false);
+    showPagesSummary(); // what was sent is no longer changed
     openSelectionFromToolbar();
     m_selectionPage->setResubmitAvailable(!m_run->lastFailures().isEmpty());
     if (m_closeWhenCancelled)
@@ -204,6 +316,7 @@ void MainWindow::onRunCompleted(int succeeded, int failed)
         m_run->discardLog();
     openSelectionFromToolbar();
     m_selectionPage->setResubmitAvailable(!m_run->lastFailures().isEmpty());
+    showPagesSummary(); // what was sent is no longer changed
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -32,6 +32,11 @@ EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, QWidget* paren
     connect(ui->Command15, &QPushButton::clicked, this, &EngineSelectionPage::submitRequested);
     connect(ui->preview, &QPushButton::clicked, this, &EngineSelectionPage::previewRequested);
     connect(ui->resubmitFailed, &QPushButton::clicked, this, &EngineSelectionPage::resubmitFailedRequested);
+    connect(ui->changedPages, &QRadioButton::toggled, this, &EngineSelectionPage::pagesModeChanged);
+    const QAbstractItemModel* selected = &m_selection.selectedModel();
+    for (const auto change : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(selected, change, this, &EngineSelectionPage::selectionChanged);
+    connect(selected, &QAbstractItemModel::modelReset, this, &EngineSelectionPage::selectionChanged);
     ui->resubmitFailed->setEnabled(false);
 }
 
@@ -54,6 +59,16 @@ void EngineSelectionPage::showTotals()
 {
     ui->Label16->setText(countCaption(u" Total Search Engines :"_s, m_selection.catalogue().size()));
     ui->Label20->setText(countCaption(u" Total Selected Engines :"_s, m_selection.selected().size()));
+}
+
+bool EngineSelectionPage::changedPagesChosen() const
+{
+    return ui->changedPages->isChecked();
+}
+
+void EngineSelectionPage::showPagesSummary(const QString& text)
+{
+    ui->pagesSummary->setText(text);
 }
 
 void EngineSelectionPage::showSelectedCount()

@@ -41,7 +41,15 @@ public:
 
     const EngineSelection& selection() const { return m_selection; }
 
+    // Whether the next run sends the sitemap's changed pages instead of the profile's address.
+    bool changedPagesChosen() const;
+    // What the window found out about the sitemap's pages, shown under the choice.
+    void showPagesSummary(const QString& text);
+
 signals:
+    void pagesModeChanged(bool changedPages);
+    // The sites of the next run changed, by hand or by type.
+    void selectionChanged();
     void submitRequested();
     void previewRequested();
     void resubmitFailedRequested();

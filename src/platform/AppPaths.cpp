@@ -52,6 +52,11 @@ QString AppPaths::runLogFile() const
     return joinPath(m_writableDirectory, u"sublog.htm"_s);
 }
 
+QString AppPaths::historyFile() const
+{
+    return joinPath(m_writableDirectory, u"history.db"_s);
+}
+
 QString AppPaths::upgradeFile() const
 {
     return joinPath(m_writableDirectory, u"orvd.upg"_s);

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// Where the program finds its catalogue and writes its run log and upgrade download. With
-// --home DIR, all three live in DIR. Otherwise the catalogue lies beside the executable; the
+// Where the program finds its catalogue and writes its run log, history and upgrade download.
+// With --home DIR, all of them live in DIR. Otherwise the catalogue lies beside the executable; the
 // files the program writes go beside it too only in a portable copy (a directory marked by the
 // file "orvanta.portable", as the build tree is) that can be written. An installed program never
 // writes under its installation prefix, even as root: its files go to the user's data directory.
@@ -27,6 +27,8 @@ public:
     QString catalogueFile() const;
     QString runLogFile() const;
     QString upgradeFile() const;
+    // The record of what was sent and of every run, beside the run log.
+    QString historyFile() const;
 
 private:
     QString m_catalogueDirectory;

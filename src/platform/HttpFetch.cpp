@@ -105,7 +105,9 @@ void HttpFetch::onReadyRead()
     m_result.bodySize += chunk.size();
     if (m_result.body.size() < m_request.keepBytes)
         m_result.body += chunk.left(m_request.keepBytes - m_result.body.size());
-    if (m_request.sink && m_request.sink->write(chunk) != chunk.size())
+    // A sink takes the body of a success only: an error page is no download and no document.
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_request.sink && status >= 200 && status < 300 && m_request.sink->write(chunk) != chunk.size())
         stopWith(u"Cannot write the answer: %1"_s.arg(m_request.sink->errorString()));
     else if (m_request.maxBytes >= 0 && m_result.bodySize > m_request.maxBytes)
         stopWith(u"The answer is longer than %1 bytes"_s.arg(m_request.maxBytes));

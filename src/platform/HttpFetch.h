@@ -24,7 +24,7 @@ struct FetchRequest
     std::chrono::milliseconds deadline{20000};
     qint64 keepBytes = 0;      // the first this-many bytes of the body are kept for the caller
     qint64 maxBytes = -1;      // a longer body fails the fetch; -1 takes any length
-    QIODevice* sink = nullptr; // receives the whole body as it arrives
+    QIODevice* sink = nullptr; // receives the whole body of a 2xx answer as it arrives
 };
 
 struct FetchResult

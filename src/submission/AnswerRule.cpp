@@ -29,18 +29,27 @@ bool isMarkup(const QByteArray& body)
 
 } // namespace
 
-AnswerRule AnswerRule::forSite(const PromoSite& site, const QString& keyFile)
+QString AnswerRule::whenAgain(const QString& retryAfter)
 {
-    AnswerRule rule;
-    rule.m_keyFile = keyFile;
-    // The protocol's endpoints all end their path in "/indexnow". Looked at without parsing the
-    // URL, which a preview of many sites would pay for each of them.
-    QStringView path(site.action);
+    return !retryAfter.isEmpty() && retryAfter.front().isDigit() ? retryAfter + u" seconds"_s : retryAfter;
+}
+
+bool AnswerRule::isIndexNowEndpoint(QStringView action)
+{
+    // Looked at without parsing the URL, which a preview of many sites would pay for each.
+    QStringView path = action;
     for (const QChar end : {u'#', u'?'}) {
         if (const qsizetype at = path.indexOf(end); at >= 0)
             path = path.first(at);
     }
-    rule.m_indexNow = path.endsWith(u"/indexnow"_s, Qt::CaseInsensitive);
+    return path.endsWith(u"/indexnow"_s, Qt::CaseInsensitive);
+}
+
+AnswerRule AnswerRule::forSite(const PromoSite& site, const QString& keyFile)
+{
+    AnswerRule rule;
+    rule.m_keyFile = keyFile;
+    rule.m_indexNow = isIndexNowEndpoint(site.action);
     rule.m_explains =
         rule.m_indexNow || !site.encoding.isEmpty() || !site.accept.isEmpty() || !site.reject.isEmpty();
     const std::optional<QList<int>> accepted = site.acceptedStatuses();
@@ -87,18 +96,22 @@ QString AnswerRule::meaning(int status) const
     }
 }
 
-Verdict AnswerRule::judge(int status, const QString& reason, const QByteArray& body) const
+Verdict AnswerRule::judge(int status, const QString& reason, const QByteArray& body,
+                          const QByteArray& retryAfter) const
 {
     const bool accepted = m_accepted.isEmpty() ? status < 400 : m_accepted.contains(status);
     if (!accepted) {
         QString detail = QString(u"HTTP %1 "_s.arg(status) + reason).trimmed();
+        const QString again = status == 429 ? QString::fromLatin1(retryAfter).trimmed() : QString();
         if (!m_explains)
-            return {Outcome::Failed, detail};
+            return {Outcome::Failed, detail, status, again};
         if (const QString means = meaning(status); !means.isEmpty())
             detail += u": "_s + means;
+        if (!again.isEmpty())
+            detail += u"; try again after "_s + whenAgain(again);
         if (const QString said = excerpt(body); !said.isEmpty())
             detail += u" (the site said: "_s + said + u')';
-        return {Outcome::Failed, detail};
+        return {Outcome::Failed, detail, status, again};
     }
     if (m_reject) {
         const QRegularExpressionMatch match = m_reject->match(QString::fromUtf8(body.left(bodyBytesRead)));
@@ -106,10 +119,11 @@ Verdict AnswerRule::judge(int status, const QString& reason, const QByteArray& b
             QString message = readable(match.captured(1), isMarkup(body));
             if (message.isEmpty())
                 message = excerpt(body);
-            return {Outcome::Failed, message.isEmpty() ? u"Rejected"_s : u"Rejected: "_s + message};
+            return {
+                Outcome::Failed, message.isEmpty() ? u"Rejected"_s : u"Rejected: "_s + message, status, {}};
         }
     }
     if (m_indexNow && status == 202)
-        return {Outcome::Succeeded, u"Accepted; the key is still being checked (202)"_s};
-    return {Outcome::Succeeded, QString()};
+        return {Outcome::Succeeded, u"Accepted; the key is still being checked (202)"_s, status, {}};
+    return {Outcome::Succeeded, QString(), status, {}};
 }

@@ -11,12 +11,6 @@
 
 struct PromoSite;
 
-struct Verdict
-{
-    Outcome outcome = Outcome::Failed;
-    QString detail; // why it failed, or a note on a success; empty for a plain success
-};
-
 // How a site's answer is read. By default any status below 400 is a success and the body is
 // not looked at. A catalogue row may name the statuses that mean accepted and a pattern whose
 // match in the body means rejected; such rows, and the IndexNow protocol, also get failures
@@ -35,9 +29,16 @@ public:
     QString problem() const { return m_problem; }
     bool readsBody() const { return m_explains || m_reject.has_value(); }
 
-    // The verdict on a complete response, from its status line and the first bodyBytesRead
-    // bytes of its body.
-    Verdict judge(int status, const QString& reason, const QByteArray& body) const;
+    // The verdict on a complete response, from its status line, its Retry-After header and the
+    // first bodyBytesRead bytes of its body.
+    Verdict judge(int status, const QString& reason, const QByteArray& body,
+                  const QByteArray& retryAfter = QByteArray()) const;
+
+    // A Retry-After value as words: "120 seconds", or the date it names.
+    static QString whenAgain(const QString& retryAfter);
+
+    // Whether a target URL is an IndexNow endpoint: its path ends in "/indexnow".
+    static bool isIndexNowEndpoint(QStringView action);
 
     // A few words of what a body says, as text: markup dropped, blanks collapsed, shortened.
     static QString excerpt(const QByteArray& body);

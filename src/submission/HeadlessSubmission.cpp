@@ -1,11 +1,15 @@
 #include "HeadlessSubmission.h"
 
+#include "ChangedPagesRun.h"
 #include "EngineSelection.h"
+#include "HistoryStore.h"
 #include "HttpTransferSlot.h"
 #include "ProfileStore.h"
 #include "RequestPreview.h"
+#include "RunRecorder.h"
 #include "SettingsStore.h"
 #include "SiteDatabase.h"
+#include "SitemapReader.h"
 #include "SubmissionRun.h"
 
 #include <QEventLoop>
@@ -68,6 +72,33 @@ bool findProfile(const QString& title, SettingsStore& settings, Profile& profile
 
 } // namespace
 
+namespace {
+
+// The sitemap's pages, read with the network the run will use; none, with the reason on `err`,
+// when they cannot be read.
+std::shared_ptr<SitemapReader::Result> readSitemap(QNetworkAccessManager& network, const QString& address,
+                                                   const QString& sitemap, QTextStream& out, QTextStream& err)
+{
+    SitemapReader reader(network);
+    std::shared_ptr<SitemapReader::Result> result;
+    QEventLoop loop;
+    QObject::connect(&reader, &SitemapReader::finished, &loop,
+                     [&](const std::shared_ptr<SitemapReader::Result>& read) {
+                         result = read;
+                         loop.quit();
+                     });
+    reader.start(address, sitemap);
+    loop.exec();
+    if (!result->error.isEmpty()) {
+        err << result->error << u'\n';
+        return nullptr;
+    }
+    out << result->summary() << u'\n';
+    return result;
+}
+
+} // namespace
+
 int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QIODevice& outDevice,
                             QIODevice& errDevice)
 {
@@ -84,14 +115,46 @@ int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QIO
     if (!findProfile(options.profileTitle, settings, profile, err) ||
         !chooseSites(options, *catalogue, selection, err))
         return badUsage;
-
-    if (options.dryRun) {
-        out.flush();
-        RequestPreview::write(*catalogue, selection.selectedRows(), profile, outDevice);
-        return allSucceeded;
+    std::unique_ptr<HistoryStore> history;
+    if (!options.historyFile.isEmpty()) {
+        history = HistoryStore::open(options.historyFile, error);
+        if (!history && options.changedPages) {
+            err << error << u" Without it, what changed is not known.\n"_s;
+            return badUsage;
+        }
+        if (!history)
+            err << error << u" The run is not recorded.\n"_s;
     }
 
     QNetworkAccessManager network;
+    QList<WorkItem> items;
+    if (options.changedPages) {
+        const std::shared_ptr<SitemapReader::Result> read =
+            readSitemap(network, profile.value(ProfileField::Url), options.sitemap, out, err);
+        if (!read)
+            return someFailed;
+        const auto pages = std::shared_ptr<const PageList>(read, &read->pages);
+        const ChangedPagesRun plan =
+            ChangedPagesRun::make(*catalogue, selection.selectedRows(), pages, *history, profile.title,
+                                  options.clock().toMSecsSinceEpoch(), options.coolDown);
+        for (const QString& line : plan.summary())
+            out << line << u'\n';
+        items = plan.items;
+        if (items.isEmpty()) {
+            out << u"Nothing to send.\n"_s;
+            return allSucceeded;
+        }
+    }
+
+    if (options.dryRun) {
+        out.flush();
+        if (options.changedPages)
+            RequestPreview::writeItems(*catalogue, items, profile, outDevice);
+        else
+            RequestPreview::write(*catalogue, selection.selectedRows(), profile, outDevice);
+        return allSucceeded;
+    }
+
     std::array<std::unique_ptr<HttpTransferSlot>, SubmissionRun::slotCount> transferSlots;
     std::array<TransferSlot*, SubmissionRun::slotCount> transfers{};
     for (size_t k = 0; k < transferSlots.size(); ++k) {
@@ -99,6 +162,9 @@ int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QIO
         transfers[k] = transferSlots[k].get();
     }
     SubmissionRun run(*catalogue, transfers, options.logFile, options.clock);
+    std::unique_ptr<RunRecorder> recorder;
+    if (history)
+        recorder = std::make_unique<RunRecorder>(run, *history, u"command line"_s, options.clock);
     int failed = 0;
     QEventLoop loop;
     QObject::connect(&run, &SubmissionRun::siteEnded, &run,
@@ -116,7 +182,12 @@ int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QIO
         out << u"%1 succeeded, %2 failed.\n"_s.arg(succeeded).arg(failedCount);
         loop.quit();
     });
-    run.start(selection.selected(), profile);
+    if (options.changedPages)
+        run.start(items, profile);
+    else
+        run.start(selection.selected(), profile);
     loop.exec();
+    if (recorder && !recorder->failure().isEmpty())
+        err << u"The run could not be recorded in the history: %1.\n"_s.arg(recorder->failure());
     return failed == 0 ? allSucceeded : someFailed;
 }

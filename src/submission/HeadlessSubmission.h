@@ -11,8 +11,9 @@ class QIODevice;
 class SettingsStore;
 
 // The command line's front end of a submission run: the same engine as the window's, for a
-// stored profile and a selection made on the command line. One line per finished site goes to
-// `out`, and a line with the totals at the end.
+// stored profile and a selection made on the command line, over the profile's address or a
+// sitemap's changed pages. One line per finished request goes to `out`, and a line with the
+// totals at the end.
 namespace HeadlessSubmission {
 
 enum class Selection { All, Type, Sites };
@@ -24,8 +25,14 @@ struct Options
     QString type;      // with Selection::Type: "engine" or "list"
     QStringList sites; // with Selection::Sites, in the order given
     bool dryRun = false;
+    // Instead of the profile's address, the sitemap's pages that changed since they were last
+    // sent to each selected IndexNow site.
+    bool changedPages = false;
+    QString sitemap; // the sitemap to read; empty: the ones robots.txt names, else /sitemap.xml
+    std::chrono::seconds coolDown{600};
     QString catalogueFile;
     QString logFile;
+    QString historyFile; // every run is recorded there; empty: nowhere
     std::chrono::milliseconds transferDeadline = std::chrono::seconds(20);
     std::function<QDateTime()> clock = &QDateTime::currentDateTime;
 };

@@ -39,9 +39,9 @@ void HttpTransferSlot::cancel()
 void HttpTransferSlot::onFetched(const FetchResult& result)
 {
     if (!result.complete) {
-        emit finished(Outcome::Failed, result.error);
+        emit finished(Verdict{Outcome::Failed, result.error, 0, {}});
         return;
     }
-    const Verdict verdict = m_answerRule.judge(result.status, result.reason, result.body);
-    emit finished(verdict.outcome, verdict.detail);
+    emit finished(
+        m_answerRule.judge(result.status, result.reason, result.body, result.header("Retry-After")));
 }

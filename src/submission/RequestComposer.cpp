@@ -1,6 +1,7 @@
 #include "RequestComposer.h"
 
 #include "IndexNowKey.h"
+#include "PageList.h"
 #include "Profile.h"
 #include "PromoSite.h"
 #include "RequestTemplate.h"
@@ -15,6 +16,11 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// What a site that needs a value the profile lacks fails with, at once.
+const QString needsKey = u"needs an IndexNow key: set it on the profile page"_s;
+const QString needsHost = u"needs a website address with a host name: set the URL on the profile page"_s;
+const QString needsFeed = u"needs a feed address: set it on the profile page"_s;
 
 // The profile field behind each of the first seventeen placeholders, in the order of
 // RequestTemplate::placeholderKeywords().
@@ -241,11 +247,11 @@ RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate,
     }
     const auto lacks = [&](Notification value) { return present[size_t(value)] && m_empty[size_t(value)]; };
     if (lacks(Notification::Key) || (lacks(Notification::KeyLocation) && m_empty[size_t(Notification::Key)]))
-        filled.missingValue = u"needs an IndexNow key: set it on the profile page"_s;
+        filled.missingValue = needsKey;
     else if (lacks(Notification::Host) || lacks(Notification::KeyLocation))
-        filled.missingValue = u"needs a website address with a host name: set the URL on the profile page"_s;
+        filled.missingValue = needsHost;
     else if (lacks(Notification::Feed))
-        filled.missingValue = u"needs a feed address: set it on the profile page"_s;
+        filled.missingValue = needsFeed;
     return filled;
 }
 
@@ -265,6 +271,28 @@ SubmissionRequest RequestComposer::compose(const PromoSite& site, Filled* inspec
         request.unsendable = filled.missingValue;
     if (inspected)
         *inspected = std::move(filled);
+    return request;
+}
+
+SubmissionRequest RequestComposer::composeBatch(const PromoSite& site, const PageBatch& batch) const
+{
+    using RequestTemplate::Notification;
+    const auto& json = m_values[size_t(Encoding::Json)];
+    QString body = u"{\"host\":\""_s + json[size_t(Notification::Host)] + u"\",\"key\":\""_s +
+                   json[size_t(Notification::Key)] + u"\",\"keyLocation\":\""_s +
+                   json[size_t(Notification::KeyLocation)] + u"\",\"urlList\":["_s;
+    for (qsizetype i = 0; i < batch.indices.size(); ++i)
+        body += (i ? u",\""_s : u"\""_s) + jsonEscape(batch.pages->urlText(batch.indices.at(i))) + u'"';
+    body += u"]}"_s;
+    SubmissionRequest request{site.sitename, u"post"_s, site.action, body, site.data};
+    request.encoding = Encoding::Json;
+    request.answerRule = AnswerRule::forSite(site, m_keyFile);
+    if (m_empty[size_t(Notification::Key)])
+        request.unsendable = needsKey;
+    else if (m_empty[size_t(Notification::Host)])
+        request.unsendable = needsHost;
+    else
+        request.unsendable = request.answerRule.problem();
     return request;
 }
 

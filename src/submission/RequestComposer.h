@@ -2,6 +2,7 @@
 
 #include "RequestTemplate.h"
 #include "SubmissionRequest.h"
+#include "WorkItem.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,9 @@ public:
 
     // The site's request; `inspected`, when given, receives what inspect() says of its template.
     SubmissionRequest compose(const PromoSite& site, Filled* inspected = nullptr) const;
+    // A batch of pages for an IndexNow site, in the protocol's JSON form for many pages, whatever
+    // the row's own template.
+    SubmissionRequest composeBatch(const PromoSite& site, const PageBatch& batch) const;
 
     // The template with each placeholder replaced by the profile's value, encoded for the
     // template's kind of text so that a value such as "R&D Ltd" stays one value. A form fills

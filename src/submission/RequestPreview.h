@@ -5,6 +5,7 @@
 class QIODevice;
 class SiteDatabase;
 struct Profile;
+struct WorkItem;
 
 // What a run would send, site by site, composed by the very code that sends it: the method,
 // the exact target, content type and body, how the answer is read, and what looks wrong (a
@@ -16,5 +17,8 @@ namespace RequestPreview {
 // Written to `out` as UTF-8, a site at a time.
 // The sites are list rows of the catalogue, as the selection holds them.
 void write(SiteDatabase& catalogue, const QList<qsizetype>& sites, const Profile& profile, QIODevice& out);
+// The same for requests made beforehand, such as batches of changed pages.
+void writeItems(SiteDatabase& catalogue, const QList<WorkItem>& items, const Profile& profile,
+                QIODevice& out);
 
 } // namespace RequestPreview

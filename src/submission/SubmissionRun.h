@@ -4,7 +4,9 @@
 #include "RequestComposer.h"
 #include "SocketSlot.h"
 #include "SubmissionLog.h"
+#include "WorkItem.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -41,6 +43,8 @@ public:
     // Deletes the last run's log and, when there are sites, starts a run over them with the
     // profile as it stands now. False, with nothing started, when there are none.
     bool start(const QStringList& sites, const Profile& profile);
+    // The same over requests made beforehand, such as batches of a sitemap's changed pages.
+    bool start(const QList<WorkItem>& items, const Profile& profile);
     // The next tick asks, through stopQuestionDue(), whether to cancel.
     void requestStop();
     // A listener of stopQuestionDue() answers before it returns; true cancels the run.
@@ -53,6 +57,9 @@ public:
 
     bool isRunning() const { return m_running; }
     const SocketSlot& socketSlot(int index) const { return m_slots[size_t(index)]; }
+    const Profile& profile() const { return m_profile; }
+    int itemCount() const { return int(m_items.size()); }
+    const WorkItem& item(int position) const { return m_items.at(position); }
     int progressUnits() const;
     // The sites that failed in the most recent run, completed or cancelled, in the run's order.
     const QStringList& lastFailures() const { return m_lastFailures; }
@@ -65,6 +72,8 @@ signals:
     void leftChanged(int left);
     void siteStarted(int slotIndex, const QString& site);
     void siteEnded(int slotIndex, const QString& site, Outcome outcome, const QString& detail);
+    // The same ending, for whoever keeps records: the request's place in the run, from 0.
+    void itemEnded(int position, const Verdict& verdict);
     void progressChanged(int units);
     void slotsReset();
     void stopQuestionDue();
@@ -73,7 +82,8 @@ signals:
 
 private:
     void dispatch(int slotIndex);
-    void onTransferFinished(int slotIndex, Outcome outcome, const QString& detail);
+    bool batchInFlight(const QString& site) const;
+    void onTransferFinished(int slotIndex, const Verdict& ended);
     void complete();
     void stopRunning();
 
@@ -82,9 +92,11 @@ private:
     SubmissionLog m_log;
     QTimer* m_ticker;
     std::optional<RequestComposer> m_composer; // the run's profile, ready for every template
-    QStringList m_sites;                       // the run's sites, in order
-    int m_nextSite = 0;                        // the first not yet started
-    std::array<int, slotCount> m_slotSite{};   // which site each slot carries
+    Profile m_profile;
+    QList<WorkItem> m_items;                 // the run's requests, in order
+    int m_nextSite = 0;                      // the first not yet started
+    std::array<int, slotCount> m_slotSite{}; // which request each slot carries
+    QHash<QString, QString> m_slowedDown;    // sites that answered 429, with when to try again
     QList<int> m_failedSites;
     QStringList m_lastFailures;
     int m_succeeded = 0;

@@ -7,10 +7,19 @@ struct TransferRequest;
 
 enum class Outcome { Succeeded, Failed };
 
+// How a transfer ended, as the site's answer rule reads it.
+struct Verdict
+{
+    Outcome outcome = Outcome::Failed;
+    QString detail{};     // why it failed, or a note on a success; empty for a plain success
+    int status = 0;       // the HTTP status; 0 when no complete answer came
+    QString retryAfter{}; // the answer's Retry-After, when it asks to slow down
+};
+
 /// One HTTP transfer at a time. execute() returns at once; every transfer that is not cancelled
-/// ends with exactly one finished(), from the event loop: Succeeded, perhaps with a note on what
-/// the site said, or Failed with a detail that says why. A cancelled transfer reports nothing. The real slot
-/// is HttpTransferSlot; scheduling tests may use a scripted one.
+/// ends with exactly one finished(), from the event loop, with its verdict: Succeeded, perhaps with
+/// a note on what the site said, or Failed with a detail that says why. A cancelled transfer reports nothing.
+/// The real slot is HttpTransferSlot; scheduling tests may use a scripted one.
 class TransferSlot : public QObject
 {
     Q_OBJECT
@@ -25,5 +34,5 @@ public:
     virtual void cancel() = 0;
 
 signals:
-    void finished(Outcome outcome, const QString& detail);
+    void finished(const Verdict& verdict);
 };

@@ -216,7 +216,7 @@ void SiteFarm::answer(QTcpSocket* socket, const Request& request)
     };
     switch (route.behaviour) {
     case Behaviour::Status:
-        reply(statusResponse(statusLine(route.status), route.body));
+        reply(statusResponse(statusLine(route.status), route.body, route.headers));
         return;
     case Behaviour::IndexNow:
         answerIndexNow(socket, route, request);

@@ -47,9 +47,11 @@ public:
             : behaviour(behaviour), location(std::move(location)), bodySize(bodySize), intervalMs(intervalMs),
               body(std::move(body)), status(status)
         {}
-        static Route answering(int status, QByteArray body)
+        static Route answering(int status, QByteArray body, QByteArray headers = {})
         {
-            return Route(Behaviour::Status, {}, 0, 0, std::move(body), status);
+            Route route(Behaviour::Status, {}, 0, 0, std::move(body), status);
+            route.headers = std::move(headers);
+            return route;
         }
 
         Behaviour behaviour;
@@ -58,6 +60,7 @@ public:
         int intervalMs;      // Trickle, IndexNow
         QByteArray body;     // Ok, Status: the body to answer with (an empty one too), unless null
         int status;          // Status, IndexNow
+        QByteArray headers;  // Status: header lines to add, each ending in CRLF
     };
 
     explicit SiteFarm(QObject* parent = nullptr);

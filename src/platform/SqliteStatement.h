@@ -24,8 +24,12 @@ public:
 
     void bind(int index, qint64 value);
     void bind(int index, const QString& value);
+    void bind(int index, QByteArrayView utf8);
+    void bindNull(int index);
     // The next row; false at the end or on a failure (errorCode() tells them apart).
     bool next();
+    // Runs a statement that returns no rows; false on a failure.
+    bool run();
     void reset();
 
     // The first column of that name, matched without regard to case; -1 when there is none.

@@ -37,6 +37,28 @@ void SqliteStatement::bind(int index, const QString& value)
     sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
+void SqliteStatement::bind(int index, QByteArrayView utf8)
+{
+    // SQLite takes a null pointer for NULL; an empty text is not that.
+    sqlite3_bind_text(m_statement, index, utf8.isNull() ? "" : utf8.data(), int(utf8.size()),
+                      SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::bindNull(int index)
+{
+    sqlite3_bind_null(m_statement, index);
+}
+
+bool SqliteStatement::run()
+{
+    if (!m_statement)
+        return false;
+    if (sqlite3_step(m_statement) == SQLITE_DONE)
+        return true;
+    fail();
+    return false;
+}
+
 bool SqliteStatement::next()
 {
     if (!m_statement)

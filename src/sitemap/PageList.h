@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+// The pages of a website's sitemaps: each address once, in the order first read, with the time
+// it last changed. Kept compactly (the addresses' UTF-8 in one buffer, found again through a
+// table of their positions), so a million pages take tens of megabytes, not hundreds.
+class PageList
+{
+public:
+    static constexpr qint64 unknownTime = std::numeric_limits<qint64>::min();
+
+    // Adds a page; false, with nothing added, when the address is already there.
+    bool add(QByteArrayView url, qint64 lastModified);
+
+    qsizetype size() const { return qsizetype(m_times.size()); }
+    bool isEmpty() const { return m_times.empty(); }
+    QByteArrayView url(qsizetype index) const;
+    QString urlText(qsizetype index) const { return QString::fromUtf8(url(index)); }
+    qint64 lastModified(qsizetype index) const { return m_times[size_t(index)]; }
+
+    // A sitemap's W3C date and time ("2026-05-01", "2026-05-01T10:20:30+02:00", …) in
+    // milliseconds since 1970, or unknownTime.
+    static qint64 parseTime(QStringView text);
+
+private:
+    void grow();
+    qsizetype slotOf(QByteArrayView url, size_t hash) const;
+
+    std::string m_text;            // every address, one after the other
+    std::vector<quint32> m_ends;   // where each address ends in m_text
+    std::vector<qint64> m_times;   // each page's last change
+    std::vector<quint32> m_lookup; // open addressing: page index + 1, or 0 for a free slot
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class PageList;
+
+// The pages one IndexNow request carries: a piece of a sitemap's changed pages.
+struct PageBatch
+{
+    std::shared_ptr<const PageList> pages;
+    QList<qsizetype> indices;
+    int number = 1; // of count, for the site's caption
+    int count = 1;
+};
+
+// One request of a run: a site of the catalogue, for a batch of pages or for the profile's
+// own address.
+struct WorkItem
+{
+    QString site;
+    std::shared_ptr<const PageBatch> batch; // none: the profile's address, as a classic run sends
+
+    QString caption() const
+    {
+        if (!batch || batch->count == 1)
+            return site;
+        return QStringLiteral("%1 (batch %2 of %3)").arg(site).arg(batch->number).arg(batch->count);
+    }
+};
