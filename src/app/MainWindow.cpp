@@ -44,6 +44,7 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     ui->Bmeta->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     ui->Bsearch->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     ui->Babout->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    ui->Bhistory->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
 
     m_profilePage = new ProfilePage(*m_profileStore, m_context.dialogs, ui->proform);
     ui->proform->layout()->addWidget(m_profilePage);
