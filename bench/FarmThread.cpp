@@ -14,12 +14,14 @@ FarmThread::FarmThread() : m_farm(new SiteFarm)
 
 FarmThread::~FarmThread()
 {
-    QMetaObject::invokeMethod(m_farm, [farm = m_farm] { delete farm; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_farm, [farm = m_farm] { delete farm; }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
 
 void FarmThread::run(const std::function<void(SiteFarm&)>& work)
 {
-    QMetaObject::invokeMethod(m_farm, [this, &work] { work(*m_farm); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_farm, [this, &work] { work(*m_farm); }, Qt::BlockingQueuedConnection);
 }

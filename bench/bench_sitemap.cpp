@@ -63,8 +63,9 @@ void measure(int files, FarmThread& farmThread)
         QList<std::pair<QString, QString>> entries;
         entries.reserve(pagesPerFile);
         for (int page = 0; page < pagesPerFile; ++page) {
-            entries.append({farm.url(u"/section-%1/page-%2.html"_s.arg(file).arg(page)),
-                            QDateTime::fromMSecsSinceEpoch(published + page).toUTC().toString(Qt::ISODateWithMs)});
+            entries.append(
+                {farm.url(u"/section-%1/page-%2.html"_s.arg(file).arg(page)),
+                 QDateTime::fromMSecsSinceEpoch(published + page).toUTC().toString(Qt::ISODateWithMs)});
         }
         xml << SitemapSite::urlSet(entries);
         const QString path = u"/sitemaps/%1.xml%2"_s.arg(file).arg(file % 2 ? u".gz"_s : QString());
@@ -96,7 +97,8 @@ void measure(int files, FarmThread& farmThread)
                 all << recorded.size() - 1;
             }
         }
-        store->recordSent(u"Bench"_s, u"IndexNow"_s, recorded, all, QDateTime::currentMSecsSinceEpoch() - 3600000);
+        store->recordSent(u"Bench"_s, u"IndexNow"_s, recorded, all,
+                          QDateTime::currentMSecsSinceEpoch() - 3600000);
     }
     const qint64 floorMs = bareParseMs(xml);
     xml.clear();
@@ -104,8 +106,9 @@ void measure(int files, FarmThread& farmThread)
     Profile profile;
     profile.value(ProfileField::Url) = farm.url(u"/"_s);
     profile.indexNowKey = u"0123456789abcdef"_s;
-    const PromoSite site{u"IndexNow"_s, u"engine"_s, QString(), u"POST"_s, u"https://api.indexnow.org/indexnow"_s,
-                         u"json"_s, u"200,202"_s};
+    const PromoSite site{
+        u"IndexNow"_s, u"engine"_s, QString(), u"POST"_s, u"https://api.indexnow.org/indexnow"_s,
+        u"json"_s,     u"200,202"_s};
 
     QNetworkAccessManager network;
     BenchMemory::resetPeak();
@@ -115,33 +118,37 @@ void measure(int files, FarmThread& farmThread)
     SitemapReader reader(network);
     std::shared_ptr<SitemapReader::Result> result;
     QEventLoop loop;
-    QObject::connect(&reader, &SitemapReader::finished, &loop, [&](const std::shared_ptr<SitemapReader::Result>& read) {
-        result = read;
-        loop.quit();
-    });
+    QObject::connect(&reader, &SitemapReader::finished, &loop,
+                     [&](const std::shared_ptr<SitemapReader::Result>& read) {
+                         result = read;
+                         loop.quit();
+                     });
     reader.start(farm.url(u"/"_s), QString(), SitemapReader::Limits{1000, 2, std::chrono::minutes(10), {}});
     loop.exec();
     if (!result->error.isEmpty())
         qFatal("%s", qPrintable(result->error));
     const qint64 readMs = timer.restart();
     const auto pages = std::shared_ptr<const PageList>(result, &result->pages);
-    const PagePlan plan = ChangedPages::plan(*pages, *store, u"Bench"_s, u"IndexNow"_s, QDateTime::currentMSecsSinceEpoch());
+    const PagePlan plan =
+        ChangedPages::plan(*pages, *store, u"Bench"_s, u"IndexNow"_s, QDateTime::currentMSecsSinceEpoch());
     const qint64 diffMs = timer.restart();
     const RequestComposer composer(profile);
     qsizetype bodyBytes = 0;
     const QList<QList<qsizetype>> batches = ChangedPages::batches(plan.pages);
     for (qsizetype number = 0; number < batches.size(); ++number)
-        bodyBytes += composer.composeBatch(site, PageBatch{pages, batches.at(number), int(number) + 1,
-                                                           int(batches.size())})
+        bodyBytes += composer
+                         .composeBatch(
+                             site, PageBatch{pages, batches.at(number), int(number) + 1, int(batches.size())})
                          .data.size();
     const qint64 batchMs = timer.elapsed();
     const double risenMiB = double(BenchMemory::residentKiB("VmHWM:") - residentBefore) / 1024.0;
     const qint64 totalMs = readMs + diffMs + batchMs;
     const int expectedChanged = files * pagesPerFile / 2 + files * pagesPerFile / 4;
-    std::printf("%9lld pages in %2d files: read %6lld ms, diff %5lld ms, batches %5lld ms (%lld requests, %lld MB)\n",
-                static_cast<long long>(pages->size()), int(result->files.size()), static_cast<long long>(readMs),
-                static_cast<long long>(diffMs), static_cast<long long>(batchMs),
-                static_cast<long long>(batches.size()), static_cast<long long>(bodyBytes >> 20));
+    std::printf(
+        "%9lld pages in %2d files: read %6lld ms, diff %5lld ms, batches %5lld ms (%lld requests, %lld MB)\n",
+        static_cast<long long>(pages->size()), int(result->files.size()), static_cast<long long>(readMs),
+        static_cast<long long>(diffMs), static_cast<long long>(batchMs),
+        static_cast<long long>(batches.size()), static_cast<long long>(bodyBytes >> 20));
     std::printf("          all %6lld ms = %.2f x the bare parse of the same XML (%lld ms); peak +%.1f MB, "
                 "%.1f KB a page (budget < 200 MB for 1,000,000)\n",
                 static_cast<long long>(totalMs), double(totalMs) / double(std::max<qint64>(1, floorMs)),

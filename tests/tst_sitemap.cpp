@@ -58,8 +58,9 @@ private slots:
         const auto result = read(website.address(), QString(), {});
         QVERIFY(result);
         QVERIFY2(result->error.isEmpty(), qPrintable(result->error));
-        QCOMPARE(result->files, QStringList({farm.url(u"/sitemap_index.xml"_s), farm.url(u"/sitemaps/pages.xml.gz"_s),
-                                             farm.url(u"/sitemaps/more.xml"_s)}));
+        QCOMPARE(result->files,
+                 QStringList({farm.url(u"/sitemap_index.xml"_s), farm.url(u"/sitemaps/pages.xml.gz"_s),
+                              farm.url(u"/sitemaps/more.xml"_s)}));
         QStringList expected;
         for (int page = 0; page < 20; ++page)
             expected << website.pageAddress(page);
@@ -72,10 +73,13 @@ private slots:
         SiteFarm bare;
         QVERIFY(bare.listen());
         bare.route(u"/robots.txt"_s, SiteFarm::Behaviour::NotFound);
-        bare.route(u"/sitemap.xml"_s, SiteFarm::Route::answering(200, SitemapSite::urlSet({{bare.url(u"/a"_s), {}}})));
-        bare.route(u"/other.xml"_s, SiteFarm::Route::answering(200, SitemapSite::urlSet({{bare.url(u"/b"_s), {}}})));
+        bare.route(u"/sitemap.xml"_s,
+                   SiteFarm::Route::answering(200, SitemapSite::urlSet({{bare.url(u"/a"_s), {}}})));
+        bare.route(u"/other.xml"_s,
+                   SiteFarm::Route::answering(200, SitemapSite::urlSet({{bare.url(u"/b"_s), {}}})));
         QCOMPARE(urls(read(bare.url(u"/"_s), QString(), {})->pages), QStringList{bare.url(u"/a"_s)});
-        QCOMPARE(urls(read(bare.url(u"/"_s), bare.url(u"/other.xml"_s), {})->pages), QStringList{bare.url(u"/b"_s)});
+        QCOMPARE(urls(read(bare.url(u"/"_s), bare.url(u"/other.xml"_s), {})->pages),
+                 QStringList{bare.url(u"/b"_s)});
     }
 
     void reader_refusesWhatItCannotUse_data()
@@ -83,17 +87,21 @@ private slots:
         QTest::addColumn<Routes>("routes"); // "404" answers Not Found
         QTest::addColumn<int>("limit");     // entries, bytes, files or depth, as the row says
         QTest::addColumn<QString>("error");
-        const QByteArray twoPages = SitemapSite::urlSet({{u"http://127.0.0.1/a"_s, {}}, {u"http://127.0.0.1/b"_s, {}}});
+        const QByteArray twoPages =
+            SitemapSite::urlSet({{u"http://127.0.0.1/a"_s, {}}, {u"http://127.0.0.1/b"_s, {}}});
         QTest::newRow("malformed") << Routes{{u"/sitemap.xml"_s, "<urlset><url><loc>x</url></urlset>"}} << 0
                                    << u"sitemap.xml cannot be read: line 1: "_s;
-        QTest::newRow("no sitemap") << Routes{{u"/sitemap.xml"_s, "<html><body>Welcome</body></html>"}} << 0
-                                    << u"it is neither a sitemap nor a sitemap index: its root element is <html>"_s;
+        QTest::newRow("no sitemap")
+            << Routes{{u"/sitemap.xml"_s, "<html><body>Welcome</body></html>"}} << 0
+            << u"it is neither a sitemap nor a sitemap index: its root element is <html>"_s;
         QTest::newRow("cut short") << Routes{{u"/sitemap.xml"_s, "<urlset><url><loc>http://h/</loc>"}} << 0
                                    << u"the XML ends before the document does"_s;
-        QTest::newRow("compressed, cut short") << Routes{{u"/sitemap.xml"_s, SitemapSite::gzip(twoPages).left(30)}}
-                                               << 0 << u"the compressed file ends too soon"_s;
+        QTest::newRow("compressed, cut short")
+            << Routes{{u"/sitemap.xml"_s, SitemapSite::gzip(twoPages).left(30)}} << 0
+            << u"the compressed file ends too soon"_s;
         QTest::newRow("missing") << Routes{{u"/sitemap.xml"_s, "404"}} << 0 << u"HTTP 404 Not Found"_s;
-        QTest::newRow("entries") << Routes{{u"/sitemap.xml"_s, twoPages}} << 1 << u"it holds more than 1 entries"_s;
+        QTest::newRow("entries") << Routes{{u"/sitemap.xml"_s, twoPages}} << 1
+                                 << u"it holds more than 1 entries"_s;
         QTest::newRow("bytes") << Routes{{u"/sitemap.xml"_s, SitemapSite::gzip(twoPages)}} << 100
                                << u"it is larger than 100 bytes uncompressed"_s;
         const QByteArray nested = SitemapSite::index({u"http://127.0.0.1:PORT/inner.xml"_s});
@@ -111,9 +119,11 @@ private slots:
         SiteFarm farm;
         QVERIFY(farm.listen());
         for (const auto& [path, body] : routes) {
-            farm.route(path, body == "404" ? SiteFarm::Route(SiteFarm::Behaviour::NotFound)
-                                           : SiteFarm::Route::answering(200, QByteArray(body).replace(
-                                                                                  "PORT", QByteArray::number(farm.port()))));
+            farm.route(path,
+                       body == "404"
+                           ? SiteFarm::Route(SiteFarm::Behaviour::NotFound)
+                           : SiteFarm::Route::answering(
+                                 200, QByteArray(body).replace("PORT", QByteArray::number(farm.port()))));
         }
         SitemapReader::Limits limits;
         const QByteArray tag = QTest::currentDataTag();
@@ -150,7 +160,8 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QDateTime, time);
-        QCOMPARE(PageList::parseTime(text), time.isValid() ? time.toMSecsSinceEpoch() : PageList::unknownTime);
+        QCOMPARE(PageList::parseTime(text),
+                 time.isValid() ? time.toMSecsSinceEpoch() : PageList::unknownTime);
     }
 
     void changedPages_firstAllThenTheChangedButNeverWithinTheCoolDown()
@@ -181,7 +192,8 @@ private slots:
         const PagePlan soon = ChangedPages::plan(second, *store, u"P"_s, u"IndexNow"_s, sent + 60 * 1000);
         QCOMPARE(soon.pages, QList<qsizetype>{3}); // a new page has no cool-down
         QCOMPARE(soon.coolingDown, 1);
-        QCOMPARE(ChangedPages::plan(second, *store, u"P"_s, u"IndexNow"_s, sent + 1, std::chrono::seconds(0)).pages,
+        QCOMPARE(ChangedPages::plan(second, *store, u"P"_s, u"IndexNow"_s, sent + 1, std::chrono::seconds(0))
+                     .pages,
                  QList<qsizetype>({0, 3}));
         QCOMPARE(ChangedPages::plan(second, *store, u"P"_s, u"Other"_s, hourLater).pages.size(), 5);
         QCOMPARE(ChangedPages::plan(second, *store, u"Q"_s, u"IndexNow"_s, hourLater).pages.size(), 5);
@@ -202,10 +214,14 @@ private slots:
         {
             auto store = HistoryStore::open(path, error);
             QVERIFY2(store, qPrintable(error));
-            const qint64 run = store->beginRun({published.toMSecsSinceEpoch(), u"Shop"_s, u"window"_s,
-                                                u"changed pages"_s, 2});
+            const qint64 run = store->beginRun(
+                {published.toMSecsSinceEpoch(), u"Shop"_s, u"window"_s, u"changed pages"_s, 2});
             QVERIFY(run > 0);
-            QVERIFY(store->addResult(run, {1, u"IndexNow"_s, true, 202, u"Accepted; 2 pages"_s,
+            QVERIFY(store->addResult(run, {1,
+                                           u"IndexNow"_s,
+                                           true,
+                                           202,
+                                           u"Accepted; 2 pages"_s,
                                            {u"http://h/a"_s, u"http://h/\"b\",c"_s}}));
             QVERIFY(store->addResult(run, {2, u"blo.gs"_s, false, 404, u"HTTP 404 Not Found"_s, {}}));
             QVERIFY(store->endRun(run, published.toMSecsSinceEpoch() + 5000, false));
@@ -226,10 +242,11 @@ private slots:
         QBuffer csv;
         csv.open(QIODevice::WriteOnly);
         QVERIFY(store->exportCsv(runs.at(1).id, csv));
-        QCOMPARE(csv.data(), QByteArray("position,site,outcome,status,detail,url\r\n"
-                                        "1,IndexNow,succeeded,202,Accepted; 2 pages,http://h/a\r\n"
-                                        "1,IndexNow,succeeded,202,Accepted; 2 pages,\"http://h/\"\"b\"\",c\"\r\n"
-                                        "2,blo.gs,failed,404,HTTP 404 Not Found,\r\n"));
+        QCOMPARE(csv.data(),
+                 QByteArray("position,site,outcome,status,detail,url\r\n"
+                            "1,IndexNow,succeeded,202,Accepted; 2 pages,http://h/a\r\n"
+                            "1,IndexNow,succeeded,202,Accepted; 2 pages,\"http://h/\"\"b\"\",c\"\r\n"
+                            "2,blo.gs,failed,404,HTTP 404 Not Found,\r\n"));
         QString text;
         QTextStream out(&text);
         HistoryReport::write(*store, u"Shop"_s, -1, HistoryReport::Form::Text, out);

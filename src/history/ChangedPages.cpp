@@ -30,7 +30,7 @@ PagePlan ChangedPages::plan(const PageList& pages, HistoryStore& store, const QS
         const qint64 lastModified = pages.lastModified(page);
         const bool newer = lastModified != PageList::unknownTime &&
                            (sent.lastModified == PageList::unknownTime || lastModified > sent.lastModified);
-        states[size_t(page)] = !newer ? State::Unchanged
+        states[size_t(page)] = !newer                           ? State::Unchanged
                                : now - sent.sentAt < coolDownMs ? State::CoolingDown
                                                                 : State::Changed;
     });

@@ -31,7 +31,8 @@ HistoryPage::HistoryPage(HistoryStore* store, Dialogs& dialogs, QWidget* parent)
     ui->setupUi(this);
     m_runs->setHorizontalHeaderLabels(
         {u"Started"_s, u"Profile"_s, u"From"_s, u"Pages"_s, u"State"_s, u"Succeeded"_s, u"Failed"_s});
-    m_results->setHorizontalHeaderLabels({u"#"_s, u"Site"_s, u"Outcome"_s, u"Status"_s, u"Detail"_s, u"Pages"_s});
+    m_results->setHorizontalHeaderLabels(
+        {u"#"_s, u"Site"_s, u"Outcome"_s, u"Status"_s, u"Detail"_s, u"Pages"_s});
     ui->historyRuns->setModel(m_runs);
     ui->historyResults->setModel(m_results);
     for (QTableView* table : {ui->historyRuns, ui->historyResults}) {
@@ -60,9 +61,9 @@ void HistoryPage::reload()
         return;
     int pickRow = 0;
     for (const HistoryStore::RunSummary& run : m_store->runs()) {
-        QList<QStandardItem*> items =
-            row({QDateTime::fromMSecsSinceEpoch(run.startedAt).toString(u"yyyy-MM-dd HH:mm"_s), run.profile,
-                 run.frontEnd, run.mode, run.state, QString::number(run.succeeded), QString::number(run.failed)});
+        QList<QStandardItem*> items = row(
+            {QDateTime::fromMSecsSinceEpoch(run.startedAt).toString(u"yyyy-MM-dd HH:mm"_s), run.profile,
+             run.frontEnd, run.mode, run.state, QString::number(run.succeeded), QString::number(run.failed)});
         items.first()->setData(run.id);
         if (run.id == picked)
             pickRow = m_runs->rowCount();
@@ -80,7 +81,8 @@ void HistoryPage::showResults()
     const qint64 run = pickedRun();
     if (!m_store || run == 0)
         return;
-    for (const HistoryStore::ResultRow& result : m_store->results(run, ui->historyFailuresOnly->isChecked())) {
+    for (const HistoryStore::ResultRow& result :
+         m_store->results(run, ui->historyFailuresOnly->isChecked())) {
         m_results->appendRow(row({QString::number(result.position), result.site, result.outcome,
                                   result.status ? QString::number(result.status) : QString(), result.detail,
                                   result.urlCount ? QString::number(result.urlCount) : QString()}));
@@ -95,7 +97,8 @@ void HistoryPage::onExportClicked()
         m_dialogs.inform(u"There is no run to export yet."_s, u"Export Run"_s, Dialogs::Icon::Information);
         return;
     }
-    const QString path = m_dialogs.saveFileName(u"Export Run"_s, QDir::home().filePath(u"run-%1.csv"_s.arg(run)));
+    const QString path =
+        m_dialogs.saveFileName(u"Export Run"_s, QDir::home().filePath(u"run-%1.csv"_s.arg(run)));
     if (path.isEmpty())
         return;
     QSaveFile file(path);

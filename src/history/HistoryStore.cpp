@@ -22,7 +22,8 @@ const QStringList schema = {
     u"profile TEXT NOT NULL, front_end TEXT NOT NULL, mode TEXT NOT NULL, requests INTEGER NOT NULL, "
     u"succeeded INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0, "
     u"state TEXT NOT NULL DEFAULT 'running')"_s,
-    u"CREATE TABLE IF NOT EXISTS results(run INTEGER NOT NULL, position INTEGER NOT NULL, site TEXT NOT NULL, "
+    u"CREATE TABLE IF NOT EXISTS results(run INTEGER NOT NULL, position INTEGER NOT NULL, site TEXT NOT "
+    u"NULL, "
     u"outcome TEXT NOT NULL, status INTEGER, detail TEXT, url_count INTEGER NOT NULL DEFAULT 0, "
     u"PRIMARY KEY(run, position))"_s,
     u"CREATE TABLE IF NOT EXISTS result_urls(run INTEGER NOT NULL, position INTEGER NOT NULL, "
@@ -59,7 +60,8 @@ std::unique_ptr<HistoryStore> HistoryStore::open(const QString& path, QString& e
     return store;
 }
 
-HistoryStore::HistoryStore(std::unique_ptr<SqliteConnection> connection) : m_connection(std::move(connection)) {}
+HistoryStore::HistoryStore(std::unique_ptr<SqliteConnection> connection) : m_connection(std::move(connection))
+{}
 
 HistoryStore::~HistoryStore() = default;
 
@@ -85,7 +87,8 @@ bool HistoryStore::forEachSent(const QString& profile, const QString& endpoint,
     scan.bind(1, profile);
     scan.bind(2, endpoint);
     while (scan.next())
-        each(scan.utf8(0), SentPage{scan.isNull(1) ? PageList::unknownTime : scan.integer(1), scan.integer(2)});
+        each(scan.utf8(0),
+             SentPage{scan.isNull(1) ? PageList::unknownTime : scan.integer(1), scan.integer(2)});
     m_lastError = scan.errorText();
     return scan.errorCode() == 0;
 }
@@ -98,8 +101,9 @@ bool HistoryStore::recordSent(const QString& profile, const QString& endpoint, c
         m_lastError = db.lastError().databaseText();
         return false;
     }
-    SqliteStatement insert(*m_connection, u"INSERT OR REPLACE INTO sent(profile, endpoint, url, lastmod, sent_at) "
-                                          u"VALUES (?, ?, ?, ?, ?)"_s);
+    SqliteStatement insert(*m_connection,
+                           u"INSERT OR REPLACE INTO sent(profile, endpoint, url, lastmod, sent_at) "
+                           u"VALUES (?, ?, ?, ?, ?)"_s);
     bool written = insert.isValid();
     for (const qsizetype index : indices) {
         if (!written)
@@ -126,9 +130,10 @@ bool HistoryStore::recordSent(const QString& profile, const QString& endpoint, c
 qint64 HistoryStore::beginRun(const RunStart& start)
 {
     QSqlQuery insert(m_connection->database());
-    insert.prepare(u"INSERT INTO runs(started_at, profile, front_end, mode, requests) VALUES (?, ?, ?, ?, ?)"_s);
-    for (const QVariant& value : {QVariant(start.startedAt), QVariant(start.profile), QVariant(start.frontEnd),
-                                  QVariant(start.mode), QVariant(start.requests)})
+    insert.prepare(
+        u"INSERT INTO runs(started_at, profile, front_end, mode, requests) VALUES (?, ?, ?, ?, ?)"_s);
+    for (const QVariant& value : {QVariant(start.startedAt), QVariant(start.profile),
+                                  QVariant(start.frontEnd), QVariant(start.mode), QVariant(start.requests)})
         insert.addBindValue(value);
     if (!insert.exec()) {
         m_lastError = insert.lastError().databaseText();
@@ -190,8 +195,9 @@ bool HistoryStore::endRun(qint64 run, qint64 endedAt, bool cancelled)
 QList<HistoryStore::RunSummary> HistoryStore::runs(const QString& profile, int last)
 {
     QSqlQuery query(m_connection->database());
-    query.prepare(u"SELECT id, started_at, ended_at, profile, front_end, mode, state, requests, succeeded, failed "
-                  u"FROM runs WHERE ? = '' OR profile = ? ORDER BY id DESC LIMIT ?"_s);
+    query.prepare(
+        u"SELECT id, started_at, ended_at, profile, front_end, mode, state, requests, succeeded, failed "
+        u"FROM runs WHERE ? = '' OR profile = ? ORDER BY id DESC LIMIT ?"_s);
     query.addBindValue(profile.isNull() ? u""_s : profile);
     query.addBindValue(profile);
     query.addBindValue(last);

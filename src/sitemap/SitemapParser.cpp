@@ -49,7 +49,8 @@ bool SitemapParser::feed(QByteArrayView bytes)
         stream.avail_out = sizeof out;
         const int status = inflate(&stream, Z_NO_FLUSH);
         if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
-            return fail(u"the compressed file is damaged (%1)"_s.arg(QString::fromLatin1(stream.msg ? stream.msg : "")));
+            return fail(u"the compressed file is damaged (%1)"_s.arg(
+                QString::fromLatin1(stream.msg ? stream.msg : "")));
         m_inflater->ended = status == Z_STREAM_END;
         if (!parse(QByteArrayView(out, qsizetype(sizeof out - stream.avail_out))))
             return false;
@@ -61,7 +62,8 @@ bool SitemapParser::parse(QByteArrayView xml)
 {
     m_xmlBytes += xml.size();
     if (m_xmlBytes > m_limits.maxBytes)
-        return fail(u"it is larger than %1 bytes uncompressed"_s.arg(QLocale::c().toString(m_limits.maxBytes)));
+        return fail(
+            u"it is larger than %1 bytes uncompressed"_s.arg(QLocale::c().toString(m_limits.maxBytes)));
     m_xml.addData(xml.toByteArray());
     while (!m_xml.atEnd()) {
         switch (m_xml.readNext()) {
@@ -73,8 +75,9 @@ bool SitemapParser::parse(QByteArrayView xml)
                 else if (m_xml.name() == u"sitemapindex"_s)
                     m_kind = Kind::Index;
                 else
-                    return fail(u"it is neither a sitemap nor a sitemap index: its root element is <%1>"_s.arg(
-                        m_xml.name()));
+                    return fail(
+                        u"it is neither a sitemap nor a sitemap index: its root element is <%1>"_s.arg(
+                            m_xml.name()));
             } else if (m_depth == 2) {
                 m_loc.clear();
                 m_lastModified.clear();
@@ -95,7 +98,8 @@ bool SitemapParser::parse(QByteArrayView xml)
                 m_field = Field::None;
             if (m_depth == 2 && !m_loc.trimmed().isEmpty()) {
                 if (++m_entries > m_limits.maxEntries)
-                    return fail(u"it holds more than %1 entries"_s.arg(QLocale::c().toString(m_limits.maxEntries)));
+                    return fail(
+                        u"it holds more than %1 entries"_s.arg(QLocale::c().toString(m_limits.maxEntries)));
                 m_onEntry(QStringView(m_loc).trimmed(), m_lastModified);
             }
             --m_depth;

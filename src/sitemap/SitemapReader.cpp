@@ -100,8 +100,8 @@ QStringList SitemapReader::sitemapsInRobots(const QByteArray& robots)
 {
     QStringList sitemaps;
     for (const QByteArray& rawLine : robots.split('\n')) {
-        const QByteArray line = rawLine.left(rawLine.indexOf('#') < 0 ? rawLine.size() : rawLine.indexOf('#'))
-                                    .trimmed();
+        const QByteArray line =
+            rawLine.left(rawLine.indexOf('#') < 0 ? rawLine.size() : rawLine.indexOf('#')).trimmed();
         const qsizetype colon = line.indexOf(':');
         if (colon > 0 && line.left(colon).trimmed().compare("sitemap", Qt::CaseInsensitive) == 0) {
             const QString address = QString::fromUtf8(line.mid(colon + 1).trimmed());

@@ -18,9 +18,9 @@ ChangedPagesRun ChangedPagesRun::make(SiteDatabase& catalogue, const QList<qsize
         const PagePlan plan = ChangedPages::plan(*pages, store, profile, site.sitename, now, coolDown);
         const QList<QList<qsizetype>> batches = ChangedPages::batches(plan.pages);
         for (qsizetype number = 0; number < batches.size(); ++number) {
-            run.items.append(WorkItem{site.sitename, std::make_shared<const PageBatch>(PageBatch{
-                                                         pages, batches.at(number), int(number) + 1,
-                                                         int(batches.size())})});
+            run.items.append(WorkItem{site.sitename,
+                                      std::make_shared<const PageBatch>(PageBatch{
+                                          pages, batches.at(number), int(number) + 1, int(batches.size())})});
         }
         run.indexNowSites.append({site.sitename, plan, int(batches.size())});
     });

@@ -6,7 +6,8 @@
 
 using namespace Qt::StringLiterals;
 
-RunRecorder::RunRecorder(SubmissionRun& run, HistoryStore& store, QString frontEnd, Clock clock, QObject* parent)
+RunRecorder::RunRecorder(SubmissionRun& run, HistoryStore& store, QString frontEnd, Clock clock,
+                         QObject* parent)
     : QObject(parent), m_run(run), m_store(store), m_frontEnd(std::move(frontEnd)), m_clock(std::move(clock))
 {
     connect(&run, &SubmissionRun::started, this, &RunRecorder::onStarted);
@@ -18,7 +19,8 @@ RunRecorder::RunRecorder(SubmissionRun& run, HistoryStore& store, QString frontE
 void RunRecorder::check(bool written)
 {
     if (!written && m_failure.isEmpty())
-        m_failure = m_store.lastError().isEmpty() ? u"the history could not be written"_s : m_store.lastError();
+        m_failure =
+            m_store.lastError().isEmpty() ? u"the history could not be written"_s : m_store.lastError();
 }
 
 void RunRecorder::onStarted()
@@ -42,10 +44,11 @@ void RunRecorder::onItemEnded(int position, const Verdict& verdict)
         for (const qsizetype page : item.batch->indices)
             urls << item.batch->pages->urlText(page);
         if (succeeded) // only an accepted batch counts as sent
-            check(m_store.recordSent(m_run.profile().title, item.site, *item.batch->pages, item.batch->indices,
-                                     m_clock().toMSecsSinceEpoch()));
+            check(m_store.recordSent(m_run.profile().title, item.site, *item.batch->pages,
+                                     item.batch->indices, m_clock().toMSecsSinceEpoch()));
     }
-    check(m_store.addResult(m_runId, {position + 1, item.caption(), succeeded, verdict.status, verdict.detail, urls}));
+    check(m_store.addResult(m_runId,
+                            {position + 1, item.caption(), succeeded, verdict.status, verdict.detail, urls}));
 }
 
 void RunRecorder::onEnded(bool cancelled)

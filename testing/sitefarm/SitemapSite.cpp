@@ -10,9 +10,10 @@ SitemapSite::SitemapSite(SiteFarm& farm, int pages, const QDateTime& published) 
 {
     for (int page = 0; page < pages; ++page)
         m_lastModified << published;
-    m_farm.route(u"/robots.txt"_s, SiteFarm::Route::answering(
-                                        200, "User-agent: *\nDisallow: /private/\n# the site's map:\nSitemap: " +
-                                                 m_farm.url(u"/sitemap_index.xml"_s).toUtf8() + "\n"));
+    m_farm.route(
+        u"/robots.txt"_s,
+        SiteFarm::Route::answering(200, "User-agent: *\nDisallow: /private/\n# the site's map:\nSitemap: " +
+                                            m_farm.url(u"/sitemap_index.xml"_s).toUtf8() + "\n"));
     m_farm.route(u"/sitemap_index.xml"_s,
                  SiteFarm::Route::answering(200, index({m_farm.url(u"/sitemaps/pages.xml.gz"_s),
                                                         m_farm.url(u"/sitemaps/more.xml"_s)})));
