@@ -11,6 +11,18 @@ target_compile_definitions(orvanta_common INTERFACE
   QT_USE_QSTRINGBUILDER
   QT_DISABLE_DEPRECATED_UP_TO=0x060400)
 
+# Hardening as Debian builds its packages: position-independent executables, a read-only GOT
+# bound at start, checked buffer functions and stack protection. Fortify needs optimisation, so
+# plain debug and instrumented builds go without it.
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+include(CheckPIESupported)
+check_pie_supported()
+target_compile_options(orvanta_common INTERFACE -fstack-protector-strong -fstack-clash-protection)
+target_link_options(orvanta_common INTERFACE -Wl,-z,relro -Wl,-z,now)
+if(NOT ORVANTA_SANITIZE AND NOT ORVANTA_FUZZ)
+  target_compile_options(orvanta_common INTERFACE "$<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+endif()
+
 if(ORVANTA_SANITIZE)
   target_compile_options(orvanta_common INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
