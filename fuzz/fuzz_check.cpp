@@ -43,8 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (site.sitename != database->name(next++))
                 std::abort();
         });
-        if (next != rows.size() ||
-            database->site(database->count() ? database->name(0) : QString()).sitename.isNull())
+        if (next != rows.size())
+            std::abort();
+        // A damaged file may hold a site without a name (NULL): it is still found under it.
+        if (database->count() && database->site(database->name(0)).sitename != database->name(0))
             std::abort();
     }
     return 0;
