@@ -430,6 +430,9 @@ private slots:
                                    << u"The profile has no IndexNow key. Generate one first.\n"_s;
         QTest::newRow("key without what to do")
             << QStringList{u"key"_s, u"--profile"_s, u"Shop"_s} << 2 << u"Say key generate or key check."_s;
+        QTest::newRow("profiles") << QStringList{u"profiles"_s} << 0 << u"Shop\nBlog\nBare\n"_s;
+        QTest::newRow("profiles of a broken settings file")
+            << QStringList{u"profiles"_s, u"BROKEN-SETTINGS"_s} << 2 << u"/orv/orv.conf\" is a directory."_s;
         QTest::newRow("settings file is a directory")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--all"_s, u"BROKEN-SETTINGS"_s} << 2
             << u"/orv/orv.conf\" is a directory."_s;

@@ -8,6 +8,7 @@
 #include "InstalledVersion.h"
 #include "KeyCommand.h"
 #include "MainWindow.h"
+#include "ProfileStore.h"
 #include "QtDialogs.h"
 #include "SettingsStore.h"
 #include "Startup.h"
@@ -26,10 +27,12 @@ struct Options
 {
     QCommandLineOption help{{u"h"_s, u"help"_s}, u"Show this help and exit."_s};
     QCommandLineOption version{{u"v"_s, u"version"_s}, u"Show the version and exit."_s};
-    QCommandLineOption home{u"home"_s,
-                            u"Directory of the catalogue orvd.dll, the run log and the upgrade file "
-                            u"(default: the program's own directory)."_s,
-                            u"DIR"_s};
+    QCommandLineOption home{
+        u"home"_s,
+        u"Directory of the catalogue orvd.dll, the run log, the history and the upgrade file "
+        u"(default: the catalogue beside the program, the files Orvanta writes beside it in a "
+        u"portable copy, else in the user's data directory)."_s,
+        u"DIR"_s};
     QCommandLineOption profile{u"profile"_s, u"submit, key: the stored profile (by its title)."_s,
                                u"TITLE"_s};
     QCommandLineOption all{u"all"_s, u"submit: every site of the catalogue."_s};
@@ -54,31 +57,46 @@ struct Options
     QCommandLineOption csv{u"csv"_s, u"history: as CSV, a row per request."_s};
 };
 
-const QString synopsis = u"  orvanta [--home DIR]\n"
-                         u"  orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) "
-                         u"[--home DIR] [--dry-run]\n"
-                         u"      [--changed-pages [--sitemap URL] [--cool-down SECONDS]]\n"
-                         u"  orvanta key generate --profile TITLE [--replace]\n"
-                         u"  orvanta key check --profile TITLE\n"
-                         u"  orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]\n"_s;
+// One line per way to call the program; the options list gives the rest (--home for every
+// command, --sitemap and --cool-down for --changed-pages).
+const QStringList synopsis{
+    u"orvanta [--home DIR]"_s,
+    u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--dry-run] "
+    u"[--changed-pages]"_s,
+    u"orvanta key generate --profile TITLE [--replace]"_s,
+    u"orvanta key check --profile TITLE"_s,
+    u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
+    u"orvanta profiles"_s,
+};
+
+// The usage lines as help2man and every GNU program write them, so the manual page gets the
+// same synopsis as --help.
+QString helpText(const QCommandLineParser& parser)
+{
+    const QString usage = u"Usage: "_s + synopsis.join(u"\n  or:  "_s);
+    const QString text = parser.helpText();
+    return usage + u'\n' + text.mid(text.indexOf(u'\n'));
+}
 
 void describe(QCommandLineParser& parser, const Options& options)
 {
     parser.setApplicationDescription(
         u"Submits a website's profile to search engines, link lists and directories.\n\n"
         u"Without a command Orvanta opens its window. With a command it runs without one;\n"
-        u"options may stand before or after the command:\n"_s +
-        synopsis +
+        u"options may stand before or after the command.\n\n"
         u"submit prints a line per finished site and the totals, and exits with 0 when every site\n"
-        u"succeeded, 1 when any failed, and 2 when it could not run as asked.\n"
+        u"succeeded, 1 when any failed, and 2 when it could not run as asked.\n\n"
         u"key generate stores a new IndexNow key in the profile and says where the site must serve it;\n"
         u"key check fetches the key file from the site and says whether engines can read it (exit 0)\n"
-        u"or not (exit 1).\n"
+        u"or not (exit 1).\n\n"
         u"submit --changed-pages reads the website's sitemaps and sends each selected IndexNow site the\n"
         u"pages that changed since they were last sent to it, in batches of at most 10,000; other sites\n"
-        u"get the profile's address as always. history lists the recorded runs, newest first."_s);
-    parser.addPositionalArgument(u"command"_s, u"submit, key or history, to run without a window."_s,
-                                 u"[submit | key generate|check | history]"_s);
+        u"get the profile's address as always.\n\n"
+        u"history lists the recorded runs, newest first. profiles prints the stored profiles' titles,\n"
+        u"one per line."_s);
+    parser.addPositionalArgument(u"command"_s,
+                                 u"submit, key, history or profiles, to run without a window."_s,
+                                 u"[submit | key generate|check | history | profiles]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
                        options.type, options.site, options.dryRun, options.changedPages, options.sitemap,
                        options.coolDown, options.replace, options.last, options.csv});
@@ -91,7 +109,11 @@ AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
 
 int usageError(const QString& message)
 {
-    QTextStream(stderr) << message << u"\nUsage:\n"_s << synopsis << u"See orvanta --help.\n"_s;
+    QTextStream err(stderr);
+    err << message << u"\nUsage:\n"_s;
+    for (const QString& line : synopsis)
+        err << u"  "_s << line << u'\n';
+    err << u"See orvanta --help.\n"_s;
     return HeadlessSubmission::badUsage;
 }
 
@@ -182,6 +204,21 @@ int history(const QCommandLineParser& parser, const Options& options)
     return 0;
 }
 
+int profiles(const QCommandLineParser& parser)
+{
+    if (parser.positionalArguments().size() != 1)
+        return usageError(u"Unexpected arguments: %1"_s.arg(parser.positionalArguments().mid(1).join(u' ')));
+    SettingsStore settings;
+    if (const QString problem = settings.readProblem(); !problem.isEmpty()) {
+        QTextStream(stderr) << problem << u'\n';
+        return HeadlessSubmission::badUsage;
+    }
+    QTextStream out(stdout);
+    for (const ProfileStore::TitledSlot& titled : ProfileStore(settings).scanTitles())
+        out << titled.title << u'\n';
+    return 0;
+}
+
 int window(int argc, char* argv[], const QCommandLineParser& parser, const Options& options)
 {
     QApplication app(argc, argv);
@@ -223,7 +260,7 @@ int Launcher::run(int argc, char* argv[])
     if (!parsed)
         return usageError(parser.errorText());
     if (parser.isSet(options.help)) {
-        QTextStream(stdout) << parser.helpText();
+        QTextStream(stdout) << helpText(parser);
         return 0;
     }
     if (parser.isSet(options.version)) {
@@ -234,8 +271,10 @@ int Launcher::run(int argc, char* argv[])
         return key(parser, options);
     if (command == u"history"_s)
         return history(parser, options);
+    if (command == u"profiles"_s)
+        return profiles(parser);
     if (command != u"submit"_s)
         return usageError(
-            u"Unknown command \"%1\"; the commands are submit, key and history."_s.arg(command));
+            u"Unknown command \"%1\"; the commands are submit, key, history and profiles."_s.arg(command));
     return submit(parser, options);
 }

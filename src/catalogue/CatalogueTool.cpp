@@ -293,18 +293,23 @@ bool CatalogueTool::list(const QString& dbPath, QTextStream& out, QString& error
 
 int CatalogueTool::run(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
+    // The usage lines as GNU programs write them, which help2man turns into the manual's synopsis.
     const QString usage = u"Usage: orvanta-catalogue build CSV DB\n"
-                          u"       orvanta-catalogue check DB\n"
-                          u"       orvanta-catalogue list DB\n"
-                          u"       orvanta-catalogue export DB\n"
-                          u"       orvanta-catalogue --help | --version\n"_s;
+                          u"  or:  orvanta-catalogue check DB\n"
+                          u"  or:  orvanta-catalogue list DB\n"
+                          u"  or:  orvanta-catalogue export DB\n"_s;
     const QString command = arguments.value(0);
     if (arguments.size() == 1 && (command == u"--help"_s || command == u"-h"_s)) {
-        out << u"Builds, checks, lists and exports Orvanta's site catalogues (orvd.dll).\n\n"_s << usage
-            << u"\nbuild compiles a CSV file (header row, the columns sitename, sitetype, data, method,\n"
-               u"action and referer, any more kept as they are) into a catalogue, atomically. check\n"
-               u"reports every broken rule and exits with 1 if there is any. list prints each site's\n"
-               u"name and type in the order Orvanta lists them; export prints the catalogue as CSV.\n"_s;
+        out << usage
+            << u"Builds, checks, lists and exports Orvanta's site catalogues (orvd.dll).\n\n"
+               u"build compiles a CSV file (header row, the columns sitename, sitetype, data, method,\n"
+               u"action and referer, any more kept as they are) into a catalogue, atomically.\n\n"
+               u"check reports every broken rule and exits with 1 if there is any.\n\n"
+               u"list prints each site's name and type in the order Orvanta lists them.\n\n"
+               u"export prints the catalogue as CSV.\n\n"
+               u"Options:\n"
+               u"  -h, --help     Show this help and exit.\n"
+               u"  -v, --version  Show the version and exit.\n"_s;
         return 0;
     }
     if (arguments.size() == 1 && (command == u"--version"_s || command == u"-v"_s)) {
