@@ -20,9 +20,10 @@ demo: build
 	$(BUILD_DIR)/bin/orvanta-demo
 
 package: build
-	cd $(BUILD_DIR) && cpack -G DEB
-	desktop-file-validate packaging/orvanta.desktop
-	appstreamcli validate --no-net packaging/example.belvedyne.Orvanta.metainfo.xml
+	cd $(BUILD_DIR) && rm -f orvanta_*.deb && cpack -G DEB
+	desktop-file-validate packaging/example.belvedyne.orvanta.desktop
+	appstreamcli validate --pedantic --no-net $(BUILD_DIR)/packaging/example.belvedyne.orvanta.metainfo.xml
+	lintian --pedantic --fail-on error,warning $(BUILD_DIR)/orvanta_*.deb
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
