@@ -449,6 +449,9 @@ private slots:
         QSignalSpy shown(&startup, &Startup::mainWindowShown);
         QVERIFY(startup.run());
         QVERIFY(startup.splash()->isVisible()); // start-up has returned; the hand-over waits for its second
+        // Its picture is drawn for the screen's scale, not stretched.
+        QCOMPARE(startup.splash()->findChild<QLabel*>(u"Image1"_s)->pixmap().devicePixelRatio(),
+                 startup.splash()->devicePixelRatioF());
         QVERIFY(!startup.mainWindow());
         QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 5000);
         QVERIFY(startup.mainWindow()->isVisible());
@@ -514,6 +517,42 @@ private slots:
             }
         }
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", "_s)));
+    }
+
+    void window_growsWhereTheContentIs()
+    {
+        QMainWindow& window = m_app->openWindow({TestData::site(u"One"_s)});
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Each page's growing parts, measured while the page is on show.
+        const QList<std::pair<QString, QStringList>> pages{
+            {u"proform"_s, {u"txtdescription"_s}},
+            {u"subform"_s, {u"List1"_s, u"List2"_s}},
+            {u"statsform"_s, {u"Label21"_s, u"sockdata1"_s}},
+        };
+        const auto sizes = [&] {
+            QMap<QString, QSize> found;
+            for (const auto& [page, parts] : pages) {
+                for (const auto& other : pages)
+                    m_app->get<QWidget>(other.first)->setVisible(other.first == page);
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+                for (const QString& part : parts)
+                    found[part] = m_app->get<QWidget>(part)->size();
+            }
+            found[u"Picture1"_s] = m_app->get<QWidget>(u"Picture1"_s)->size();
+            return found;
+        };
+        const QMap<QString, QSize> before = sizes();
+        const QSize larger = window.size() + QSize(300, 200);
+        window.resize(larger);
+        QTRY_COMPARE(window.size(), larger);
+        const QMap<QString, QSize> after = sizes();
+        for (const QString& part :
+             {u"txtdescription"_s, u"List1"_s, u"List2"_s, u"Label21"_s, u"sockdata1"_s})
+            QVERIFY2(after[part].width() > before[part].width() + 100, qPrintable(part));
+        for (const QString& part : {u"txtdescription"_s, u"List1"_s, u"List2"_s})
+            QVERIFY2(after[part].height() > before[part].height() + 150, qPrintable(part));
+        // The toolbar keeps its width.
+        QCOMPARE(after[u"Picture1"_s].width(), before[u"Picture1"_s].width());
     }
 };
 

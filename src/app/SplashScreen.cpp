@@ -13,6 +13,8 @@ SplashScreen::SplashScreen(QWidget* parent)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(u":/images/orvanta.png"_s));
+    // Through QIcon, which takes the picture drawn for the screen's scale (splash@2x.jpg at 2x).
+    ui->Image1->setPixmap(QIcon(u":/images/splash.jpg"_s).pixmap(ui->Image1->size(), devicePixelRatioF()));
     m_handOverTimer->setInterval(1000);
     connect(m_handOverTimer, &QTimer::timeout, this, &SplashScreen::onTick);
 }

@@ -74,11 +74,18 @@ ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
     for (QComboBox* box : {ui->Combo4, ui->txtffa, ui->txttype, ui->txtmajor})
         ComboBoxes::takeTypedTextAsIs(box);
 
-    // The description box is two lines high, whatever the font.
+    // The description box is two lines high at the window's first size, whatever the font, and
+    // takes every line a larger window has to spare.
     QPlainTextEdit* description = ui->txtdescription;
-    description->setFixedHeight(2 * description->fontMetrics().lineSpacing() +
-                                2 * int(description->document()->documentMargin()) +
-                                2 * description->frameWidth() + description->fontMetrics().descent());
+    description->setMinimumHeight(2 * description->fontMetrics().lineSpacing() +
+                                  2 * int(description->document()->documentMargin()) +
+                                  2 * description->frameWidth() + description->fontMetrics().descent());
+    description->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::MinimumExpanding);
+    int descriptionRow = 0;
+    int unused = 0;
+    ui->profileLayout->getItemPosition(ui->profileLayout->indexOf(description), &descriptionRow, &unused,
+                                       &unused, &unused);
+    ui->profileLayout->setRowStretch(descriptionRow, 1);
 
     // Before anything is loaded the fields are locked in light grey.
     setFieldsLocked(true, QColor(192, 192, 192));
