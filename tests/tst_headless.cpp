@@ -431,6 +431,8 @@ private slots:
         QTest::newRow("key without what to do")
             << QStringList{u"key"_s, u"--profile"_s, u"Shop"_s} << 2 << u"Say key generate or key check."_s;
         QTest::newRow("profiles") << QStringList{u"profiles"_s} << 0 << u"Shop\nBlog\nBare\n"_s;
+        QTest::newRow("words after a command")
+            << QStringList{u"profiles"_s, u"extra"_s} << 2 << u"Unexpected arguments: extra\nUsage:"_s;
         QTest::newRow("profiles of a broken settings file")
             << QStringList{u"profiles"_s, u"BROKEN-SETTINGS"_s} << 2 << u"/orv/orv.conf\" is a directory."_s;
         QTest::newRow("settings file is a directory")

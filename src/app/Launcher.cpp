@@ -19,6 +19,8 @@
 #include <QIcon>
 #include <QTextStream>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -117,10 +119,19 @@ int usageError(const QString& message)
     return HeadlessSubmission::badUsage;
 }
 
+// The commands but key take no word after their name.
+std::optional<int> refuseExtraWords(const QCommandLineParser& parser)
+{
+    const QStringList words = parser.positionalArguments();
+    if (words.size() == 1)
+        return std::nullopt;
+    return usageError(u"Unexpected arguments: %1"_s.arg(words.mid(1).join(u' ')));
+}
+
 int submit(const QCommandLineParser& parser, const Options& options)
 {
-    if (parser.positionalArguments().size() != 1)
-        return usageError(u"Unexpected arguments: %1"_s.arg(parser.positionalArguments().mid(1).join(u' ')));
+    if (const std::optional<int> refused = refuseExtraWords(parser))
+        return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile to submit with --profile TITLE."_s);
     const int choices =
@@ -181,8 +192,8 @@ int key(const QCommandLineParser& parser, const Options& options)
 
 int history(const QCommandLineParser& parser, const Options& options)
 {
-    if (parser.positionalArguments().size() != 1)
-        return usageError(u"Unexpected arguments: %1"_s.arg(parser.positionalArguments().mid(1).join(u' ')));
+    if (const std::optional<int> refused = refuseExtraWords(parser))
+        return *refused;
     int last = -1;
     if (parser.isSet(options.last)) {
         bool number = false;
@@ -206,8 +217,8 @@ int history(const QCommandLineParser& parser, const Options& options)
 
 int profiles(const QCommandLineParser& parser)
 {
-    if (parser.positionalArguments().size() != 1)
-        return usageError(u"Unexpected arguments: %1"_s.arg(parser.positionalArguments().mid(1).join(u' ')));
+    if (const std::optional<int> refused = refuseExtraWords(parser))
+        return *refused;
     SettingsStore settings;
     if (const QString problem = settings.readProblem(); !problem.isEmpty()) {
         QTextStream(stderr) << problem << u'\n';
