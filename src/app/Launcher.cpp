@@ -234,6 +234,8 @@ int window(int argc, char* argv[], const QCommandLineParser& parser, const Optio
 {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(u":/images/orvanta.png"_s));
+    // Wayland shells find the menu entry and its icon by this name; X11 ones by StartupWMClass.
+    QApplication::setDesktopFileName(u"example.belvedyne.orvanta"_s);
     SettingsStore settings;
     QtDialogs dialogs;
     SystemDesktopOpener desktop;
