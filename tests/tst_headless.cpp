@@ -431,6 +431,13 @@ private slots:
         QTest::newRow("key without what to do")
             << QStringList{u"key"_s, u"--profile"_s, u"Shop"_s} << 2 << u"Say key generate or key check."_s;
         QTest::newRow("profiles") << QStringList{u"profiles"_s} << 0 << u"Shop\nBlog\nBare\n"_s;
+        for (const QString& seconds : {u"soon"_s, u"-5"_s})
+            QTest::newRow(qPrintable(u"cool-down "_s + seconds))
+                << QStringList{u"submit"_s,          u"--profile"_s,   u"Shop"_s, u"--all"_s,
+                               u"--changed-pages"_s, u"--cool-down"_s, seconds}
+                << 2 << u"--cool-down takes a number of seconds, 0 or more."_s;
+        QTest::newRow("history of no runs") << QStringList{u"history"_s, u"--last"_s, u"0"_s} << 2
+                                            << u"--last takes a number of runs, 1 or more."_s;
         QTest::newRow("words after a command")
             << QStringList{u"profiles"_s, u"extra"_s} << 2 << u"Unexpected arguments: extra\nUsage:"_s;
         QTest::newRow("profiles of a broken settings file")
