@@ -390,6 +390,21 @@ private slots:
         QCOMPARE(finished.size(), 0);
     }
 
+    void window_withoutACommandStartsAndStays()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, m_app->configDirectory());
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QProcess orvanta;
+        orvanta.setProcessEnvironment(environment);
+        orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE), {u"--home"_s, m_app->home()});
+        QVERIFY(orvanta.waitForStarted());
+        QTest::qWait(2500); // past the splash's hand-over to the main window
+        QCOMPARE(orvanta.state(), QProcess::Running);
+        orvanta.terminate();
+        QVERIFY(orvanta.waitForFinished(10000));
+    }
+
     void commandLine_exitStatusesWithoutADisplay_data()
     {
         QTest::addColumn<QStringList>("arguments");
