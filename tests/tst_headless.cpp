@@ -443,6 +443,9 @@ private slots:
             << u"Unknown site type \"blog\""_s;
         QTest::newRow("key check") << QStringList{u"key"_s, u"check"_s, u"--profile"_s, u"Shop"_s} << 1
                                    << u"The profile has no IndexNow key. Generate one first.\n"_s;
+        QTest::newRow("key with a word too many")
+            << QStringList{u"key"_s, u"check"_s, u"now"_s, u"--profile"_s, u"Shop"_s} << 2
+            << u"Say key generate or key check."_s;
         QTest::newRow("key without what to do")
             << QStringList{u"key"_s, u"--profile"_s, u"Shop"_s} << 2 << u"Say key generate or key check."_s;
         QTest::newRow("profiles") << QStringList{u"profiles"_s} << 0 << u"Shop\nBlog\nBare\n"_s;
