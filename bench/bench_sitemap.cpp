@@ -19,7 +19,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
@@ -115,16 +114,8 @@ void measure(int files, FarmThread& farmThread)
     const qint64 residentBefore = BenchMemory::residentKiB("VmRSS:");
     QElapsedTimer timer;
     timer.start();
-    SitemapReader reader(network);
-    std::shared_ptr<SitemapReader::Result> result;
-    QEventLoop loop;
-    QObject::connect(&reader, &SitemapReader::finished, &loop,
-                     [&](const std::shared_ptr<SitemapReader::Result>& read) {
-                         result = read;
-                         loop.quit();
-                     });
-    reader.start(farm.url(u"/"_s), QString(), SitemapReader::Limits{1000, 2, std::chrono::minutes(10), {}});
-    loop.exec();
+    const std::shared_ptr<SitemapReader::Result> result = SitemapReader::readNow(
+        network, farm.url(u"/"_s), QString(), SitemapReader::Limits{1000, 2, std::chrono::minutes(10), {}});
     if (!result->error.isEmpty())
         qFatal("%s", qPrintable(result->error));
     const qint64 readMs = timer.restart();

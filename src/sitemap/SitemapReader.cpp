@@ -3,6 +3,7 @@
 #include "HttpFetch.h"
 #include "WebAddress.h"
 
+#include <QEventLoop>
 #include <QIODevice>
 #include <QTimer>
 
@@ -110,6 +111,22 @@ QStringList SitemapReader::sitemapsInRobots(const QByteArray& robots)
         }
     }
     return sitemaps;
+}
+
+std::shared_ptr<SitemapReader::Result> SitemapReader::readNow(QNetworkAccessManager& network,
+                                                              const QString& siteAddress,
+                                                              const QString& sitemapAddress, Limits limits)
+{
+    SitemapReader reader(network);
+    std::shared_ptr<Result> result;
+    QEventLoop loop;
+    connect(&reader, &SitemapReader::finished, &loop, [&](const std::shared_ptr<Result>& read) {
+        result = read;
+        loop.quit();
+    });
+    reader.start(siteAddress, sitemapAddress, limits);
+    loop.exec();
+    return result;
 }
 
 void SitemapReader::start(const QString& siteAddress, const QString& sitemapAddress, Limits limits)

@@ -59,6 +59,10 @@ public:
     void cancel();
     bool isRunning() const { return m_running; }
 
+    // For programs without a window: reads with a local event loop and returns when done.
+    static std::shared_ptr<Result> readNow(QNetworkAccessManager& network, const QString& siteAddress,
+                                           const QString& sitemapAddress, Limits limits);
+
     // The sitemap addresses of a robots.txt, in its order.
     static QStringList sitemapsInRobots(const QByteArray& robots);
 

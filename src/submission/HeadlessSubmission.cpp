@@ -79,16 +79,8 @@ namespace {
 std::shared_ptr<SitemapReader::Result> readSitemap(QNetworkAccessManager& network, const QString& address,
                                                    const QString& sitemap, QTextStream& out, QTextStream& err)
 {
-    SitemapReader reader(network);
-    std::shared_ptr<SitemapReader::Result> result;
-    QEventLoop loop;
-    QObject::connect(&reader, &SitemapReader::finished, &loop,
-                     [&](const std::shared_ptr<SitemapReader::Result>& read) {
-                         result = read;
-                         loop.quit();
-                     });
-    reader.start(address, sitemap);
-    loop.exec();
+    const std::shared_ptr<SitemapReader::Result> result =
+        SitemapReader::readNow(network, address, sitemap, SitemapReader::Limits());
     if (!result->error.isEmpty()) {
         err << result->error << u'\n';
         return nullptr;
