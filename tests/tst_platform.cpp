@@ -267,7 +267,7 @@ private slots:
         QSignalSpy finished(&fetch, &HttpFetch::finished);
         FetchRequest request;
         request.url = QUrl(m_farm.url(u"/hang"_s));
-        request.deadline = std::chrono::milliseconds(300);
+        request.deadline = std::chrono::milliseconds(1000);
         QTRY_COMPARE_WITH_TIMEOUT(m_farm.openConnections(), 0, 10000); // earlier tests' connections gone
         const qsizetype before = m_farm.requests().size();
         fetch.start(request);
@@ -277,7 +277,7 @@ private slots:
         request.url = QUrl(u"ftp://127.0.0.1/"_s); // a failure reported later, then cancelled too
         fetch.start(request);
         fetch.cancel();
-        QTest::qWait(600); // past the deadline of the first
+        QTest::qWait(1200); // past the deadline of the first
         QCOMPARE(finished.size(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_farm.openConnections(), 0, 10000);
     }

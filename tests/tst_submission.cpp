@@ -542,7 +542,7 @@ private slots:
         QSignalSpy cancelled(&run, &SubmissionRun::cancelled);
         QVERIFY(run.start(siteNames(sites), m_profile));
         run.onTick();
-        QTRY_COMPARE(m_farm.openConnections(), 4);
+        QTRY_COMPARE(m_farm.openRequests(), 4);
         QTRY_COMPARE(run.socketSlot(0).status(), SocketSlot::connectionError);
         run.requestStop();
         run.onTick(); // No: the tick goes on and gives the failed slot the next site
@@ -558,7 +558,7 @@ private slots:
         QCOMPARE(cancelled.size(), 1);
         QVERIFY(!run.isRunning());
         QCOMPARE(run.socketSlot(2).caption(), u"Socket 3"_s);
-        QTRY_COMPARE(m_farm.openConnections(), 0);
+        QTRY_COMPARE(m_farm.openRequests(), 0);
         QTest::qWait(6200); // past the deadline the cancelled transfers had: they report nothing
         QCOMPARE(log().count("<tr><td>"), rowsBefore);
         QVERIFY(!log().contains("</body></html>"));

@@ -235,12 +235,12 @@ private slots:
         // Cancel pressed as a screen reader presses it, while the request is in flight.
         QPointer<UpgradeWindow> window = openWindow(m_farm.url(u"/hang"_s));
         window->findChild<QPushButton*>(u"Command1"_s)->click();
-        QTRY_VERIFY(m_farm.openConnections() > 0);
+        QTRY_VERIFY(m_farm.openRequests() > 0);
         QAccessibleInterface* cancel =
             QAccessible::queryAccessibleInterface(window->findChild<QPushButton*>(u"Command2"_s));
         cancel->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QTRY_VERIFY(window.isNull());
-        QTRY_COMPARE(m_farm.openConnections(), 0);
+        QTRY_COMPARE(m_farm.openRequests(), 0);
         QTest::qWait(1700); // past the request's own deadline
         QCOMPARE(m_ended, 3);
         QVERIFY(m_dialogs.shown.isEmpty());

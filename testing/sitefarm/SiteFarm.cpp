@@ -14,6 +14,8 @@
 #include <QUrlQuery>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 struct SiteFarm::Connection
@@ -164,6 +166,12 @@ void SiteFarm::route(const QString& path, const Route& route)
 int SiteFarm::openConnections() const
 {
     return int(m_connections.size());
+}
+
+int SiteFarm::openRequests() const
+{
+    return int(std::count_if(m_connections.cbegin(), m_connections.cend(),
+                             [](const Connection* connection) { return connection->answered; }));
 }
 
 void SiteFarm::accept()

@@ -78,6 +78,9 @@ public:
 
     const QList<QByteArray>& requests() const { return m_requests; }
     int openConnections() const;
+    // Open connections that carry a whole request. A client may open a spare connection ahead
+    // of need and keep it idle; such a connection does not count here.
+    int openRequests() const;
 
 signals:
     void requestReceived(const QByteArray& request);
