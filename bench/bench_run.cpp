@@ -117,7 +117,7 @@ int ticksForRun(SiteFarm& farm, int sites, const QString& directory)
 
     QNetworkAccessManager network;
     std::vector<std::unique_ptr<HttpTransferSlot>> owned;
-    std::array<TransferSlot*, SubmissionRun::slotCount> transfers{};
+    std::array<TransferSlot*, SubmissionRun::laneCount> transfers{};
     for (TransferSlot*& transfer : transfers) {
         owned.push_back(std::make_unique<HttpTransferSlot>(network));
         transfer = owned.back().get();
@@ -130,14 +130,14 @@ int ticksForRun(SiteFarm& farm, int sites, const QString& directory)
     Profile profile;
     run.start(names, profile);
     int ticks = 0;
-    while (run.isRunning() && ticks < 10 * sites) {
+    while (run.isBusy() && ticks < 10 * sites) {
         ++ticks;
         run.onTick();
         QElapsedTimer settle;
         settle.start();
         const auto working = [&run] {
-            for (int k = 0; k < SubmissionRun::slotCount; ++k) {
-                if (!run.socketSlot(k).isIdle())
+            for (int k = 0; k < SubmissionRun::laneCount; ++k) {
+                if (run.lane(k).isWorking())
                     return true;
             }
             return false;

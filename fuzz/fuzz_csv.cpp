@@ -1,28 +1,28 @@
 // The catalogue's CSV reader on arbitrary text: what it accepts, it reads back the same after
 // writing it out again.
-#include "CatalogueCsv.h"
+#include "Csv.h"
 
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    CatalogueCsv::Table table;
+    Csv::Table table;
     QString error;
-    if (!CatalogueCsv::parse(text, table, error)) {
+    if (!Csv::parse(text, table, error)) {
         if (!error.startsWith(QStringLiteral("line ")))
             std::abort();
         return 0;
     }
-    QList<CatalogueCsv::Field> header;
+    QList<Csv::Field> header;
     for (const QString& name : table.header)
         header << name;
-    QString written = CatalogueCsv::formatRecord(header);
-    for (const CatalogueCsv::Record& record : table.records)
-        written += CatalogueCsv::formatRecord(record.fields);
+    QString written = Csv::formatRecord(header);
+    for (const Csv::Record& record : table.records)
+        written += Csv::formatRecord(record.fields);
 
-    CatalogueCsv::Table again;
-    if (!CatalogueCsv::parse(written, again, error) || again.header != table.header ||
+    Csv::Table again;
+    if (!Csv::parse(written, again, error) || again.header != table.header ||
         again.records.size() != table.records.size())
         std::abort();
     for (qsizetype i = 0; i < table.records.size(); ++i) {

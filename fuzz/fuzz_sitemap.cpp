@@ -22,8 +22,9 @@ Outcome parse(QByteArrayView file, qsizetype split)
     Outcome outcome;
     const SitemapParser::Limits limits{100, 64 * 1024};
     SitemapParser parser(
-        [&](QStringView loc, QStringView lastModified) {
-            outcome.entries << loc.toString() + u'|' + lastModified.toString();
+        [&](const SitemapParser::Entry& entry) {
+            outcome.entries << QString::fromUtf8(entry.loc) + u'|' + QString::fromUtf8(entry.lastModified) +
+                                   u'|' + entry.unusable;
         },
         limits);
     outcome.fed = parser.feed(file.first(split)) && parser.feed(file.sliced(split));

@@ -1,14 +1,10 @@
-#include "CatalogueCsv.h"
-#include "CatalogueTool.h"
 #include "EngineSelection.h"
 #include "SiteDatabase.h"
 #include "SqliteConnection.h"
 #include "TestSupport.h"
 
 #include <QAbstractItemModelTester>
-#include <QBuffer>
 #include <QDir>
-#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTextStream>
@@ -16,27 +12,8 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
-using Fields = QList<CatalogueCsv::Field>;
 
 namespace {
-
-struct ToolRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList& arguments)
-{
-    ToolRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = CatalogueTool::run(arguments, out, err);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 QStringList names(const SiteDatabase& database)
 {
@@ -45,8 +22,6 @@ QStringList names(const SiteDatabase& database)
         names << database.name(row);
     return names;
 }
-
-const QByteArray header = "sitename,sitetype,data,method,action,referer\r\n";
 
 } // namespace
 
@@ -193,266 +168,9 @@ private slots:
         QVERIFY2(error.contains(expected) && error.contains(file), qPrintable(error));
         QCOMPARE(QFileInfo::exists(file),
                  QTest::currentDataTag() != QByteArray("missing file")); // never created
-        const ToolRun check = runTool({u"check"_s, file});
+        const TestData::ToolRun check = TestData::runCatalogueTool({u"check"_s, file});
         QCOMPARE(check.status, 1);
         QCOMPARE(check.err, error + u'\n');
-    }
-
-    void csv_readsRecords_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<Fields>("fields");
-        QTest::addColumn<int>("line");
-        QTest::newRow("plain, CRLF") << u"a,b\r\nx,y\r\n"_s << Fields{u"x"_s, u"y"_s} << 2;
-        QTest::newRow("LF, no final line end") << u"a,b\nx,y"_s << Fields{u"x"_s, u"y"_s} << 2;
-        QTest::newRow("quoted comma and quote")
-            << u"a,b\n\"1,2\",\"say \"\"hi\"\"\"\n"_s << Fields{u"1,2"_s, u"say \"hi\""_s} << 2;
-        QTest::newRow("line break inside quotes kept")
-            << u"a,b\n\"one\r\ntwo\",z\n"_s << Fields{u"one\r\ntwo"_s, u"z"_s} << 2;
-        QTest::newRow("unquoted empty is null, quoted empty is text")
-            << u"a,b\n,\"\"\n"_s << Fields{std::nullopt, QString(u""_s)} << 2;
-        QTest::newRow("blanks kept, byte order mark skipped")
-            << u"\uFEFFa,b\n x ,\"y \"\n"_s << Fields{u" x "_s, u"y "_s} << 2;
-        QTest::newRow("blank lines skipped, lines counted after a multi-line header")
-            << u"\"a\nA\",b\n\n\nx,y\n\n"_s << Fields{u"x"_s, u"y"_s} << 5;
-    }
-
-    void csv_readsRecords()
-    {
-        QFETCH(QString, text);
-        QFETCH(Fields, fields);
-        QFETCH(int, line);
-        CatalogueCsv::Table table;
-        QString error;
-        QVERIFY2(CatalogueCsv::parse(text, table, error), qPrintable(error));
-        QCOMPARE(table.header.size(), 2);
-        QCOMPARE(table.records.size(), 1);
-        QCOMPARE(table.records.first().fields, fields);
-        QCOMPARE(table.records.first().line, line);
-    }
-
-    void csv_malformedInputNamesTheLine_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("unclosed quote")
-            << u"a,b\nx,y\n\"open,z\nmore\n"_s << u"line 3: a quoted field is never closed"_s;
-        QTest::newRow("quote inside plain field")
-            << u"a,b\nx,y\nab\"c,d\n"_s
-            << u"line 3: a quote inside a field that does not begin with a quote"_s;
-        QTest::newRow("text after closing quote")
-            << u"a,b\n\"x\"y,z\n"_s << u"line 2: text after the closing quote of a field"_s;
-        QTest::newRow("too few fields")
-            << u"a,b,c\nx,y,z\nx,y\n"_s << u"line 3: 2 fields where the header has 3"_s;
-        QTest::newRow("empty file") << QString() << u"line 1: the file has no header row"_s;
-        QTest::newRow("empty column name") << u"a,,c\n"_s << u"line 1: the header has an empty column name"_s;
-        QTest::newRow("column named twice")
-            << u"a,b,A\n"_s << u"line 1: the header names the column \"A\" twice"_s;
-    }
-
-    void csv_malformedInputNamesTheLine()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, error);
-        CatalogueCsv::Table table;
-        QString actual;
-        QVERIFY(!CatalogueCsv::parse(text, table, actual));
-        QCOMPARE(actual, error);
-    }
-
-    void csv_recordsAcrossReadChunks()
-    {
-        // Long fields put record ends, quotes and a multi-byte character on every side of the
-        // reader's chunk boundaries.
-        QByteArray text = "name,value\r\n";
-        QList<QString> values;
-        for (int i = 0; i < 40; ++i) {
-            values << QString(5000 + i * 37, QChar(u'a' + i % 26)) + u"ü\"€\r\n"_s;
-            text +=
-                "n" + QByteArray::number(i) + ",\"" + values.last().toUtf8().replace("\"", "\"\"") + "\"\r\n";
-        }
-        text += "bad,caf\xe9\r\n";
-        QBuffer buffer(&text);
-        buffer.open(QIODevice::ReadOnly);
-        CatalogueCsv::Reader reader(buffer);
-        QStringList columns;
-        QString error;
-        QVERIFY(reader.readHeader(columns, error));
-        CatalogueCsv::Record record;
-        for (int i = 0; i < 40; ++i) {
-            QVERIFY2(reader.next(record, error), qPrintable(error));
-            QCOMPARE(record.fields, Fields({u"n%1"_s.arg(i), values.at(i)}));
-        }
-        QVERIFY(!reader.next(record, error));
-        QCOMPARE(error, u"line 82: the text is not UTF-8"_s);
-    }
-
-    void tool_exportThenBuildGivesAnIdenticalTable()
-    {
-        TestData::writeFile(
-            path(u"in.csv"_s),
-            "sitename,sitetype,data,method,action,referer,source\r\n"
-            "O'Reilly's Links,list,\"a=[url]&b=[name]\r\nsecond line\",POST,http://127.0.0.1/add,,"
-            "http://127.0.0.1/doc\r\n"
-            "\"Comma, Inc\",engine,\"q=\"\"[keywords]\"\"\",get,https://127.0.0.1/q,\"\",\r\n");
-        const ToolRun first = runTool({u"build"_s, path(u"in.csv"_s), path(u"first.dll"_s)});
-        QCOMPARE(first.out, u"Built %1 with 2 sites.\n"_s.arg(path(u"first.dll"_s)));
-        const ToolRun exported = runTool({u"export"_s, path(u"first.dll"_s)});
-        QCOMPARE(exported.status, 0);
-        QVERIFY(exported.out.contains(
-            u"Links,list,\"a=[url]&b=[name]\r\nsecond line\",POST,http://127.0.0.1/add,,"_s));
-        QVERIFY(exported.out.contains(
-            u"Inc\",engine,\"q=\"\"[keywords]\"\"\",get,https://127.0.0.1/q,\"\",\r\n"_s));
-        TestData::writeFile(path(u"exported.csv"_s), exported.out.toUtf8());
-        QCOMPARE(runTool({u"build"_s, path(u"exported.csv"_s), path(u"second.dll"_s)}).status, 0);
-        QCOMPARE(runTool({u"export"_s, path(u"second.dll"_s)}).out, exported.out);
-        const ToolRun listed = runTool({u"list"_s, path(u"second.dll"_s)});
-        QCOMPARE(listed.out, u"Comma, Inc\tengine\nO'Reilly's Links\tlist\n"_s);
-        QCOMPARE(listed.status, 0);
-    }
-
-    void tool_failedBuildLeavesTheOldCatalogue_data()
-    {
-        QTest::addColumn<QByteArray>("csv");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("duplicate name")
-            << header + "a,list,x,GET,http://h/,\r\nb,list,x,GET,http://h/,\r\na,list,y,GET,http://h/,\r\n"
-            << u"line 4: UNIQUE constraint failed"_s;
-        QTest::newRow("null action") << header + "a,list,x,GET,,\r\n"
-                                     << u"line 2: NOT NULL constraint failed: promosites.action"_s;
-        QTest::newRow("malformed CSV") << header + "a,list,\"x,GET,http://h/,\r\n"
-                                       << u"line 2: a quoted field is never closed"_s;
-        QTest::newRow("required columns missing")
-            << QByteArray("sitename,data,method\r\na,b,c\r\n")
-            << u"lacks the required columns sitetype, action, referer"_s;
-        QTest::newRow("not UTF-8") << header + "caf\xe9,list,x,GET,http://h/,\r\n"
-                                   << u"line 2: the text is not UTF-8"_s;
-    }
-
-    void tool_failedBuildLeavesTheOldCatalogue()
-    {
-        QFETCH(QByteArray, csv);
-        QFETCH(QString, message);
-        QTemporaryDir dir;
-        const QString target = dir.filePath(u"orvd.dll"_s);
-        TestData::writeCatalogue(target, {TestData::site(u"Old"_s)});
-        const QByteArray before = TestData::readFile(target);
-        TestData::writeFile(dir.filePath(u"bad.csv"_s), csv);
-        const ToolRun run = runTool({u"build"_s, dir.filePath(u"bad.csv"_s), target});
-        QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QCOMPARE(TestData::readFile(target), before);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({u"bad.csv"_s, u"orvd.dll"_s}));
-    }
-
-    void tool_builtFileGetsTheUmaskOrKeepsItsMode()
-    {
-        TestData::writeFile(path(u"mode.csv"_s), header + "a,list,x,GET,http://h/,\r\n");
-        const auto modeAfterBuild = [this](const QString& target) {
-            runTool({u"build"_s, path(u"mode.csv"_s), target});
-            struct stat built
-            {};
-            return ::stat(QFile::encodeName(target).constData(), &built) == 0 ? int(built.st_mode & 0777)
-                                                                              : -1;
-        };
-        const mode_t saved = ::umask(022);
-        QCOMPARE(modeAfterBuild(path(u"new-022.dll"_s)), 0644);
-        ::umask(027);
-        QCOMPARE(modeAfterBuild(path(u"new-027.dll"_s)), 0640);
-        ::chmod(QFile::encodeName(path(u"new-022.dll"_s)).constData(), 0664);
-        QCOMPARE(modeAfterBuild(path(u"new-022.dll"_s)), 0664); // replaced: keeps its mode
-        ::umask(saved);
-    }
-
-    void tool_checkReportsEveryBrokenRule_data()
-    {
-        QTest::addColumn<QString>("row"); // the five required columns, then encoding, accept, reject
-        QTest::addColumn<QString>("finding");
-        QTest::newRow("empty name") << u"'', 'list', 'a', 'GET', 'http://h/'"_s
-                                    << u"row 2 \"\": sitename is empty"_s;
-        QTest::newRow("null name") << u"NULL, 'list', 'a', 'GET', 'http://h/'"_s
-                                   << u"row 2 \"\": sitename is null"_s;
-        QTest::newRow("duplicate name") << u"'Good', 'list', 'a', 'GET', 'http://h/'"_s
-                                        << u"row 2 \"Good\": sitename is also the name of row 1"_s;
-        QTest::newRow("unknown type")
-            << u"'T', 'Engine', 'a', 'GET', 'http://h/'"_s
-            << u"row 2 \"T\": sitetype \"Engine\" is neither \"engine\" nor \"list\""_s;
-        QTest::newRow("null data") << u"'D', 'list', NULL, 'GET', 'http://h/'"_s
-                                   << u"row 2 \"D\": data is null"_s;
-        QTest::newRow("other method") << u"'M', 'list', 'a', 'PUT', 'http://h/'"_s
-                                      << u"row 2 \"M\": method \"PUT\" is neither GET nor POST"_s;
-        QTest::newRow("action without host")
-            << u"'A', 'list', 'a', 'post', 'http:///add'"_s
-            << u"row 2 \"A\": action \"http:///add\" is not an http or https URL"_s;
-        QTest::newRow("unknown placeholder")
-            << u"'P', 'list', 'a=[url]&b=[Name]&k=[key]&f=[feed]', 'Post', 'https://h/'"_s
-            << u"row 2 \"P\": data holds [Name], which is not a placeholder"_s;
-        QTest::newRow("unknown encoding")
-            << u"'E', 'list', 'a', 'POST', 'http://h/', 'yaml', NULL, NULL"_s
-            << u"row 2 \"E\": encoding \"yaml\" is none of form, json, xml or text"_s;
-        QTest::newRow("a body in a GET")
-            << u"'G', 'list', '{}', 'GET', 'http://h/', 'JSON', '', ''"_s
-            << u"row 2 \"G\": encoding \"JSON\" needs the method POST: its body has no place in a URL"_s;
-        QTest::newRow("accept is no list of statuses")
-            << u"'S', 'list', 'a', 'GET', 'http://h/', 'form', '200, 2xx', NULL"_s
-            << u"row 2 \"S\": accept \"200, 2xx\" is not a comma-separated list of HTTP statuses"_s;
-        QTest::newRow("status out of range")
-            << u"'S', 'list', 'a', 'GET', 'http://h/', '', '99', NULL"_s
-            << u"row 2 \"S\": accept \"99\" is not a comma-separated list of HTTP statuses"_s;
-        QTest::newRow("reject is no pattern")
-            << u"'R', 'list', 'a', 'GET', 'http://h/', NULL, '200,202', 'fail('"_s
-            << u"row 2 \"R\": reject \"fail(\" is not a valid regular expression: missing closing parenthesis"_s;
-    }
-
-    void tool_checkReportsEveryBrokenRule()
-    {
-        QFETCH(QString, row);
-        QFETCH(QString, finding);
-        const QString file =
-            path(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-') + u".dll"_s);
-        if (row.count(u',') < 7)
-            row += u", NULL, NULL, NULL"_s;
-        TestData::writeSql(
-            file,
-            {u"CREATE TABLE promosites(sitename TEXT, sitetype TEXT, data TEXT, method TEXT, "
-             u"action TEXT, referer TEXT, encoding TEXT, accept TEXT, reject TEXT)"_s,
-             u"INSERT INTO promosites VALUES ('Good', 'engine', 'u=[url]', 'post', 'http://h/', NULL, "
-             u"'json', '200,202', 'x(y)')"_s,
-             u"INSERT INTO promosites(sitename, sitetype, data, method, action, encoding, accept, reject) "
-             u"VALUES (%1)"_s.arg(row)});
-        const ToolRun run = runTool({u"check"_s, file});
-        QCOMPARE(run.status, 1);
-        QCOMPARE(run.out, finding + u"\n2 sites, 1 problems.\n"_s);
-    }
-
-    void tool_commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("err");
-        const QString usage = u"Usage: orvanta-catalogue build CSV DB\n"_s;
-        QTest::newRow("help") << QStringList{u"--help"_s} << 0 << usage << QString();
-        QTest::newRow("version") << QStringList{u"--version"_s} << 0 << u"orvanta-catalogue 2.001\n"_s
-                                 << QString();
-        QTest::newRow("nothing") << QStringList() << 2 << QString() << usage;
-        QTest::newRow("unknown command") << QStringList{u"compile"_s, u"a"_s} << 2 << QString() << usage;
-        QTest::newRow("list without its file") << QStringList{u"list"_s} << 2 << QString() << usage;
-        QTest::newRow("build without target")
-            << QStringList{u"build"_s, u"a.csv"_s} << 2 << QString() << usage;
-    }
-
-    void tool_commandLine()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(QString, out);
-        QFETCH(QString, err);
-        const ToolRun run = runTool(arguments);
-        QCOMPARE(run.status, status);
-        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.contains(out), qPrintable(run.out));
-        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.startsWith(err), qPrintable(run.err));
     }
 
     void selection_typesHandPicksAndRemoval()

@@ -1,9 +1,13 @@
 #include "AppPaths.h"
+#include "Csv.h"
 #include "HttpFetch.h"
 #include "SettingsStore.h"
 #include "SiteFarm.h"
+#include "TerminalOutput.h"
 #include "TestSupport.h"
+#include "WebAddress.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QNetworkAccessManager>
 #include <QSettings>
@@ -15,6 +19,7 @@
 
 using namespace Qt::StringLiterals;
 using Headers = QList<QPair<QByteArray, QByteArray>>;
+using Fields = QList<Csv::Field>;
 
 class TestPlatform : public QObject
 {
@@ -30,12 +35,12 @@ private:
         HttpFetch fetch(m_network);
         QSignalSpy finished(&fetch, &HttpFetch::finished);
         fetch.start(request);
-        if (!finished.isEmpty() || !fetch.isRunning())
+        if (!finished.isEmpty() || !fetch.isBusy())
             return FetchResult{false, -1, {}, {}, 0, u"ended inside start()"_s, {}, {}};
         if (!finished.wait(10000))
             return FetchResult{false, -1, {}, {}, 0, u"never ended"_s, {}, {}};
         QTest::qWait(20);
-        if (finished.size() != 1 || fetch.isRunning())
+        if (finished.size() != 1 || fetch.isBusy())
             return FetchResult{false, -1, {}, {}, 0, u"ended twice"_s, {}, {}};
         return finished.first().first().value<FetchResult>();
     }
@@ -48,6 +53,8 @@ private slots:
     {
         QVERIFY(m_farm.listen());
         m_farm.route(u"/404"_s, SiteFarm::Behaviour::NotFound);
+        m_farm.route(u"/400"_s, SiteFarm::Route::answering(400, "{\"message\":\"Bad request\"}"));
+        m_farm.route(u"/204"_s, SiteFarm::Route::answering(204, {}, "Content-Length: 11\r\n"));
         m_farm.route(u"/redirect"_s, SiteFarm::Route(SiteFarm::Behaviour::Redirect, "/ok"));
         m_farm.route(u"/loop"_s, SiteFarm::Behaviour::RedirectLoop);
         m_farm.route(u"/hang"_s, SiteFarm::Behaviour::Hang);
@@ -153,6 +160,169 @@ private slots:
         QCOMPARE(AppPaths::forProgramIn(program.path()).runLogFile(), program.filePath(u"sublog.htm"_s));
     }
 
+    void address_normalForm_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<QByteArray>("normal"); // empty: refused
+        QTest::addColumn<QString>("problem");
+        const QByteArray page = "http://www.example.com/a/b?x=1";
+        QTest::newRow("already normal") << page << page << QString();
+        QTest::newRow("a fragment is not sent") << page + "#top" << page << QString();
+        QTest::newRow("scheme and host in capitals")
+            << QByteArray("HTTP://WWW.Example.COM/a/b?x=1") << page << QString();
+        QTest::newRow("default ports")
+            << QByteArray("http://www.example.com:80/a/b?x=1") << page << QString();
+        QTest::newRow("https default port")
+            << QByteArray("https://h:443/") << QByteArray("https://h/") << QString();
+        QTest::newRow("another port stays")
+            << QByteArray("https://h:0080") << QByteArray("https://h:80/") << QString();
+        QTest::newRow("unreserved escapes decoded, others in capitals")
+            << QByteArray("http://h/%7Euser/%61%2f%3a") << QByteArray("http://h/~user/a%2F%3A") << QString();
+        QTest::newRow("bytes a URL cannot carry") << QByteArray("http://h/b\xC3\xBC"
+                                                                "cher|x%zz")
+                                                  << QByteArray("http://h/b%C3%BCcher%7Cx%25zz") << QString();
+        QTest::newRow("international host in ASCII")
+            << QByteArray("http://b\xC3\xBC"
+                          "cher.example/")
+            << QByteArray("http://xn--bcher-kva.example/") << QString();
+        QTest::newRow("IPv6 host with a port")
+            << QByteArray("http://[::1]:8080") << QByteArray("http://[::1]:8080/") << QString();
+        QTest::newRow("space") << QByteArray("http://h/a b") << QByteArray() << u"holds a space"_s;
+        QTest::newRow("user-info") << QByteArray("http://me:pw@h/") << QByteArray()
+                                   << u"holds a user name or password"_s;
+        QTest::newRow("control character")
+            << QByteArray("http://h/\x1b[2J") << QByteArray() << u"holds a control character"_s;
+        QTest::newRow("other scheme")
+            << QByteArray("ftp://h/") << QByteArray() << u"is not an http or https address"_s;
+        QTest::newRow("no host") << QByteArray("http:///x") << QByteArray() << u"has no valid host name"_s;
+        QTest::newRow("port") << QByteArray("http://h:99999/") << QByteArray()
+                              << u"has a port that is not valid"_s;
+        QTest::newRow("too long") << "http://h/" + QByteArray(2040, 'a') << QByteArray()
+                                  << u"is longer than 2,048 characters"_s;
+    }
+
+    void address_normalForm()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(QByteArray, normal);
+        QFETCH(QString, problem);
+        const WebAddress::Normalised normalised = WebAddress::normalise(address);
+        QCOMPARE(normalised.address, normal);
+        QCOMPARE(normalised.problem, problem);
+        if (!normal.isEmpty()) { // one site host for a page and for a profile's address alike
+            QCOMPARE(WebAddress::siteHost(QString::fromUtf8(address)),
+                     WebAddress::hostOf(normal).toByteArray());
+            QVERIFY(normal.startsWith(WebAddress::originOf(normal)));
+        }
+    }
+
+    void csv_readsRecords_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Fields>("fields");
+        QTest::addColumn<int>("line");
+        QTest::newRow("plain, CRLF") << u"a,b\r\nx,y\r\n"_s << Fields{u"x"_s, u"y"_s} << 2;
+        QTest::newRow("LF, no final line end") << u"a,b\nx,y"_s << Fields{u"x"_s, u"y"_s} << 2;
+        QTest::newRow("quoted comma and quote")
+            << u"a,b\n\"1,2\",\"say \"\"hi\"\"\"\n"_s << Fields{u"1,2"_s, u"say \"hi\""_s} << 2;
+        QTest::newRow("line break inside quotes kept")
+            << u"a,b\n\"one\r\ntwo\",z\n"_s << Fields{u"one\r\ntwo"_s, u"z"_s} << 2;
+        QTest::newRow("unquoted empty is null, quoted empty is text")
+            << u"a,b\n,\"\"\n"_s << Fields{std::nullopt, QString(u""_s)} << 2;
+        QTest::newRow("blanks kept, byte order mark skipped")
+            << u"\uFEFFa,b\n x ,\"y \"\n"_s << Fields{u" x "_s, u"y "_s} << 2;
+        QTest::newRow("blank lines skipped, lines counted after a multi-line header")
+            << u"\"a\nA\",b\n\n\nx,y\n\n"_s << Fields{u"x"_s, u"y"_s} << 5;
+    }
+
+    void csv_readsRecords()
+    {
+        QFETCH(QString, text);
+        QFETCH(Fields, fields);
+        QFETCH(int, line);
+        Csv::Table table;
+        QString error;
+        QVERIFY2(Csv::parse(text, table, error), qPrintable(error));
+        QCOMPARE(table.header.size(), 2);
+        QCOMPARE(table.records.size(), 1);
+        QCOMPARE(table.records.first().fields, fields);
+        QCOMPARE(table.records.first().line, line);
+    }
+
+    void csv_malformedInputNamesTheLine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("unclosed quote")
+            << u"a,b\nx,y\n\"open,z\nmore\n"_s << u"line 3: a quoted field is never closed"_s;
+        QTest::newRow("quote inside plain field")
+            << u"a,b\nx,y\nab\"c,d\n"_s
+            << u"line 3: a quote inside a field that does not begin with a quote"_s;
+        QTest::newRow("text after closing quote")
+            << u"a,b\n\"x\"y,z\n"_s << u"line 2: text after the closing quote of a field"_s;
+        QTest::newRow("too few fields")
+            << u"a,b,c\nx,y,z\nx,y\n"_s << u"line 3: 2 fields where the header has 3"_s;
+        QTest::newRow("empty file") << QString() << u"line 1: the file has no header row"_s;
+        QTest::newRow("empty column name") << u"a,,c\n"_s << u"line 1: the header has an empty column name"_s;
+        QTest::newRow("column named twice")
+            << u"a,b,A\n"_s << u"line 1: the header names the column \"A\" twice"_s;
+    }
+
+    void csv_malformedInputNamesTheLine()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        Csv::Table table;
+        QString actual;
+        QVERIFY(!Csv::parse(text, table, actual));
+        QCOMPARE(actual, error);
+    }
+
+    void csv_recordsAcrossReadChunks()
+    {
+        // Long fields put record ends, quotes and a multi-byte character on every side of the
+        // reader's chunk boundaries.
+        QByteArray text = "name,value\r\n";
+        QList<QString> values;
+        for (int i = 0; i < 40; ++i) {
+            values << QString(5000 + i * 37, QChar(u'a' + i % 26)) + u"ü\"€\r\n"_s;
+            text +=
+                "n" + QByteArray::number(i) + ",\"" + values.last().toUtf8().replace("\"", "\"\"") + "\"\r\n";
+        }
+        text += "bad,caf\xe9\r\n";
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::ReadOnly);
+        Csv::Reader reader(buffer);
+        QStringList columns;
+        QString error;
+        QVERIFY(reader.readHeader(columns, error));
+        Csv::Record record;
+        for (int i = 0; i < 40; ++i) {
+            QVERIFY2(reader.next(record, error), qPrintable(error));
+            QCOMPARE(record.fields, Fields({u"n%1"_s.arg(i), values.at(i)}));
+        }
+        QVERIFY(!reader.next(record, error));
+        QCOMPARE(error, u"line 82: the text is not UTF-8"_s);
+    }
+
+    void text_fromOutsideIsSafeToShow()
+    {
+        QBuffer shown;
+        shown.open(QIODevice::WriteOnly);
+        {
+            TerminalOutput terminal(shown);
+            // Pieces as they may come: CRLF and a C1 control split across two writes.
+            for (const char* piece :
+                 {"HTTP 403 \x1b[2J\x1b]0;owned\x07\tok\r", "\na,b\r\n\xC2", "\x85\xC3\xA9 \x7F\rx\r"})
+                QCOMPARE(terminal.write(piece), qint64(qstrlen(piece)));
+        }
+        QCOMPARE(shown.data(), QByteArray("HTTP 403 \\x1B[2J\\x1B]0;owned\\x07\tok\r\na,b\r\n\\x85\xC3\xA9 "
+                                          "\\x7F\\x0Dx\\x0D"));
+        for (const QString& formula : {u"=1+2"_s, u"+1"_s, u"-1"_s, u"@SUM(A1)"_s, u"\tx"_s, u"\rx"_s})
+            QCOMPARE(Csv::spreadsheetText(formula), u'\'' + formula);
+        QCOMPARE(Csv::spreadsheetText(u"plain - text"_s), u"plain - text"_s);
+    }
+
     void fetch_endings_data()
     {
         QTest::addColumn<QString>("url");
@@ -163,6 +333,8 @@ private slots:
         QTest::newRow("redirect to 200") << m_farm.url(u"/redirect"_s) << true << 200 << QString();
         QTest::newRow("20 MB body to a POST") << m_farm.url(u"/huge"_s) << true << 200 << QString();
         QTest::newRow("404 is a complete response") << m_farm.url(u"/404"_s) << false << 404 << QString();
+        QTest::newRow("400 is the site's answer") << m_farm.url(u"/400"_s) << true << 400 << QString();
+        QTest::newRow("204 declaring a length") << m_farm.url(u"/204"_s) << true << 204 << QString();
         QTest::newRow("redirect loop") << m_farm.url(u"/loop"_s) << false << 0 << u"Too many redirects"_s;
         QTest::newRow("never answers")
             << m_farm.url(u"/hang"_s) << false << 0 << u"No complete response within 1.5 seconds"_s;
@@ -203,30 +375,44 @@ private slots:
     {
         QTest::addColumn<Headers>("headers");
         QTest::addColumn<qint64>("received");
-        QTest::addColumn<bool>("statusReceived");
+        QTest::addColumn<int>("status"); // 0: no status line arrived
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("why");
         const Headers declared{{"Content-Length", "1000"}};
-        QTest::newRow("all bytes") << declared << qint64(1000) << true << 0 << QString();
+        QTest::newRow("all bytes") << declared << qint64(1000) << 200 << 0 << QString();
         QTest::newRow("Qt says done, bytes short")
-            << declared << qint64(100) << true << 0 << u"Connection closed after 100 of 1000 bytes"_s;
+            << declared << qint64(100) << 200 << 0 << u"Connection closed after 100 of 1000 bytes"_s;
         QTest::newRow("coded body arrives decoded")
-            << Headers{{"content-length", "10"}, {"Content-Encoding", "gzip"}} << qint64(4000) << true << 0
+            << Headers{{"content-length", "10"}, {"Content-Encoding", "gzip"}} << qint64(4000) << 200 << 0
             << QString();
         QTest::newRow("identity coding is counted")
-            << Headers{{"content-length", "10"}, {"Content-Encoding", "identity"}} << qint64(5) << true << 0
+            << Headers{{"content-length", "10"}, {"Content-Encoding", "identity"}} << qint64(5) << 200 << 0
             << u"Connection closed after 5 of 10 bytes"_s;
-        QTest::newRow("no declared length") << Headers{} << qint64(3) << true << 0 << QString();
+        QTest::newRow("no declared length") << Headers{} << qint64(3) << 200 << 0 << QString();
+        for (const int bodiless : {100, 204, 304})
+            QTest::newRow(qPrintable(u"%1 has no body whatever its length says"_s.arg(bodiless)))
+                << Headers{{"Content-Length", "11"}} << qint64(0) << bodiless << 0 << QString();
         QTest::newRow("an HTTP error status is complete")
-            << declared << qint64(1000) << true << int(QNetworkReply::ContentNotFoundError) << QString();
+            << declared << qint64(1000) << 404 << int(QNetworkReply::ContentNotFoundError) << QString();
+        QTest::newRow("400, which Qt calls a protocol error, is complete")
+            << declared << qint64(1000) << 400 << int(QNetworkReply::ProtocolInvalidOperationError)
+            << QString();
+        QTest::newRow("422, which Qt calls unknown content, is complete")
+            << Headers{} << qint64(5) << 422 << int(QNetworkReply::UnknownContentError) << QString();
         QTest::newRow("a server error status is complete")
-            << declared << qint64(1000) << true << int(QNetworkReply::ServiceUnavailableError) << QString();
+            << declared << qint64(1000) << 503 << int(QNetworkReply::ServiceUnavailableError) << QString();
+        QTest::newRow("an error status cut short")
+            << declared << qint64(10) << 500 << int(QNetworkReply::InternalServerError)
+            << u"Connection closed after 10 of 1000 bytes"_s;
+        QTest::newRow("a success whose body could not be decoded")
+            << Headers{} << qint64(10) << 200 << int(QNetworkReply::UnknownContentError) << u"Qt's text"_s;
         QTest::newRow("transport error after the status")
-            << declared << qint64(1000) << true << int(QNetworkReply::RemoteHostClosedError)
-            << u"Qt's text"_s;
-        QTest::newRow("no status") << Headers{} << qint64(0) << false << 0 << u"Qt's text"_s;
+            << declared << qint64(1000) << 200 << int(QNetworkReply::RemoteHostClosedError) << u"Qt's text"_s;
+        QTest::newRow("transport error after an error status")
+            << Headers{} << qint64(0) << 404 << int(QNetworkReply::RemoteHostClosedError) << u"Qt's text"_s;
+        QTest::newRow("no status") << Headers{} << qint64(0) << 0 << 0 << u"Qt's text"_s;
         QTest::newRow("redirect not followed")
-            << Headers{{"Location", "ftp://h/x"}} << qint64(0) << true
+            << Headers{{"Location", "ftp://h/x"}} << qint64(0) << 302
             << int(QNetworkReply::ProtocolUnknownError)
             << u"Redirected to \"ftp://h/x\", which is not a web address"_s;
     }
@@ -235,15 +421,16 @@ private slots:
     {
         QFETCH(Headers, headers);
         QFETCH(qint64, received);
-        QFETCH(bool, statusReceived);
+        QFETCH(int, status);
         QFETCH(int, error);
         QFETCH(QString, why);
         FetchResult ended;
         ended.headers = headers;
         ended.bodySize = received;
-        QCOMPARE(HttpFetch::whyIncomplete(ended, statusReceived, QNetworkReply::NetworkError(error),
-                                          u"Qt's text"_s),
-                 why);
+        ended.status = status;
+        QCOMPARE(
+            HttpFetch::whyIncomplete(ended, status != 0, QNetworkReply::NetworkError(error), u"Qt's text"_s),
+            why);
     }
 
     void fetch_bodyIsCappedAndKept()
@@ -273,7 +460,7 @@ private slots:
         fetch.start(request);
         QTRY_VERIFY(m_farm.requests().size() > before); // the request is on its connection
         fetch.cancel();
-        QVERIFY(!fetch.isRunning());
+        QVERIFY(!fetch.isBusy());
         request.url = QUrl(u"ftp://127.0.0.1/"_s); // a failure reported later, then cancelled too
         fetch.start(request);
         fetch.cancel();

@@ -1,15 +1,24 @@
+#include "BlockingWait.h"
 #include "ChangedPages.h"
+#include "HeadlessSubmission.h"
+#include "HistoryDatabase.h"
 #include "HistoryReport.h"
-#include "HistoryStore.h"
+#include "PageLedger.h"
 #include "PageList.h"
+#include "ProfileStore.h"
+#include "RunJournal.h"
+#include "RunLock.h"
+#include "SettingsStore.h"
 #include "SiteFarm.h"
+#include "SitemapParser.h"
 #include "SitemapReader.h"
 #include "SitemapSite.h"
+#include "SqliteConnection.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTextStream>
 #include <QTimeZone>
@@ -19,7 +28,8 @@ using Routes = QList<QPair<QString, QByteArray>>;
 
 namespace {
 const QDateTime published(QDate(2026, 11, 1), QTime(8, 0), QTimeZone::utc());
-}
+const qint64 day = 24 * 3600 * 1000;
+} // namespace
 
 class TestSitemap : public QObject
 {
@@ -29,14 +39,14 @@ private:
     QNetworkAccessManager m_network;
 
     std::shared_ptr<SitemapReader::Result> read(const QString& site, const QString& sitemap,
-                                                const SitemapReader::Limits& limits)
+                                                const SitemapReader::Limits& limits = {})
     {
         SitemapReader reader(m_network);
-        QSignalSpy finished(&reader, &SitemapReader::finished);
-        reader.start(site, sitemap, limits);
-        if (!finished.wait(10000))
-            return nullptr;
-        return finished.first().first().value<std::shared_ptr<SitemapReader::Result>>();
+        std::shared_ptr<SitemapReader::Result> result;
+        connect(&reader, &SitemapReader::finished, this,
+                [&result](const std::shared_ptr<SitemapReader::Result>& read) { result = read; });
+        waitFor(&reader, &SitemapReader::finished, [&] { reader.start(site, sitemap, limits); });
+        return result;
     }
 
     static QStringList urls(const PageList& pages)
@@ -47,15 +57,36 @@ private:
         return urls;
     }
 
-private slots:
-    void initTestCase() { qRegisterMetaType<std::shared_ptr<SitemapReader::Result>>(); }
+    static std::unique_ptr<HistoryDatabase>
+    history(const QString& path, HistoryDatabase::Mode mode = HistoryDatabase::Mode::OpenOrCreate)
+    {
+        QString error;
+        auto database = HistoryDatabase::open(path, mode, error);
+        if (!error.isEmpty())
+            qWarning("%s", qPrintable(error));
+        return database;
+    }
 
+    // Records pages of a list as accepted by an endpoint, as a run's recorder does.
+    static void recordSent(HistoryDatabase& database, const QString& endpoint, const PageList& pages,
+                           qint64 sentAt)
+    {
+        QList<qsizetype> all(pages.size());
+        std::iota(all.begin(), all.end(), 0);
+        std::vector<qint64> ids(size_t(pages.size()), 0);
+        PageLedger ledger(database);
+        QVERIFY(database.begin());
+        QVERIFY(ledger.addPages(pages, all, ids) && ledger.recordSent(endpoint, pages, all, ids, sentAt));
+        QVERIFY(database.commit());
+    }
+
+private slots:
     void reader_findsTheSitesOwnPagesOnce()
     {
         SiteFarm farm;
         QVERIFY(farm.listen());
         SitemapSite website(farm, 20, published);
-        const auto result = read(website.address(), QString(), {});
+        const auto result = read(website.address(), QString());
         QVERIFY(result);
         QVERIFY2(result->error.isEmpty(), qPrintable(result->error));
         QCOMPARE(result->files,
@@ -69,22 +100,51 @@ private slots:
         QCOMPARE(result->duplicates, SitemapSite::pagesListedTwice);
         QCOMPARE(result->pages.lastModified(19), published.toMSecsSinceEpoch());
 
-        // Without robots.txt: /sitemap.xml; and a sitemap named by hand.
+        // robots.txt with a byte-order mark, a child listed three times, addresses written in
+        // other forms of the same page, an international host, and addresses that cannot be sent.
         SiteFarm bare;
         QVERIFY(bare.listen());
-        bare.route(u"/robots.txt"_s, SiteFarm::Behaviour::NotFound);
-        bare.route(u"/sitemap.xml"_s,
-                   SiteFarm::Route::answering(200, SitemapSite::urlSet({{bare.url(u"/a"_s), {}}})));
-        bare.route(u"/other.xml"_s,
-                   SiteFarm::Route::answering(200, SitemapSite::urlSet({{bare.url(u"/b"_s), {}}})));
-        QCOMPARE(urls(read(bare.url(u"/"_s), QString(), {})->pages), QStringList{bare.url(u"/a"_s)});
-        QCOMPARE(urls(read(bare.url(u"/"_s), bare.url(u"/other.xml"_s), {})->pages),
-                 QStringList{bare.url(u"/b"_s)});
+        const QString base = u"http://localhost:%1"_s.arg(bare.port());
+        bare.route(u"/robots.txt"_s,
+                   SiteFarm::Route::answering(200, "\xEF\xBB\xBFSitemap: " + base.toUtf8() + "/map.xml"));
+        bare.route(u"/map.xml"_s,
+                   SiteFarm::Route::answering(200, SitemapSite::index({base + u"/a.xml"_s, base + u"/a.xml"_s,
+                                                                       base + u"/a.xml#x"_s})));
+        bare.route(u"/a.xml"_s,
+                   SiteFarm::Route::answering(
+                       200, SitemapSite::urlSet({{base + u"/p"_s, {}},
+                                                 {u"HTTP://LOCALHOST:%1/p#top"_s.arg(bare.port()), {}},
+                                                 {base + u"/%7Ep"_s, {}},
+                                                 {base + u"/~p"_s, {}},
+                                                 {base + u"/a b"_s, {}},
+                                                 {u"http://user@localhost:%1/q"_s.arg(bare.port()), {}}})));
+        const auto varied = read(base + u"/"_s, QString());
+        QCOMPARE(varied->files, QStringList({base + u"/map.xml"_s, base + u"/a.xml"_s}));
+        QCOMPARE(urls(varied->pages), QStringList({base + u"/p"_s, base + u"/~p"_s}));
+        QCOMPARE(varied->summary(),
+                 u"2 pages found in 2 sitemaps; left out: 2 listed twice, 1 whose address holds a "
+                 u"space, 1 whose address holds a user name or password."_s);
+
+        const QString international = u"http://b\u00fccher.example/"_s;
+        bare.route(u"/idn.xml"_s, SiteFarm::Route::answering(
+                                      200, SitemapSite::urlSet({{u"http://xn--bcher-kva.example/x"_s, {}},
+                                                                {u"http://B\u00dcCHER.example/y"_s, {}}})));
+        const auto idn = read(international, base + u"/idn.xml"_s);
+        QCOMPARE(urls(idn->pages),
+                 QStringList({u"http://xn--bcher-kva.example/x"_s, u"http://xn--bcher-kva.example/y"_s}));
+        QCOMPARE(idn->foreign, 0);
+
+        // All on another host: the profile's address and the sitemap disagree.
+        const auto mismatch = read(u"http://www.localhost:%1/"_s.arg(bare.port()), base + u"/a.xml"_s);
+        QCOMPARE(
+            mismatch->error,
+            u"None of the 4 pages the sitemaps list is on www.localhost: they are on other hosts, such as "
+            u"localhost. Check the website address of the profile."_s);
     }
 
     void reader_refusesWhatItCannotUse_data()
     {
-        QTest::addColumn<Routes>("routes"); // "404" answers Not Found
+        QTest::addColumn<Routes>("routes"); // a body of "404" answers Not Found, "400" Bad Request
         QTest::addColumn<int>("limit");     // entries, bytes, files or depth, as the row says
         QTest::addColumn<QString>("error");
         const QByteArray twoPages =
@@ -99,7 +159,9 @@ private slots:
         QTest::newRow("compressed, cut short")
             << Routes{{u"/sitemap.xml"_s, SitemapSite::gzip(twoPages).left(30)}} << 0
             << u"the compressed file ends too soon"_s;
-        QTest::newRow("missing") << Routes{{u"/sitemap.xml"_s, "404"}} << 0 << u"HTTP 404 Not Found"_s;
+        QTest::newRow("missing") << Routes{{u"/sitemap.xml"_s, "404"}} << 0 << u"HTTP 404 Not Found."_s;
+        QTest::newRow("refused with 400")
+            << Routes{{u"/sitemap.xml"_s, "400"}} << 0 << u"HTTP 400 Bad Request."_s;
         QTest::newRow("entries") << Routes{{u"/sitemap.xml"_s, twoPages}} << 1
                                  << u"it holds more than 1 entries"_s;
         QTest::newRow("bytes") << Routes{{u"/sitemap.xml"_s, SitemapSite::gzip(twoPages)}} << 100
@@ -109,6 +171,12 @@ private slots:
                                << u"it lists sitemap indexes nested more than 1 deep"_s;
         QTest::newRow("files") << Routes{{u"/sitemap.xml"_s, nested}, {u"/inner.xml"_s, twoPages}} << 1
                                << u"The website lists more than 1 sitemap files."_s;
+        // A tree that lists more files than may be read stops while the list is read, not after.
+        QTest::newRow("files listed")
+            << Routes{{u"/sitemap.xml"_s,
+                       SitemapSite::index({u"http://127.0.0.1:PORT/1.xml"_s, u"http://127.0.0.1:PORT/2.xml"_s,
+                                           u"http://127.0.0.1:PORT/3.xml"_s})}}
+            << 2 << u"The website lists more than 2 sitemap files."_s;
     }
 
     void reader_refusesWhatItCannotUse()
@@ -120,8 +188,9 @@ private slots:
         QVERIFY(farm.listen());
         for (const auto& [path, body] : routes) {
             farm.route(path,
-                       body == "404"
-                           ? SiteFarm::Route(SiteFarm::Behaviour::NotFound)
+                       body == "404" ? SiteFarm::Route(SiteFarm::Behaviour::NotFound)
+                       : body == "400"
+                           ? SiteFarm::Route::answering(400, "no")
                            : SiteFarm::Route::answering(
                                  200, QByteArray(body).replace("PORT", QByteArray::number(farm.port()))));
         }
@@ -133,11 +202,49 @@ private slots:
             limits.file.maxBytes = limit;
         else if (tag == "depth")
             limits.maxIndexDepth = limit;
-        else if (tag == "files")
+        else if (tag.startsWith("files"))
             limits.maxFiles = limit;
+        const qsizetype before = farm.requests().size();
         const auto result = read(farm.url(u"/"_s), farm.url(u"/sitemap.xml"_s), limits);
         QVERIFY(result);
         QVERIFY2(result->error.contains(error), qPrintable(result->error));
+        if (tag == "files listed")
+            QCOMPARE(farm.requests().size() - before, 1);
+    }
+
+    void reader_takesFilesAsServersSendThem()
+    {
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        // 50,000 long addresses, 11 MB, compressed by the server past Qt's own inflation limit.
+        QList<std::pair<QString, QString>> entries;
+        for (int page = 0; page < 50000; ++page)
+            entries.append({farm.url(u"/catalogue/%1/%2"_s.arg(page).arg(QString(180, u'x'))), {}});
+        farm.route(u"/big.xml"_s,
+                   SiteFarm::Route::answering(200, SitemapSite::gzip(SitemapSite::urlSet(entries)),
+                                              "Content-Encoding: gzip\r\n"));
+        const auto big = read(farm.url(u"/"_s), farm.url(u"/big.xml"_s));
+        QVERIFY2(big->error.isEmpty(), qPrintable(big->error));
+        QCOMPARE(big->pages.size(), 50000);
+
+        // A compressed file whose bytes come one at a time, and an entry whose address holds an
+        // entity no declaration resolves: it is left out, not sent cut short.
+        QByteArray withEntity = SitemapSite::urlSet({{farm.url(u"/a"_s), {}}, {farm.url(u"/b?x=1"_s), {}}});
+        withEntity.replace("?x=1", "?x=&undefined;1");
+        QList<QByteArray> entriesRead;
+        QStringList unusable;
+        SitemapParser parser(
+            [&](const SitemapParser::Entry& entry) {
+                entriesRead << entry.loc.toByteArray();
+                unusable << entry.unusable;
+            },
+            {});
+        const QByteArray compressed = SitemapSite::gzip(withEntity);
+        for (const char byte : compressed)
+            QVERIFY2(parser.feed(QByteArrayView(&byte, 1)), qPrintable(parser.error()));
+        QVERIFY2(parser.finish(), qPrintable(parser.error()));
+        QCOMPARE(entriesRead.size(), 2);
+        QCOMPARE(unusable, QStringList({QString(), u"holds an entity reference that is not resolved"_s}));
     }
 
     void lastModified_data()
@@ -151,7 +258,15 @@ private slots:
         QTest::newRow("month") << u"2026-05"_s << utc(5, 1);
         QTest::newRow("year") << u"2026"_s << utc(1, 1);
         QTest::newRow("with a zone") << u" 2026-05-01T10:20:30+02:00 "_s << utc(5, 1, QTime(8, 20, 30));
+        QTest::newRow("west of Greenwich") << u"2026-05-01T10:20-05:30"_s << utc(5, 1, QTime(15, 50));
         QTest::newRow("with fractions") << u"2026-05-01T10:20:30.250Z"_s << utc(5, 1, QTime(10, 20, 30, 250));
+        QTest::newRow("no zone is UTC, wherever it is read")
+            << u"2026-05-01T10:00:00"_s << utc(5, 1, QTime(10, 0));
+        QTest::newRow("leap day") << u"2028-02-29"_s
+                                  << QDateTime(QDate(2028, 2, 29), QTime(0, 0), QTimeZone::utc());
+        QTest::newRow("no such day") << u"2026-02-29"_s << QDateTime();
+        QTest::newRow("no such hour") << u"2026-05-01T24:00Z"_s << QDateTime();
+        QTest::newRow("a zone of nonsense") << u"2026-05-01T10:00+5"_s << QDateTime();
         QTest::newRow("none") << QString() << QDateTime();
         QTest::newRow("not a time") << u"yesterday"_s << QDateTime();
     }
@@ -160,43 +275,70 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QDateTime, time);
-        QCOMPARE(PageList::parseTime(text),
+        QCOMPARE(PageList::parseTime(text.toUtf8()),
                  time.isValid() ? time.toMSecsSinceEpoch() : PageList::unknownTime);
     }
 
     void changedPages_firstAllThenTheChangedButNeverWithinTheCoolDown()
     {
         QTemporaryDir dir;
-        QString error;
-        auto store = HistoryStore::open(dir.filePath(u"history.db"_s), error);
-        QVERIFY2(store, qPrintable(error));
+        auto database = history(dir.filePath(u"history.db"_s));
+        QVERIFY(database);
+        PageLedger ledger(*database);
         const qint64 sent = published.toMSecsSinceEpoch();
+        const QString endpoint = u"https://api.indexnow.org/indexnow"_s;
         PageList first;
-        for (const char* page : {"http://h/c", "http://h/a", "http://h/b"})
+        for (const char* page :
+             {"http://h/c", "http://h/a", "http://h/b", "http://h/future", "http://h/wrong"})
             first.add(page, sent - 1000);
         first.add("http://h/undated", PageList::unknownTime);
-        const PagePlan all = ChangedPages::plan(first, *store, u"P"_s, u"IndexNow"_s, sent);
-        QCOMPARE(all.pages, QList<qsizetype>({0, 1, 2, 3}));
-        QVERIFY(store->recordSent(u"P"_s, u"IndexNow"_s, first, all.pages, sent));
+        std::vector<qint64> ids;
+        const PagePlan all =
+            ChangedPages::plan(first, ledger, "h", endpoint, sent, ChangedPages::defaultCoolDown, ids);
+        QCOMPARE(all.pages, QList<qsizetype>({0, 1, 2, 3, 4, 5}));
+        PageList recorded; // "wrong" went out when its date said 2062
+        for (qsizetype page = 0; page < first.size(); ++page)
+            recorded.add(first.url(page), page == 4 ? sent + 36 * 365 * day : first.lastModified(page));
+        recordSent(*database, endpoint, recorded, sent);
 
-        PageList second; // "a" changed, "d" is new, the others as before
+        PageList second; // "a" changed, "d" is new, "future" says 2062, "wrong" was corrected
         second.add("http://h/a", sent + 5000);
         second.add("http://h/b", sent - 1000);
         second.add("http://h/undated", PageList::unknownTime);
         second.add("http://h/d", sent + 5000);
         second.add("http://h/c", sent - 1000);
+        second.add("http://h/future", sent + 36 * 365 * day);
+        second.add("http://h/wrong", sent - 500);
         const qint64 hourLater = sent + 3600 * 1000;
-        const PagePlan changed = ChangedPages::plan(second, *store, u"P"_s, u"IndexNow"_s, hourLater);
-        QCOMPARE(changed.pages, QList<qsizetype>({0, 3}));
+        const PagePlan changed =
+            ChangedPages::plan(second, ledger, "h", endpoint, hourLater, ChangedPages::defaultCoolDown, ids);
+        QCOMPARE(changed.pages, QList<qsizetype>({0, 3, 5, 6}));
         QCOMPARE(changed.unchanged, 3);
-        const PagePlan soon = ChangedPages::plan(second, *store, u"P"_s, u"IndexNow"_s, sent + 60 * 1000);
+        QVERIFY(ids[1] != 0 && ids[3] == 0); // known pages have their ledger ids, new ones none
+        QCOMPARE(ChangedPages::datesInTheFuture(second, hourLater).pages, 1);
+        const PagePlan soon = ChangedPages::plan(second, ledger, "h", endpoint, sent + 60 * 1000,
+                                                 ChangedPages::defaultCoolDown, ids);
         QCOMPARE(soon.pages, QList<qsizetype>{3}); // a new page has no cool-down
-        QCOMPARE(soon.coolingDown, 1);
-        QCOMPARE(ChangedPages::plan(second, *store, u"P"_s, u"IndexNow"_s, sent + 1, std::chrono::seconds(0))
-                     .pages,
-                 QList<qsizetype>({0, 3}));
-        QCOMPARE(ChangedPages::plan(second, *store, u"P"_s, u"Other"_s, hourLater).pages.size(), 5);
-        QCOMPARE(ChangedPages::plan(second, *store, u"Q"_s, u"IndexNow"_s, hourLater).pages.size(), 5);
+        QCOMPARE(soon.coolingDown, 3);
+        QCOMPARE(
+            ChangedPages::plan(second, ledger, "h", endpoint, sent + 1, std::chrono::seconds(0), ids).pages,
+            QList<qsizetype>({0, 3, 5, 6}));
+        QCOMPARE(ChangedPages::plan(second, ledger, "h", u"https://other/indexnow"_s, hourLater,
+                                    ChangedPages::defaultCoolDown, ids)
+                     .pages.size(),
+                 7);
+        // A clock that was once ahead recorded a sending still to come: it holds nothing back.
+        recordSent(*database, endpoint, second, hourLater + 30 * day);
+        const PagePlan ahead =
+            ChangedPages::plan(first, ledger, "h", endpoint, hourLater, ChangedPages::defaultCoolDown, ids);
+        QCOMPARE(ahead.sentInTheFuture, 6);
+        QCOMPARE(ahead.pages, QList<qsizetype>{3}); // "future" now has another date: not held back
+
+        QVERIFY(database->exec(u"DROP TABLE sent"_s)); // a ledger that cannot be read plans nothing
+        const PagePlan unreadable =
+            ChangedPages::plan(second, ledger, "h", endpoint, hourLater, ChangedPages::defaultCoolDown, ids);
+        QCOMPARE(unreadable.error, u"no such table: sent"_s);
+        QVERIFY(unreadable.pages.isEmpty());
 
         QList<qsizetype> many(10001);
         std::iota(many.begin(), many.end(), 0);
@@ -206,59 +348,256 @@ private slots:
         QCOMPARE(batches.at(1), QList<qsizetype>{10000});
     }
 
-    void history_recordsEveryOutcomeAndSurvivesAReopen()
+    void changedPages_fromTheCommandLine()
+    {
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        SitemapSite website(farm, 10001, QDateTime::currentDateTimeUtc().addDays(-1));
+        farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        farm.route(u"/busy/indexnow"_s, SiteFarm::Route::answering(429, {}, "Retry-After: 120\r\n"));
+        farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
+        PromoSite indexNow = TestData::bundledSites().at(0);
+        indexNow.action = farm.url(u"/indexnow"_s);
+        PromoSite busy = indexNow;
+        busy.sitename = u"Busy"_s;
+        busy.action = farm.url(u"/busy/indexnow"_s);
+        QTemporaryDir home;
+        TestData::writeCatalogue(home.filePath(u"orvd.dll"_s),
+                                 {indexNow, busy, TestData::site(u"Delta"_s, u"list"_s, farm.url(u"/ok"_s))});
+        TempSettings temporary;
+        SettingsStore settings;
+        TestData::storeCompleteProfile(settings, 2, u"Shop"_s);
+        Profile shop = ProfileStore(settings).read(2);
+        shop.value(ProfileField::Url) = website.address();
+        shop.indexNowKey = u"0123456789abcdef"_s;
+        QVERIFY(ProfileStore(settings).save(2, shop));
+
+        HeadlessSubmission::Options options;
+        options.profileTitle = u"Shop"_s;
+        options.selection = HeadlessSubmission::Selection::Sites;
+        options.sites = {indexNow.sitename, u"Delta"_s};
+        options.changedPages = true;
+        options.catalogueFile = home.filePath(u"orvd.dll"_s);
+        options.logFile = home.filePath(u"sublog.htm"_s);
+        options.historyFile = home.filePath(u"history.db"_s);
+        options.runLockFile = home.filePath(u"orvanta.lock"_s);
+        options.transferDeadline = std::chrono::milliseconds(3000);
+        struct Outcome
+        {
+            int status;
+            QString out;
+            QString err;
+        };
+        const auto submit = [&] {
+            QBuffer out;
+            QBuffer err;
+            out.open(QIODevice::WriteOnly);
+            err.open(QIODevice::WriteOnly);
+            const int status = HeadlessSubmission::run(options, settings, out, err);
+            return Outcome{status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
+        };
+        options.dryRun = true; // prints the batches, sends and records nothing
+        const qsizetype before = farm.requests().size();
+        const Outcome dry = submit();
+        QCOMPARE(dry.status, 0);
+        QVERIFY(dry.out.contains(u"2. %1 (batch 2 of 2)\n   Method: POST\n   URL: %2\n   Content-Type: "
+                                 u"application/json; charset=utf-8\n   Body: {\"host\":\"127.0.0.1\",\"key\":"
+                                 u"\"0123456789abcdef\",\"keyLocation\":\"%3\",\"urlList\":[\"%4\"]}\n"_s.arg(
+                                     indexNow.sitename, indexNow.action, farm.url(u"/0123456789abcdef.txt"_s),
+                                     website.pageAddress(10000))));
+        QCOMPARE(farm.requests().size(), before + 4); // robots.txt and three sitemaps, nothing sent
+        options.dryRun = false;
+        const Outcome all = submit();
+        QCOMPARE(all.status, 0);
+        QVERIFY2(all.out.startsWith(u"10001 pages found in 3 sitemaps; left out: 5 on other hosts, 3 "
+                                    u"listed twice.\n%1: 10001 new or changed pages to send in 2 requests (0 "
+                                    u"unchanged).\n"_s.arg(indexNow.sitename)),
+                 qPrintable(all.out));
+        QVERIFY(all.out.contains(u"OK      %1 (batch 1 of 2): 10000 pages\n"_s.arg(indexNow.sitename)));
+        QVERIFY(all.out.contains(u"OK      %1 (batch 2 of 2): 1 page\n"_s.arg(indexNow.sitename)));
+
+        website.change(3, QDateTime::currentDateTimeUtc());
+        options.sites = {indexNow.sitename};
+        const Outcome soon = submit(); // within the cool-down: nothing goes
+        QCOMPARE(soon.status, 0);
+        QVERIFY2(soon.out.endsWith(
+                     u"%1: no page changed since the last run, nothing to send (9998 unchanged, 3 "
+                     u"changed but sent within the cool-down).\nNothing to send.\n"_s.arg(indexNow.sitename)),
+                 qPrintable(soon.out));
+        options.coolDown = std::chrono::seconds(0);
+        QVERIFY(submit().out.contains(u"OK      %1: 3 pages\n"_s.arg(indexNow.sitename)));
+
+        options.sites = {u"Busy"_s}; // asked to slow down: its other batch is not sent
+        const qsizetype beforeBusy = farm.requests().size();
+        const Outcome slowed = submit();
+        QCOMPARE(slowed.status, 1);
+        QVERIFY2(
+            slowed.out.contains(u"FAILED  Busy (batch 2 of 2): not sent: the site asked to slow down (HTTP "
+                                u"429); try again after 120 seconds; 1 page\n"_s),
+            qPrintable(slowed.out));
+        QCOMPARE(std::count_if(farm.requests().cbegin() + beforeBusy, farm.requests().cend(),
+                               [](const QByteArray& request) { return request.startsWith("POST /busy/"); }),
+                 1);
+
+        auto database = history(options.historyFile);
+        QVERIFY(database);
+        RunJournal journal(*database);
+        const QList<RunJournal::RunSummary> runs = journal.runs(u"Shop"_s);
+        QCOMPARE(runs.size(), 3); // the dry run and the run with nothing to send are no runs
+        QCOMPARE(journal.resultPages(runs.at(1).id, 1).size(), 3);
+        int acceptedByBusy = 0;
+        PageLedger(*database).forEachPage(
+            "127.0.0.1", busy.action,
+            [&](QByteArrayView, qint64, const auto& sent) { acceptedByBusy += sent ? 1 : 0; });
+        QCOMPARE(acceptedByBusy, 0); // nothing accepted, nothing recorded
+
+        // Another run holds the home: this one waits for nothing and sends nothing.
+        options.sites = {indexNow.sitename};
+        website.change(2, QDateTime::currentDateTimeUtc().addSecs(60));
+        RunLock other(options.runLockFile);
+        QString whyNot;
+        QVERIFY(other.tryLock(whyNot));
+        const Outcome refused = submit();
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.startsWith(u"Another run of Orvanta (process %1) is submitting from"_s.arg(
+                     QCoreApplication::applicationPid())),
+                 qPrintable(refused.err));
+        other.unlock();
+        // A record that cannot be written makes the run fail, with the reason.
+        QVERIFY(database->exec(
+            u"CREATE TRIGGER full BEFORE INSERT ON sent BEGIN SELECT RAISE(ABORT, 'database or "
+            u"disk is full'); END"_s));
+        const Outcome unrecorded = submit();
+        QCOMPARE(unrecorded.status, 1);
+        QVERIFY2(unrecorded.out.contains(u"OK      %1: 2 pages\n"_s.arg(indexNow.sitename)),
+                 qPrintable(unrecorded.out));
+        QVERIFY2(unrecorded.err.endsWith(u"could not be written: database or disk is full.\n"_s),
+                 qPrintable(unrecorded.err));
+    }
+
+    void history_knowsItsLayout_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("error"); // empty: opens
+        QTest::newRow("newer")
+            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 3"_s}
+            << u"was written by a newer version of Orvanta (layout 3; this one knows up to 2). It "
+               u"is left as it is."_s;
+        QTest::newRow("another program's")
+            << QStringList{u"CREATE TABLE notes(text TEXT)"_s}
+            << u"is not an Orvanta history: it holds the tables notes. It is left as it is."_s;
+        QTest::newRow("damaged") << QStringList{u"GARBAGE"_s}
+                                 << u"cannot be read: file is not a database. It is left as it is."_s;
+        QTest::newRow("missing, for a reader") << QStringList{u"NONE"_s} << QString();
+    }
+
+    void history_knowsItsLayout()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"history.db"_s);
+        if (statements == QStringList{u"GARBAGE"_s})
+            TestData::writeFile(path, QByteArray(4096, 'x'));
+        else if (statements != QStringList{u"NONE"_s})
+            TestData::writeSql(path, statements);
+        const QByteArray before = QFile::exists(path) ? TestData::readFile(path) : QByteArray();
+        QString found;
+        for (const auto mode : {HistoryDatabase::Mode::OpenExisting, HistoryDatabase::Mode::OpenOrCreate}) {
+            if (error.isEmpty() && mode == HistoryDatabase::Mode::OpenOrCreate)
+                break;
+            QVERIFY(!HistoryDatabase::open(path, mode, found));
+            QVERIFY2(found.endsWith(error), qPrintable(found));
+            // Never written to, replaced or emptied; a reader creates nothing at all.
+            QCOMPARE(QFile::exists(path) ? TestData::readFile(path) : QByteArray(), before);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), before.isNull() ? 0 : 1);
+    }
+
+    void history_firstLayoutIsBroughtUpToDate()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"sub/history.db"_s);
+        const QString path = dir.filePath(u"history.db"_s);
+        // As the first version wrote it: pages by profile title and site name, addresses copied.
+        TestData::writeSql(
+            path,
+            {u"CREATE TABLE sent(profile TEXT NOT NULL, endpoint TEXT NOT NULL, url TEXT NOT NULL, lastmod "
+             u"INTEGER, sent_at INTEGER NOT NULL, PRIMARY KEY(profile, endpoint, url)) WITHOUT ROWID"_s,
+             u"CREATE TABLE runs(id INTEGER PRIMARY KEY, started_at INTEGER NOT NULL, ended_at INTEGER, "
+             u"profile "
+             u"TEXT NOT NULL, front_end TEXT NOT NULL, mode TEXT NOT NULL, requests INTEGER NOT NULL, "
+             u"succeeded "
+             u"INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL DEFAULT "
+             u"'running')"_s,
+             u"CREATE TABLE results(run INTEGER NOT NULL, position INTEGER NOT NULL, site TEXT NOT NULL, "
+             u"outcome "
+             u"TEXT NOT NULL, status INTEGER, detail TEXT, url_count INTEGER NOT NULL DEFAULT 0, PRIMARY "
+             u"KEY(run, "
+             u"position))"_s,
+             u"CREATE TABLE result_urls(run INTEGER NOT NULL, position INTEGER NOT NULL, url TEXT NOT NULL)"_s,
+             u"INSERT INTO sent VALUES ('Shop', 'IndexNow', 'HTTP://H/a#x', 5, 100), ('Shop old', "
+             u"'IndexNow', "
+             u"'http://h/a', 4, 200), ('Shop', 'Gone', 'http://h/b', NULL, 100)"_s,
+             u"INSERT INTO runs VALUES (1, 10, NULL, 'Shop', 'window', 'changed pages', 1, 1, 0, 'running')"_s,
+             u"INSERT INTO results VALUES (1, 1, 'IndexNow', 'succeeded', 200, 'HTTP 200; 1 pages', 1)"_s,
+             u"INSERT INTO result_urls VALUES (1, 1, 'http://h/a')"_s});
         QString error;
-        {
-            auto store = HistoryStore::open(path, error);
-            QVERIFY2(store, qPrintable(error));
-            const qint64 run = store->beginRun(
-                {published.toMSecsSinceEpoch(), u"Shop"_s, u"window"_s, u"changed pages"_s, 2});
-            QVERIFY(run > 0);
-            QVERIFY(store->addResult(run, {1,
-                                           u"IndexNow"_s,
-                                           true,
-                                           202,
-                                           u"Accepted; 2 pages"_s,
-                                           {u"http://h/a"_s, u"http://h/\"b\",c"_s}}));
-            QVERIFY(store->addResult(run, {2, u"blo.gs"_s, false, 404, u"HTTP 404 Not Found"_s, {}}));
-            QVERIFY(store->endRun(run, published.toMSecsSinceEpoch() + 5000, false));
-            QVERIFY(store->beginRun({published.toMSecsSinceEpoch() + 9000, u"Blog"_s, u"command line"_s,
-                                     u"address"_s, 1}) > run); // left running: the program ended first
-        }
-        auto store = HistoryStore::open(path, error);
-        QVERIFY2(store, qPrintable(error));
-        const QList<HistoryStore::RunSummary> runs = store->runs();
-        QCOMPARE(runs.size(), 2);
-        QCOMPARE(runs.at(0).state, u"running"_s);
-        QCOMPARE(runs.at(1).state, u"completed"_s);
-        QCOMPARE(runs.at(1).succeeded, 1);
-        QCOMPARE(runs.at(1).failed, 1);
-        QCOMPARE(store->runs(u"Shop"_s, 1).size(), 1);
-        QCOMPARE(store->results(runs.at(1).id, true).size(), 1);
+        const HistoryDatabase::Upgrade upgrade{[](const QString& site) {
+            return site == u"IndexNow"_s ? u"https://api.indexnow.org/indexnow"_s : QString();
+        }};
+        auto database = HistoryDatabase::open(path, HistoryDatabase::Mode::OpenExisting, error, upgrade);
+        QVERIFY2(database, qPrintable(error));
+        PageLedger ledger(*database);
+        QList<std::pair<QString, qint64>> sent;
+        QVERIFY(ledger.forEachPage(
+            "h", u"https://api.indexnow.org/indexnow"_s,
+            [&](QByteArrayView url, qint64, const std::optional<PageLedger::Sent>& accepted) {
+                sent.append({QString::fromUtf8(url), accepted ? accepted->sentAt : -1});
+            }));
+        // Two profiles of one site and two spellings of one page are one page, sent last at 200.
+        std::sort(sent.begin(), sent.end());
+        QCOMPARE(sent, (QList<std::pair<QString, qint64>>{{u"http://h/a"_s, 200}, {u"http://h/b"_s, -1}}));
+        RunJournal journal(*database);
+        QVERIFY(journal.markInterrupted(dir.filePath(u"orvanta.lock"_s))); // nobody runs: it was cut short
+        QCOMPARE(journal.runs().first().state, u"interrupted"_s);
+        QCOMPARE(journal.resultPages(1, 1), QStringList{u"http://h/a"_s});
+        database.reset();
+        QVERIFY(history(path)); // and opens again as it is now
+    }
 
-        QBuffer csv;
-        csv.open(QIODevice::WriteOnly);
-        QVERIFY(store->exportCsv(runs.at(1).id, csv));
-        QCOMPARE(csv.data(),
-                 QByteArray("position,site,outcome,status,detail,url\r\n"
-                            "1,IndexNow,succeeded,202,Accepted; 2 pages,http://h/a\r\n"
-                            "1,IndexNow,succeeded,202,Accepted; 2 pages,\"http://h/\"\"b\"\",c\"\r\n"
-                            "2,blo.gs,failed,404,HTTP 404 Not Found,\r\n"));
+    void history_reportsAndExportsRuns()
+    {
+        QTemporaryDir dir;
+        auto database = history(dir.filePath(u"history.db"_s));
+        QVERIFY(database);
+        RunJournal journal(*database);
+        const qint64 run =
+            journal.beginRun({published.toMSecsSinceEpoch(), u"Shop"_s, u"window"_s, u"changed pages"_s, 2});
+        QVERIFY(run > 0);
+        QVERIFY(journal.addResult(run, {1, u"=cmd|' /C calc'!A0"_s, true, 202, u"Accepted; 1 page"_s, {}}));
+        QVERIFY(journal.addResult(run, {2, u"blo.gs"_s, false, 404, u"HTTP 404 Not Found"_s, {}}));
+        QVERIFY(journal.endRun(run, published.toMSecsSinceEpoch() + 5000, false));
         QString text;
         QTextStream out(&text);
-        HistoryReport::write(*store, u"Shop"_s, -1, HistoryReport::Form::Text, out);
+        HistoryReport::writeText(journal, {u"Shop"_s, -1, 0, false}, out);
+        HistoryReport::writeText(journal, {u"Nobody"_s, -1, 0, false}, out);
+        HistoryReport::writeCsv(journal, {QString(), -1, run, true}, out);
         out.flush();
-        QCOMPARE(text, u"Run 1, %1, \"Shop\", window, changed pages: completed, 1 succeeded, 1 failed\n"
-                       u"  1. succeeded IndexNow: HTTP 202; Accepted; 2 pages; 2 pages\n"
-                       u"  2. failed    blo.gs: HTTP 404; HTTP 404 Not Found\n"_s.arg(
-                           QDateTime::fromMSecsSinceEpoch(published.toMSecsSinceEpoch())
-                               .toString(u"yyyy-MM-dd HH:mm:ss"_s)));
-        QVERIFY(QDir().mkpath(dir.filePath(u"directory.db"_s)));
-        QVERIFY(!HistoryStore::open(dir.filePath(u"directory.db"_s), error));
-        QCOMPARE(error, u"The history file \"%1\" is a directory."_s.arg(dir.filePath(u"directory.db"_s)));
+        const QString started = HistoryReport::timeText(published.toMSecsSinceEpoch());
+        QCOMPARE(
+            text,
+            u"Run 1, %1, \"Shop\", window, changed pages: completed, 1 succeeded, 1 failed\n"
+            u"  1. succeeded =cmd|' /C calc'!A0: HTTP 202; Accepted; 1 page\n"
+            u"  2. failed    blo.gs: HTTP 404; HTTP 404 Not Found\n"
+            u"No runs recorded for the profile \"Nobody\".\n"
+            u"run,started,profile,front end,mode,state,position,site,outcome,status,detail,pages\r\n"
+            u"1,%1,Shop,window,changed pages,completed,2,blo.gs,failed,404,HTTP 404 Not Found,0\r\n"_s.arg(
+                started));
+        text.clear();
+        HistoryReport::writeCsv(journal, {}, out);
+        out.flush();
+        QVERIFY2(text.contains(u",'=cmd|' /C calc'!A0,succeeded,"_s),
+                 qPrintable(text)); // read as text, never run
     }
 };
 

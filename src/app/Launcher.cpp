@@ -2,16 +2,21 @@
 
 #include "AppPaths.h"
 #include "DesktopOpener.h"
+#include "ExitStatus.h"
 #include "HeadlessSubmission.h"
+#include "HistoryDatabase.h"
 #include "HistoryReport.h"
-#include "HistoryStore.h"
 #include "InstalledVersion.h"
 #include "KeyCommand.h"
 #include "MainWindow.h"
 #include "ProfileStore.h"
 #include "QtDialogs.h"
+#include "RunJournal.h"
 #include "SettingsStore.h"
+#include "SiteDatabase.h"
 #include "Startup.h"
+#include "TerminalOutput.h"
+#include "WebAddress.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -104,6 +109,26 @@ void describe(QCommandLineParser& parser, const Options& options)
                        options.coolDown, options.replace, options.last, options.csv});
 }
 
+// The command line's two streams, on their way to a terminal or a log: control characters from
+// outside shown as escapes, every line out at once.
+struct Console
+{
+    Console()
+    {
+        outFile.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        errFile.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    QFile outFile;
+    QFile errFile;
+    TerminalOutput out{outFile};
+    TerminalOutput err{errFile};
+};
+
+void print(QIODevice& device, const QString& text)
+{
+    device.write(text.toUtf8());
+}
+
 AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
 {
     return parser.isSet(options.home) ? AppPaths(parser.value(options.home)) : AppPaths::besideExecutable();
@@ -111,12 +136,27 @@ AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
 
 int usageError(const QString& message)
 {
-    QTextStream err(stderr);
-    err << message << u"\nUsage:\n"_s;
+    Console console;
+    QString text = message + u"\nUsage:\n"_s;
     for (const QString& line : synopsis)
-        err << u"  "_s << line << u'\n';
-    err << u"See orvanta --help.\n"_s;
-    return HeadlessSubmission::badUsage;
+        text += u"  "_s + line + u'\n';
+    print(console.err, text + u"See orvanta --help.\n"_s);
+    return ExitStatus::badUsage;
+}
+
+// Each command takes its own options and --home; an option of another command is a mistake
+// the user should hear of, not one quietly ignored.
+std::optional<int> refuseOtherOptions(const QCommandLineParser& parser, const QString& command,
+                                      const QList<const QCommandLineOption*>& taken, const Options& options)
+{
+    QStringList allowed = options.home.names();
+    for (const QCommandLineOption* option : taken)
+        allowed << option->names();
+    for (const QString& name : parser.optionNames()) {
+        if (!allowed.contains(name))
+            return usageError(u"%1 does not take --%2."_s.arg(command, name));
+    }
+    return std::nullopt;
 }
 
 // The commands but key take no word after their name.
@@ -131,6 +171,12 @@ std::optional<int> refuseExtraWords(const QCommandLineParser& parser)
 int submit(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
+        return *refused;
+    if (const std::optional<int> refused =
+            refuseOtherOptions(parser, u"submit"_s,
+                               {&options.profile, &options.all, &options.type, &options.site, &options.dryRun,
+                                &options.changedPages, &options.sitemap, &options.coolDown},
+                               options))
         return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile to submit with --profile TITLE."_s);
@@ -155,6 +201,8 @@ int submit(const QCommandLineParser& parser, const Options& options)
     if ((parser.isSet(options.sitemap) || parser.isSet(options.coolDown)) && !run.changedPages)
         return usageError(u"--sitemap and --cool-down go with --changed-pages."_s);
     run.sitemap = parser.value(options.sitemap);
+    if (parser.isSet(options.sitemap) && WebAddress::normalise(run.sitemap.toUtf8()).address.isEmpty())
+        return usageError(u"--sitemap takes a web address, such as https://www.example.com/sitemap.xml."_s);
     if (parser.isSet(options.coolDown)) {
         bool number = false;
         const int seconds = parser.value(options.coolDown).toInt(&number);
@@ -165,12 +213,10 @@ int submit(const QCommandLineParser& parser, const Options& options)
     run.catalogueFile = paths.catalogueFile();
     run.logFile = paths.runLogFile();
     run.historyFile = paths.historyFile();
+    run.runLockFile = paths.runLockFile();
     SettingsStore settings;
-    QFile out;
-    QFile err;
-    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return HeadlessSubmission::run(run, settings, out, err);
+    Console console;
+    return HeadlessSubmission::run(run, settings, console.out, console.err);
 }
 
 int key(const QCommandLineParser& parser, const Options& options)
@@ -179,55 +225,86 @@ int key(const QCommandLineParser& parser, const Options& options)
     const QString action = arguments.value(1);
     if (arguments.size() != 2 || (action != u"generate"_s && action != u"check"_s))
         return usageError(u"Say key generate or key check."_s);
+    const bool generate = action == u"generate"_s;
+    QList<const QCommandLineOption*> taken{&options.profile};
+    if (generate)
+        taken << &options.replace;
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"key "_s + action, taken, options))
+        return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile with --profile TITLE."_s);
     SettingsStore settings;
-    QFile out;
-    QFile err;
-    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return KeyCommand::run(action == u"generate"_s ? KeyCommand::Action::Generate : KeyCommand::Action::Check,
-                           parser.value(options.profile), parser.isSet(options.replace), settings, out, err);
+    Console console;
+    return KeyCommand::run(generate ? KeyCommand::Action::Generate : KeyCommand::Action::Check,
+                           parser.value(options.profile), parser.isSet(options.replace), settings,
+                           console.out, console.err);
 }
 
 int history(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
         return *refused;
-    int last = -1;
+    if (const std::optional<int> refused = refuseOtherOptions(
+            parser, u"history"_s, {&options.profile, &options.last, &options.csv}, options))
+        return *refused;
+    HistoryReport::Selection selection{parser.value(options.profile), -1, 0, false};
     if (parser.isSet(options.last)) {
         bool number = false;
-        last = parser.value(options.last).toInt(&number);
-        if (!number || last < 1)
+        selection.last = parser.value(options.last).toInt(&number);
+        if (!number || selection.last < 1)
             return usageError(u"--last takes a number of runs, 1 or more."_s);
     }
+    // A reader creates nothing: a home without a history has no runs. An older history is
+    // brought up to date, with the catalogue naming the sites it recorded by name.
+    const AppPaths paths = pathsFrom(parser, options);
     QString error;
-    const std::unique_ptr<HistoryStore> store =
-        HistoryStore::open(pathsFrom(parser, options).historyFile(), error);
-    if (!store) {
-        QTextStream(stderr) << error << u'\n';
-        return HeadlessSubmission::badUsage;
+    const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(paths.catalogueFile(), error);
+    const HistoryDatabase::Upgrade upgrade{
+        [&catalogue](const QString& site) { return catalogue ? catalogue->site(site).action : QString(); }};
+    error.clear();
+    const std::unique_ptr<HistoryDatabase> database =
+        HistoryDatabase::open(paths.historyFile(), HistoryDatabase::Mode::OpenExisting, error, upgrade);
+    Console console;
+    if (!error.isEmpty()) {
+        print(console.err, error + u'\n');
+        return ExitStatus::badUsage;
     }
-    QTextStream out(stdout);
-    HistoryReport::write(*store, parser.value(options.profile), last,
-                         parser.isSet(options.csv) ? HistoryReport::Form::Csv : HistoryReport::Form::Text,
-                         out);
-    return 0;
+    QString text;
+    QTextStream out(&text);
+    if (!database) {
+        out << (selection.profile.isEmpty()
+                    ? u"No runs recorded yet.\n"_s
+                    : u"No runs recorded for the profile \"%1\".\n"_s.arg(selection.profile));
+    } else {
+        RunJournal journal(*database);
+        journal.markInterrupted(paths.runLockFile());
+        if (parser.isSet(options.csv))
+            HistoryReport::writeCsv(journal, selection, out);
+        else
+            HistoryReport::writeText(journal, selection, out);
+    }
+    out.flush();
+    print(console.out, text);
+    return ExitStatus::success;
 }
 
-int profiles(const QCommandLineParser& parser)
+int profiles(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
         return *refused;
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"profiles"_s, {}, options))
+        return *refused;
     SettingsStore settings;
+    Console console;
     if (const QString problem = settings.readProblem(); !problem.isEmpty()) {
-        QTextStream(stderr) << problem << u'\n';
-        return HeadlessSubmission::badUsage;
+        print(console.err, problem + u'\n');
+        return ExitStatus::badUsage;
     }
-    QTextStream out(stdout);
+    QString titles;
     for (const ProfileStore::TitledSlot& titled : ProfileStore(settings).scanTitles())
-        out << titled.title << u'\n';
-    return 0;
+        titles += titled.title + u'\n';
+    print(console.out, titles);
+    return ExitStatus::success;
 }
 
 int window(int argc, char* argv[], const QCommandLineParser& parser, const Options& options)
@@ -244,7 +321,7 @@ int window(int argc, char* argv[], const QCommandLineParser& parser, const Optio
     QObject::connect(&startup, &Startup::mainWindowShown, &startup,
                      [&dialogs, &startup] { dialogs.setParentWindow(startup.mainWindow()); });
     if (!startup.run())
-        return 1;
+        return ExitStatus::failure;
     return QApplication::exec();
 }
 
@@ -272,20 +349,19 @@ int Launcher::run(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     if (!parsed)
         return usageError(parser.errorText());
-    if (parser.isSet(options.help)) {
-        QTextStream(stdout) << helpText(parser);
-        return 0;
-    }
-    if (parser.isSet(options.version)) {
-        QTextStream(stdout) << u"Orvanta "_s << InstalledVersion::firstVersion << u'\n';
-        return 0;
+    if (parser.isSet(options.help) || parser.isSet(options.version)) {
+        Console console;
+        print(console.out, parser.isSet(options.help)
+                               ? helpText(parser)
+                               : u"Orvanta "_s + InstalledVersion::firstVersion + u'\n');
+        return ExitStatus::success;
     }
     if (command == u"key"_s)
         return key(parser, options);
     if (command == u"history"_s)
         return history(parser, options);
     if (command == u"profiles"_s)
-        return profiles(parser);
+        return profiles(parser, options);
     if (command != u"submit"_s)
         return usageError(
             u"Unknown command \"%1\"; the commands are submit, key, history and profiles."_s.arg(command));

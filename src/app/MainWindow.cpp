@@ -1,12 +1,9 @@
 #include "MainWindow.h"
 
-#include "ChangedPagesRun.h"
 #include "DesktopOpener.h"
 #include "Dialogs.h"
 #include "EngineSelectionPage.h"
 #include "HistoryPage.h"
-#include "HistoryStore.h"
-#include "HttpTransferSlot.h"
 #include "InstalledVersion.h"
 #include "MetaBuilderPage.h"
 #include "ProfilePage.h"
@@ -15,7 +12,7 @@
 #include "RequestPreview.h"
 #include "RequestPreviewDialog.h"
 #include "RunPanel.h"
-#include "RunRecorder.h"
+#include "SiteDatabase.h"
 #include "SubmissionRun.h"
 #include "UpgradeWindow.h"
 #include "ui_MainWindow.h"
@@ -23,7 +20,6 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QIcon>
-#include <QNetworkAccessManager>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
@@ -51,38 +47,41 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     m_selectionPage = new EngineSelectionPage(m_catalogue, ui->subform);
     ui->subform->layout()->addWidget(m_selectionPage);
 
-    // One network manager for the five transfer slots.
-    auto* network = new QNetworkAccessManager(this);
-    std::array<TransferSlot*, SubmissionRun::slotCount> transfers{};
-    for (TransferSlot*& transfer : transfers)
-        transfer = new HttpTransferSlot(*network, m_context.transferDeadline, this);
-    m_run = new SubmissionRun(m_catalogue, transfers, m_context.paths.runLogFile(), m_context.clock, this);
-    ui->statsform->layout()->addWidget(new RunPanel(*m_run, ui->statsform));
+    m_session = new SubmissionSession(m_catalogue,
+                                      {m_context.paths.runLogFile(), m_context.paths.historyFile(),
+                                       m_context.paths.runLockFile(), u"window"_s, m_context.transferDeadline,
+                                       m_context.clock},
+                                      this);
+    SubmissionRun& run = m_session->run();
+    ui->statsform->layout()->addWidget(new RunPanel(run, ui->statsform));
     connect(m_selectionPage, &EngineSelectionPage::submitRequested, this, &MainWindow::onSubmitClicked);
     connect(m_selectionPage, &EngineSelectionPage::previewRequested, this, &MainWindow::showRequestPreview);
     connect(m_selectionPage, &EngineSelectionPage::resubmitFailedRequested, this,
-            [this] { m_selectionPage->replaceSelection(m_run->lastFailures()); });
-    connect(m_run, &SubmissionRun::stopQuestionDue, this, &MainWindow::onStopQuestionDue);
-    connect(m_run, &SubmissionRun::completed, this, &MainWindow::onRunCompleted);
-    connect(m_run, &SubmissionRun::cancelled, this, &MainWindow::onRunCancelled);
+            [this] { m_selectionPage->replaceSelection(m_session->run().lastFailures()); });
+    connect(&run, &SubmissionRun::stopQuestionDue, this, &MainWindow::onStopQuestionDue);
+    connect(&run, &SubmissionRun::completed, this, &MainWindow::onRunCompleted);
+    connect(&run, &SubmissionRun::cancelled, this, &MainWindow::onRunCancelled);
+    connect(m_session, &SubmissionSession::planned, this, &MainWindow::onPlanned);
+    connect(m_session, &SubmissionSession::ended, this, [this](const SubmissionSession::Outcome& outcome) {
+        if (!outcome.recordFailure.isEmpty())
+            m_context.dialogs.inform(
+                u"The run could not be recorded in full: %1."_s.arg(outcome.recordFailure), u"Run History"_s,
+                Dialogs::Icon::Warning);
+        showPagesSummary(); // what was sent is no longer changed
+    });
 
-    // Every run is recorded, from this window as from the command line.
-    m_history = HistoryStore::open(m_context.paths.historyFile(), m_historyError);
-    if (m_history)
-        new RunRecorder(*m_run, *m_history, u"window"_s, m_context.clock, this);
-    m_historyPage = new HistoryPage(m_history.get(), m_context.dialogs, ui->historyform);
+    m_historyPage = new HistoryPage(m_context.paths.historyFile(), m_context.paths.runLockFile(),
+                                    m_context.dialogs, ui->historyform);
     ui->historyform->layout()->addWidget(m_historyPage);
     connect(ui->Bhistory, &QAbstractButton::clicked, this, &MainWindow::openHistory);
 
-    m_sitemapReader = new SitemapReader(*network, this);
-    connect(m_sitemapReader, &SitemapReader::finished, this, &MainWindow::onSitemapsRead);
     m_summaryDue = new QTimer(this);
     m_summaryDue->setSingleShot(true);
     m_summaryDue->setInterval(250);
     connect(m_summaryDue, &QTimer::timeout, this, &MainWindow::showPagesSummary);
-    connect(m_selectionPage, &EngineSelectionPage::pagesModeChanged, this, &MainWindow::onPagesModeChanged);
+    connect(m_selectionPage, &EngineSelectionPage::pagesModeChanged, this, &MainWindow::showPagesSummary);
     connect(m_selectionPage, &EngineSelectionPage::selectionChanged, this, [this] {
-        if (m_selectionPage->changedPagesChosen() && m_sitemaps)
+        if (m_selectionPage->changedPagesChosen())
             m_summaryDue->start();
     });
 
@@ -184,100 +183,77 @@ void MainWindow::setNavigationLocked(bool locked)
         button->setEnabled(!locked);
 }
 
-void MainWindow::onSubmitClicked()
+SubmissionSession::Request MainWindow::request() const
 {
-    if (!m_selectionPage->changedPagesChosen() || m_selectionPage->selection().selected().isEmpty()) {
-        startRun(m_run->start(m_selectionPage->selection().selected(), profile()));
-        return;
-    }
-    const QString title = u"Changed Pages"_s;
-    const auto tell = [this, &title](const QString& text) {
-        m_context.dialogs.inform(text, title, Dialogs::Icon::Information);
-    };
-    if (!m_history)
-        return tell(m_historyError + u" Without it, what changed is not known."_s);
-    if (m_sitemapReader->isRunning())
-        return tell(
-            u"The sitemaps are still being read. Submit again once the count shows under the choice."_s);
-    if (!m_sitemaps || m_sitemapsAddress != profile().value(ProfileField::Url)) {
-        readSitemaps();
-        return tell(
-            u"The sitemaps of the profile's address are being read. Submit again once the count shows "
-            u"under the choice."_s);
-    }
-    if (!m_sitemaps->error.isEmpty())
-        return tell(m_sitemaps->error);
-    const auto pages = std::shared_ptr<const PageList>(m_sitemaps, &m_sitemaps->pages);
-    const ChangedPagesRun plan =
-        ChangedPagesRun::make(m_catalogue, m_selectionPage->selection().selectedRows(), pages, *m_history,
-                              profile().title, m_context.clock().toMSecsSinceEpoch());
-    if (plan.items.isEmpty())
-        return tell(u"No page changed since the last run: there is nothing to send."_s);
-    startRun(m_run->start(plan.items, profile()));
+    SubmissionSession::Request request;
+    request.profile = profile();
+    request.rows = m_selectionPage->selection().selectedRows();
+    request.changedPages = m_selectionPage->changedPagesChosen();
+    return request;
 }
 
-void MainWindow::startRun(bool started)
+void MainWindow::onSubmitClicked()
 {
-    if (!started) {
-        m_context.dialogs.inform(u"Please select some engines to submit first."_s, u"No engines selected"_s,
-                                 Dialogs::Icon::Warning);
+    if (m_selectionPage->changedPagesChosen() && !m_selectionPage->selection().selected().isEmpty())
+        m_selectionPage->showPagesSummary(u"Reading the sitemaps and planning the run…"_s);
+    m_session->prepare(request(), SubmissionSession::Purpose::Run);
+}
+
+void MainWindow::onPlanned(const RunPlan& plan, SubmissionSession::Purpose purpose)
+{
+    if (purpose == SubmissionSession::Purpose::Preview) {
+        QBuffer preview;
+        preview.open(QIODevice::WriteOnly);
+        if (!plan.error.isEmpty())
+            preview.write(plan.error.toUtf8() + '\n');
+        else
+            RequestPreview::writeItems(m_catalogue, plan.items, profile(), preview);
+        auto* dialog = new RequestPreviewDialog(
+            plan.summary.join(u'\n') + u"\n\n"_s + QString::fromUtf8(preview.data()), this);
+        dialog->setWindowIcon(windowIcon());
+        dialog->show();
         return;
     }
+    if (plan.changedPages && m_selectionPage->changedPagesChosen())
+        m_selectionPage->showPagesSummary(plan.error.isEmpty() ? plan.summary.join(u'\n') : plan.error);
+    if (purpose != SubmissionSession::Purpose::Run)
+        return;
+    if (m_session->run().isBusy())
+        return startRun();
+    const QString title = u"Changed Pages"_s;
+    if (!plan.error.isEmpty())
+        m_context.dialogs.inform(plan.error, plan.changedPages ? title : u"Submission"_s,
+                                 Dialogs::Icon::Warning);
+    else if (plan.nothingToSend())
+        m_context.dialogs.inform(u"No page changed since the last run: there is nothing to send."_s, title,
+                                 Dialogs::Icon::Information);
+    else
+        m_context.dialogs.inform(u"Please select some engines to submit first."_s, u"No engines selected"_s,
+                                 Dialogs::Icon::Warning);
+}
+
+void MainWindow::startRun()
+{
     m_selectionPage->replaceSelection({}); // the run has taken them
     setNavigationLocked(true);
     showPage(ui->statsform, QString()); // the title strip stays as it is
 }
 
-void MainWindow::onPagesModeChanged(bool changedPages)
-{
-    if (changedPages)
-        readSitemaps();
-    else
-        m_selectionPage->showPagesSummary(QString());
-}
-
-void MainWindow::readSitemaps()
-{
-    m_sitemaps.reset();
-    m_sitemapsAddress = profile().value(ProfileField::Url);
-    m_selectionPage->showPagesSummary(u"Reading the sitemaps of %1…"_s.arg(m_sitemapsAddress));
-    m_sitemapReader->start(m_sitemapsAddress);
-}
-
-void MainWindow::onSitemapsRead(const std::shared_ptr<SitemapReader::Result>& result)
-{
-    m_sitemaps = result;
-    showPagesSummary();
-}
-
 void MainWindow::showPagesSummary()
 {
-    if (!m_sitemaps || !m_selectionPage->changedPagesChosen())
-        return;
-    const QString text = m_sitemaps->summary();
-    if (!m_sitemaps->error.isEmpty()) {
-        m_selectionPage->showPagesSummary(text);
+    m_summaryDue->stop();
+    if (!m_selectionPage->changedPagesChosen()) {
+        m_selectionPage->showPagesSummary(QString());
         return;
     }
-    if (!m_history) {
-        m_selectionPage->showPagesSummary(text + u'\n' + m_historyError);
-        return;
-    }
-    const auto pages = std::shared_ptr<const PageList>(m_sitemaps, &m_sitemaps->pages);
-    const ChangedPagesRun plan =
-        ChangedPagesRun::make(m_catalogue, m_selectionPage->selection().selectedRows(), pages, *m_history,
-                              profile().title, m_context.clock().toMSecsSinceEpoch());
-    const QStringList lines = plan.summary();
-    m_selectionPage->showPagesSummary(text + u'\n' +
-                                      (lines.isEmpty()
-                                           ? u"Select an IndexNow site: only IndexNow sites take the pages."_s
-                                           : lines.join(u'\n')));
+    if (!m_session->isPreparing())
+        m_selectionPage->showPagesSummary(
+            u"Reading the sitemaps of %1…"_s.arg(profile().value(ProfileField::Url)));
+    m_session->prepare(request(), SubmissionSession::Purpose::Summary);
 }
 
 void MainWindow::openHistory()
 {
-    if (!m_history)
-        m_context.dialogs.inform(m_historyError, u"Run History"_s, Dialogs::Icon::Warning);
     m_historyPage->reload();
     showPage(ui->historyform, u" Run History"_s);
 }
@@ -288,15 +264,14 @@ void MainWindow::onStopQuestionDue()
                                                    u"Cancel Submission"_s, Dialogs::Icon::Question);
     if (!cancel)
         m_closeWhenCancelled = false;
-    m_run->answerStopQuestion(cancel);
+    m_session->run().answerStopQuestion(cancel);
 }
 
 void MainWindow::onRunCancelled()
 {
     setNavigationLocked(false);
-    showPagesSummary(); // what was sent is no longer changed
     openSelectionFromToolbar();
-    m_selectionPage->setResubmitAvailable(!m_run->lastFailures().isEmpty());
+    m_selectionPage->setResubmitAvailable(!m_session->run().lastFailures().isEmpty());
     if (m_closeWhenCancelled)
         close();
 }
@@ -311,18 +286,18 @@ void MainWindow::onRunCompleted(int succeeded, int failed)
                             u"\r\nWould you like to view the log information? "_s;
     const bool view = m_context.dialogs.askYesNo(summary, u"Submission Completed"_s, Dialogs::Icon::Question);
     setNavigationLocked(false);
+    SubmissionRun& run = m_session->run();
     if (view)
-        m_context.desktop.open(QUrl::fromLocalFile(m_run->logFile()));
+        m_context.desktop.open(QUrl::fromLocalFile(run.logFile()));
     else
-        m_run->discardLog();
+        run.discardLog();
     openSelectionFromToolbar();
-    m_selectionPage->setResubmitAvailable(!m_run->lastFailures().isEmpty());
-    showPagesSummary(); // what was sent is no longer changed
+    m_selectionPage->setResubmitAvailable(!run.lastFailures().isEmpty());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!m_run->isRunning()) {
+    if (!m_session->run().isBusy()) {
         event->accept();
         return;
     }
@@ -330,11 +305,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // the run is cancelled as Stop does it, and then the window closes.
     event->ignore();
     m_closeWhenCancelled = true;
-    m_run->requestStop();
+    m_session->run().requestStop();
 }
 
 void MainWindow::showRequestPreview()
 {
+    if (m_selectionPage->changedPagesChosen() && !m_selectionPage->selection().selected().isEmpty()) {
+        m_session->prepare(request(), SubmissionSession::Purpose::Preview); // the batches Submit would send
+        return;
+    }
     QBuffer preview;
     preview.open(QIODevice::WriteOnly);
     RequestPreview::write(m_catalogue, m_selectionPage->selection().selectedRows(), profile(), preview);

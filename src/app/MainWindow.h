@@ -2,7 +2,7 @@
 
 #include "AppContext.h"
 #include "Profile.h"
-#include "SitemapReader.h"
+#include "SubmissionSession.h"
 
 #include <QMainWindow>
 
@@ -10,22 +10,22 @@
 
 class EngineSelectionPage;
 class HistoryPage;
-class HistoryStore;
 class ProfilePage;
 class ProfileStore;
 class SiteDatabase;
 class QTimer;
 class SubmissionRun;
+struct RunPlan;
 
 namespace Ui {
 class MainWindow;
 }
 
 // The working window: seven pages in one area, one visible at a time, switched by the toolbar
-// down the left edge and by the File menu; the title strip names the page on show. It is the
-// submission run's front end: it locks the navigation, switches pages and asks its questions
-// when the run says so; for a run over changed pages it reads the sitemaps first and says
-// what it found.
+// down the left edge and by the File menu; the title strip names the page on show. It is a
+// front end of the submission session: it hands over what the user chose, locks the
+// navigation, switches pages and asks its questions when the run says so, and shows what the
+// session planned.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -36,7 +36,8 @@ public:
 
     // The profile on the profile page, saved or not.
     Profile profile() const;
-    SubmissionRun& run() const { return *m_run; }
+    SubmissionRun& run() const { return m_session->run(); }
+    SubmissionSession& session() const { return *m_session; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -49,11 +50,10 @@ private:
     bool checkProfileComplete();
     void setNavigationLocked(bool locked);
 
+    SubmissionSession::Request request() const;
     void onSubmitClicked();
-    void startRun(bool started);
-    void onPagesModeChanged(bool changedPages);
-    void readSitemaps();
-    void onSitemapsRead(const std::shared_ptr<SitemapReader::Result>& result);
+    void onPlanned(const RunPlan& plan, SubmissionSession::Purpose purpose);
+    void startRun();
     void showPagesSummary();
     void openHistory();
     void onStopQuestionDue();
@@ -68,13 +68,8 @@ private:
     std::unique_ptr<ProfileStore> m_profileStore;
     ProfilePage* m_profilePage;
     EngineSelectionPage* m_selectionPage;
-    SubmissionRun* m_run;
-    std::unique_ptr<HistoryStore> m_history; // none when it cannot be opened: m_historyError says why
-    QString m_historyError;
+    SubmissionSession* m_session;
     HistoryPage* m_historyPage;
-    SitemapReader* m_sitemapReader;
-    std::shared_ptr<SitemapReader::Result> m_sitemaps; // the last reading, for m_sitemapsAddress
-    QString m_sitemapsAddress;
     QTimer* m_summaryDue; // the summary follows the selection, a moment after it settles
     bool m_closeWhenCancelled = false;
 };

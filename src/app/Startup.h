@@ -26,7 +26,6 @@ public:
     // the process should end with a failure status. The main window is then never shown.
     bool run();
 
-    SiteDatabase* siteDatabase() const { return m_database.get(); }
     SplashScreen* splash() const;
     MainWindow* mainWindow() const { return m_mainWindow.get(); }
 

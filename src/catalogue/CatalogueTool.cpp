@@ -1,7 +1,7 @@
 #include "CatalogueTool.h"
 
-#include "CatalogueCsv.h"
 #include "CatalogueFile.h"
+#include "Csv.h"
 #include "InstalledVersion.h"
 #include "PromoSite.h"
 #include "RequestTemplate.h"
@@ -49,7 +49,7 @@ QString columnDefinition(const QString& name)
 // Reads the CSV as it goes and inserts each record as it is read, in one transaction.
 bool writeTable(QIODevice& csv, const QString& csvPath, QSqlDatabase& db, QString& error, int& rows)
 {
-    CatalogueCsv::Reader reader(csv);
+    Csv::Reader reader(csv);
     QStringList header;
     QString csvError;
     if (!reader.readHeader(header, csvError)) {
@@ -71,9 +71,9 @@ bool writeTable(QIODevice& csv, const QString& csvPath, QSqlDatabase& db, QStrin
     db.transaction();
     query.prepare(
         u"INSERT INTO promosites VALUES (%1)"_s.arg(QStringList(header.size(), u"?"_s).join(u", "_s)));
-    CatalogueCsv::Record record;
+    Csv::Record record;
     while (reader.next(record, csvError)) {
-        for (const CatalogueCsv::Field& field : std::as_const(record.fields))
+        for (const Csv::Field& field : std::as_const(record.fields))
             query.addBindValue(field ? QVariant(*field) : QVariant(QMetaType(QMetaType::QString)));
         if (!query.exec()) {
             error =
@@ -266,17 +266,16 @@ bool CatalogueTool::exportCsv(const QString& dbPath, QTextStream& out, QString& 
     int columnCount = 0;
     const auto writeHeader = [&](const QSqlRecord& columns) {
         columnCount = columns.count();
-        QList<CatalogueCsv::Field> header;
+        QList<Csv::Field> header;
         for (int i = 0; i < columnCount; ++i)
             header << columns.fieldName(i);
-        out << CatalogueCsv::formatRecord(header);
+        out << Csv::formatRecord(header);
     };
     const auto writeRow = [&](const QSqlQuery& scan) {
-        QList<CatalogueCsv::Field> fields;
+        QList<Csv::Field> fields;
         for (int i = 0; i < columnCount; ++i)
-            fields << (scan.isNull(i) ? CatalogueCsv::Field()
-                                      : CatalogueCsv::Field(scan.value(i).toString()));
-        out << CatalogueCsv::formatRecord(fields);
+            fields << (scan.isNull(i) ? Csv::Field() : Csv::Field(scan.value(i).toString()));
+        out << Csv::formatRecord(fields);
     };
     return scanCatalogue(dbPath, u"SELECT * FROM promosites"_s, writeHeader, writeRow, error);
 }

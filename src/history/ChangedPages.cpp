@@ -1,41 +1,52 @@
 #include "ChangedPages.h"
 
-#include "HistoryStore.h"
+#include "PageLedger.h"
 #include "PageList.h"
 
 #include <algorithm>
-#include <numeric>
-#include <vector>
 
-PagePlan ChangedPages::plan(const PageList& pages, HistoryStore& store, const QString& profile,
-                            const QString& endpoint, qint64 now, std::chrono::seconds coolDown)
+PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QByteArray& host,
+                            const QString& endpoint, qint64 now, std::chrono::seconds coolDown,
+                            std::vector<qint64>& ids)
 {
     enum class State : quint8 { New, Unchanged, Changed, CoolingDown };
     std::vector<State> states(size_t(pages.size()), State::New);
-
-    // The record comes in address order; the pages are put in that order too and the two are
-    // walked side by side, so no second copy of a million addresses is ever held.
-    std::vector<qsizetype> byAddress(size_t(pages.size()));
-    std::iota(byAddress.begin(), byAddress.end(), 0);
-    std::sort(byAddress.begin(), byAddress.end(),
-              [&pages](qsizetype a, qsizetype b) { return pages.url(a) < pages.url(b); });
+    ids.assign(size_t(pages.size()), 0);
     const qint64 coolDownMs = qint64(coolDown.count()) * 1000;
-    size_t next = 0;
-    store.forEachSent(profile, endpoint, [&](QByteArrayView url, const HistoryStore::SentPage& sent) {
-        while (next < byAddress.size() && pages.url(byAddress[next]) < url)
-            ++next;
-        if (next == byAddress.size() || pages.url(byAddress[next]) != url)
-            return;
-        const qsizetype page = byAddress[next];
-        const qint64 lastModified = pages.lastModified(page);
-        const bool newer = lastModified != PageList::unknownTime &&
-                           (sent.lastModified == PageList::unknownTime || lastModified > sent.lastModified);
-        states[size_t(page)] = !newer                           ? State::Unchanged
-                               : now - sent.sentAt < coolDownMs ? State::CoolingDown
-                                                                : State::Changed;
-    });
-
+    const qint64 future = now + clockSkewMs;
     PagePlan plan;
+    const bool read = ledger.forEachPage(
+        host, endpoint, [&](QByteArrayView url, qint64 id, const std::optional<PageLedger::Sent>& sent) {
+            const qsizetype page = pages.find(url);
+            if (page < 0)
+                return;
+            ids[size_t(page)] = id;
+            if (!sent)
+                return;
+            const qint64 lastModified = pages.lastModified(page);
+            bool changed = false;
+            if (lastModified == PageList::unknownTime || lastModified == sent->lastModified)
+                changed = false;
+            else if (sent->lastModified == PageList::unknownTime || sent->lastModified > future)
+                changed = true; // dated at last, or a wrong date corrected
+            else
+                changed = std::min(lastModified, now) > sent->lastModified;
+            State& state = states[size_t(page)];
+            const bool sentInTheFuture = sent->sentAt > future;
+            plan.sentInTheFuture += sentInTheFuture ? 1 : 0;
+            if (!changed) {
+                state = State::Unchanged;
+            } else if (sentInTheFuture) {
+                state = State::Changed;
+            } else {
+                state = now - sent->sentAt < coolDownMs ? State::CoolingDown : State::Changed;
+            }
+        });
+    if (!read) {
+        PagePlan failed;
+        failed.error = ledger.lastError();
+        return failed;
+    }
     plan.found = int(pages.size());
     for (qsizetype page = 0; page < pages.size(); ++page) {
         switch (states[size_t(page)]) {
@@ -53,6 +64,19 @@ PagePlan ChangedPages::plan(const PageList& pages, HistoryStore& store, const QS
     }
     plan.changed = int(plan.pages.size());
     return plan;
+}
+
+ChangedPages::FutureDates ChangedPages::datesInTheFuture(const PageList& pages, qint64 now)
+{
+    FutureDates found;
+    for (qsizetype page = 0; page < pages.size(); ++page) {
+        const qint64 lastModified = pages.lastModified(page);
+        if (lastModified != PageList::unknownTime && lastModified > now + clockSkewMs) {
+            ++found.pages;
+            found.latest = std::max(found.latest, lastModified);
+        }
+    }
+    return found;
 }
 
 QList<QList<qsizetype>> ChangedPages::batches(const QList<qsizetype>& pages, qsizetype size)

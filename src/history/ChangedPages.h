@@ -1,23 +1,29 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <chrono>
+#include <vector>
 
-class HistoryStore;
+class PageLedger;
 class PageList;
 
 // Which pages of a sitemap go to an endpoint: those never sent to it, and those changed since
-// (a later last change than the one sent), but none sent to it within the cool-down, whatever
-// changed. The first run sends everything.
+// (another last change than the one sent), but none sent to it within the cool-down, whatever
+// changed. The first run sends everything. Dates from a clock that was wrong cannot pin a page:
+// a last change in the future counts as now, a recorded one in the future lets any other date
+// through, and a recorded time of sending in the future holds nothing back.
 struct PagePlan
 {
-    QList<qsizetype> pages; // in sitemap order
+    QString error;          // the ledger could not be read: nothing is known, nothing planned
+    QList<qsizetype> pages; // to send, in sitemap order
     int found = 0;
     int changed = 0;     // new or changed, and going out
     int coolingDown = 0; // new or changed, but sent too recently
     int unchanged = 0;
+    int sentInTheFuture = 0; // recorded as sent at a time still to come
 };
 
 namespace ChangedPages {
@@ -25,9 +31,20 @@ namespace ChangedPages {
 constexpr std::chrono::seconds defaultCoolDown{600};
 // The most an IndexNow request may carry.
 constexpr qsizetype batchSize = 10000;
+// How far ahead of this machine's clock another's may be before a date counts as wrong.
+constexpr qint64 clockSkewMs = 24 * 3600 * 1000;
 
-PagePlan plan(const PageList& pages, HistoryStore& store, const QString& profile, const QString& endpoint,
-              qint64 now, std::chrono::seconds coolDown = defaultCoolDown);
+// `ids` receives, for every page the ledger already knows, its id there (0 for the others).
+PagePlan plan(const PageList& pages, PageLedger& ledger, const QByteArray& host, const QString& endpoint,
+              qint64 now, std::chrono::seconds coolDown, std::vector<qint64>& ids);
+
+// The pages whose last change lies in the future, and the latest such change.
+struct FutureDates
+{
+    int pages = 0;
+    qint64 latest = 0;
+};
+FutureDates datesInTheFuture(const PageList& pages, qint64 now);
 
 // The pages in pieces of at most `size`, in order.
 QList<QList<qsizetype>> batches(const QList<qsizetype>& pages, qsizetype size = batchSize);

@@ -1,14 +1,16 @@
 #include "HistoryPage.h"
 
 #include "Dialogs.h"
-#include "HistoryStore.h"
+#include "HistoryDatabase.h"
+#include "HistoryReport.h"
+#include "RunJournal.h"
 #include "ui_HistoryPage.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QHeaderView>
 #include <QSaveFile>
 #include <QStandardItemModel>
+#include <QTextStream>
 
 using namespace Qt::StringLiterals;
 
@@ -17,16 +19,20 @@ namespace {
 QList<QStandardItem*> row(const QStringList& texts)
 {
     QList<QStandardItem*> items;
-    for (const QString& text : texts)
-        items << new QStandardItem(text);
+    for (const QString& text : texts) {
+        auto* item = new QStandardItem(text);
+        item->setToolTip(text); // a detail too long for its column is read whole here
+        items << item;
+    }
     return items;
 }
 
 } // namespace
 
-HistoryPage::HistoryPage(HistoryStore* store, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::HistoryPage>()), m_store(store), m_dialogs(dialogs),
-      m_runs(new QStandardItemModel(this)), m_results(new QStandardItemModel(this))
+HistoryPage::HistoryPage(QString historyFile, QString runLockFile, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::HistoryPage>()), m_historyFile(std::move(historyFile)),
+      m_runLockFile(std::move(runLockFile)), m_dialogs(dialogs), m_runs(new QStandardItemModel(this)),
+      m_results(new QStandardItemModel(this))
 {
     ui->setupUi(this);
     m_runs->setHorizontalHeaderLabels(
@@ -41,6 +47,8 @@ HistoryPage::HistoryPage(HistoryStore* store, Dialogs& dialogs, QWidget* parent)
     }
     connect(ui->historyRuns->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &HistoryPage::showResults);
+    connect(ui->historyResults->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &HistoryPage::showDetail);
     connect(ui->historyFailuresOnly, &QCheckBox::toggled, this, &HistoryPage::showResults);
     connect(ui->historyExport, &QPushButton::clicked, this, &HistoryPage::onExportClicked);
 }
@@ -57,13 +65,22 @@ void HistoryPage::reload()
 {
     const qint64 picked = pickedRun();
     m_runs->removeRows(0, m_runs->rowCount());
-    if (!m_store)
+    QString error;
+    if (!m_database)
+        m_database = HistoryDatabase::open(m_historyFile, HistoryDatabase::Mode::OpenExisting, error);
+    if (!error.isEmpty())
+        m_dialogs.inform(error, u"Run History"_s, Dialogs::Icon::Warning);
+    if (!m_database) {
+        showResults();
         return;
+    }
+    RunJournal journal(*m_database);
+    journal.markInterrupted(m_runLockFile);
     int pickRow = 0;
-    for (const HistoryStore::RunSummary& run : m_store->runs()) {
-        QList<QStandardItem*> items = row(
-            {QDateTime::fromMSecsSinceEpoch(run.startedAt).toString(u"yyyy-MM-dd HH:mm"_s), run.profile,
-             run.frontEnd, run.mode, run.state, QString::number(run.succeeded), QString::number(run.failed)});
+    for (const RunJournal::RunSummary& run : journal.runs()) {
+        QList<QStandardItem*> items =
+            row({HistoryReport::timeText(run.startedAt), run.profile, run.frontEnd, run.mode, run.state,
+                 QString::number(run.succeeded), QString::number(run.failed)});
         items.first()->setData(run.id);
         if (run.id == picked)
             pickRow = m_runs->rowCount();
@@ -79,21 +96,31 @@ void HistoryPage::showResults()
 {
     m_results->removeRows(0, m_results->rowCount());
     const qint64 run = pickedRun();
-    if (!m_store || run == 0)
-        return;
-    for (const HistoryStore::ResultRow& result :
-         m_store->results(run, ui->historyFailuresOnly->isChecked())) {
-        m_results->appendRow(row({QString::number(result.position), result.site, result.outcome,
-                                  result.status ? QString::number(result.status) : QString(), result.detail,
-                                  result.urlCount ? QString::number(result.urlCount) : QString()}));
+    if (m_database && run != 0) {
+        for (const RunJournal::ResultRow& result :
+             RunJournal(*m_database).results(run, ui->historyFailuresOnly->isChecked())) {
+            m_results->appendRow(
+                row({QString::number(result.position), result.site, result.outcome,
+                     result.status ? QString::number(result.status) : QString(), result.detail,
+                     result.pageCount ? QString::number(result.pageCount) : QString()}));
+        }
     }
     ui->historyResults->resizeColumnsToContents();
+    if (m_results->rowCount() > 0)
+        ui->historyResults->setCurrentIndex(m_results->index(0, 0));
+    showDetail();
+}
+
+void HistoryPage::showDetail()
+{
+    const QModelIndex current = ui->historyResults->currentIndex();
+    ui->historyDetail->setText(current.isValid() ? m_results->item(current.row(), 4)->text() : QString());
 }
 
 void HistoryPage::onExportClicked()
 {
     const qint64 run = pickedRun();
-    if (!m_store || run == 0) {
+    if (!m_database || run == 0) {
         m_dialogs.inform(u"There is no run to export yet."_s, u"Export Run"_s, Dialogs::Icon::Information);
         return;
     }
@@ -101,8 +128,16 @@ void HistoryPage::onExportClicked()
         m_dialogs.saveFileName(u"Export Run"_s, QDir::home().filePath(u"run-%1.csv"_s.arg(run)));
     if (path.isEmpty())
         return;
+    QString text;
+    QTextStream out(&text);
+    RunJournal journal(*m_database);
+    HistoryReport::writeCsv(journal, {QString(), -1, run, ui->historyFailuresOnly->isChecked()}, out);
+    out.flush();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !m_store->exportCsv(run, file) || !file.commit())
+    if (file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit())
+        m_dialogs.inform(u"The run was exported to \"%1\"."_s.arg(QDir::toNativeSeparators(path)),
+                         u"Export Run"_s, Dialogs::Icon::Information);
+    else
         m_dialogs.inform(u"The run could not be exported to \"%1\": %2."_s.arg(path, file.errorString()),
                          u"Export Run"_s, Dialogs::Icon::Critical);
 }

@@ -5,7 +5,7 @@
 #include <memory>
 
 class Dialogs;
-class HistoryStore;
+class HistoryDatabase;
 class QStandardItemModel;
 
 namespace Ui {
@@ -13,13 +13,14 @@ class HistoryPage;
 }
 
 // The history page: the recorded runs, newest first, and the requests of the one picked, all of
-// them or only the failures; a run can be exported as CSV. It shows HistoryStore.
+// them or only the failures, with the whole of the picked request's detail (the engine's answer)
+// below; a run can be exported as CSV. It shows the journal of history.db.
 class HistoryPage final : public QWidget
 {
     Q_OBJECT
 
 public:
-    HistoryPage(HistoryStore* store, Dialogs& dialogs, QWidget* parent = nullptr);
+    HistoryPage(QString historyFile, QString runLockFile, Dialogs& dialogs, QWidget* parent = nullptr);
     ~HistoryPage() override;
 
     // Reads the runs again, keeping the one picked when it is still there.
@@ -27,12 +28,15 @@ public:
 
 private:
     void showResults();
+    void showDetail();
     void onExportClicked();
     qint64 pickedRun() const;
 
     std::unique_ptr<Ui::HistoryPage> ui;
-    HistoryStore* m_store; // none when the history could not be opened
+    QString m_historyFile;
+    QString m_runLockFile;
     Dialogs& m_dialogs;
+    std::unique_ptr<HistoryDatabase> m_database; // none while there is no history
     QStandardItemModel* m_runs;
     QStandardItemModel* m_results;
 };

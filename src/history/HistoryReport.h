@@ -2,16 +2,27 @@
 
 #include <QString>
 
-class HistoryStore;
+class RunJournal;
 class QTextStream;
 
-// The history as the command line shows it: the runs, newest first, each with its requests'
-// outcomes; or the same as CSV, a row per request, for a spreadsheet.
+// The journal as people read it: the runs, newest first, each with its requests' outcomes, as
+// text, or as CSV with a row per request and the run's columns beside it, for a spreadsheet.
+// The command line and the History page write it alike.
 namespace HistoryReport {
 
-enum class Form { Text, Csv };
+struct Selection
+{
+    QString profile; // empty: every profile
+    int last = -1;   // the newest runs only; negative: every run
+    qint64 run = 0;  // this run only; 0: as the two above say
+    bool failuresOnly = false;
+};
 
-// An empty profile means every profile; a negative count every run.
-void write(HistoryStore& store, const QString& profile, int last, Form form, QTextStream& out);
+// A run's time, in the one form the page and the report show it.
+QString timeText(qint64 msecs);
+
+void writeText(RunJournal& journal, const Selection& selection, QTextStream& out);
+// Fields a spreadsheet would take for a formula are written as text.
+void writeCsv(RunJournal& journal, const Selection& selection, QTextStream& out);
 
 } // namespace HistoryReport

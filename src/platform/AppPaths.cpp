@@ -57,6 +57,11 @@ QString AppPaths::historyFile() const
     return joinPath(m_writableDirectory, u"history.db"_s);
 }
 
+QString AppPaths::runLockFile() const
+{
+    return joinPath(m_writableDirectory, u"orvanta.lock"_s);
+}
+
 QString AppPaths::upgradeFile() const
 {
     return joinPath(m_writableDirectory, u"orvd.upg"_s);

@@ -29,6 +29,8 @@ public:
     QString upgradeFile() const;
     // The record of what was sent and of every run, beside the run log.
     QString historyFile() const;
+    // Held by the run of this home, so that two never run at once.
+    QString runLockFile() const;
 
 private:
     QString m_catalogueDirectory;

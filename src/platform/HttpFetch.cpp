@@ -13,12 +13,17 @@ namespace {
 // What Qt's HTTP thread may hold of a body before we read it.
 constexpr qint64 readBufferSize = 64 * 1024;
 
-// Qt's error codes fall in families: 1-199 transport and proxy, 301-399 protocol. With one of
-// those no whole response arrived, even when a status line did.
-bool isTransportOrProtocolError(QNetworkReply::NetworkError error)
+// Qt's error codes fall in families; 1-99 are the transport's: the connection failed, so no
+// whole response arrived even when a status line did.
+bool isTransportError(QNetworkReply::NetworkError error)
 {
-    return (error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied) ||
-           (error >= QNetworkReply::ProtocolUnknownError && error < QNetworkReply::InternalServerError);
+    return error > QNetworkReply::NoError && error < QNetworkReply::ProxyConnectionRefusedError;
+}
+
+// Answers HTTP defines without a body, whatever their headers say.
+bool hasNoBody(int status)
+{
+    return status < 200 || status == 204 || status == 304;
 }
 
 QString seconds(std::chrono::milliseconds duration)
@@ -58,7 +63,7 @@ void HttpFetch::start(const FetchRequest& request)
     m_request = request;
     m_result = FetchResult();
     m_stopReason.clear();
-    m_running = true;
+    m_busy = true;
 
     const QUrl& url = request.url;
     const QString scheme = url.scheme().toLower();
@@ -80,6 +85,10 @@ void HttpFetch::start(const FetchRequest& request)
         networkRequest.setHeader(QNetworkRequest::ContentTypeHeader, request.contentType);
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                                 QNetworkRequest::NoLessSafeRedirectPolicy);
+    // With a limit of our own, a compressed answer is bounded by it: Qt's check would refuse
+    // files the protocol allows (a 10 MiB sitemap that compresses well).
+    if (request.maxBytes >= 0)
+        networkRequest.setDecompressedSafetyCheckThreshold(-1);
     m_reply = request.post ? m_network.post(networkRequest, request.body) : m_network.get(networkRequest);
     // Qt's HTTP thread takes the limit only once it knows the request, which for a POST happens in
     // a call post() queues: give it again from a call queued behind that one, so the limit reaches
@@ -150,8 +159,15 @@ QString HttpFetch::whyIncomplete(const FetchResult& ended, bool statusReceived,
     const QByteArray location = ended.header("Location");
     if (error == QNetworkReply::ProtocolUnknownError && !location.isEmpty())
         return u"Redirected to \"%1\", which is not a web address"_s.arg(QString::fromUtf8(location));
-    if (!statusReceived || isTransportOrProtocolError(error))
+    if (!statusReceived || isTransportError(error))
         return errorText;
+    // Qt reports an error status (400, 403, 422, 500 …) as an error of its own: that is the
+    // site's answer. Below 400 an error means the answer did not come whole, such as a body that
+    // could not be decoded.
+    if (ended.status < 400 && error != QNetworkReply::NoError)
+        return errorText;
+    if (hasNoBody(ended.status))
+        return QString();
     // Qt can report a body cut short by the server as a clean end: count the bytes ourselves.
     // A coded body arrives decoded, so its length cannot be compared.
     bool lengthKnown = false;
@@ -165,7 +181,7 @@ QString HttpFetch::whyIncomplete(const FetchResult& ended, bool statusReceived,
 void HttpFetch::failWithoutTransfer(const QString& error)
 {
     QTimer::singleShot(0, this, [this, error, generation = m_generation] {
-        if (generation != m_generation || !m_running)
+        if (generation != m_generation || !m_busy)
             return;
         m_result.error = error;
         end();
@@ -174,7 +190,7 @@ void HttpFetch::failWithoutTransfer(const QString& error)
 
 void HttpFetch::end()
 {
-    m_running = false;
+    m_busy = false;
     const FetchResult result = std::move(m_result);
     m_result = FetchResult();
     emit finished(result);
@@ -183,7 +199,7 @@ void HttpFetch::end()
 void HttpFetch::cancel()
 {
     ++m_generation;
-    m_running = false;
+    m_busy = false;
     m_deadline->stop();
     if (m_reply) {
         QNetworkReply* reply = m_reply;

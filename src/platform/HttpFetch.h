@@ -59,7 +59,7 @@ public:
     void start(const FetchRequest& request);
     // Ends the running fetch quietly: no finished() for it.
     void cancel();
-    bool isRunning() const { return m_running; }
+    bool isBusy() const { return m_busy; }
 
     // Why a reply Qt has ended is not a complete response, from its status, headers, the bytes
     // received and Qt's error; empty when it is complete.
@@ -84,5 +84,5 @@ private:
     QTimer* m_deadline;
     QString m_stopReason; // why we aborted the reply ourselves
     quint64 m_generation = 0;
-    bool m_running = false;
+    bool m_busy = false;
 };

@@ -71,6 +71,11 @@ bool SqliteStatement::next()
     return false;
 }
 
+qint64 SqliteStatement::lastInsertId() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
 void SqliteStatement::reset()
 {
     sqlite3_reset(m_statement);

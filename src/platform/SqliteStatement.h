@@ -31,6 +31,8 @@ public:
     // Runs a statement that returns no rows; false on a failure.
     bool run();
     void reset();
+    // The rowid the last insertion on this connection gave.
+    qint64 lastInsertId() const;
 
     // The first column of that name, matched without regard to case; -1 when there is none.
     int columnIndex(const QString& name) const;

@@ -4,9 +4,162 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+bool isUnreserved(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+        return (c | 0x20) - 'a' + 10;
+    return -1;
+}
+
+void appendEscape(QByteArray& out, unsigned char byte)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    out += '%';
+    out += hex[byte >> 4];
+    out += hex[byte & 0xF];
+}
+
+WebAddress::Normalised refused(const QString& problem)
+{
+    return {QByteArray(), problem};
+}
+
+// The host in lower case, an international one in its ASCII form; empty when it is no host name.
+QByteArray normalHost(QByteArrayView host)
+{
+    if (host.startsWith('[')) // an IPv6 address
+        return host.endsWith(']') ? host.toByteArray().toLower() : QByteArray();
+    bool plain = true;
+    for (const char c : host)
+        plain = plain && static_cast<unsigned char>(c) < 0x80 && c != '%';
+    QByteArray lower =
+        plain ? host.toByteArray().toLower()
+              : QUrl::toAce(QUrl::fromPercentEncoding(host.toByteArray()), QUrl::AceTransitionalProcessing);
+    for (const char c : std::as_const(lower)) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_'))
+            return QByteArray();
+    }
+    return lower;
+}
+
+} // namespace
+
 bool WebAddress::isValid(const QString& text)
 {
     const QUrl url(text, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     return url.isValid() && (scheme == u"http"_s || scheme == u"https"_s) && !url.host().isEmpty();
+}
+
+WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
+{
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == ' ')
+            return refused(u"holds a space"_s);
+        if (byte < 0x20 || byte == 0x7F)
+            return refused(u"holds a control character"_s);
+    }
+    QByteArray out;
+    out.reserve(url.size() + 8);
+    qsizetype at = 0;
+    if (url.size() > 8 && url.first(8).compare("https://", Qt::CaseInsensitive) == 0) {
+        out += "https://";
+        at = 8;
+    } else if (url.size() > 7 && url.first(7).compare("http://", Qt::CaseInsensitive) == 0) {
+        out += "http://";
+        at = 7;
+    } else {
+        return refused(u"is not an http or https address"_s);
+    }
+    qsizetype authorityEnd = at;
+    while (authorityEnd < url.size() && url[authorityEnd] != '/' && url[authorityEnd] != '?' &&
+           url[authorityEnd] != '#')
+        ++authorityEnd;
+    const QByteArrayView authority = url.sliced(at, authorityEnd - at);
+    if (authority.contains('@'))
+        return refused(u"holds a user name or password"_s);
+    const qsizetype portColon = authority.lastIndexOf(':');
+    const bool hasPort = portColon >= 0 && !authority.sliced(portColon).contains(']');
+    const QByteArray host = normalHost(hasPort ? authority.first(portColon) : authority);
+    if (host.isEmpty())
+        return refused(u"has no valid host name"_s);
+    out += host;
+    if (hasPort) {
+        const QByteArrayView digits = authority.sliced(portColon + 1);
+        uint port = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9' || port > 65535)
+                return refused(u"has a port that is not valid"_s);
+            port = port * 10 + uint(c - '0');
+        }
+        const bool defaultPort = digits.isEmpty() || (port == 80 && out.startsWith("http:")) ||
+                                 (port == 443 && out.startsWith("https:"));
+        if (port > 65535 || (port == 0 && !digits.isEmpty()))
+            return refused(u"has a port that is not valid"_s);
+        if (!defaultPort)
+            out += ':' + QByteArray::number(port);
+    }
+    qsizetype end = url.indexOf('#', authorityEnd);
+    if (end < 0)
+        end = url.size();
+    if (authorityEnd == end || url[authorityEnd] != '/')
+        out += '/';
+    for (qsizetype i = authorityEnd; i < end; ++i) {
+        const auto byte = static_cast<unsigned char>(url[i]);
+        if (byte == '%') {
+            const int high = i + 2 < end ? hexValue(url[i + 1]) : -1;
+            const int low = i + 2 < end ? hexValue(url[i + 2]) : -1;
+            if (high < 0 || low < 0) {
+                out += "%25"; // a stray percent sign stands for itself
+                continue;
+            }
+            const auto decoded = static_cast<unsigned char>(high * 16 + low);
+            if (isUnreserved(decoded))
+                out += char(decoded);
+            else
+                appendEscape(out, decoded);
+            i += 2;
+        } else if (byte >= 0x80 || QByteArrayView("\"<>\\^`{|}").contains(char(byte))) {
+            appendEscape(out, byte);
+        } else {
+            out += char(byte);
+        }
+    }
+    if (out.size() > longest)
+        return refused(u"is longer than 2,048 characters"_s);
+    return {out, QString()};
+}
+
+QByteArrayView WebAddress::originOf(QByteArrayView normalised)
+{
+    const qsizetype hostStart = normalised.indexOf("://") + 3;
+    const qsizetype pathStart = normalised.indexOf('/', hostStart);
+    return pathStart < 0 ? normalised : normalised.first(pathStart);
+}
+
+QByteArrayView WebAddress::hostOf(QByteArrayView normalised)
+{
+    const qsizetype hostStart = normalised.indexOf("://") + 3;
+    QByteArrayView authority = originOf(normalised).sliced(hostStart);
+    const qsizetype colon = authority.lastIndexOf(':');
+    if (colon >= 0 && !authority.sliced(colon).contains(']'))
+        authority = authority.first(colon);
+    return authority;
+}
+
+QByteArray WebAddress::siteHost(const QString& address)
+{
+    const Normalised site = normalise(address.trimmed().toUtf8());
+    return site.address.isEmpty() ? QByteArray() : hostOf(site.address).toByteArray();
 }

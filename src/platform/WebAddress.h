@@ -1,11 +1,41 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
+// What the program takes for a web address, and the one form in which it compares, records and
+// sends page addresses. Every part that asks "is this page on the site?" asks here.
 namespace WebAddress {
+
+// The longest page address the program handles: what the sitemap protocol allows.
+constexpr qsizetype longest = 2048;
 
 // An absolute http or https URL with a host: what a site's address, a feed or a request's
 // target must be.
 bool isValid(const QString& text);
+
+struct Normalised
+{
+    QByteArray address; // the normal form; empty when the address cannot be used
+    QString problem;    // why it cannot, in a few words ("holds a space")
+};
+
+// A page address in its normal form: scheme and host in lower case, an international host in
+// its ASCII (punycode) form, no default port, no fragment, escapes of unreserved characters
+// decoded and the others in capitals, and every byte a URL cannot carry escaped. Addresses that
+// name the same page come out equal. A space, a user name or password, a control character, a
+// scheme other than http and https, or a missing host make it unusable. Fast enough for a
+// million pages: QUrl is consulted only for an international host.
+Normalised normalise(QByteArrayView url);
+
+// The host of a normalised address ("www.example.com", "[::1]").
+QByteArrayView hostOf(QByteArrayView normalised);
+// "scheme://host[:port]" of a normalised address.
+QByteArrayView originOf(QByteArrayView normalised);
+
+// The host of a website's address as the rest of the program compares it, in the normal form
+// above; empty when the address is no usable web address.
+QByteArray siteHost(const QString& address);
 
 } // namespace WebAddress

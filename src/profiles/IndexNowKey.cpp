@@ -33,13 +33,9 @@ QString IndexNowKey::fileName(const QString& key)
 
 QUrl IndexNowKey::location(const QString& siteAddress, const QString& key)
 {
-    const QUrl site(siteAddress.trimmed(), QUrl::StrictMode);
-    if (!WebAddress::isValid(siteAddress.trimmed()))
+    const WebAddress::Normalised site = WebAddress::normalise(siteAddress.trimmed().toUtf8());
+    if (site.address.isEmpty())
         return QUrl();
-    QUrl location;
-    location.setScheme(site.scheme().toLower());
-    location.setHost(site.host());
-    location.setPort(site.port());
-    location.setPath(u'/' + fileName(key));
-    return location;
+    return QUrl::fromEncoded(WebAddress::originOf(site.address).toByteArray() + '/' +
+                             QUrl::toPercentEncoding(fileName(key)));
 }

@@ -11,8 +11,8 @@ bool isValid(const QString& key);
 // 32 hexadecimal digits from the system's secure random generator.
 QString generate();
 QString fileName(const QString& key);
-// Where engines look for the key: "<scheme>://<host>[:port]/<key>.txt" of the site's address;
-// an empty URL when the address has no host.
+// Where engines look for the key: "<scheme>://<host>[:port]/<key>.txt" of the site's address,
+// in the normal form of WebAddress; an empty URL when the address has no host.
 QUrl location(const QString& siteAddress, const QString& key);
 
 } // namespace IndexNowKey

@@ -1,10 +1,11 @@
 #include "KeyCommand.h"
 
+#include "BlockingWait.h"
+#include "ExitStatus.h"
 #include "IndexNowKey.h"
 #include "KeyFileCheck.h"
 #include "ProfileStore.h"
 
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QTextStream>
 
@@ -18,13 +19,13 @@ int generate(ProfileStore& store, int slot, bool replace, QTextStream& out, QTex
     if (!profile.indexNowKey.isEmpty() && !replace) {
         err << u"The profile \"%1\" already has the IndexNow key %2; add --replace to make a new one.\n"_s
                    .arg(profile.title, profile.indexNowKey);
-        return KeyCommand::notDone;
+        return ExitStatus::failure;
     }
     profile.indexNowKey = IndexNowKey::generate();
     if (!store.save(slot, profile)) {
         err << u"The key could not be stored: the settings file \"%1\" cannot be written.\n"_s.arg(
             store.fileName());
-        return KeyCommand::notDone;
+        return ExitStatus::failure;
     }
     const QUrl location = IndexNowKey::location(profile.value(ProfileField::Url), profile.indexNowKey);
     out << u"IndexNow key of \"%1\": %2\n"_s.arg(profile.title, profile.indexNowKey)
@@ -32,23 +33,19 @@ int generate(ProfileStore& store, int slot, bool replace, QTextStream& out, QTex
            u"orvanta key check.\n"_s.arg(IndexNowKey::fileName(profile.indexNowKey),
                                          location.isEmpty() ? u"the root of the website"_s
                                                             : location.toDisplayString());
-    return KeyCommand::done;
+    return ExitStatus::success;
 }
 
 int check(const Profile& profile, QTextStream& out)
 {
     QNetworkAccessManager network;
     KeyFileCheck check(network);
-    QEventLoop loop;
     KeyFileCheck::Result result;
-    QObject::connect(&check, &KeyFileCheck::finished, &loop, [&](const KeyFileCheck::Result& found) {
-        result = found;
-        loop.quit();
-    });
-    check.start(profile);
-    loop.exec();
+    QObject::connect(&check, &KeyFileCheck::finished, &check,
+                     [&result](const KeyFileCheck::Result& found) { result = found; });
+    waitFor(&check, &KeyFileCheck::finished, [&] { check.start(profile); });
     out << result.message << u'\n';
-    return result.finding == KeyFileCheck::Finding::Served ? KeyCommand::done : KeyCommand::notDone;
+    return result.finding == KeyFileCheck::Finding::Served ? ExitStatus::success : ExitStatus::failure;
 }
 
 } // namespace
@@ -63,7 +60,7 @@ int KeyCommand::run(Action action, const QString& profileTitle, bool replace, Se
     const std::optional<int> slot = store.findNamed(profileTitle, error);
     if (!slot) {
         err << error << u'\n';
-        return badUsage;
+        return ExitStatus::badUsage;
     }
     return action == Action::Generate ? generate(store, *slot, replace, out, err)
                                       : check(store.read(*slot), out);

@@ -11,12 +11,8 @@ namespace KeyCommand {
 
 enum class Action { Generate, Check };
 
-// Exit statuses: done (a key made, or served), not done, or could not run as asked.
-constexpr int done = 0;
-constexpr int notDone = 1;
-constexpr int badUsage = 2;
-
-// A profile that has a key keeps it unless `replace` is given.
+// A profile that has a key keeps it unless `replace` is given. The exit status, as ExitStatus
+// names them: a key made or served, not made or not served, or it could not run as asked.
 int run(Action action, const QString& profileTitle, bool replace, SettingsStore& settings, QIODevice& out,
         QIODevice& err);
 

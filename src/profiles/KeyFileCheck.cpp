@@ -3,6 +3,7 @@
 #include "HttpFetch.h"
 #include "IndexNowKey.h"
 #include "Profile.h"
+#include "WebAddress.h"
 
 #include <QTimer>
 
@@ -10,7 +11,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr qint64 bytesRead = 4096; // a key is at most 128 characters
+// A key is at most 128 characters: a file that holds it alone, with blanks and a line end
+// around it, fits in far less than this; one longer holds something else too.
+constexpr qint64 bytesRead = 1024;
 constexpr std::chrono::seconds deadline{15};
 
 QString shown(const QUrl& url)
@@ -64,7 +67,7 @@ void KeyFileCheck::start(const Profile& profile)
     FetchRequest request;
     request.url = m_location;
     request.deadline = deadline;
-    request.keepBytes = bytesRead;
+    request.keepBytes = bytesRead + 1; // a byte more tells a file that goes on
     m_fetch->start(request);
 }
 
@@ -74,9 +77,9 @@ void KeyFileCheck::cancel()
     m_fetch->cancel();
 }
 
-bool KeyFileCheck::isRunning() const
+bool KeyFileCheck::isBusy() const
 {
-    return m_pending || m_fetch->isRunning();
+    return m_pending || m_fetch->isBusy();
 }
 
 KeyFileCheck::Result KeyFileCheck::judge(const QString& key, const QUrl& location, const FetchResult& fetched)
@@ -84,11 +87,12 @@ KeyFileCheck::Result KeyFileCheck::judge(const QString& key, const QUrl& locatio
     const QString where = shown(location);
     if (!fetched.complete)
         return {Finding::Unreachable, u"%1 cannot be reached: %2."_s.arg(where, fetched.error), location};
-    if (fetched.url.host().compare(location.host(), Qt::CaseInsensitive) != 0)
+    const QByteArray servedFrom = WebAddress::siteHost(fetched.url.toString(QUrl::FullyEncoded));
+    if (servedFrom != WebAddress::siteHost(location.toString(QUrl::FullyEncoded)))
         return {
             Finding::OtherHost,
             u"%1 redirects to another host (%2); engines read the key only from the site's own host."_s.arg(
-                where, fetched.url.host()),
+                where, QString::fromUtf8(servedFrom)),
             location};
     const QString status = QString(u"HTTP %1 "_s.arg(fetched.status) + fetched.reason).trimmed();
     if (fetched.status == 404 || fetched.status == 410)
@@ -102,12 +106,17 @@ KeyFileCheck::Result KeyFileCheck::judge(const QString& key, const QUrl& locatio
     QString content = QString::fromUtf8(fetched.body).trimmed();
     if (content.startsWith(QChar(0xFEFF)))
         content = content.mid(1).trimmed();
-    if (content == key)
+    if (content == key && fetched.bodySize <= bytesRead)
         return {Finding::Served, u"The site serves the key: %1 holds exactly the key."_s.arg(where),
                 location};
     if (fetched.header("Content-Type").toLower().contains("html") || content.startsWith(u'<'))
         return {Finding::HtmlPage,
                 u"%1 answers with an HTML page instead of the key; upload the key file as plain text."_s.arg(
+                    where),
+                location};
+    if (content.startsWith(key) && (fetched.bodySize > bytesRead || content.size() > key.size()))
+        return {Finding::WrongContent,
+                u"%1 holds more than the key: engines take the file only when it holds the key alone."_s.arg(
                     where),
                 location};
     const QString excerpt = content.simplified();

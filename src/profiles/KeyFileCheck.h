@@ -45,7 +45,7 @@ public:
     // Returns at once; finished() follows from the event loop, even when there is nothing to fetch.
     void start(const Profile& profile);
     void cancel();
-    bool isRunning() const;
+    bool isBusy() const;
 
     // What a profile without a usable key or address gets at once; none when the file can be fetched.
     static std::optional<Result> unfetchable(const Profile& profile);

@@ -1,10 +1,8 @@
 #include "PageList.h"
 
-#include <QDateTime>
 #include <QHashFunctions>
-#include <QTimeZone>
 
-using namespace Qt::StringLiterals;
+#include <algorithm>
 
 QByteArrayView PageList::url(qsizetype index) const
 {
@@ -46,21 +44,98 @@ bool PageList::add(QByteArrayView url, qint64 lastModified)
     return true;
 }
 
-qint64 PageList::parseTime(QStringView text)
+qsizetype PageList::find(QByteArrayView url) const
 {
-    const QString trimmed = text.trimmed().toString();
-    if (trimmed.isEmpty())
+    if (m_lookup.empty())
+        return -1;
+    const quint32 entry = m_lookup[size_t(slotOf(url, qHash(url)))];
+    return qsizetype(entry) - 1;
+}
+
+namespace {
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+qint64 daysSinceEpoch(int year, int month, int day)
+{
+    year -= month <= 2;
+    const qint64 era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = int(year - era * 400);
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+int daysInMonth(int year, int month)
+{
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// Reads `digits` decimal digits at `at`; -1 when they are not there.
+int number(QByteArrayView text, qsizetype at, int digits)
+{
+    if (at + digits > text.size())
+        return -1;
+    int value = 0;
+    for (qsizetype i = at; i < at + digits; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+qint64 PageList::parseTime(QByteArrayView text)
+{
+    text = text.trimmed();
+    const int year = number(text, 0, 4);
+    int month = 1;
+    int day = 1;
+    if (year < 0)
         return unknownTime;
-    // A year, or a year and month, stand for their first day.
-    QString full = trimmed;
-    if (full.size() == 4)
-        full += u"-01-01"_s;
-    else if (full.size() == 7)
-        full += u"-01"_s;
-    QDateTime time = QDateTime::fromString(full, Qt::ISODateWithMs);
-    if (!time.isValid())
+    qsizetype at = 4;
+    if (at < text.size()) {
+        month = text[at] == '-' ? number(text, at + 1, 2) : -1;
+        at += 3;
+    }
+    if (at < text.size() && month > 0) {
+        day = text[at] == '-' ? number(text, at + 1, 2) : -1;
+        at += 3;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         return unknownTime;
-    if (full.size() == 10)
-        time.setTimeZone(QTimeZone::utc()); // a date alone is read as UTC, not as local time
-    return time.toMSecsSinceEpoch();
+    qint64 msecs = daysSinceEpoch(year, month, day) * 86400000;
+    if (at >= text.size())
+        return msecs;
+    const int hour = text[at] == 'T' ? number(text, at + 1, 2) : -1;
+    const int minute = at + 3 < text.size() && text[at + 3] == ':' ? number(text, at + 4, 2) : -1;
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59)
+        return unknownTime;
+    msecs += (hour * 60 + minute) * 60000;
+    at += 6;
+    if (at < text.size() && text[at] == ':') {
+        const int second = number(text, at + 1, 2);
+        if (second < 0 || second > 60)
+            return unknownTime;
+        msecs += std::min(second, 59) * 1000;
+        at += 3;
+        if (at < text.size() && text[at] == '.') {
+            int scale = 100;
+            for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10)
+                msecs += (text[at] - '0') * scale;
+        }
+    }
+    if (at == text.size() || (text[at] == 'Z' && at + 1 == text.size()))
+        return msecs; // no zone: UTC, as a date alone
+    const int sign = text[at] == '+' ? 1 : text[at] == '-' ? -1 : 0;
+    const int zoneHours = number(text, at + 1, 2);
+    const bool colon = at + 3 < text.size() && text[at + 3] == ':';
+    const int zoneMinutes = number(text, at + (colon ? 4 : 3), 2);
+    if (sign == 0 || zoneHours < 0 || zoneHours > 23 || zoneMinutes < 0 || zoneMinutes > 59 ||
+        at + (colon ? 6 : 5) != text.size())
+        return unknownTime;
+    return msecs - sign * (zoneHours * 60 + zoneMinutes) * 60000;
 }

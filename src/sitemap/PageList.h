@@ -17,6 +17,8 @@ public:
 
     // Adds a page; false, with nothing added, when the address is already there.
     bool add(QByteArrayView url, qint64 lastModified);
+    // The page with that address, or -1.
+    qsizetype find(QByteArrayView url) const;
 
     qsizetype size() const { return qsizetype(m_times.size()); }
     bool isEmpty() const { return m_times.empty(); }
@@ -25,8 +27,9 @@ public:
     qint64 lastModified(qsizetype index) const { return m_times[size_t(index)]; }
 
     // A sitemap's W3C date and time ("2026-05-01", "2026-05-01T10:20:30+02:00", …) in
-    // milliseconds since 1970, or unknownTime.
-    static qint64 parseTime(QStringView text);
+    // milliseconds since 1970, or unknownTime. A date, or a time without a zone, is read as UTC,
+    // so that the same file means the same moment wherever it is read.
+    static qint64 parseTime(QByteArrayView text);
 
 private:
     void grow();

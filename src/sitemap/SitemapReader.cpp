@@ -2,8 +2,8 @@
 
 #include "HttpFetch.h"
 #include "WebAddress.h"
+#include "Wording.h"
 
-#include <QEventLoop>
 #include <QIODevice>
 #include <QTimer>
 
@@ -13,54 +13,32 @@ namespace {
 
 constexpr std::chrono::seconds fileDeadline{20};
 constexpr qint64 robotsBytesRead = 512 * 1024; // as much as search engines read of one
-constexpr qsizetype longestAddress = 2048;     // the sitemap protocol's limit
-
-// The host of an http or https address, in lower case; empty when it is no such address. Read
-// by hand: a million pages would pay for a QUrl each.
-QByteArray hostOf(QByteArrayView url)
-{
-    qsizetype start = 0;
-    for (const QByteArrayView scheme : {QByteArrayView("http://"), QByteArrayView("https://")}) {
-        if (url.size() > scheme.size() && url.first(scheme.size()).compare(scheme, Qt::CaseInsensitive) == 0)
-            start = scheme.size();
-    }
-    if (start == 0)
-        return QByteArray();
-    qsizetype end = start;
-    while (end < url.size() && url[end] != '/' && url[end] != '?' && url[end] != '#')
-        ++end;
-    QByteArrayView authority = url.sliced(start, end - start);
-    if (const qsizetype at = authority.lastIndexOf('@'); at >= 0)
-        authority = authority.sliced(at + 1);
-    if (authority.startsWith('[')) { // an IPv6 address
-        const qsizetype close = authority.indexOf(']');
-        authority = close < 0 ? QByteArrayView() : authority.first(close + 1);
-    } else if (const qsizetype colon = authority.indexOf(':'); colon >= 0) {
-        authority = authority.first(colon);
-    }
-    return authority.toByteArray().toLower();
-}
 
 } // namespace
 
-// Hands a sitemap's bytes to its parser as they arrive; a parser that gives up ends the transfer.
+// Hands a sitemap's bytes to its parser as they arrive; a parser that gives up, or a limit the
+// reader sees passed, ends the transfer.
 class SitemapReader::ParserSink final : public QIODevice
 {
 public:
-    explicit ParserSink(SitemapParser& parser) : m_parser(parser) { open(QIODevice::WriteOnly); }
+    ParserSink(SitemapParser& parser, const QString& stopReason) : m_parser(parser), m_stopReason(stopReason)
+    {
+        open(QIODevice::WriteOnly);
+    }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override
     {
-        if (m_parser.feed(QByteArrayView(data, size)))
+        if (m_parser.feed(QByteArrayView(data, size)) && m_stopReason.isEmpty())
             return size;
-        setErrorString(m_parser.error());
+        setErrorString(m_stopReason.isEmpty() ? m_parser.error() : m_stopReason);
         return -1;
     }
 
 private:
     SitemapParser& m_parser;
+    const QString& m_stopReason;
 };
 
 SitemapReader::SitemapReader(QNetworkAccessManager& network, QObject* parent)
@@ -91,42 +69,29 @@ QString SitemapReader::Result::summary() const
         leftOut << u"%1 on other hosts"_s.arg(foreign);
     if (duplicates > 0)
         leftOut << u"%1 listed twice"_s.arg(duplicates);
-    if (invalid > 0)
-        leftOut << u"%1 not web addresses"_s.arg(invalid);
-    return u"%1 pages found in %2 sitemaps"_s.arg(pages.size()).arg(files.size()) +
+    for (auto reason = unusable.cbegin(); reason != unusable.cend(); ++reason)
+        leftOut << u"%1 whose address %2"_s.arg(reason.value()).arg(reason.key());
+    return counted(int(pages.size()), u"%1 page"_s, u"%1 pages"_s) + u" found in "_s +
+           counted(int(files.size()), u"%1 sitemap"_s, u"%1 sitemaps"_s) +
            (leftOut.isEmpty() ? QString() : u"; left out: "_s + leftOut.join(u", "_s)) + u'.';
 }
 
-QStringList SitemapReader::sitemapsInRobots(const QByteArray& robots)
+QStringList SitemapReader::sitemapsInRobots(QByteArrayView robots)
 {
+    if (robots.startsWith("\xEF\xBB\xBF")) // a byte-order mark would hide the first line
+        robots = robots.sliced(3);
     QStringList sitemaps;
-    for (const QByteArray& rawLine : robots.split('\n')) {
-        const QByteArray line =
-            rawLine.left(rawLine.indexOf('#') < 0 ? rawLine.size() : rawLine.indexOf('#')).trimmed();
+    for (const QByteArrayView rawLine : QByteArray::fromRawData(robots.data(), robots.size()).split('\n')) {
+        const qsizetype hash = rawLine.indexOf('#');
+        const QByteArrayView line = (hash < 0 ? rawLine : rawLine.first(hash)).trimmed();
         const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare("sitemap", Qt::CaseInsensitive) == 0) {
-            const QString address = QString::fromUtf8(line.mid(colon + 1).trimmed());
+        if (colon > 0 && line.first(colon).trimmed().compare("sitemap", Qt::CaseInsensitive) == 0) {
+            const QString address = QString::fromUtf8(line.sliced(colon + 1).trimmed());
             if (!address.isEmpty())
                 sitemaps << address;
         }
     }
     return sitemaps;
-}
-
-std::shared_ptr<SitemapReader::Result> SitemapReader::readNow(QNetworkAccessManager& network,
-                                                              const QString& siteAddress,
-                                                              const QString& sitemapAddress, Limits limits)
-{
-    SitemapReader reader(network);
-    std::shared_ptr<Result> result;
-    QEventLoop loop;
-    connect(&reader, &SitemapReader::finished, &loop, [&](const std::shared_ptr<Result>& read) {
-        result = read;
-        loop.quit();
-    });
-    reader.start(siteAddress, sitemapAddress, limits);
-    loop.exec();
-    return result;
 }
 
 void SitemapReader::start(const QString& siteAddress, const QString& sitemapAddress, Limits limits)
@@ -135,31 +100,33 @@ void SitemapReader::start(const QString& siteAddress, const QString& sitemapAddr
     m_limits = limits;
     m_result = std::make_shared<Result>();
     m_queue.clear();
-    m_running = true;
+    m_listed.clear();
+    m_stopReason.clear();
+    m_busy = true;
     m_deadline->start(limits.deadline);
-    m_site = QUrl(siteAddress.trimmed());
-    if (!WebAddress::isValid(siteAddress.trimmed())) {
+    const WebAddress::Normalised site = WebAddress::normalise(siteAddress.trimmed().toUtf8());
+    if (site.address.isEmpty()) {
         QTimer::singleShot(0, this, [this, siteAddress] {
             end(u"The website address \"%1\" is not a web address with a host name."_s.arg(siteAddress));
         });
         return;
     }
-    m_host = m_site.host().toLower().toUtf8();
+    m_origin = WebAddress::originOf(site.address).toByteArray();
+    m_result->host = WebAddress::hostOf(site.address).toByteArray();
     if (!sitemapAddress.isEmpty()) {
-        if (!WebAddress::isValid(sitemapAddress)) {
+        const WebAddress::Normalised sitemap = WebAddress::normalise(sitemapAddress.trimmed().toUtf8());
+        if (sitemap.address.isEmpty()) {
             QTimer::singleShot(0, this, [this, sitemapAddress] {
                 end(u"The sitemap address \"%1\" is not a web address."_s.arg(sitemapAddress));
             });
             return;
         }
-        m_queue.append({QUrl(sitemapAddress), 0});
+        enqueue(sitemap.address, 0);
         QTimer::singleShot(0, this, [this] { fetchNext(); });
         return;
     }
-    QUrl robots = m_site.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
-    robots.setPath(u"/robots.txt"_s);
     FetchRequest request;
-    request.url = robots;
+    request.url = QUrl::fromEncoded(m_origin + "/robots.txt");
     request.deadline = fileDeadline;
     request.keepBytes = robotsBytesRead;
     m_readingRobots = true;
@@ -170,7 +137,19 @@ void SitemapReader::cancel()
 {
     m_fetch->cancel();
     m_deadline->stop();
-    m_running = false;
+    m_busy = false;
+}
+
+void SitemapReader::enqueue(const QByteArray& address, int depth)
+{
+    if (m_listed.contains(address))
+        return; // a file listed again is read once
+    if (m_result->files.size() + m_queue.size() >= m_limits.maxFiles) {
+        m_stopReason = u"The website lists more than %1 sitemap files."_s.arg(m_limits.maxFiles);
+        return;
+    }
+    m_listed.insert(address);
+    m_queue.append({QUrl::fromEncoded(address), depth});
 }
 
 void SitemapReader::onRobots(const FetchResult& fetched)
@@ -178,56 +157,58 @@ void SitemapReader::onRobots(const FetchResult& fetched)
     m_readingRobots = false;
     const bool readable = fetched.complete && fetched.status == 200;
     for (const QString& address : readable ? sitemapsInRobots(fetched.body) : QStringList()) {
-        if (WebAddress::isValid(address))
-            m_queue.append({QUrl(address), 0});
+        const WebAddress::Normalised sitemap = WebAddress::normalise(address.toUtf8());
+        if (!sitemap.address.isEmpty())
+            enqueue(sitemap.address, 0);
     }
-    if (m_queue.isEmpty()) { // no robots.txt, or one that names no sitemap
-        QUrl fallback = m_site.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
-        fallback.setPath(u"/sitemap.xml"_s);
-        m_queue.append({fallback, 0});
-    }
+    if (m_queue.isEmpty() && m_stopReason.isEmpty()) // no robots.txt, or one that names no sitemap
+        enqueue(m_origin + "/sitemap.xml", 0);
     fetchNext();
 }
 
 void SitemapReader::fetchNext()
 {
-    if (!m_running)
+    if (!m_busy)
         return;
-    if (m_queue.isEmpty()) {
-        end();
-        return;
-    }
-    if (m_result->files.size() >= m_limits.maxFiles) {
-        end(u"The website lists more than %1 sitemap files."_s.arg(m_limits.maxFiles));
-        return;
-    }
+    if (!m_stopReason.isEmpty())
+        return end(m_stopReason);
+    if (m_queue.isEmpty())
+        return end();
     m_current = m_queue.takeFirst();
-    m_nestedTooDeep = false;
     m_result->files << m_current.url.toString();
-    m_parser = std::make_unique<SitemapParser>(
-        [this](QStringView loc, QStringView lastModified) { onEntry(loc, lastModified); }, m_limits.file);
-    m_sink = std::make_unique<ParserSink>(*m_parser);
+    m_parser = std::make_unique<SitemapParser>([this](const SitemapParser::Entry& entry) { onEntry(entry); },
+                                               m_limits.file);
+    m_sink = std::make_unique<ParserSink>(*m_parser, m_stopReason);
     FetchRequest request;
     request.url = m_current.url;
     request.deadline = fileDeadline;
     request.sink = m_sink.get();
+    // The protocol's limit bounds what a compressed answer may inflate to.
+    request.maxBytes = m_limits.file.maxBytes;
     m_fetch->start(request);
 }
 
-void SitemapReader::onEntry(QStringView loc, QStringView lastModified)
+void SitemapReader::onEntry(const SitemapParser::Entry& entry)
 {
-    const QByteArray url = loc.toUtf8();
-    const QByteArray host = url.size() > longestAddress ? QByteArray() : hostOf(url);
-    if (host.isEmpty()) {
-        ++m_result->invalid;
+    if (!m_stopReason.isEmpty())
+        return;
+    const WebAddress::Normalised address = entry.unusable.isEmpty()
+                                               ? WebAddress::normalise(entry.loc)
+                                               : WebAddress::Normalised{{}, entry.unusable};
+    if (address.address.isEmpty()) {
+        ++m_result->unusable[address.problem];
     } else if (m_parser->kind() == SitemapParser::Kind::Index) {
         if (m_current.depth + 1 > m_limits.maxIndexDepth)
-            m_nestedTooDeep = true;
+            m_stopReason =
+                u"The sitemap %1 cannot be read: it lists sitemap indexes nested more than %2 deep."_s
+                    .arg(m_current.url.toString())
+                    .arg(m_limits.maxIndexDepth);
         else
-            m_queue.append({QUrl::fromEncoded(url), m_current.depth + 1});
-    } else if (host != m_host) {
-        ++m_result->foreign;
-    } else if (!m_result->pages.add(url, PageList::parseTime(lastModified))) {
+            enqueue(address.address, m_current.depth + 1);
+    } else if (const QByteArrayView host = WebAddress::hostOf(address.address); host != m_result->host) {
+        if (m_result->foreign++ == 0)
+            m_result->foreignHost = host.toByteArray();
+    } else if (!m_result->pages.add(address.address, PageList::parseTime(entry.lastModified))) {
         ++m_result->duplicates;
     }
 }
@@ -238,6 +219,8 @@ void SitemapReader::onSitemap(const FetchResult& fetched)
     const auto failed = [&](const QString& why) {
         end(u"The sitemap %1 cannot be read: %2."_s.arg(sitemap, why));
     };
+    if (!m_stopReason.isEmpty())
+        return end(m_stopReason);
     if (fetched.complete && (fetched.status < 200 || fetched.status >= 300))
         return failed(QString(u"HTTP %1 "_s.arg(fetched.status) + fetched.reason).trimmed());
     if (!m_parser->error().isEmpty())
@@ -246,18 +229,22 @@ void SitemapReader::onSitemap(const FetchResult& fetched)
         return failed(fetched.error);
     if (!m_parser->finish())
         return failed(m_parser->error());
-    if (m_nestedTooDeep)
-        return failed(u"it lists sitemap indexes nested more than %1 deep"_s.arg(m_limits.maxIndexDepth));
+    emit progressed(int(m_result->files.size()), m_result->pages.size());
     fetchNext();
 }
 
 void SitemapReader::end(const QString& error)
 {
-    if (!m_running)
+    if (!m_busy)
         return;
-    m_running = false;
+    m_busy = false;
     m_deadline->stop();
     m_fetch->cancel();
     m_result->error = error;
+    if (error.isEmpty() && m_result->pages.isEmpty() && m_result->foreign > 0)
+        m_result->error =
+            u"None of the %1 pages the sitemaps list is on %2: they are on other hosts, such as "
+            u"%3. Check the website address of the profile."_s.arg(m_result->foreign)
+                .arg(QString::fromUtf8(m_result->host), QString::fromUtf8(m_result->foreignHost));
     emit finished(std::exchange(m_result, nullptr));
 }

@@ -4,7 +4,9 @@
 #include "SitemapParser.h"
 
 #include <QList>
+#include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -18,9 +20,10 @@ class QTimer;
 struct FetchResult;
 
 // A website's pages, from its sitemaps: those its robots.txt names ("Sitemap:" lines), else
-// /sitemap.xml, or one given address; indexes followed to the URL sets they list. Only pages on
-// the site's own host count, each once. Within bounds a hostile or broken site cannot push: the
-// protocol's limits per file, a number of files, a depth of nested indexes and a time for all.
+// /sitemap.xml, or one given address; indexes followed to the URL sets they list, each file
+// once. Only pages on the site's own host count, each once, in the normal form of WebAddress.
+// Within bounds a hostile or broken site cannot push: the protocol's limits per file, a number
+// of files (listed ones included), a depth of nested indexes and a time for all.
 class SitemapReader final : public QObject
 {
     Q_OBJECT
@@ -36,12 +39,14 @@ public:
 
     struct Result
     {
-        QString error; // empty when every sitemap was read
+        QString error;   // empty when every sitemap was read
+        QByteArray host; // the site's host, which every page had to be on
         PageList pages;
-        int foreign = 0;    // pages on another host, left out
-        int duplicates = 0; // pages listed again, left out
-        int invalid = 0;    // entries that are no web address, left out
-        QStringList files;  // the sitemaps read, in the order read
+        int foreign = 0;             // pages on another host, left out
+        QByteArray foreignHost;      // one of those hosts, to name it
+        int duplicates = 0;          // pages listed again, left out
+        QMap<QString, int> unusable; // why an address cannot be used, and how many were left out for it
+        QStringList files;           // the sitemaps read, in the order read
 
         // "N pages found in F sitemaps; left out: …", or the error.
         QString summary() const;
@@ -57,16 +62,14 @@ public:
         start(siteAddress, sitemapAddress, Limits());
     }
     void cancel();
-    bool isRunning() const { return m_running; }
-
-    // For programs without a window: reads with a local event loop and returns when done.
-    static std::shared_ptr<Result> readNow(QNetworkAccessManager& network, const QString& siteAddress,
-                                           const QString& sitemapAddress, Limits limits);
+    bool isBusy() const { return m_busy; }
 
     // The sitemap addresses of a robots.txt, in its order.
-    static QStringList sitemapsInRobots(const QByteArray& robots);
+    static QStringList sitemapsInRobots(QByteArrayView robots);
 
 signals:
+    // How far it is: the files read so far and the pages found in them.
+    void progressed(int files, qsizetype pages);
     void finished(const std::shared_ptr<SitemapReader::Result>& result);
 
 private:
@@ -77,23 +80,24 @@ private:
     };
     class ParserSink;
 
+    void enqueue(const QByteArray& address, int depth);
     void fetchNext();
     void onRobots(const FetchResult& fetched);
     void onSitemap(const FetchResult& fetched);
-    void onEntry(QStringView loc, QStringView lastModified);
+    void onEntry(const SitemapParser::Entry& entry);
     void end(const QString& error = QString());
 
     HttpFetch* m_fetch;
     QTimer* m_deadline;
     Limits m_limits;
-    QUrl m_site;
-    QByteArray m_host; // lower case, compared with each page's
+    QByteArray m_origin; // "scheme://host[:port]" of the site
     QList<Pending> m_queue;
+    QSet<QByteArray> m_listed; // every sitemap fetched or queued, so each is read once
     Pending m_current;
     std::unique_ptr<SitemapParser> m_parser;
     std::unique_ptr<ParserSink> m_sink;
     std::shared_ptr<Result> m_result;
+    QString m_stopReason; // a limit passed while a file was read
     bool m_readingRobots = false;
-    bool m_nestedTooDeep = false;
-    bool m_running = false;
+    bool m_busy = false;
 };

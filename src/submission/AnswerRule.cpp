@@ -2,6 +2,12 @@
 
 #include "PromoSite.h"
 
+#include <QDateTime>
+#include <QLocale>
+#include <QTimeZone>
+
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -28,6 +34,30 @@ bool isMarkup(const QByteArray& body)
 }
 
 } // namespace
+
+QString AnswerRule::retryAfter(QByteArrayView header)
+{
+    const QByteArrayView value = header.trimmed();
+    if (!value.isEmpty() && value.size() <= 10 &&
+        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return QString::number(value.toULongLong());
+    // The three forms HTTP dates come in; anything longer is no date.
+    if (value.size() > 40)
+        return QString();
+    const QString text = QString::fromLatin1(value);
+    const QLocale c = QLocale::c();
+    for (const QString& format : {u"ddd, dd MMM yyyy HH:mm:ss 'GMT'"_s, u"dddd, dd-MMM-yy HH:mm:ss 'GMT'"_s,
+                                  u"ddd MMM d HH:mm:ss yyyy"_s}) {
+        QDateTime when = c.toDateTime(text.simplified(), format);
+        if (when.isValid()) {
+            if (when.date().year() < 1970)
+                when = when.addYears(100);
+            when.setTimeZone(QTimeZone::utc());
+            return c.toString(when, u"ddd, dd MMM yyyy HH:mm:ss 'GMT'"_s);
+        }
+    }
+    return QString();
+}
 
 QString AnswerRule::whenAgain(const QString& retryAfter)
 {
@@ -102,7 +132,7 @@ Verdict AnswerRule::judge(int status, const QString& reason, const QByteArray& b
     const bool accepted = m_accepted.isEmpty() ? status < 400 : m_accepted.contains(status);
     if (!accepted) {
         QString detail = QString(u"HTTP %1 "_s.arg(status) + reason).trimmed();
-        const QString again = status == 429 ? QString::fromLatin1(retryAfter).trimmed() : QString();
+        const QString again = status == 429 ? AnswerRule::retryAfter(retryAfter) : QString();
         if (!m_explains)
             return {Outcome::Failed, detail, status, again};
         if (const QString means = meaning(status); !means.isEmpty())

@@ -34,7 +34,10 @@ public:
     Verdict judge(int status, const QString& reason, const QByteArray& body,
                   const QByteArray& retryAfter = QByteArray()) const;
 
-    // A Retry-After value as words: "120 seconds", or the date it names.
+    // A Retry-After header as the program keeps it: its delta-seconds, or its HTTP date in the
+    // standard form; empty for anything else, which is ignored.
+    static QString retryAfter(QByteArrayView header);
+    // A kept Retry-After value as words: "120 seconds", or the date it names.
     static QString whenAgain(const QString& retryAfter);
 
     // Whether a target URL is an IndexNow endpoint: its path ends in "/indexnow".

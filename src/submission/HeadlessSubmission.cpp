@@ -1,185 +1,195 @@
 #include "HeadlessSubmission.h"
 
-#include "ChangedPagesRun.h"
+#include "AnswerRule.h"
+#include "BlockingWait.h"
 #include "EngineSelection.h"
-#include "HistoryStore.h"
-#include "HttpTransferSlot.h"
+#include "ExitStatus.h"
+#include "IndexNowKey.h"
 #include "ProfileStore.h"
 #include "RequestPreview.h"
-#include "RunRecorder.h"
-#include "SettingsStore.h"
 #include "SiteDatabase.h"
-#include "SitemapReader.h"
 #include "SubmissionRun.h"
+#include "SubmissionSession.h"
 
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QTextStream>
+#include <QIODevice>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-bool chooseSites(const HeadlessSubmission::Options& options, SiteDatabase& catalogue,
-                 EngineSelection& selection, QTextStream& err)
+// One command-line submission, step by step: each step prints what it found and says whether
+// the next may follow.
+class CommandLineSubmission
 {
-    using HeadlessSubmission::Selection;
-    switch (options.selection) {
-    case Selection::All:
-        selection.addAll();
-        break;
-    case Selection::Type:
-        if (options.type != u"engine"_s && options.type != u"list"_s) {
-            err << u"Unknown site type \"%1\": use engine or list.\n"_s.arg(options.type);
+public:
+    CommandLineSubmission(const HeadlessSubmission::Options& options, SettingsStore& settings, QIODevice& out,
+                          QIODevice& err)
+        : m_options(options), m_settings(settings), m_out(out), m_err(err)
+    {}
+
+    int run()
+    {
+        if (!openCatalogue() || !findProfile() || !chooseSites() || !checkKey())
+            return ExitStatus::badUsage;
+        if (m_options.dryRun && !m_options.changedPages) {
+            RequestPreview::write(*m_catalogue, m_selection->selectedRows(), m_profile, m_out);
+            return m_keyInvalid ? ExitStatus::badUsage : ExitStatus::success;
+        }
+        SubmissionSession session(*m_catalogue,
+                                  {m_options.logFile, m_options.historyFile, m_options.runLockFile,
+                                   u"command line"_s, m_options.transferDeadline, m_options.clock});
+        if (!session.historyProblem().isEmpty()) {
+            say(m_err, session.historyProblem());
+            return ExitStatus::badUsage;
+        }
+        const RunPlan plan = prepare(session);
+        if (!plan.error.isEmpty()) {
+            say(m_err, plan.error);
+            return plan.changedPages ? ExitStatus::failure : ExitStatus::badUsage;
+        }
+        if (m_options.dryRun) {
+            RequestPreview::writeItems(*m_catalogue, plan.items, m_profile, m_out);
+            return m_keyInvalid ? ExitStatus::badUsage : ExitStatus::success;
+        }
+        if (plan.items.isEmpty()) {
+            say(m_out, u"Nothing to send."_s);
+            return ExitStatus::success;
+        }
+        return submit(session);
+    }
+
+private:
+    static void say(QIODevice& device, const QString& line) { device.write((line + u'\n').toUtf8()); }
+
+    bool openCatalogue()
+    {
+        QString error;
+        m_catalogue = SiteDatabase::open(m_options.catalogueFile, error);
+        if (!m_catalogue)
+            say(m_err, error);
+        return m_catalogue != nullptr;
+    }
+
+    bool findProfile()
+    {
+        const ProfileStore store(m_settings);
+        QString error;
+        const std::optional<int> slot = store.findNamed(m_options.profileTitle, error);
+        if (!slot) {
+            say(m_err, error);
             return false;
         }
-        selection.addType(options.type);
-        break;
-    case Selection::Sites:
-        for (const QString& site : options.sites) {
-            if (!catalogue.find(site)) {
-                err << u"Unknown site \"%1\": it is not in the catalogue %2.\n"_s.arg(site, catalogue.path());
+        m_profile = store.read(*slot);
+        if (m_profile.isComplete())
+            return true;
+        say(m_err, u"The profile \"%1\" is incomplete; these fields are empty: %2."_s.arg(
+                       m_profile.title, m_profile.emptyFields().join(u", "_s)));
+        return false;
+    }
+
+    bool chooseSites()
+    {
+        m_selection = std::make_unique<EngineSelection>(*m_catalogue);
+        switch (m_options.selection) {
+        case HeadlessSubmission::Selection::All:
+            m_selection->addAll();
+            break;
+        case HeadlessSubmission::Selection::Type:
+            if (m_options.type != u"engine"_s && m_options.type != u"list"_s) {
+                say(m_err, u"Unknown site type \"%1\": use engine or list."_s.arg(m_options.type));
                 return false;
             }
+            m_selection->addType(m_options.type);
+            break;
+        case HeadlessSubmission::Selection::Sites:
+            for (const QString& site : m_options.sites) {
+                if (!m_catalogue->find(site)) {
+                    say(m_err, u"Unknown site \"%1\": it is not in the catalogue %2."_s.arg(
+                                   site, m_catalogue->path()));
+                    return false;
+                }
+            }
+            m_selection->setSelected(m_options.sites);
+            break;
         }
-        selection.setSelected(options.sites);
-        break;
-    }
-    if (selection.selected().isEmpty()) {
-        err << u"Nothing to submit: the selection is empty.\n"_s;
+        if (!m_selection->selected().isEmpty())
+            return true;
+        say(m_err, u"Nothing to submit: the selection is empty."_s);
         return false;
     }
-    return true;
-}
 
-bool findProfile(const QString& title, SettingsStore& settings, Profile& profile, QTextStream& err)
-{
-    const ProfileStore store(settings);
-    QString error;
-    const std::optional<int> slot = store.findNamed(title, error);
-    if (!slot) {
-        err << error << u'\n';
-        return false;
+    // A key edited by hand that breaks the protocol's rules would go out to every IndexNow
+    // site: the command refuses, but a dry run still shows what would be sent.
+    bool checkKey()
+    {
+        if (m_profile.indexNowKey.isEmpty() || IndexNowKey::isValid(m_profile.indexNowKey))
+            return true;
+        bool needed = false;
+        m_catalogue->readSites(m_selection->selectedRows(), [&needed](const PromoSite& site) {
+            needed = needed || AnswerRule::isIndexNowEndpoint(site.action) ||
+                     site.data.contains(u"[key"_s, Qt::CaseInsensitive);
+        });
+        if (!needed)
+            return true;
+        m_keyInvalid = true;
+        say(m_err,
+            u"The IndexNow key of the profile \"%1\" is not valid: it must be 8 to 128 letters (a-z, A-Z), "
+            u"digits or hyphens."_s.arg(m_profile.title));
+        return m_options.dryRun;
     }
-    profile = store.read(*slot);
-    if (!profile.isComplete()) {
-        err << u"The profile \"%1\" is incomplete; these fields are empty: %2.\n"_s.arg(
-            profile.title, profile.emptyFields().join(u", "_s));
-        return false;
+
+    RunPlan prepare(SubmissionSession& session)
+    {
+        SubmissionSession::Request request{m_profile, m_selection->selectedRows(), m_options.changedPages,
+                                           m_options.sitemap, m_options.coolDown};
+        RunPlan plan;
+        QObject::connect(&session, &SubmissionSession::planned, &session, [&](const RunPlan& planned) {
+            plan = planned;
+            for (const QString& line : planned.summary)
+                say(m_out, line);
+        });
+        waitFor(&session, &SubmissionSession::planned, [&] {
+            session.prepare(request, m_options.dryRun ? SubmissionSession::Purpose::Preview
+                                                      : SubmissionSession::Purpose::Run);
+        });
+        return plan;
     }
-    return true;
-}
+
+    int submit(SubmissionSession& session)
+    {
+        QObject::connect(&session.run(), &SubmissionRun::requestEnded, &session,
+                         [this](int, const QString& caption, Outcome outcome, const QString& detail) {
+                             const bool succeeded = outcome == Outcome::Succeeded;
+                             say(m_out, (succeeded ? u"OK      "_s : u"FAILED  "_s) + caption +
+                                            (succeeded && detail.isEmpty() ? QString() : u": "_s + detail));
+                         });
+        SubmissionSession::Outcome outcome;
+        QObject::connect(&session, &SubmissionSession::ended, &session,
+                         [&outcome](const SubmissionSession::Outcome& ended) { outcome = ended; });
+        if (session.run().isBusy())
+            waitFor(&session, &SubmissionSession::ended, [] {});
+        say(m_out, u"Run log: "_s + session.run().logFile());
+        say(m_out, u"%1 succeeded, %2 failed."_s.arg(outcome.succeeded).arg(outcome.failed));
+        if (!outcome.recordFailure.isEmpty()) {
+            say(m_err, u"The run could not be recorded in full: %1."_s.arg(outcome.recordFailure));
+            return ExitStatus::failure;
+        }
+        return outcome.failed == 0 ? ExitStatus::success : ExitStatus::failure;
+    }
+
+    const HeadlessSubmission::Options& m_options;
+    SettingsStore& m_settings;
+    QIODevice& m_out;
+    QIODevice& m_err;
+    std::unique_ptr<SiteDatabase> m_catalogue;
+    std::unique_ptr<EngineSelection> m_selection;
+    Profile m_profile;
+    bool m_keyInvalid = false;
+};
 
 } // namespace
 
-namespace {
-
-// The sitemap's pages, read with the network the run will use; none, with the reason on `err`,
-// when they cannot be read.
-std::shared_ptr<SitemapReader::Result> readSitemap(QNetworkAccessManager& network, const QString& address,
-                                                   const QString& sitemap, QTextStream& out, QTextStream& err)
+int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err)
 {
-    const std::shared_ptr<SitemapReader::Result> result =
-        SitemapReader::readNow(network, address, sitemap, SitemapReader::Limits());
-    if (!result->error.isEmpty()) {
-        err << result->error << u'\n';
-        return nullptr;
-    }
-    out << result->summary() << u'\n';
-    return result;
-}
-
-} // namespace
-
-int HeadlessSubmission::run(const Options& options, SettingsStore& settings, QIODevice& outDevice,
-                            QIODevice& errDevice)
-{
-    QTextStream out(&outDevice);
-    QTextStream err(&errDevice);
-    QString error;
-    const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(options.catalogueFile, error);
-    if (!catalogue) {
-        err << error << u'\n';
-        return badUsage;
-    }
-    Profile profile;
-    EngineSelection selection(*catalogue);
-    if (!findProfile(options.profileTitle, settings, profile, err) ||
-        !chooseSites(options, *catalogue, selection, err))
-        return badUsage;
-    std::unique_ptr<HistoryStore> history;
-    if (!options.historyFile.isEmpty()) {
-        history = HistoryStore::open(options.historyFile, error);
-        if (!history && options.changedPages) {
-            err << error << u" Without it, what changed is not known.\n"_s;
-            return badUsage;
-        }
-        if (!history)
-            err << error << u" The run is not recorded.\n"_s;
-    }
-
-    QNetworkAccessManager network;
-    QList<WorkItem> items;
-    if (options.changedPages) {
-        const std::shared_ptr<SitemapReader::Result> read =
-            readSitemap(network, profile.value(ProfileField::Url), options.sitemap, out, err);
-        if (!read)
-            return someFailed;
-        const auto pages = std::shared_ptr<const PageList>(read, &read->pages);
-        const ChangedPagesRun plan =
-            ChangedPagesRun::make(*catalogue, selection.selectedRows(), pages, *history, profile.title,
-                                  options.clock().toMSecsSinceEpoch(), options.coolDown);
-        for (const QString& line : plan.summary())
-            out << line << u'\n';
-        items = plan.items;
-        if (items.isEmpty()) {
-            out << u"Nothing to send.\n"_s;
-            return allSucceeded;
-        }
-    }
-
-    if (options.dryRun) {
-        out.flush();
-        if (options.changedPages)
-            RequestPreview::writeItems(*catalogue, items, profile, outDevice);
-        else
-            RequestPreview::write(*catalogue, selection.selectedRows(), profile, outDevice);
-        return allSucceeded;
-    }
-
-    std::array<std::unique_ptr<HttpTransferSlot>, SubmissionRun::slotCount> transferSlots;
-    std::array<TransferSlot*, SubmissionRun::slotCount> transfers{};
-    for (size_t k = 0; k < transferSlots.size(); ++k) {
-        transferSlots[k] = std::make_unique<HttpTransferSlot>(network, options.transferDeadline);
-        transfers[k] = transferSlots[k].get();
-    }
-    SubmissionRun run(*catalogue, transfers, options.logFile, options.clock);
-    std::unique_ptr<RunRecorder> recorder;
-    if (history)
-        recorder = std::make_unique<RunRecorder>(run, *history, u"command line"_s, options.clock);
-    int failed = 0;
-    QEventLoop loop;
-    QObject::connect(&run, &SubmissionRun::siteEnded, &run,
-                     [&out](int, const QString& site, Outcome outcome, const QString& detail) {
-                         if (outcome == Outcome::Succeeded)
-                             out << u"OK      "_s << site << (detail.isEmpty() ? QString() : u": "_s + detail)
-                                 << u'\n';
-                         else
-                             out << u"FAILED  "_s << site << u": "_s << detail << u'\n';
-                         out.flush();
-                     });
-    QObject::connect(&run, &SubmissionRun::completed, &loop, [&](int succeeded, int failedCount) {
-        failed = failedCount;
-        out << u"Run log: "_s << run.logFile() << u'\n';
-        out << u"%1 succeeded, %2 failed.\n"_s.arg(succeeded).arg(failedCount);
-        loop.quit();
-    });
-    if (options.changedPages)
-        run.start(items, profile);
-    else
-        run.start(selection.selected(), profile);
-    loop.exec();
-    if (recorder && !recorder->failure().isEmpty())
-        err << u"The run could not be recorded in the history: %1.\n"_s.arg(recorder->failure());
-    return failed == 0 ? allSucceeded : someFailed;
+    return CommandLineSubmission(options, settings, out, err).run();
 }

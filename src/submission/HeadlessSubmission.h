@@ -10,10 +10,9 @@
 class QIODevice;
 class SettingsStore;
 
-// The command line's front end of a submission run: the same engine as the window's, for a
-// stored profile and a selection made on the command line, over the profile's address or a
-// sitemap's changed pages. One line per finished request goes to `out`, and a line with the
-// totals at the end.
+// The command line's front end of the submission session: a stored profile and a selection
+// made on the command line, over the profile's address or a sitemap's changed pages. It only
+// prints: a line per finished request to `out`, the totals at the end, messages to `err`.
 namespace HeadlessSubmission {
 
 enum class Selection { All, Type, Sites };
@@ -32,17 +31,13 @@ struct Options
     std::chrono::seconds coolDown{600};
     QString catalogueFile;
     QString logFile;
-    QString historyFile; // every run is recorded there; empty: nowhere
+    QString historyFile;
+    QString runLockFile;
     std::chrono::milliseconds transferDeadline = std::chrono::seconds(20);
     std::function<QDateTime()> clock = &QDateTime::currentDateTime;
 };
 
-// Exit statuses: every site succeeded, some failed, or the command could not run as asked.
-constexpr int allSucceeded = 0;
-constexpr int someFailed = 1;
-constexpr int badUsage = 2;
-
-// Lines go to `out` and messages to `err`, as UTF-8.
+// The exit status, as ExitStatus names them.
 int run(const Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err);
 
 } // namespace HeadlessSubmission

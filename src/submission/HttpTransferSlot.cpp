@@ -26,9 +26,9 @@ void HttpTransferSlot::execute(const TransferRequest& request)
     m_fetch->start(fetch);
 }
 
-bool HttpTransferSlot::stillExecuting() const
+bool HttpTransferSlot::isBusy() const
 {
-    return m_fetch->isRunning();
+    return m_fetch->isBusy();
 }
 
 void HttpTransferSlot::cancel()

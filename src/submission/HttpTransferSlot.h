@@ -24,7 +24,7 @@ public:
                               QObject* parent = nullptr);
 
     void execute(const TransferRequest& request) override;
-    bool stillExecuting() const override;
+    bool isBusy() const override;
     void cancel() override;
 
 private:

@@ -19,6 +19,9 @@ namespace {
 
 // What a site that needs a value the profile lacks fails with, at once.
 const QString needsKey = u"needs an IndexNow key: set it on the profile page"_s;
+const QString needsValidKey =
+    u"needs a valid IndexNow key (8 to 128 letters, digits or hyphens): correct it on the "
+    u"profile page"_s;
 const QString needsHost = u"needs a website address with a host name: set the URL on the profile page"_s;
 const QString needsFeed = u"needs a feed address: set it on the profile page"_s;
 
@@ -129,8 +132,8 @@ RequestComposer::RequestComposer(const Profile& profile)
     const QString& address = profile.value(ProfileField::Url);
     const QUrl keyLocation = IndexNowKey::location(address, profile.indexNowKey);
     plain[size_t(Notification::Key)] = profile.indexNowKey;
-    plain[size_t(Notification::Host)] =
-        WebAddress::isValid(address.trimmed()) ? QUrl(address.trimmed()).host() : QString();
+    m_keyInvalid = !profile.indexNowKey.isEmpty() && !IndexNowKey::isValid(profile.indexNowKey);
+    plain[size_t(Notification::Host)] = QString::fromLatin1(WebAddress::siteHost(address));
     plain[size_t(Notification::Feed)] = profile.feed;
     plain[size_t(Notification::KeyLocation)] =
         profile.indexNowKey.isEmpty() ? QString() : keyLocation.toString(QUrl::FullyEncoded);
@@ -248,6 +251,9 @@ RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate,
     const auto lacks = [&](Notification value) { return present[size_t(value)] && m_empty[size_t(value)]; };
     if (lacks(Notification::Key) || (lacks(Notification::KeyLocation) && m_empty[size_t(Notification::Key)]))
         filled.missingValue = needsKey;
+    else if (m_keyInvalid &&
+             (present[size_t(Notification::Key)] || present[size_t(Notification::KeyLocation)]))
+        filled.missingValue = needsValidKey;
     else if (lacks(Notification::Host) || lacks(Notification::KeyLocation))
         filled.missingValue = needsHost;
     else if (lacks(Notification::Feed))
@@ -289,6 +295,8 @@ SubmissionRequest RequestComposer::composeBatch(const PromoSite& site, const Pag
     request.answerRule = AnswerRule::forSite(site, m_keyFile);
     if (m_empty[size_t(Notification::Key)])
         request.unsendable = needsKey;
+    else if (m_keyInvalid)
+        request.unsendable = needsValidKey;
     else if (m_empty[size_t(Notification::Host)])
         request.unsendable = needsHost;
     else

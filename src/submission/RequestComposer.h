@@ -61,5 +61,6 @@ private:
 
     std::array<std::array<QString, placeholderCount>, encodingCount> m_values; // by encoding
     std::array<bool, placeholderCount> m_empty{};
-    QString m_keyFile; // where the key should be served, as a site's answer explains it
+    bool m_keyInvalid = false; // a key edited by hand that breaks the protocol's rules
+    QString m_keyFile;         // where the key should be served, as a site's answer explains it
 };

@@ -8,6 +8,26 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// What each lane's row says of the request it carries.
+QString wordFor(TransferLane::State state)
+{
+    switch (state) {
+    case TransferLane::State::Working:
+        return u"Working"_s;
+    case TransferLane::State::Succeeded:
+        return u"Submission Successful"_s;
+    case TransferLane::State::Failed:
+        return u"Connection Error"_s;
+    case TransferLane::State::Idle:
+        break;
+    }
+    return u"Listening"_s;
+}
+
+} // namespace
+
 RunPanel::RunPanel(SubmissionRun& run, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::RunPanel>()), m_run(run)
 {
@@ -18,18 +38,26 @@ RunPanel::RunPanel(SubmissionRun& run, QWidget* parent)
                {ui->Label24, ui->sockstat4, ui->sockdata4},
                {ui->Label25, ui->sockstat5, ui->sockdata5}}};
     for (int k = 0; k < int(m_rows.size()); ++k)
-        showSlot(k);
+        showLane(k);
     ui->Picture2->installEventFilter(this); // the bar keeps its proportion when the panel is resized
 
     connect(ui->Command12, &QPushButton::clicked, &m_run, &SubmissionRun::requestStop);
     connect(&m_run, &SubmissionRun::started, this, &RunPanel::onStarted);
     connect(&m_run, &SubmissionRun::leftChanged, this, &RunPanel::showLeft);
     connect(&m_run, &SubmissionRun::progressChanged, this, &RunPanel::showProgress);
-    connect(&m_run, &SubmissionRun::siteStarted, this, &RunPanel::showSlot);
-    connect(&m_run, &SubmissionRun::siteEnded, this, &RunPanel::showSlot);
-    connect(&m_run, &SubmissionRun::slotsReset, this, [this] {
+    // The lamp is lit while its lane works and goes out when the request ends; a reset leaves
+    // it as it is.
+    connect(&m_run, &SubmissionRun::requestStarted, this, [this](int lane) {
+        m_rows[size_t(lane)].lamp->setColor(QColor(0, 255, 0));
+        showLane(lane);
+    });
+    connect(&m_run, &SubmissionRun::requestEnded, this, [this](int lane) {
+        m_rows[size_t(lane)].lamp->setColor(QColor(255, 0, 0));
+        showLane(lane);
+    });
+    connect(&m_run, &SubmissionRun::lanesReset, this, [this] {
         for (int k = 0; k < int(m_rows.size()); ++k)
-            showSlot(k);
+            showLane(k);
     });
 }
 
@@ -48,13 +76,13 @@ void RunPanel::showLeft(int left)
     ui->Label50->setText(u"Total Engines Left: "_s + QString::number(left));
 }
 
-void RunPanel::showSlot(int index)
+void RunPanel::showLane(int index)
 {
-    const SocketSlot& slot = m_run.socketSlot(index);
+    const TransferLane& lane = m_run.lane(index);
     const SlotRow& row = m_rows[size_t(index)];
-    row.caption->setText(slot.caption());
-    row.status->setText(slot.status());
-    row.lamp->setColor(slot.lampGreen() ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    row.caption->setText(lane.request() < 0 ? u"Socket %1"_s.arg(index + 1)
+                                            : m_run.item(lane.request()).caption());
+    row.status->setText(wordFor(lane.state()));
 }
 
 void RunPanel::showProgress(int units)

@@ -37,7 +37,7 @@ private:
 
     void onStarted(int siteCount, const QString& profileName, const QString& address);
     void showLeft(int left);
-    void showSlot(int index);
+    void showLane(int index);
     void showProgress(int units);
 
     std::unique_ptr<Ui::RunPanel> ui;

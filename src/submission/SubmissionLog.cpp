@@ -1,9 +1,6 @@
 #include "SubmissionLog.h"
 
-#include "DesktopOpener.h"
-
 #include <QLocale>
-#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -115,11 +112,6 @@ void SubmissionLog::close()
 {
     if (m_file.isOpen())
         m_file.close();
-}
-
-void SubmissionLog::view(DesktopOpener& desktop) const
-{
-    desktop.open(QUrl::fromLocalFile(m_path));
 }
 
 void SubmissionLog::write(const QByteArray& bytes)

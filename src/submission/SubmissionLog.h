@@ -7,8 +7,6 @@
 
 #include <functional>
 
-class DesktopOpener;
-
 // The run log "sublog.htm": an HTML report with a fixed header, one row per finished submission
 // and a footer. Readers of the file rely on its exact markup, quirks included (the table is
 // never closed, line 13 ends in a second "<b>"); the values written into it are HTML-escaped.
@@ -39,7 +37,6 @@ public:
     void appendFailure(const QString& siteName, const QString& detail);
     void writeFooter();
     void close();
-    void view(DesktopOpener& desktop) const;
 
     // The exact markup, for the writer above and for tests.
     static QByteArray headerText(const Header& header, const QDateTime& when);

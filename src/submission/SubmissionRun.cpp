@@ -2,6 +2,7 @@
 
 #include "AnswerRule.h"
 #include "SiteDatabase.h"
+#include "Wording.h"
 
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -12,23 +13,23 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-std::array<SocketSlot, SubmissionRun::slotCount>
-makeSlots(const std::array<TransferSlot*, SubmissionRun::slotCount>& transfers)
+std::array<TransferLane, SubmissionRun::laneCount>
+makeLanes(const std::array<TransferSlot*, SubmissionRun::laneCount>& transfers)
 {
-    return {SocketSlot(1, *transfers[0]), SocketSlot(2, *transfers[1]), SocketSlot(3, *transfers[2]),
-            SocketSlot(4, *transfers[3]), SocketSlot(5, *transfers[4])};
+    return {TransferLane(*transfers[0]), TransferLane(*transfers[1]), TransferLane(*transfers[2]),
+            TransferLane(*transfers[3]), TransferLane(*transfers[4])};
 }
 
 } // namespace
 
-SubmissionRun::SubmissionRun(SiteDatabase& catalogue, const std::array<TransferSlot*, slotCount>& transfers,
+SubmissionRun::SubmissionRun(SiteDatabase& catalogue, const std::array<TransferSlot*, laneCount>& transfers,
                              const QString& logPath, SubmissionLog::Clock clock, QObject* parent)
-    : QObject(parent), m_catalogue(catalogue), m_slots(makeSlots(transfers)),
+    : QObject(parent), m_catalogue(catalogue), m_lanes(makeLanes(transfers)),
       m_log(logPath, std::move(clock)), m_ticker(new QTimer(this))
 {
     m_ticker->setInterval(1000);
     connect(m_ticker, &QTimer::timeout, this, &SubmissionRun::onTick);
-    for (int k = 0; k < slotCount; ++k) {
+    for (int k = 0; k < laneCount; ++k) {
         connect(transfers[size_t(k)], &TransferSlot::finished, this,
                 [this, k](const Verdict& verdict) { onTransferFinished(k, verdict); });
     }
@@ -65,15 +66,15 @@ bool SubmissionRun::start(const QList<WorkItem>& items, const Profile& profile)
     if (items.isEmpty())
         return false;
     m_items = items;
-    m_nextSite = 0;
-    m_failedSites.clear();
+    m_nextRequest = 0;
+    m_failedRequests.clear();
     m_slowedDown.clear();
     m_profile = profile;
     m_composer.emplace(profile);
     m_stopRequested = false;
     const QString& address = profile.value(ProfileField::Url);
     m_log.create({int(items.size()), profile.title, profile.value(ProfileField::WebsiteTitle), address});
-    m_running = true;
+    m_busy = true;
     m_ticker->start();
     emit started(int(items.size()), profile.title, address);
     emit progressChanged(0);
@@ -93,11 +94,11 @@ void SubmissionRun::answerStopQuestion(bool cancel)
 void SubmissionRun::onTick()
 {
     // A tick that falls due while this one waits for the stop question's answer is held back.
-    if (m_inTick || !m_running)
+    if (m_inTick || !m_busy)
         return;
     const QScopedValueRollback inTick(m_inTick, true);
 
-    emit leftChanged(int(m_items.size()) - m_nextSite);
+    emit leftChanged(int(m_items.size()) - m_nextRequest);
     if (m_stopRequested) {
         m_stopRequested = false;
         m_cancelAnswered = false;
@@ -107,18 +108,18 @@ void SubmissionRun::onTick()
             return;
         }
     }
-    if (m_nextSite == m_items.size()) {
-        if (std::all_of(m_slots.cbegin(), m_slots.cend(),
-                        [](const SocketSlot& slot) { return slot.isIdle(); }))
+    if (m_nextRequest == m_items.size()) {
+        if (std::none_of(m_lanes.cbegin(), m_lanes.cend(),
+                         [](const TransferLane& lane) { return lane.isWorking(); }))
             complete();
         return;
     }
-    for (int k = 0; k < slotCount && m_nextSite < m_items.size(); ++k) {
-        if (!m_slots[size_t(k)].isFree())
+    for (int k = 0; k < laneCount && m_nextRequest < m_items.size(); ++k) {
+        if (!m_lanes[size_t(k)].isReady())
             continue;
         // A site's batches go one after the other, never side by side: the next waits for the
         // answer to the one before, which may ask to slow down.
-        if (m_items.at(m_nextSite).batch && batchInFlight(m_items.at(m_nextSite).site))
+        if (m_items.at(m_nextRequest).batch && batchInFlight(m_items.at(m_nextRequest).site))
             break;
         dispatch(k);
     }
@@ -126,21 +127,18 @@ void SubmissionRun::onTick()
 
 bool SubmissionRun::batchInFlight(const QString& site) const
 {
-    for (int k = 0; k < slotCount; ++k) {
-        const WorkItem& item = m_items.at(m_slotSite[size_t(k)]);
-        if (!m_slots[size_t(k)].isIdle() && item.batch && item.site == site)
-            return true;
-    }
-    return false;
+    return std::any_of(m_lanes.cbegin(), m_lanes.cend(), [&](const TransferLane& lane) {
+        return lane.isWorking() && m_items.at(lane.request()).batch &&
+               m_items.at(lane.request()).site == site;
+    });
 }
 
-void SubmissionRun::dispatch(int slotIndex)
+void SubmissionRun::dispatch(int laneIndex)
 {
-    SocketSlot& slot = m_slots[size_t(slotIndex)];
-    const WorkItem& item = m_items.at(m_nextSite);
-    m_slotSite[size_t(slotIndex)] = m_nextSite++;
-    slot.startWorking(item.caption());
-    emit siteStarted(slotIndex, item.caption());
+    TransferLane& lane = m_lanes[size_t(laneIndex)];
+    const WorkItem& item = m_items.at(m_nextRequest);
+    lane.startWorking(m_nextRequest++);
+    emit requestStarted(laneIndex, item.caption());
     const PromoSite site = m_catalogue.site(item.site);
     const SubmissionRequest request =
         item.batch ? m_composer->composeBatch(site, *item.batch) : m_composer->compose(site);
@@ -151,52 +149,53 @@ void SubmissionRun::dispatch(int slotIndex)
             (slowed->isEmpty() ? QString() : u"; try again after "_s + AnswerRule::whenAgain(*slowed));
     }
     if (!unsendable.isEmpty()) {
-        // Nothing is sent: the request fails at once, and its slot takes the next one next tick.
-        onTransferFinished(slotIndex, Verdict{Outcome::Failed, unsendable, 0, {}});
+        // Nothing is sent: the request fails at once, and its lane takes the next one next tick.
+        onTransferFinished(laneIndex, Verdict{Outcome::Failed, unsendable, 0, {}});
         return;
     }
-    slot.transfer().execute(TransferRequest::from(request));
+    lane.transfer().execute(TransferRequest::from(request));
 }
 
-void SubmissionRun::onTransferFinished(int slotIndex, const Verdict& ended)
+void SubmissionRun::onTransferFinished(int laneIndex, const Verdict& ended)
 {
-    if (!m_running)
+    if (!m_busy)
         return;
-    SocketSlot& slot = m_slots[size_t(slotIndex)];
-    const int position = m_slotSite[size_t(slotIndex)];
+    TransferLane& lane = m_lanes[size_t(laneIndex)];
+    const int position = lane.request();
     const WorkItem& item = m_items.at(position);
     Verdict verdict = ended;
     if (item.batch) { // a batch's row says how many pages it carried
-        const QString pages = u"%1 pages"_s.arg(item.batch->indices.size());
+        const QString pages = counted(item.batch->indices.size(), u"%1 page"_s, u"%1 pages"_s);
         verdict.detail = verdict.detail.isEmpty() ? pages : verdict.detail + u"; "_s + pages;
     }
+    const QString caption = item.caption();
     if (verdict.outcome == Outcome::Succeeded) {
         ++m_succeeded;
-        m_log.appendSuccess(slot.caption(), verdict.detail);
+        m_log.appendSuccess(caption, verdict.detail);
     } else {
         ++m_failed;
-        m_log.appendFailure(slot.caption(), verdict.detail);
-        m_failedSites.append(position);
+        m_log.appendFailure(caption, verdict.detail);
+        m_failedRequests.append(position);
     }
     // A site that asks to slow down gets no more batches in this run.
     if (verdict.status == 429 && item.batch)
         m_slowedDown.insert(item.site, verdict.retryAfter);
-    slot.finish(verdict.outcome);
-    emit siteEnded(slotIndex, slot.caption(), verdict.outcome, verdict.detail);
+    lane.finish(verdict.outcome);
+    emit requestEnded(laneIndex, caption, verdict.outcome, verdict.detail);
     emit itemEnded(position, verdict);
     emit progressChanged(progressUnits());
 }
 
 void SubmissionRun::stopRunning()
 {
-    m_running = false;
+    m_busy = false;
     m_stopRequested = false;
     m_ticker->stop();
-    for (SocketSlot& slot : m_slots)
-        slot.reset();
-    std::sort(m_failedSites.begin(), m_failedSites.end());
+    for (TransferLane& lane : m_lanes)
+        lane.reset();
+    std::sort(m_failedRequests.begin(), m_failedRequests.end());
     m_lastFailures.clear();
-    for (const int position : std::as_const(m_failedSites)) {
+    for (const int position : std::as_const(m_failedRequests)) {
         // A site whose batches failed is selected once again, not once per batch.
         const WorkItem& item = m_items.at(position);
         if (!item.batch || !m_lastFailures.contains(item.site))
@@ -209,19 +208,19 @@ void SubmissionRun::complete()
     stopRunning();
     m_log.writeFooter();
     m_log.close();
-    emit slotsReset();
+    emit lanesReset();
     emit completed(m_succeeded, m_failed);
 }
 
 void SubmissionRun::cancel()
 {
-    if (!m_running)
+    if (!m_busy)
         return;
     stopRunning();
     // Cancelled transfers report nothing: no counter, no log row.
-    for (SocketSlot& slot : m_slots)
-        slot.transfer().cancel();
+    for (TransferLane& lane : m_lanes)
+        lane.transfer().cancel();
     m_log.close();
-    emit slotsReset();
+    emit lanesReset();
     emit cancelled();
 }

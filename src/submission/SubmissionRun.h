@@ -2,8 +2,8 @@
 
 #include "Profile.h"
 #include "RequestComposer.h"
-#include "SocketSlot.h"
 #include "SubmissionLog.h"
+#include "TransferLane.h"
 #include "WorkItem.h"
 
 #include <QHash>
@@ -18,45 +18,45 @@
 class QTimer;
 class SiteDatabase;
 
-// A submission run: the sites still to start, the five slots, the counters, the progress bar's
-// length and the log. It takes commands (start, request a stop, answer the stop question, tick)
-// and reports what happens through its signals; the window and the command line are its two
-// front ends. Every tick shows how many sites are left, honours a stop request, hands the next
-// sites to the free slots in slot order, and completes the run once nothing is left and every
-// slot is idle.
+// A submission run: the requests still to start, the five lanes, the counters, the progress
+// bar's length and the log. It takes commands (start, request a stop, answer the stop question,
+// tick) and reports what happens through its signals; the window and the command line are its
+// two front ends. Every tick shows how many requests are left, honours a stop request, hands
+// the next requests to the ready lanes in lane order, and completes the run once nothing is
+// left and no lane is working.
 class SubmissionRun final : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int slotCount = 5;
-    // The progress bar's full length: it grows by finished × barUnits ÷ sites, so it is full
-    // exactly when the run ends, for any number of sites.
+    static constexpr int laneCount = 5;
+    // The progress bar's full length, in the twips (1/1440 inch) it was first drawn in: it grows
+    // by finished × barUnits ÷ requests, so it is full exactly when the run ends.
     static constexpr int barUnits = 6495;
 
-    SubmissionRun(SiteDatabase& catalogue, const std::array<TransferSlot*, slotCount>& transfers,
+    SubmissionRun(SiteDatabase& catalogue, const std::array<TransferSlot*, laneCount>& transfers,
                   const QString& logPath, SubmissionLog::Clock clock = &QDateTime::currentDateTime,
                   QObject* parent = nullptr);
     ~SubmissionRun() override;
     Q_DISABLE_COPY_MOVE(SubmissionRun)
 
-    // Deletes the last run's log and, when there are sites, starts a run over them with the
+    // Deletes the last run's log and, when there are requests, starts a run over them with the
     // profile as it stands now. False, with nothing started, when there are none.
-    bool start(const QStringList& sites, const Profile& profile);
-    // The same over requests made beforehand, such as batches of a sitemap's changed pages.
     bool start(const QList<WorkItem>& items, const Profile& profile);
+    // The same for the profile's address at each of these sites, as a classic run sends it.
+    bool start(const QStringList& sites, const Profile& profile);
     // The next tick asks, through stopQuestionDue(), whether to cancel.
     void requestStop();
     // A listener of stopQuestionDue() answers before it returns; true cancels the run.
     void answerStopQuestion(bool cancel);
-    // The sites not yet started are dropped, the transfers cancelled, and the log closed as it
-    // stands, without its footer.
+    // The requests not yet started are dropped, the transfers cancelled, and the log closed as
+    // it stands, without its footer.
     void cancel();
     void onTick();
     void setTickInterval(std::chrono::milliseconds interval);
 
-    bool isRunning() const { return m_running; }
-    const SocketSlot& socketSlot(int index) const { return m_slots[size_t(index)]; }
+    bool isBusy() const { return m_busy; }
+    const TransferLane& lane(int index) const { return m_lanes[size_t(index)]; }
     const Profile& profile() const { return m_profile; }
     int itemCount() const { return int(m_items.size()); }
     const WorkItem& item(int position) const { return m_items.at(position); }
@@ -68,40 +68,40 @@ public:
     void discardLog() { m_log.remove(); }
 
 signals:
-    void started(int siteCount, const QString& profileName, const QString& address);
+    void started(int requestCount, const QString& profileName, const QString& address);
     void leftChanged(int left);
-    void siteStarted(int slotIndex, const QString& site);
-    void siteEnded(int slotIndex, const QString& site, Outcome outcome, const QString& detail);
-    // The same ending, for whoever keeps records: the request's place in the run, from 0.
+    void requestStarted(int laneIndex, const QString& caption);
+    // A request's end, for the lane that carried it: how it ended, in words.
+    void requestEnded(int laneIndex, const QString& caption, Outcome outcome, const QString& detail);
+    // The same end, for whoever keeps records: the request's place in the run, from 0.
     void itemEnded(int position, const Verdict& verdict);
     void progressChanged(int units);
-    void slotsReset();
+    void lanesReset();
     void stopQuestionDue();
     void completed(int succeeded, int failed);
     void cancelled();
 
 private:
-    void dispatch(int slotIndex);
+    void dispatch(int laneIndex);
     bool batchInFlight(const QString& site) const;
-    void onTransferFinished(int slotIndex, const Verdict& ended);
+    void onTransferFinished(int laneIndex, const Verdict& ended);
     void complete();
     void stopRunning();
 
     SiteDatabase& m_catalogue;
-    std::array<SocketSlot, slotCount> m_slots;
+    std::array<TransferLane, laneCount> m_lanes;
     SubmissionLog m_log;
     QTimer* m_ticker;
     std::optional<RequestComposer> m_composer; // the run's profile, ready for every template
     Profile m_profile;
-    QList<WorkItem> m_items;                 // the run's requests, in order
-    int m_nextSite = 0;                      // the first not yet started
-    std::array<int, slotCount> m_slotSite{}; // which request each slot carries
-    QHash<QString, QString> m_slowedDown;    // sites that answered 429, with when to try again
-    QList<int> m_failedSites;
+    QList<WorkItem> m_items;              // the run's requests, in order
+    int m_nextRequest = 0;                // the first not yet started
+    QHash<QString, QString> m_slowedDown; // sites that answered 429, with when to try again
+    QList<int> m_failedRequests;
     QStringList m_lastFailures;
     int m_succeeded = 0;
     int m_failed = 0;
-    bool m_running = false;
+    bool m_busy = false;
     bool m_stopRequested = false;
     bool m_cancelAnswered = false;
     bool m_inTick = false;

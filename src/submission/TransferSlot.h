@@ -30,7 +30,7 @@ public:
 
     virtual void execute(const TransferRequest& request) = 0;
     /// True from execute() until the transfer has ended or has been cancelled.
-    virtual bool stillExecuting() const = 0;
+    virtual bool isBusy() const = 0;
     virtual void cancel() = 0;
 
 signals:

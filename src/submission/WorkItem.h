@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class PageList;
 
@@ -14,6 +15,7 @@ struct PageBatch
     QList<qsizetype> indices;
     int number = 1; // of count, for the site's caption
     int count = 1;
+    QString endpoint; // the IndexNow address the ledger records the pages under
 };
 
 // One request of a run: a site of the catalogue, for a batch of pages or for the profile's

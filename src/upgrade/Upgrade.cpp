@@ -36,9 +36,9 @@ Upgrade::~Upgrade()
     cancel();
 }
 
-bool Upgrade::isRunning() const
+bool Upgrade::isBusy() const
 {
-    return m_fetch->isRunning();
+    return m_fetch->isBusy();
 }
 
 void Upgrade::start()

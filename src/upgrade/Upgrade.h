@@ -52,7 +52,7 @@ public:
     void start();
     // Ends a request in flight quietly: no ending is reported, nothing is stored.
     void cancel();
-    bool isRunning() const;
+    bool isBusy() const;
 
 signals:
     void statusChanged(const QString& status);

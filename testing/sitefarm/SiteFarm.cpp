@@ -30,9 +30,11 @@ namespace {
 QByteArray statusResponse(const QByteArray& status, const QByteArray& body,
                           const QByteArray& extraHeaders = {}, const QByteArray& type = "text/plain")
 {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
-           "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + extraHeaders +
-           "Connection: close\r\n\r\n" + body;
+    // Headers of a route's own stand in place of the ones it would get by default.
+    const bool ownLength = extraHeaders.toLower().contains("content-length:");
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\n" +
+           (ownLength ? QByteArray() : "Content-Length: " + QByteArray::number(body.size()) + "\r\n") +
+           extraHeaders + "Connection: close\r\n\r\n" + body;
 }
 
 QByteArray reasonOf(int status)

@@ -61,8 +61,8 @@ void AppFixture::tick()
 bool AppFixture::settle(int timeoutMs)
 {
     const auto working = [this] {
-        for (int k = 0; k < SubmissionRun::slotCount; ++k) {
-            if (!m_window->run().socketSlot(k).isIdle())
+        for (int k = 0; k < SubmissionRun::laneCount; ++k) {
+            if (m_window->run().lane(k).isWorking())
                 return true;
         }
         return false;
@@ -76,10 +76,13 @@ bool AppFixture::settle(int timeoutMs)
 
 int AppFixture::runToEnd(int maxTicks)
 {
+    // A run over changed pages starts once its plan is made, off the window's thread.
+    if (!QTest::qWaitFor([this] { return !m_window->session().isPreparing(); }, 10000))
+        return -1;
     for (int ticks = 1; ticks <= maxTicks; ++ticks) {
         tick();
-        if (!m_window->run().isRunning())
-            return ticks;
+        if (!m_window->run().isBusy()) // then the records are written, as the window goes on
+            return QTest::qWaitFor([this] { return !m_window->session().isBusy(); }, 10000) ? ticks : -1;
         if (!settle())
             return -1;
     }

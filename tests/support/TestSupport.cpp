@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
-#include "CatalogueCsv.h"
+#include "CatalogueTool.h"
+#include "Csv.h"
 #include "ProfileStore.h"
 #include "SettingsKeys.h"
 #include "SqliteConnection.h"
@@ -11,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTextStream>
 
 using namespace Qt::StringLiterals;
 
@@ -79,14 +81,13 @@ void TestData::writeCatalogue(const QString& path, const QList<PromoSite>& rows)
 
 QList<PromoSite> TestData::bundledSites()
 {
-    CatalogueCsv::Table table;
+    Csv::Table table;
     QString error;
-    if (!CatalogueCsv::parse(
-            QString::fromUtf8(readFile(QStringLiteral(ORVANTA_SOURCE_DIR "/data/catalogue.csv"))), table,
-            error))
+    if (!Csv::parse(QString::fromUtf8(readFile(QStringLiteral(ORVANTA_SOURCE_DIR "/data/catalogue.csv"))),
+                    table, error))
         qFatal("The bundled catalogue cannot be read: %s", qPrintable(error));
     QList<PromoSite> sites;
-    for (const CatalogueCsv::Record& record : std::as_const(table.records)) {
+    for (const Csv::Record& record : std::as_const(table.records)) {
         const auto column = [&](const QString& name) {
             return record.fields.value(table.header.indexOf(name)).value_or(QString());
         };
@@ -119,4 +120,15 @@ void TestData::writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
+}
+
+TestData::ToolRun TestData::runCatalogueTool(const QStringList& arguments)
+{
+    ToolRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = CatalogueTool::run(arguments, out, err);
+    out.flush();
+    err.flush();
+    return run;
 }

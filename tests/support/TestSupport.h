@@ -89,6 +89,15 @@ void writeSql(const QString& path, const QStringList& statements);
 void storeCompleteProfile(SettingsStore& settings, int slot, const QString& title);
 
 QByteArray readFile(const QString& path);
+
+// orvanta-catalogue run in this process: its exit status and what it printed.
+struct ToolRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+ToolRun runCatalogueTool(const QStringList& arguments);
 void writeFile(const QString& path, const QByteArray& bytes);
 
 } // namespace TestData

@@ -1,11 +1,11 @@
-#include "CatalogueCsv.h"
+#include "Csv.h"
 
 #include <QBuffer>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
 
-namespace CatalogueCsv {
+namespace Csv {
 
 namespace {
 
@@ -207,4 +207,10 @@ QString formatRecord(const QList<Field>& fields)
     return line + u"\r\n"_s;
 }
 
-} // namespace CatalogueCsv
+QString spreadsheetText(const QString& text)
+{
+    static const QString formulaStarts = u"=+-@\t\r"_s;
+    return !text.isEmpty() && formulaStarts.contains(text.front()) ? u'\'' + text : text;
+}
+
+} // namespace Csv

@@ -9,9 +9,10 @@
 
 class QIODevice;
 
-// The catalogue's text form: RFC 4180 CSV with a header row. An unquoted empty field stands
-// for SQL NULL and a quoted one ("") for an empty text, so a table survives export and build.
-namespace CatalogueCsv {
+// RFC 4180 CSV with a header row, the text form of the catalogue and of exported history. An
+// unquoted empty field stands for SQL NULL and a quoted one ("") for an empty text, so a table
+// survives export and build.
+namespace Csv {
 
 using Field = std::optional<QString>;
 
@@ -63,4 +64,8 @@ bool parse(const QString& text, Table& table, QString& error);
 // One record with its CRLF line end.
 QString formatRecord(const QList<Field>& fields);
 
-} // namespace CatalogueCsv
+// A text as a spreadsheet shows it: one that begins like a formula (=, +, -, @, a tab or a
+// carriage return) gets a leading apostrophe, so that opening an export never runs it.
+QString spreadsheetText(const QString& text);
+
+} // namespace Csv

@@ -1,11 +1,10 @@
 #include "AppFixture.h"
+#include "ExitStatus.h"
 #include "HeadlessSubmission.h"
-#include "HistoryStore.h"
 #include "KeyCommand.h"
 #include "KeyFileCheck.h"
 #include "ProfileStore.h"
 #include "SiteFarm.h"
-#include "SitemapSite.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -24,7 +23,7 @@
 using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(SiteFarm::Route)
 
-class TestHeadless : public QObject
+class TestCommandLine : public QObject
 {
     Q_OBJECT
 
@@ -51,6 +50,8 @@ private:
     {
         options.catalogueFile = m_app->homeFile(u"orvd.dll"_s);
         options.logFile = m_app->homeFile(u"sublog.htm"_s);
+        options.historyFile = m_app->homeFile(u"history.db"_s);
+        options.runLockFile = m_app->homeFile(u"orvanta.lock"_s);
         options.transferDeadline = std::chrono::milliseconds(1500);
         options.clock = [] { return AppFixture::moment; };
         QBuffer out;
@@ -89,7 +90,7 @@ private slots:
         options.selection = HeadlessSubmission::Selection::Sites;
         options.sites = {u"Gamma"_s, u"Alpha"_s, u"Beta"_s};
         const Outcome headless = runHeadless(options);
-        QCOMPARE(headless.status, HeadlessSubmission::someFailed);
+        QCOMPARE(headless.status, ExitStatus::failure);
         QCOMPARE(headless.out,
                  u"FAILED  Alpha: HTTP 404 Not Found\nOK      Beta\nOK      Gamma\nRun log: "_s +
                      m_app->homeFile(u"sublog.htm"_s) + u"\n2 succeeded, 1 failed.\n"_s);
@@ -118,7 +119,7 @@ private slots:
         options.selection = HeadlessSubmission::Selection::Type;
         options.type = u"list"_s;
         const Outcome lists = runHeadless(options);
-        QCOMPARE(lists.status, HeadlessSubmission::allSucceeded);
+        QCOMPARE(lists.status, ExitStatus::success);
         QVERIFY(lists.out.startsWith(u"OK      Delta\nOK      Gamma\n"_s));
         QVERIFY(lists.err.isEmpty());
     }
@@ -178,7 +179,7 @@ private slots:
             return lines;
         };
         const Outcome missingKey = runHeadless(options);
-        QCOMPARE(missingKey.status, HeadlessSubmission::someFailed);
+        QCOMPARE(missingKey.status, ExitStatus::failure);
         QCOMPARE(
             lines(missingKey),
             QStringList({u"FAILED  Gadget Ratty: Rejected: -1 Invalid blog"_s,
@@ -194,99 +195,8 @@ private slots:
         m_farm.route(u"/blogs"_s, SiteFarm::Route::answering(200, "Thanks for the ping."));
         m_farm.route(u"/gadget"_s, SiteFarm::Route::answering(200, "0"));
         const Outcome served = runHeadless(options);
-        QCOMPARE(served.status, HeadlessSubmission::allSucceeded);
+        QCOMPARE(served.status, ExitStatus::success);
         QVERIFY2(served.out.endsWith(u"6 succeeded, 0 failed.\n"_s), qPrintable(served.out));
-    }
-
-    void changedPages_allThenOnlyTheChangedInBatchesOfTenThousand()
-    {
-        SitemapSite website(m_farm, 10001, QDateTime::currentDateTimeUtc().addDays(-1));
-        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
-        m_farm.route(u"/busy/indexnow"_s, SiteFarm::Route::answering(429, {}, "Retry-After: 120\r\n"));
-        m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
-        PromoSite indexNow = TestData::bundledSites().at(0);
-        indexNow.action = m_farm.url(u"/indexnow"_s);
-        PromoSite busy = indexNow;
-        busy.sitename = u"Busy"_s;
-        busy.action = m_farm.url(u"/busy/indexnow"_s);
-        TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), sites() << indexNow << busy);
-        ProfileStore store(m_app->settings());
-        Profile shop = store.read(2);
-        shop.value(ProfileField::Url) = website.address();
-        shop.indexNowKey = u"0123456789abcdef"_s;
-        QVERIFY(store.save(2, shop));
-
-        HeadlessSubmission::Options options;
-        options.profileTitle = u"Shop"_s;
-        options.selection = HeadlessSubmission::Selection::Sites;
-        options.sites = {indexNow.sitename, u"Delta"_s};
-        options.changedPages = true;
-        options.historyFile = m_app->homeFile(u"history.db"_s);
-        options.dryRun = true; // prints the batches, sends and records nothing
-        const qsizetype before = m_farm.requests().size();
-        const Outcome dry = runHeadless(options);
-        QCOMPARE(dry.status, HeadlessSubmission::allSucceeded);
-        QVERIFY(dry.out.contains(u"2. %1 (batch 2 of 2)\n   Method: POST\n   URL: %2\n   Content-Type: "
-                                 u"application/json; charset=utf-8\n   Body: {\"host\":\"127.0.0.1\",\"key\":"
-                                 u"\"0123456789abcdef\",\"keyLocation\":\"%3\",\"urlList\":[\"%4\"]}\n"_s.arg(
-                                     indexNow.sitename, indexNow.action,
-                                     m_farm.url(u"/0123456789abcdef.txt"_s), website.pageAddress(10000))));
-        options.dryRun = false;
-        const Outcome all = runHeadless(options);
-        QCOMPARE(all.status, HeadlessSubmission::allSucceeded);
-        QVERIFY2(all.out.startsWith(u"10001 pages found in 3 sitemaps; left out: 5 on other hosts, 3 "
-                                    u"listed twice.\n%1: 10001 new or changed pages to send in 2 requests (0 "
-                                    u"unchanged).\n"_s.arg(indexNow.sitename)),
-                 qPrintable(all.out));
-        QVERIFY(all.out.contains(u"OK      %1 (batch 1 of 2): 10000 pages\n"_s.arg(indexNow.sitename)));
-        QVERIFY(all.out.contains(u"OK      %1 (batch 2 of 2): 1 pages\n"_s.arg(indexNow.sitename)));
-        QList<qsizetype> batchSizes; // as the farm's engine received them
-        for (qsizetype i = before; i < m_farm.requests().size(); ++i) {
-            const QByteArray& request = m_farm.requests().at(i);
-            if (request.startsWith("POST /indexnow "))
-                batchSizes << QJsonDocument::fromJson(request.mid(request.indexOf("\r\n\r\n") + 4))
-                                  .object()
-                                  .value(u"urlList"_s)
-                                  .toArray()
-                                  .size();
-        }
-        std::sort(batchSizes.begin(), batchSizes.end()); // sent side by side, in any order
-        QCOMPARE(batchSizes, QList<qsizetype>({1, 10000}));
-
-        website.change(3, QDateTime::currentDateTimeUtc());
-        options.sites = {indexNow.sitename};
-        const Outcome soon = runHeadless(options); // within the cool-down: nothing goes
-        QCOMPARE(soon.status, HeadlessSubmission::allSucceeded);
-        QVERIFY2(soon.out.endsWith(
-                     u"%1: no page changed since the last run, nothing to send (9998 unchanged, 3 "
-                     u"changed but sent within the cool-down).\nNothing to send.\n"_s.arg(indexNow.sitename)),
-                 qPrintable(soon.out));
-        options.coolDown = std::chrono::seconds(0);
-        const Outcome changed = runHeadless(options);
-        QVERIFY(changed.out.contains(u"OK      %1: 3 pages\n"_s.arg(indexNow.sitename)));
-
-        options.sites = {u"Busy"_s}; // asked to slow down: its other batch is not sent
-        const qsizetype beforeBusy = m_farm.requests().size();
-        const Outcome slowed = runHeadless(options);
-        QCOMPARE(slowed.status, HeadlessSubmission::someFailed);
-        QVERIFY2(
-            slowed.out.contains(u"FAILED  Busy (batch 2 of 2): not sent: the site asked to slow down (HTTP "
-                                u"429); try again after 120 seconds; 1 pages\n"_s),
-            qPrintable(slowed.out));
-        QCOMPARE(std::count_if(m_farm.requests().cbegin() + beforeBusy, m_farm.requests().cend(),
-                               [](const QByteArray& request) { return request.startsWith("POST /busy/"); }),
-                 1);
-
-        QString error;
-        auto history = HistoryStore::open(options.historyFile, error);
-        QVERIFY2(history, qPrintable(error));
-        const QList<HistoryStore::RunSummary> runs = history->runs(u"Shop"_s);
-        QCOMPARE(runs.size(), 3); // the dry run and the run with nothing to send are no runs
-        QCOMPARE(history->resultUrls(runs.at(1).id, 1).size(), 3);
-        int sentToBusy = 0;
-        history->forEachSent(u"Shop"_s, u"Busy"_s,
-                             [&](QByteArrayView, const HistoryStore::SentPage&) { ++sentToBusy; });
-        QCOMPARE(sentToBusy, 0); // nothing accepted, nothing recorded
     }
 
     void keyCheck_saysWhetherEnginesCanReadTheKey_data()
@@ -369,17 +279,17 @@ private slots:
             return KeyCommand::run(KeyCommand::Action::Generate, u"Shop"_s, replace, m_app->settings(), out,
                                    err);
         };
-        QCOMPARE(generate(false), KeyCommand::done);
+        QCOMPARE(generate(false), ExitStatus::success);
         const QString first = ProfileStore(m_app->settings()).read(2).indexNowKey;
         QVERIFY2(QRegularExpression(u"^[0-9a-f]{32}$"_s).match(first).hasMatch(), qPrintable(first));
         QVERIFY(out.data().startsWith(QByteArray("IndexNow key of \"Shop\": " + first.toUtf8() + "\n")));
-        QCOMPARE(generate(false), KeyCommand::notDone);
+        QCOMPARE(generate(false), ExitStatus::failure);
         QVERIFY(err.data().contains(QByteArray("already has the IndexNow key " + first.toUtf8())));
         QCOMPARE(ProfileStore(m_app->settings()).read(2).indexNowKey, first);
-        QCOMPARE(generate(true), KeyCommand::done);
+        QCOMPARE(generate(true), ExitStatus::success);
         QVERIFY(ProfileStore(m_app->settings()).read(2).indexNowKey != first);
         QCOMPARE(KeyCommand::run(KeyCommand::Action::Check, u"Nobody"_s, false, m_app->settings(), out, err),
-                 KeyCommand::badUsage);
+                 ExitStatus::badUsage);
 
         QNetworkAccessManager network; // a check cancelled before its answer is due reports nothing
         KeyFileCheck check(network);
@@ -496,5 +406,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHeadless)
-#include "tst_headless.moc"
+QTEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class HistoryDatabase;
+class PageList;
+
+// The ledger: which pages of a website each endpoint accepted, when, and with which last change,
+// so that the next run sends only what changed since. Keyed by what identifies an announcement,
+// the page's address and the endpoint's address: renaming a profile or a catalogue row resends
+// nothing, and two profiles of one website share what was sent. Each page is kept once.
+class PageLedger
+{
+public:
+    explicit PageLedger(HistoryDatabase& database);
+
+    struct Sent
+    {
+        qint64
+            lastModified; // as the sitemap said when the page was sent; PageList::unknownTime if it did not
+        qint64 sentAt;
+    };
+    using PageHandler = std::function<void(QByteArrayView url, qint64 page, const std::optional<Sent>& sent)>;
+
+    // Every page the ledger knows on the host, with its id and how the endpoint last accepted
+    // it (nothing when it never did). False, with lastError(), when the ledger cannot be read.
+    bool forEachPage(const QByteArray& host, const QString& endpoint, const PageHandler& each);
+
+    // The ids of the pages at `indices`, adding those the ledger does not know yet (ids[i] is 0
+    // for them and is filled in). Part of the caller's transaction.
+    bool addPages(const PageList& pages, const QList<qsizetype>& indices, std::vector<qint64>& ids);
+    // Records the pages at `indices` (whose ids are known) as accepted by the endpoint now, in
+    // the order the ledger keeps them. Part of the caller's transaction.
+    bool recordSent(const QString& endpoint, const PageList& pages, const QList<qsizetype>& indices,
+                    const std::vector<qint64>& ids, qint64 sentAt);
+
+    QString lastError() const { return m_lastError; }
+
+private:
+    qint64 endpointId(const QString& address, bool add);
+
+    HistoryDatabase& m_database;
+    QString m_lastError;
+};

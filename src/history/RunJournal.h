@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class HistoryDatabase;
+
+// The journal: every run, when, for whom and from where, and each of its requests' outcome,
+// status and detail, with the pages a batch carried. A run refers to the ledger's pages rather
+// than copying them, and the page lists of the oldest runs are let go once the newer ones hold
+// more than a budget of them; the runs and their requests stay.
+class RunJournal
+{
+public:
+    // Page references kept for the newest runs: a million-page site's first run and more.
+    static constexpr qint64 pageDetailBudget = 2'000'000;
+    // A request's detail is an engine's answer: kept whole up to this many characters.
+    static constexpr qsizetype longestDetail = 2000;
+
+    explicit RunJournal(HistoryDatabase& database);
+
+    struct RunStart
+    {
+        qint64 startedAt = 0;
+        QString profile;
+        QString frontEnd; // "window" or "command line"
+        QString mode;     // "address" or "changed pages"
+        int requests = 0;
+    };
+    struct Result
+    {
+        int position = 0; // from 1, in the run's order
+        QString site;
+        bool succeeded = false;
+        int status = 0; // the HTTP status, 0 when no answer came
+        QString detail;
+        QList<qint64> pages; // the ledger's ids of the pages a batch carried
+    };
+    struct RunSummary
+    {
+        qint64 id = 0;
+        qint64 startedAt = 0;
+        qint64 endedAt = 0; // 0 while running, or when the program ended first
+        QString profile;
+        QString frontEnd;
+        QString mode;
+        QString state; // "running", "completed", "cancelled" or "interrupted"
+        int requests = 0;
+        int succeeded = 0;
+        int failed = 0;
+    };
+    struct ResultRow
+    {
+        int position = 0;
+        QString site;
+        QString outcome; // "succeeded" or "failed"
+        int status = 0;
+        QString detail;
+        int pageCount = 0;
+    };
+
+    // Each returns 0 or false when the journal could not be written; addResult() is part of the
+    // caller's transaction when there is one.
+    qint64 beginRun(const RunStart& start);
+    bool addResult(qint64 run, const Result& result);
+    bool endRun(qint64 run, qint64 endedAt, bool cancelled);
+    // Runs still marked running were cut short, unless the run lock at `runLockFile` is held by
+    // a run going on now; they are marked interrupted. Without a file the caller holds the lock.
+    bool markInterrupted(const QString& runLockFile = QString());
+
+    // Newest first; an empty profile means every profile, a negative count every run.
+    QList<RunSummary> runs(const QString& profile = QString(), int last = -1);
+    QList<ResultRow> results(qint64 run, bool failuresOnly = false);
+    QStringList resultPages(qint64 run, int position);
+
+    QString lastError() const;
+
+private:
+    bool pruneDetails();
+
+    HistoryDatabase& m_database;
+};

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "ChangedPages.h"
+#include "Profile.h"
+#include "RunPlan.h"
+#include "SitemapReader.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+class RunLock;
+class RunRecorder;
+class SiteDatabase;
+class SubmissionRun;
+template <typename T> class QFutureWatcher;
+
+// Everything from a selection to its record, behind both front ends: the network, the five
+// transfers, the run, its recorder, and for a run over changed pages the sitemaps (read on a
+// thread of their own, kept and read again when older than ten minutes) and the plan (made off
+// the caller's thread). Commands in (prepare a request for a summary, a preview or a run; stop),
+// signals out (planned, the run's own signals, ended). One run at a time per home: a run holds
+// the home's lock from its plan to its last record.
+class SubmissionSession final : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Setup
+    {
+        QString logFile;
+        QString historyFile;
+        QString runLockFile;
+        QString frontEnd; // as the history names it: "window" or "command line"
+        std::chrono::milliseconds transferDeadline{20000};
+        std::function<QDateTime()> clock = &QDateTime::currentDateTime;
+    };
+
+    enum class Purpose {
+        Summary, // what the next run would send, for the window's summary line
+        Preview, // the same, with the sitemaps read afresh when old
+        Run,     // the same, then the run starts
+    };
+
+    struct Request
+    {
+        Profile profile;
+        QList<qsizetype> rows; // the selected sites, as catalogue rows in the run's order
+        bool changedPages = false;
+        QString sitemap; // empty: the sitemaps robots.txt names, else /sitemap.xml
+        std::chrono::seconds coolDown = ChangedPages::defaultCoolDown;
+    };
+
+    struct Outcome
+    {
+        int succeeded = 0;
+        int failed = 0;
+        bool cancelled = false;
+        QString recordFailure; // why the history could not be written in full; empty when it was
+    };
+
+    static constexpr std::chrono::minutes sitemapsStayFresh{10};
+
+    SubmissionSession(SiteDatabase& catalogue, Setup setup, QObject* parent = nullptr);
+    ~SubmissionSession() override;
+    Q_DISABLE_COPY_MOVE(SubmissionSession)
+
+    // Plans what the request would send; planned() follows, at once or from the event loop.
+    // With Purpose::Run the run then starts, unless another holds the home. A newer request
+    // takes the place of one still being prepared, but nothing takes the place of a run's.
+    void prepare(const Request& request, Purpose purpose);
+    bool isPreparing() const { return m_preparing; }
+    // Preparing, running or writing the records of a run.
+    bool isBusy() const;
+    SubmissionRun& run() { return *m_run; }
+    // Why the history cannot be used, found when the session began; empty when it can.
+    QString historyProblem() const { return m_historyProblem; }
+
+signals:
+    void readingProgressed(int files, qsizetype pages);
+    void planned(const RunPlan& plan, SubmissionSession::Purpose purpose);
+    void ended(const SubmissionSession::Outcome& outcome);
+
+private:
+    class SitemapReading;
+
+    void readSitemaps(const QString& sitemapsFor);
+    void onSitemapsRead(const std::shared_ptr<SitemapReader::Result>& result, quint64 generation);
+    void plan();
+    void finishPreparation(RunPlan plan);
+    void onRunEnded(int succeeded, int failed, bool cancelled);
+
+    SiteDatabase& m_catalogue;
+    Setup m_setup;
+    QNetworkAccessManager* m_network;
+    SubmissionRun* m_run;
+    std::unique_ptr<RunRecorder> m_recorder; // none when the history cannot be used
+    std::unique_ptr<RunLock> m_lock;
+    QString m_historyProblem;
+
+    QThread m_readerThread;
+    SitemapReading* m_reading;
+    QFutureWatcher<RunPlan>* m_planning;
+
+    Request m_request;
+    Purpose m_purpose = Purpose::Summary;
+    bool m_preparing = false;
+    bool m_replanDue = false; // a newer request came while the plan was being made
+    quint64 m_readingGeneration = 0;
+
+    // The last reading of the sitemaps, for this address and sitemap, and its age; and the
+    // address and sitemap of a reading under way.
+    std::shared_ptr<const SitemapReader::Result> m_sitemaps;
+    QString m_sitemapsFor;
+    QString m_readingFor;
+    QElapsedTimer m_sitemapsAge;
+    QList<Outcome> m_unrecorded; // runs that ended, whose records are still being written
+};
