@@ -64,6 +64,8 @@ private slots:
             << u"lacks the required columns sitetype, action, referer"_s;
         QTest::newRow("not UTF-8") << header + "caf\xe9,list,x,GET,http://h/,\r\n"
                                    << u"line 2: the text is not UTF-8"_s;
+        QTest::newRow("a NUL") << header + QByteArray("a,list,x\0y,GET,http://h/,\r\n", 32)
+                               << u"line 2: the text holds a NUL character"_s;
     }
 
     void tool_failedBuildLeavesTheOldCatalogue()
@@ -138,6 +140,9 @@ private slots:
         QTest::newRow("status out of range")
             << u"'S', 'list', 'a', 'GET', 'http://h/', '', '99', NULL"_s
             << u"row 2 \"S\": accept \"99\" is not a comma-separated list of HTTP statuses"_s;
+        QTest::newRow("a NUL")
+            << u"'N', 'list', 'a' || char(0) || 'b', 'GET', 'http://h/'"_s
+            << u"row 2 \"N\": data holds a NUL character, which the catalogue's text form cannot carry"_s;
         QTest::newRow("reject is no pattern")
             << u"'R', 'list', 'a', 'GET', 'http://h/', NULL, '200,202', 'fail('"_s
             << u"row 2 \"R\": reject \"fail(\" is not a valid regular expression: missing closing parenthesis"_s;
@@ -162,6 +167,12 @@ private slots:
         const TestData::ToolRun run = TestData::runCatalogueTool({u"check"_s, file});
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, finding + u"\n2 sites, 1 problems.\n"_s);
+        if (QTest::currentDataTag() == QByteArray("a NUL")) { // nothing build could not read back
+            const TestData::ToolRun exported = TestData::runCatalogueTool({u"export"_s, file});
+            QCOMPARE(exported.status, 1);
+            QCOMPARE(exported.out, QString());
+            QCOMPARE(exported.err, finding + u".\n"_s);
+        }
     }
 
     void tool_commandLine_data()

@@ -32,9 +32,19 @@ bool Reader::atEnd()
     m_buffer.clear();
     m_pos = 0;
     // The decoder keeps a sequence split between two chunks, and skips a byte order mark.
-    while (m_buffer.isEmpty() && !m_device.atEnd())
-        m_buffer = m_decoder.decode(m_device.read(chunkSize));
+    while (m_buffer.isEmpty() && !m_device.atEnd()) {
+        const QByteArray chunk = m_device.read(chunkSize);
+        m_chunkHoldsNul = chunk.contains('\0');
+        m_buffer = m_decoder.decode(chunk);
+    }
     return m_pos >= m_buffer.size();
+}
+
+QString Reader::unreadable() const
+{
+    // Both a byte that is no UTF-8 and a NUL come out of the decoder as U+0000.
+    return m_chunkHoldsNul ? u"line %1: the text holds a NUL character"_s.arg(m_line)
+                           : u"line %1: the text is not UTF-8"_s.arg(m_line);
 }
 
 bool Reader::readHeader(QStringList& header, QString& error)
@@ -112,7 +122,7 @@ bool Reader::readField(Field& field, QString& error)
     QString value;
     while (!atEnd() && !isDelimiter(peek())) {
         if (peek().isNull()) {
-            error = u"line %1: the text is not UTF-8"_s.arg(m_line);
+            error = unreadable();
             return false;
         }
         if (peek() == u'"') {
@@ -140,7 +150,7 @@ bool Reader::readQuotedField(Field& field, QString& error)
         }
         const QChar c = m_buffer.at(m_pos++);
         if (c.isNull()) {
-            error = u"line %1: the text is not UTF-8"_s.arg(m_line);
+            error = unreadable();
             return false;
         }
         if (c == u'"') {

@@ -42,6 +42,7 @@ private:
     bool atEnd();
     QChar peek() { return m_buffer.at(m_pos); }
     void consumeLineEnd();
+    QString unreadable() const;
 
     QIODevice& m_device;
     // An invalid sequence comes out as U+0000, which no catalogue text holds: its line is reported.
@@ -50,6 +51,7 @@ private:
     qsizetype m_pos = 0;
     int m_line = 1;
     qsizetype m_columns = 0;
+    bool m_chunkHoldsNul = false;
 };
 
 struct Table

@@ -46,7 +46,6 @@ public:
 
     Kind kind() const { return m_kind; }
     QString error() const { return m_error; }
-    qsizetype entries() const { return m_entries; }
 
 private:
     struct Inflater;
