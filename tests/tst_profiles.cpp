@@ -325,8 +325,9 @@ private slots:
         edit(u"txtfeed"_s)->setText(u"ftp://example.com/feed"_s);
         click(u"Command9"_s);
         QVERIFY(m_dialogs.shown.last().text.startsWith(u"The IndexNow key must be 8 to 128"_s));
-        click(u"generateKey"_s); // asks before it replaces a key
+        click(u"generateKey"_s); // asks before it replaces a key, and Enter keeps it
         QCOMPARE(m_dialogs.shown.last().title, u"IndexNow Key"_s);
+        QCOMPARE(m_dialogs.shown.last().byDefault, Dialogs::Answer::No);
         QCOMPARE(key->text(), u"not a key"_s);
         m_dialogs.queueYesNo(true);
         click(u"generateKey"_s);

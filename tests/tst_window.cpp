@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -100,6 +102,13 @@ private slots:
         QCOMPARE(fresh.text(u"Label27"_s), u"Orvanta Version 2.001"_s);
         QCOMPARE(InstalledVersion(fresh.settings()).read(), u"2.001"_s);
         QCOMPARE(fresh.get<QLabel>(u"Label27"_s)->textFormat(), Qt::PlainText);
+        // Larger than the least it can be, so the History page shows whole, within the screen.
+        QCOMPARE(window.size(), QSize(960, 640).boundedTo(window.screen()->availableSize()));
+        QVERIFY(window.width() > window.minimumSizeHint().width());
+        window.resize(window.minimumSizeHint() + QSize(33, 22)); // later starts open as it was left
+        const QSize left = window.size();
+        QVERIFY(window.close());
+        QCOMPARE(fresh.openWindow({}).size(), left);
 
         // A stored number, under another spelling of the key, is shown and kept.
         QVERIFY(m_app->settings().setValue(u"version"_s, u"Information"_s, u"2.105"_s));
@@ -243,6 +252,10 @@ private slots:
         QCOMPARE(slotStatus(1), u"Submission Successful"_s);
         QCOMPARE(slotStatus(2), u"Connection Error"_s);
         QCOMPARE(m_app->get<QWidget>(u"Shape5"_s)->width(), m_app->get<QWidget>(u"Picture2"_s)->width());
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(m_app->get<QWidget>(u"Picture2"_s));
+        QCOMPARE(bar->role(), QAccessible::ProgressBar); // a screen reader hears how far the run is
+        QCOMPARE(bar->text(QAccessible::Name), u"Run progress"_s);
+        QCOMPARE(bar->valueInterface()->currentValue(), QVariant(100));
 
         m_app->dialogs.queueYesNo(true);
         m_app->tick();
@@ -327,6 +340,11 @@ private slots:
             summary().endsWith(u"\n%1: 12 new or changed pages to send in 1 request (0 unchanged)."_s.arg(
                 indexNow.sitename)),
             qPrintable(summary()));
+        m_app->click(u"preview"_s); // what Submit would send: the batch of pages, not the address
+        QTRY_VERIFY(m_app->window().findChild<QPlainTextEdit*>(u"previewText"_s));
+        const QString preview = m_app->get<QPlainTextEdit>(u"previewText"_s)->toPlainText();
+        QVERIFY2(preview.contains(u"\"urlList\":[\"%1\""_s.arg(website.pageAddress(0))), qPrintable(preview));
+        m_app->window().findChild<QDialog*>(u"requestPreview"_s)->close();
         m_app->dialogs.queueYesNo(true);
         m_app->click(u"Command15"_s);
         QVERIFY(m_app->runToEnd() > 0);
@@ -342,7 +360,11 @@ private slots:
         m_app->click(u"Bhistory"_s);
         QCOMPARE(m_app->text(u"Label47"_s), u" Run History"_s);
         QCOMPARE(m_app->get<QTableView>(u"historyRuns"_s)->model()->rowCount(), 1);
-        QCOMPARE(m_app->get<QTableView>(u"historyResults"_s)->model()->rowCount(), 2);
+        const QAbstractItemModel* results = m_app->get<QTableView>(u"historyResults"_s)->model();
+        QCOMPARE(results->rowCount(), 2);
+        // The picked request's whole answer is readable below the table, and in its cell's tip.
+        QCOMPARE(m_app->text(u"historyDetail"_s), u"12 pages"_s);
+        QCOMPARE(results->index(0, 4).data(Qt::ToolTipRole).toString(), u"12 pages"_s);
         m_app->get<QCheckBox>(u"historyFailuresOnly"_s)->click();
         QCOMPARE(m_app->get<QTableView>(u"historyResults"_s)->model()->rowCount(), 1); // "Other" is not there
         m_app->dialogs.queueInput(m_app->homeFile(u"run.csv"_s));
@@ -490,16 +512,58 @@ private slots:
             if (!control || qobject_cast<QComboBox*>(widget->parentWidget()) ||
                 widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"_s))
                 continue;
+            // A name says what the control does: "<" says nothing to someone who cannot see it.
             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-            if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+            const QString name = accessible ? accessible->text(QAccessible::Name) : QString();
+            if (std::none_of(name.cbegin(), name.cend(), [](QChar c) { return c.isLetterOrNumber(); }))
                 unnamed << widget->objectName();
         }
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
     }
 
+    void keyboard_reachesEveryControlInReadingOrder_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("submission") << u"Bsubmission"_s
+                                    << QStringList{u"List1"_s,   u"Command11"_s,      u"Command10"_s,
+                                                   u"List2"_s,   u"Check2"_s,         u"Check3"_s,
+                                                   u"Check4"_s,  u"addressOnly"_s,    u"changedPages"_s,
+                                                   u"preview"_s, u"resubmitFailed"_s, u"Command15"_s};
+        QTest::newRow("history") << u"Bhistory"_s
+                                 << QStringList{u"historyRuns"_s, u"historyResults"_s, u"historyDetail"_s,
+                                                u"historyFailuresOnly"_s, u"historyExport"_s};
+        QTest::newRow("profile's key") << u"Bprofile"_s
+                                       << QStringList{u"txtindexnowkey"_s, u"generateKey"_s, u"saveKeyFile"_s,
+                                                      u"checkKey"_s, u"txtfeed"_s};
+    }
+
+    void keyboard_reachesEveryControlInReadingOrder()
+    {
+        QFETCH(QString, page);
+        QFETCH(QStringList, order);
+        m_app->openWindow({TestData::site(u"One"_s)});
+        m_app->click(page);
+        // Tab leaves a table instead of walking its cells.
+        for (const QTableView* table : m_app->window().findChildren<QTableView*>())
+            QVERIFY2(!table->tabKeyNavigation(), qPrintable(table->objectName()));
+        QStringList reached;
+        QWidget* widget = m_app->get<QWidget>(order.first());
+        for (int step = 0; step < 200 && reached.size() < order.size();
+             ++step, widget = widget->nextInFocusChain()) {
+            if (order.contains(widget->objectName()) && !reached.contains(widget->objectName()))
+                reached << widget->objectName();
+        }
+        QCOMPARE(reached, order);
+        for (const QString& mnemonic : {u"historyFailuresOnly"_s, u"historyExport"_s})
+            QVERIFY(m_app->get<QAbstractButton>(mnemonic)->text().contains(u'&'));
+    }
+
     void everyCaption_fitsOnEveryPage()
     {
-        QVERIFY(QTest::qWaitForWindowExposed(&m_app->openWindow({TestData::site(u"One"_s)})));
+        MainWindow& window = m_app->openWindow({TestData::site(u"One"_s)});
+        window.resize(window.minimumSizeHint()); // everything fits at the least size too
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         // The description box shows two lines, not more.
         const auto* description = m_app->get<QPlainTextEdit>(u"txtdescription"_s);
         const double lines =

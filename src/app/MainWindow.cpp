@@ -12,6 +12,8 @@
 #include "RequestPreview.h"
 #include "RequestPreviewDialog.h"
 #include "RunPanel.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
 #include "UpgradeWindow.h"
@@ -20,11 +22,16 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+const QSize firstSize(960, 640);
+}
 
 MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), m_context(std::move(context)),
@@ -94,6 +101,7 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
          {ui->proform, ui->subform, ui->statsform, ui->metaform, ui->searchform, ui->aboutform})
         pageRoom = pageRoom.expandedTo(page->minimumSizeHint());
     ui->pageArea->setMinimumSize(pageRoom);
+    restoreSizeAndPlace();
     connect(ui->upgrade, &QAction::triggered, this, &MainWindow::openUpgradeWindow);
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
 
@@ -295,9 +303,24 @@ void MainWindow::onRunCompleted(int succeeded, int failed)
     m_selectionPage->setResubmitAvailable(!run.lastFailures().isEmpty());
 }
 
+void MainWindow::restoreSizeAndPlace()
+{
+    const QByteArray stored = QByteArray::fromBase64(
+        m_context.settings.value(SettingsKeys::windowSection, SettingsKeys::windowGeometry).toLatin1());
+    if (!stored.isEmpty() && restoreGeometry(stored))
+        return;
+    // The first start: room for the history's columns and an engine's answer, within the screen.
+    QSize size = firstSize.expandedTo(minimumSizeHint());
+    if (const QScreen* shown = screen())
+        size = size.boundedTo(shown->availableSize());
+    resize(size);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!m_session->run().isBusy()) {
+        m_context.settings.setValue(SettingsKeys::windowSection, SettingsKeys::windowGeometry,
+                                    QString::fromLatin1(saveGeometry().toBase64()));
         event->accept();
         return;
     }

@@ -43,6 +43,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void restoreSizeAndPlace();
     void connectPageSwitches();
     void hideAllPages();
     void showPage(QWidget* page, const QString& title);

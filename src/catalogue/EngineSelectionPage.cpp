@@ -2,6 +2,8 @@
 
 #include "ui_EngineSelectionPage.h"
 
+#include <QAccessible>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -68,7 +70,13 @@ bool EngineSelectionPage::changedPagesChosen() const
 
 void EngineSelectionPage::showPagesSummary(const QString& text)
 {
+    if (ui->pagesSummary->text() == text)
+        return;
     ui->pagesSummary->setText(text);
+    // A screen reader reads the line out when it changes, as it would a status bar's.
+    ui->pagesSummary->setAccessibleDescription(text);
+    QAccessibleEvent changed(ui->pagesSummary, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void EngineSelectionPage::showSelectedCount()

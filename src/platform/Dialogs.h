@@ -8,14 +8,17 @@ class Dialogs
 {
 public:
     enum class Icon { None, Information, Warning, Critical, Question };
+    enum class Answer { Yes, No };
 
     virtual ~Dialogs();
 
     /// Shows a message with one OK button and waits until the user closes it.
     virtual void inform(const QString& text, const QString& title, Icon icon) = 0;
 
-    /// Asks a question with Yes and No buttons; true when the user answered Yes.
-    virtual bool askYesNo(const QString& text, const QString& title, Icon icon) = 0;
+    /// Asks a question with Yes and No buttons; true when the user answered Yes. `byDefault` is
+    /// what Enter answers: No where Yes would undo something the user may not mean to.
+    virtual bool askYesNo(const QString& text, const QString& title, Icon icon,
+                          Answer byDefault = Answer::Yes) = 0;
 
     /// Asks for one line of text; an empty text when the user cancelled.
     virtual QString inputText(const QString& prompt, const QString& title) = 0;

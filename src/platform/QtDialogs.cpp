@@ -38,10 +38,10 @@ void QtDialogs::inform(const QString& text, const QString& title, Icon icon)
     box.exec();
 }
 
-bool QtDialogs::askYesNo(const QString& text, const QString& title, Icon icon)
+bool QtDialogs::askYesNo(const QString& text, const QString& title, Icon icon, Answer byDefault)
 {
     QMessageBox box(toMessageBoxIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(byDefault == Answer::Yes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -15,7 +15,8 @@ public:
     void setParentWindow(QWidget* parent);
 
     void inform(const QString& text, const QString& title, Icon icon) override;
-    bool askYesNo(const QString& text, const QString& title, Icon icon) override;
+    bool askYesNo(const QString& text, const QString& title, Icon icon,
+                  Answer byDefault = Answer::Yes) override;
     QString inputText(const QString& prompt, const QString& title) override;
     QString saveFileName(const QString& title, const QString& suggestedPath) override;
 

@@ -26,6 +26,11 @@ inline constexpr std::array<const char16_t*, 17> profileFields = {
     u"email", u"wtitle",  u"url",     u"keywords", u"description", u"ffa", u"type",    u"major",
 };
 
+// Where the main window stood and how large it was when it last closed (Qt's own encoding,
+// in base64), so that the next start opens it there.
+inline const QString windowSection = QStringLiteral("window");
+inline const QString windowGeometry = QStringLiteral("geometry");
+
 // Two optional values of a profile for today's notification protocols; files written before
 // they existed simply lack them.
 inline const QString profileIndexNowKey = QStringLiteral("indexnowkey");

@@ -2,17 +2,13 @@
 
 #include "ComboBoxes.h"
 #include "Dialogs.h"
-#include "IndexNowKey.h"
-#include "KeyFileCheck.h"
+#include "IndexNowKeyButtons.h"
 #include "ProfileCategories.h"
 #include "ui_ProfilePage.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 
 #include <limits>
 
@@ -94,9 +90,10 @@ ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
     connect(ui->Command7, &QPushButton::clicked, this, &ProfilePage::onNewClicked);
     connect(ui->Command9, &QPushButton::clicked, this, &ProfilePage::onSaveClicked);
     connect(ui->Command21, &QPushButton::clicked, this, &ProfilePage::onDeleteClicked);
-    connect(ui->generateKey, &QPushButton::clicked, this, &ProfilePage::onGenerateKeyClicked);
-    connect(ui->saveKeyFile, &QPushButton::clicked, this, &ProfilePage::onSaveKeyFileClicked);
-    connect(ui->checkKey, &QPushButton::clicked, this, &ProfilePage::onCheckKeyClicked);
+    ui->indexNowKeyButtons->setUp(m_dialogs, [this] { return workingCopy(); });
+    ui->indexNowKeyButtons->placeInTabOrder(ui->txtindexnowkey, ui->txtfeed);
+    connect(ui->indexNowKeyButtons, &IndexNowKeyButtons::keyGenerated, ui->txtindexnowkey,
+            &QLineEdit::setText);
 }
 
 ProfilePage::~ProfilePage() = default;
@@ -166,7 +163,7 @@ QList<QWidget*> ProfilePage::lockableWidgets() const
     QList<QWidget*> widgets;
     for (const Field& field : m_fields)
         widgets << field.widget;
-    return widgets << ui->txtindexnowkey << ui->txtfeed << ui->generateKey << ui->saveKeyFile << ui->checkKey;
+    return widgets << ui->txtindexnowkey << ui->txtfeed << ui->indexNowKeyButtons;
 }
 
 void ProfilePage::setFieldsLocked(bool locked, const QColor& background)
@@ -287,61 +284,4 @@ void ProfilePage::onDeleteClicked()
     case ProfileEditor::Result::InvalidFeed:
         return;
     }
-}
-
-namespace {
-const QString keyTitle = u"IndexNow Key"_s;
-}
-
-void ProfilePage::onGenerateKeyClicked()
-{
-    if (!ui->txtindexnowkey->text().trimmed().isEmpty() &&
-        !m_dialogs.askYesNo(u"Replace the IndexNow key with a new one? The site must then serve the new "
-                            u"key file before engines take notifications again."_s,
-                            keyTitle, Dialogs::Icon::Question))
-        return;
-    ui->txtindexnowkey->setText(IndexNowKey::generate());
-}
-
-void ProfilePage::onSaveKeyFileClicked()
-{
-    const Profile profile = workingCopy();
-    if (!IndexNowKey::isValid(profile.indexNowKey)) {
-        m_dialogs.inform(profile.indexNowKey.isEmpty()
-                             ? u"The profile has no IndexNow key. Generate one first."_s
-                             : u"The IndexNow key must be 8 to 128 letters (a-z, A-Z), digits or hyphens."_s,
-                         keyTitle, Dialogs::Icon::Warning);
-        return;
-    }
-    const QString path = m_dialogs.saveFileName(
-        u"Save key file"_s, QDir::home().filePath(IndexNowKey::fileName(profile.indexNowKey)));
-    if (path.isEmpty())
-        return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(profile.indexNowKey.toUtf8()) < 0 || !file.commit()) {
-        m_dialogs.inform(u"The key file \"%1\" could not be written: %2."_s.arg(path, file.errorString()),
-                         keyTitle, Dialogs::Icon::Critical);
-        return;
-    }
-    const QUrl location = IndexNowKey::location(profile.value(ProfileField::Url), profile.indexNowKey);
-    m_dialogs.inform(
-        u"The key file \"%1\" is saved. Upload it to the root folder of the website, so that %2 shows the key."_s
-            .arg(path, location.isEmpty() ? u"<website>/"_s + IndexNowKey::fileName(profile.indexNowKey)
-                                          : location.toDisplayString()),
-        keyTitle, Dialogs::Icon::Information);
-}
-
-void ProfilePage::onCheckKeyClicked()
-{
-    if (!m_keyCheck) {
-        m_keyCheck = new KeyFileCheck(*new QNetworkAccessManager(this), this);
-        connect(m_keyCheck, &KeyFileCheck::finished, this, [this](const KeyFileCheck::Result& result) {
-            ui->checkKey->setEnabled(ui->txtindexnowkey->isEnabled());
-            m_dialogs.inform(result.message, keyTitle,
-                             result.finding == KeyFileCheck::Finding::Served ? Dialogs::Icon::Information
-                                                                             : Dialogs::Icon::Warning);
-        });
-    }
-    ui->checkKey->setEnabled(false); // one check at a time
-    m_keyCheck->start(workingCopy());
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 class Dialogs;
-class KeyFileCheck;
 class ProfileStore;
 class QColor;
 
@@ -46,9 +45,6 @@ private:
     void onNewClicked();
     void onSaveClicked();
     void onDeleteClicked();
-    void onGenerateKeyClicked();
-    void onSaveKeyFileClicked();
-    void onCheckKeyClicked();
 
     void showProfile(const Profile& profile);
     QString fieldText(ProfileField field) const;
@@ -64,7 +60,6 @@ private:
     ProfileEditor m_editor;
     Dialogs& m_dialogs;
     std::vector<Field> m_fields;
-    KeyFileCheck* m_keyCheck = nullptr; // made on the first check
     // A stored description as loaded and as the editor shows it: the editor turns CRLF into
     // LF, so an untouched description is given back exactly as it was stored.
     QString m_loadedDescription;

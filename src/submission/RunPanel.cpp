@@ -4,8 +4,6 @@
 #include "SubmissionRun.h"
 #include "ui_RunPanel.h"
 
-#include <QEvent>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -39,7 +37,6 @@ RunPanel::RunPanel(SubmissionRun& run, QWidget* parent)
                {ui->Label25, ui->sockstat5, ui->sockdata5}}};
     for (int k = 0; k < int(m_rows.size()); ++k)
         showLane(k);
-    ui->Picture2->installEventFilter(this); // the bar keeps its proportion when the panel is resized
 
     connect(ui->Command12, &QPushButton::clicked, &m_run, &SubmissionRun::requestStop);
     connect(&m_run, &SubmissionRun::started, this, &RunPanel::onStarted);
@@ -87,14 +84,5 @@ void RunPanel::showLane(int index)
 
 void RunPanel::showProgress(int units)
 {
-    m_progressUnits = units;
-    ui->Shape5->resize(int(qint64(units) * ui->Picture2->width() / SubmissionRun::barUnits),
-                       ui->Picture2->height());
-}
-
-bool RunPanel::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ui->Picture2 && event->type() == QEvent::Resize)
-        showProgress(m_progressUnits);
-    return QWidget::eventFilter(watched, event);
+    ui->Picture2->setProgress(units, SubmissionRun::barUnits);
 }

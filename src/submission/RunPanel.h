@@ -24,9 +24,6 @@ public:
     explicit RunPanel(SubmissionRun& run, QWidget* parent = nullptr);
     ~RunPanel() override;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     struct SlotRow
     {
@@ -43,5 +40,4 @@ private:
     std::unique_ptr<Ui::RunPanel> ui;
     SubmissionRun& m_run;
     std::array<SlotRow, 5> m_rows{};
-    int m_progressUnits = 0;
 };

@@ -26,9 +26,9 @@ QString TempSettings::file() const
     return m_dir.filePath(SettingsKeys::organisation + u'/' + SettingsKeys::application + u".conf"_s);
 }
 
-bool ScriptedDialogs::askYesNo(const QString& text, const QString& title, Icon icon)
+bool ScriptedDialogs::askYesNo(const QString& text, const QString& title, Icon icon, Answer byDefault)
 {
-    shown.append({text, title, icon});
+    shown.append({text, title, icon, byDefault});
     if (whileAsking)
         whileAsking();
     return !m_answers.isEmpty() && m_answers.dequeue();

@@ -36,6 +36,7 @@ public:
         QString text;
         QString title;
         Icon icon;
+        Answer byDefault = Answer::Yes; // for a question
     };
 
     void queueYesNo(bool answer) { m_answers.enqueue(answer); }
@@ -47,7 +48,8 @@ public:
     {
         shown.append({text, title, icon});
     }
-    bool askYesNo(const QString& text, const QString& title, Icon icon) override;
+    bool askYesNo(const QString& text, const QString& title, Icon icon,
+                  Answer byDefault = Answer::Yes) override;
     QString inputText(const QString& prompt, const QString& title) override;
     // Answered from the same queue as inputText().
     QString saveFileName(const QString& title, const QString& suggestedPath) override
