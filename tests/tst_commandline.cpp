@@ -235,6 +235,15 @@ private slots:
             << u"key-error"_s << site << Route(SiteFarm::Behaviour::ServerError) << 1
             << u"%1 answers HTTP 500 Internal Server Error, so engines cannot read the "
                u"key."_s.arg(file.arg(u"error"_s));
+        QTest::newRow("refused with 400")
+            << u"key-refused"_s << site << Route::answering(400, "no") << 1
+            << u"%1 answers HTTP 400 Bad Request, so engines cannot read the key."_s.arg(
+                   file.arg(u"refused"_s));
+        QTest::newRow("the key and more")
+            << u"key-more"_s << site << Route::answering(200, "key-more" + QByteArray(5000, ' ') + "and more")
+            << 1
+            << u"%1 holds more than the key: engines take the file only when it holds the key alone."_s.arg(
+                   file.arg(u"more"_s));
         QTest::newRow("not reachable") << u"key-away"_s << SiteFarm::refusedUrl() << Route() << 1
                                        << u"cannot be reached: Connection refused."_s;
         QTest::newRow("no key") << QString() << site << Route() << 1
@@ -364,6 +373,28 @@ private slots:
                 << QStringList{u"submit"_s,          u"--profile"_s,   u"Shop"_s, u"--all"_s,
                                u"--changed-pages"_s, u"--cool-down"_s, seconds}
                 << 2 << u"--cool-down takes a number of seconds, 0 or more."_s;
+        for (const QStringList& foreign :
+             {QStringList{u"history"_s, u"--dry-run"_s},
+              {u"profiles"_s, u"--csv"_s},
+              {u"submit"_s, u"--profile"_s, u"Shop"_s, u"--all"_s, u"--last"_s, u"3"_s},
+              {u"key"_s, u"check"_s, u"--profile"_s, u"Shop"_s, u"--replace"_s}})
+            QTest::newRow(qPrintable(u"another command's option: "_s + foreign.join(u' ')))
+                << foreign << 2
+                << u"%1 does not take --%2."_s.arg(foreign.first() == u"key"_s ? u"key check"_s
+                                                                               : foreign.first(),
+                                                   QStringList(foreign).filter(u"--"_s).last().mid(2));
+        QTest::newRow("a sitemap that is no address")
+            << QStringList{u"submit"_s,          u"--profile"_s, u"Shop"_s,   u"--all"_s,
+                           u"--changed-pages"_s, u"--sitemap"_s, u"notaurl"_s}
+            << 2 << u"--sitemap takes a web address"_s;
+        QTest::newRow("a key that breaks the rules")
+            << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--all"_s, u"BAD-KEY"_s} << 2
+            << u"The IndexNow key of the profile \"Shop\" is not valid"_s;
+        QTest::newRow("history of a home that is not there") // a reader creates nothing
+            << QStringList{u"history"_s, u"--home"_s, u"HOME/typo"_s} << 0 << u"No runs recorded yet.\n"_s;
+        QTest::newRow("what a server sends reaches the terminal escaped")
+            << QStringList{u"key"_s, u"check"_s, u"--profile"_s, u"Shop"_s, u"ESCAPES"_s} << 1
+            << u"holds \"\\x1B[2J\\x1B]0;owned\\x07key-other\"."_s;
         QTest::newRow("history of no runs") << QStringList{u"history"_s, u"--last"_s, u"0"_s} << 2
                                             << u"--last takes a number of runs, 1 or more."_s;
         QTest::newRow("words after a command")
@@ -390,6 +421,16 @@ private slots:
             QVERIFY(QDir().mkpath(broken.filePath(u"orv/orv.conf"_s)));
             environment.insert(u"XDG_CONFIG_HOME"_s, broken.path());
         }
+        if (arguments.removeAll(u"BAD-KEY"_s) > 0) {
+            QVERIFY(m_app->settings().setValue(u"2"_s, SettingsKeys::profileIndexNowKey, u"bad key/../x"_s));
+            TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), TestData::bundledSites());
+        }
+        if (arguments.removeAll(u"ESCAPES"_s) > 0) {
+            QVERIFY(m_app->settings().setValue(u"2"_s, SettingsKeys::profileIndexNowKey, u"key-escaped"_s));
+            QVERIFY(m_app->settings().setValue(u"2"_s, u"url"_s, m_farm.url(u"/"_s)));
+            m_farm.route(u"/key-escaped.txt"_s,
+                         SiteFarm::Route::answering(200, "\x1b[2J\x1b]0;owned\x07key-other"));
+        }
         if (!arguments.contains(u"--home"_s))
             arguments << u"--home"_s << u"HOME"_s;
         arguments.replaceInStrings(u"HOME"_s, m_app->home());
@@ -398,6 +439,7 @@ private slots:
         orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE), arguments);
         QTRY_VERIFY_WITH_TIMEOUT(orvanta.state() == QProcess::NotRunning,
                                  30000); // the farm answers meanwhile
+        QVERIFY(!QFile::exists(m_app->homeFile(u"typo"_s)));
         QCOMPARE(orvanta.exitStatus(), QProcess::NormalExit);
         const QString printed =
             QString::fromUtf8(orvanta.readAllStandardOutput() + orvanta.readAllStandardError());

@@ -61,6 +61,7 @@ private slots:
         m_farm.route(u"/fine/indexnow"_s, SiteFarm::Route::answering(200, {}));
         m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
         m_farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
+        m_farm.route(u"/bad/indexnow"_s, SiteFarm::Route::answering(400, "{\"message\":\"Bad request\"}"));
         m_farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
         m_farm.route(u"/slow-down"_s, SiteFarm::Route::answering(429, "{\"message\":\"Too Many Requests\"}"));
         m_farm.route(u"/busy"_s, SiteFarm::Route::answering(200, "FAIL: busy"));
@@ -131,6 +132,10 @@ private slots:
                      RequestComposer::Encoding::Text),
                  u"v4.v0.v16.v13.v3.v14.v9.https://www.shop.example:8443/a/v1.v7.v6.v2.v10.v5.v8.v12.v15. "
                  u"k3y-0123 www.shop.example f https://www.shop.example:8443/k3y-0123.txt"_s);
+        // An international host goes out in one form, the same in the host and the key's location.
+        profile.value(ProfileField::Url) = u"http://B\u00fccher.example/"_s;
+        QCOMPARE(RequestComposer(profile).fill(u"[host] [keylocation]"_s, RequestComposer::Encoding::Text),
+                 u"xn--bcher-kva.example http://xn--bcher-kva.example/k3y-0123.txt"_s);
     }
 
     void encodings_valuesSurviveTheReceiversParser_data()
@@ -211,6 +216,10 @@ private slots:
                u"127.0.0.1:%1/abcd-1234.txt (the site said: {\"code\":"
                u"\"UserForbiddedToAccessSite\",\"message\":\"The key file is missing "
                u"or does not hold the key\"})"_s.arg(m_farm.port());
+        QTest::newRow("IndexNow 400")
+            << site(u"/bad/indexnow"_s, indexNow, u"json"_s, u"200,202"_s) << failed
+            << u"HTTP 400 Bad Request: the request is not in the IndexNow format (the site "
+               u"said: {\"message\":\"Bad request\"})"_s;
         QTest::newRow("429") << site(u"/slow-down"_s, u"x"_s, u"text"_s, {}) << failed
                              << u"HTTP 429 Too Many Requests: notify less often (the site said: "
                                 u"{\"message\":\"Too Many Requests\"})"_s;
@@ -245,6 +254,32 @@ private slots:
         const Verdict verdict = transfer(site, profile);
         QCOMPARE(verdict.detail, detail);
         QCOMPARE(int(verdict.outcome), outcome);
+    }
+
+    void answers_retryAfterIsATimeOrNothing_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("seconds") << QByteArray(" 120 ") << u"120"_s;
+        QTest::newRow("an HTTP date")
+            << QByteArray("Wed, 21 Oct 2026 07:28:00 GMT") << u"Wed, 21 Oct 2026 07:28:00 GMT"_s;
+        QTest::newRow("the old date form")
+            << QByteArray("Wednesday, 21-Oct-26 07:28:00 GMT") << u"Wed, 21 Oct 2026 07:28:00 GMT"_s;
+        QTest::newRow("asctime") << QByteArray("Wed Oct 21 07:28:00 2026")
+                                 << u"Wed, 21 Oct 2026 07:28:00 GMT"_s;
+        QTest::newRow("words") << QByteArray("soon") << QString();
+        QTest::newRow("negative") << QByteArray("-5") << QString();
+        QTest::newRow("60 KB of digits") << QByteArray(60000, '9') << QString();
+        QTest::newRow("an escape sequence") << QByteArray("\x1b[2J") << QString();
+    }
+
+    void answers_retryAfterIsATimeOrNothing()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(QString, kept);
+        QCOMPARE(AnswerRule::retryAfter(header), kept);
+        const Verdict verdict = AnswerRule().judge(429, u"Too Many Requests"_s, QByteArray(), header);
+        QCOMPARE(verdict.retryAfter, kept);
     }
 
     void transfer_buildsTheBytesThatGoOut_data()
@@ -369,6 +404,8 @@ private slots:
         out.open(QIODevice::WriteOnly);
         RequestPreview::write(*catalogue, {1, 0, 2}, profile, out);
         RequestPreview::write(*catalogue, {}, profile, out);
+        profile.indexNowKey = u"bad key/../x"_s; // edited by hand: never sent
+        RequestPreview::write(*catalogue, {0}, profile, out);
         QCOMPARE(
             QString::fromUtf8(out.data()),
             u"1. Odd\n   Method: GET\n   URL: %1?n=Ann+Lee&f=&h=[homepage]&N=[Name]\n"
@@ -376,8 +413,12 @@ private slots:
             u"2. Notify\n   Method: POST\n   URL: %3\n   Content-Type: application/json; charset=utf-8\n"
             u"   Body: {\"k\":\"\",\"n\":\"Ann Lee\"}\n   Accepted statuses: 200,202\n"
             u"   Cannot be sent: needs an IndexNow key: set it on the profile page\n\n"
-            u"3. Poster\n   Method: POST\n   URL: %2\n   Body: n=Ann+Lee\n\nNo sites are selected.\n"_s.arg(
-                m_farm.url(u"/add"_s), m_farm.url(u"/p"_s), m_farm.url(u"/n"_s)));
+            u"3. Poster\n   Method: POST\n   URL: %2\n   Body: n=Ann+Lee\n\nNo sites are selected.\n"
+            u"1. Notify\n   Method: POST\n   URL: %3\n   Content-Type: application/json; charset=utf-8\n"
+            u"   Body: {\"k\":\"bad key/../x\",\"n\":\"Ann Lee\"}\n   Accepted statuses: 200,202\n"
+            u"   Cannot be sent: needs a valid IndexNow key (8 to 128 letters, digits or hyphens): correct "
+            u"it on "
+            u"the profile page\n\n"_s.arg(m_farm.url(u"/add"_s), m_farm.url(u"/p"_s), m_farm.url(u"/n"_s)));
     }
 };
 

@@ -596,8 +596,11 @@ private slots:
         text.clear();
         HistoryReport::writeCsv(journal, {}, out);
         out.flush();
-        QVERIFY2(text.contains(u",'=cmd|' /C calc'!A0,succeeded,"_s),
-                 qPrintable(text)); // read as text, never run
+        QVERIFY2(text.contains(u",'=cmd|' /C calc'!A0,succeeded,"_s), qPrintable(text));
+        const qint64 later = journal.beginRun({0, u"Shop"_s, u"window"_s, u"address"_s, 1});
+        QVERIFY(journal.addResult(later, {1, u"Chatty"_s, false, 500, QString(60000, u'x'), {}}));
+        QCOMPARE(journal.results(later).first().detail.size(),
+                 RunJournal::longestDetail); // a bounded answer // read as text, never run
     }
 };
 

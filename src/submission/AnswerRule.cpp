@@ -41,14 +41,16 @@ QString AnswerRule::retryAfter(QByteArrayView header)
     if (!value.isEmpty() && value.size() <= 10 &&
         std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return QString::number(value.toULongLong());
-    // The three forms HTTP dates come in; anything longer is no date.
+    // The three forms HTTP dates come in, read without their day's name (which Qt would hold
+    // against a two-digit year); anything longer is no date.
     if (value.size() > 40)
         return QString();
-    const QString text = QString::fromLatin1(value);
+    const QString text = QString::fromLatin1(value).simplified();
+    const QString withoutDay = text.mid(text.indexOf(u' ') + 1);
     const QLocale c = QLocale::c();
-    for (const QString& format : {u"ddd, dd MMM yyyy HH:mm:ss 'GMT'"_s, u"dddd, dd-MMM-yy HH:mm:ss 'GMT'"_s,
-                                  u"ddd MMM d HH:mm:ss yyyy"_s}) {
-        QDateTime when = c.toDateTime(text.simplified(), format);
+    for (const QString& format :
+         {u"dd MMM yyyy HH:mm:ss 'GMT'"_s, u"dd-MMM-yy HH:mm:ss 'GMT'"_s, u"MMM d HH:mm:ss yyyy"_s}) {
+        QDateTime when = c.toDateTime(withoutDay, format);
         if (when.isValid()) {
             if (when.date().year() < 1970)
                 when = when.addYears(100);
