@@ -5,11 +5,9 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHash>
 
 #include <algorithm>
 #include <sqlite3.h>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -58,8 +56,13 @@ double BenchCatalogue::floorSeconds(const QString& path, const char* query)
         qint64 bytes = 0;
         while (sqlite3_step(statement) == SQLITE_ROW) {
             for (int column = 0; column < sqlite3_column_count(statement); ++column) {
-                sqlite3_column_text(statement, column);
-                bytes += sqlite3_column_bytes(statement, column);
+                // Each value as what it is: an integer is not turned into text.
+                if (sqlite3_column_type(statement, column) == SQLITE_INTEGER) {
+                    bytes += sqlite3_column_int64(statement, column) & 1;
+                } else {
+                    sqlite3_column_text(statement, column);
+                    bytes += sqlite3_column_bytes(statement, column);
+                }
             }
         }
         sqlite3_finalize(statement);
@@ -68,50 +71,6 @@ double BenchCatalogue::floorSeconds(const QString& path, const char* query)
         if (bytes == 0)
             qFatal("empty scan");
     }
-    return best;
-}
-
-double BenchCatalogue::lookupFloorSeconds(const QString& path, const QStringList& names, const char* columns)
-{
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
-    QHash<QByteArray, sqlite3_int64> rowids;
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT rowid, sitename FROM promosites", -1, &statement, nullptr);
-    while (sqlite3_step(statement) == SQLITE_ROW)
-        rowids.insert(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 1))),
-                      sqlite3_column_int64(statement, 0));
-    sqlite3_finalize(statement);
-    std::vector<sqlite3_int64> order;
-    for (const QString& name : names)
-        order.push_back(rowids.value(name.toUtf8()));
-
-    const QByteArray query = QByteArray("SELECT ") + columns + " FROM promosites WHERE rowid = ?";
-    double best = 1e9;
-    for (int round = 0; round < 3; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_prepare_v2(db, query.constData(), -1, &statement, nullptr);
-        qint64 bytes = 0;
-        for (const sqlite3_int64 rowid : order) {
-            sqlite3_reset(statement);
-            sqlite3_bind_int64(statement, 1, rowid);
-            if (sqlite3_step(statement) != SQLITE_ROW)
-                continue;
-            for (int column = 0; column < sqlite3_column_count(statement); ++column) {
-                sqlite3_column_text(statement, column);
-                bytes += sqlite3_column_bytes(statement, column);
-            }
-        }
-        sqlite3_finalize(statement);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
-        if (bytes == 0)
-            qFatal("nothing read");
-    }
-    sqlite3_close(db);
     return best;
 }
 

@@ -11,15 +11,15 @@ void writeCsv(const QString& path, int rows);
 // The catalogue itself, built from that CSV by the catalogue tool.
 void generate(const QString& path, int rows);
 
-// The floor: a query read row by row through SQLite's C API, every column as text, with no
-// program code around it; best of three.
+// The floor: a query read row by row through SQLite's C API, each value as what it is (an
+// integer as an integer, text as text), with no program code around it; best of three.
 double floorSeconds(const QString& path, const char* query);
 // The columns the program reads at start-up, in the order it reads them.
 inline constexpr const char* startupQuery = "SELECT rowid, sitename, sitetype FROM promosites";
 
-// The floor of reading given sites: their rows looked up by rowid through SQLite's C API, in
-// the order given, in one read transaction, as any reader that streams them in that order must.
-double lookupFloorSeconds(const QString& path, const QStringList& names, const char* columns);
+// The same rows in name order, as SQLite itself reads them: along the index of the names.
+inline constexpr const char* nameOrderQuery =
+    "SELECT sitename, data, method, action FROM promosites ORDER BY sitename";
 
 int rowsArgument(const QStringList& arguments, int defaultRows);
 // The process's peak resident memory so far (VmHWM), in KiB.

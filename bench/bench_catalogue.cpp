@@ -1,12 +1,14 @@
 // The catalogue at scale, each figure against a floor taken in the same run:
 //   build:   compiling the CSV, the rise of peak memory against the CSV's size;
 //   open:    start-up's opening, against a bare scan of the same query through SQLite's C API;
-//   preview: the requests of every site (as Preview and submit --dry-run write them), against
-//            bare reads of the same rows and columns, in the same order, through the C API.
+//   memory:  what an opened catalogue keeps, a row (peak and resident);
+//   preview: the requests of every site (as Preview and submit --dry-run write them), against a
+//            scan of the same rows and columns in name order through the C API.
 //
-//   bench_catalogue [--rows N]     (default 100000; CI runs a short mode)
+//   bench_catalogue [--rows N]     (default 100000; under 100,000 rows budgets are reported, not enforced)
 
 #include "BenchCatalogue.h"
+#include "BenchMemory.h"
 #include "CatalogueTool.h"
 #include "Profile.h"
 #include "RequestPreview.h"
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -38,11 +41,11 @@ double bestOfThree(const std::function<void()>& work)
     return best;
 }
 
-bool report(const char* what, double seconds, double floor, double budgetSeconds)
+bool report(const char* what, double seconds, double floor, double times, double budgetSeconds)
 {
-    const bool met = seconds <= 3 * floor && (budgetSeconds <= 0 || seconds < budgetSeconds);
-    std::printf("%-44s %9.1f ms  floor %9.1f ms  %5.2f x floor  %s\n", what, seconds * 1000, floor * 1000,
-                seconds / floor, met ? "met" : "MISSED");
+    const bool met = seconds <= times * floor && (budgetSeconds <= 0 || seconds < budgetSeconds);
+    std::printf("%-44s %9.1f ms  floor %9.1f ms  %5.2f x floor (budget %.0f x)  %s\n", what, seconds * 1000,
+                floor * 1000, seconds / floor, times, met ? "met" : "MISSED");
     return met;
 }
 
@@ -67,6 +70,7 @@ int main(int argc, char* argv[])
     const double risenMiB = double(BenchCatalogue::peakResidentKiB() - peakBefore) / 1024.0;
     const double csvMiB = double(QFileInfo(path + u".csv"_s).size()) / (1024.0 * 1024.0);
     const bool buildMet = risenMiB < 32;
+    bool met = buildMet;
     std::printf("%-44s %9.1f ms  peak +%.1f MB for a %.0f MB CSV (budget < 32 MB)  %s\n", "build (streamed)",
                 double(buildTimer.elapsed()), risenMiB, csvMiB, buildMet ? "met" : "MISSED");
 
@@ -80,34 +84,34 @@ int main(int argc, char* argv[])
         if (!opened)
             qFatal("%s", qPrintable(error));
     } // each catalogue is let go after the clock has stopped
-    const bool openMet = report("SiteDatabase::open (start-up)", open, openFloor, rows <= 100000 ? 0.5 : 0);
+    met = report("SiteDatabase::open (start-up)", open, openFloor, 3, rows <= 100000 ? 0.5 : 0) && met;
 
+    BenchMemory::resetPeak();
+    const qint64 residentBefore = BenchMemory::residentKiB("VmRSS:");
     auto database = SiteDatabase::open(path, error);
-    QStringList names;
-    QList<qsizetype> sites;
-    for (qsizetype row = 0; row < database->count(); ++row) {
-        names << database->name(row);
-        sites << row;
-    }
+    const double peakBytes = double(BenchMemory::residentKiB("VmHWM:") - residentBefore) * 1024.0 / rows;
+    const double keptBytes = double(BenchMemory::residentKiB("VmRSS:") - residentBefore) * 1024.0 / rows;
+    const bool memoryMet = peakBytes < 200;
+    met = met && memoryMet;
+    std::printf("%-44s %9.0f B   peak %5.0f B a row (budget < 200)  %s\n", "an opened catalogue, kept a row",
+                keptBytes, peakBytes, memoryMet ? "met" : "MISSED");
+
+    QList<qsizetype> sites(database->count());
+    std::iota(sites.begin(), sites.end(), qsizetype(0));
     Profile profile;
     for (QString& value : profile.fields)
         value = u"a value & more"_s;
     QFile sink(u"/dev/null"_s);
     sink.open(QIODevice::WriteOnly);
-    // A preview goes site by site in the selection's order, so its floor reads the same rows in
-    // that order; the sequential scan of the table is shown beside it.
-    const double previewFloor =
-        BenchCatalogue::lookupFloorSeconds(path, names, "sitename, data, method, action");
-    const double scanFloor =
-        BenchCatalogue::floorSeconds(path, "SELECT rowid, sitename, data, method, action FROM promosites");
-    const qint64 peakBeforePreview = BenchCatalogue::peakResidentKiB();
+    const double previewFloor = BenchCatalogue::floorSeconds(path, BenchCatalogue::nameOrderQuery);
+    BenchMemory::resetPeak();
+    const qint64 beforePreview = BenchMemory::residentKiB("VmRSS:");
     const double preview = bestOfThree([&] { RequestPreview::write(*database, sites, profile, sink); });
-    const bool previewMet = report("preview of every site (submit --dry-run)", preview, previewFloor, 0);
-    std::printf("%-44s %9.1f ms  (%.2f x a sequential scan of the table)\n",
-                "  the table's rows in stored order", scanFloor * 1000, preview / scanFloor);
+    met = report("preview of every site (submit --dry-run)", preview, previewFloor, 2, 0) && met;
     std::printf("%-44s peak +%.1f MB\n", "  memory of the preview, streamed",
-                double(BenchCatalogue::peakResidentKiB() - peakBeforePreview) / 1024.0);
-    std::printf("budget (build < 32 MB; each at most 3 x its floor, open under 500 ms to 100,000 rows): %s\n",
-                buildMet && openMet && previewMet ? "met" : "MISSED");
+                double(BenchMemory::residentKiB("VmHWM:") - beforePreview) / 1024.0);
+    std::printf("budget: %s\n", met ? "met" : "MISSED");
+    if (!met && rows >= 100000)
+        return 1;
     return 0;
 }

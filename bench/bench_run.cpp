@@ -170,6 +170,7 @@ int main(int argc, char* argv[])
     });
 
     QNetworkAccessManager network;
+    bool allMet = true;
     for (const auto& [what, work] : std::initializer_list<std::pair<const char*, std::function<void()>>>{
              {"a GET submission", [&] { receive(network, farm->url(u"/huge"_s), false); }},
              {"a POST submission", [&] { receive(network, farm->url(u"/huge"_s), true); }},
@@ -180,12 +181,14 @@ int main(int argc, char* argv[])
         std::printf(
             "memory: a %lld MB body to %s raised peak memory by %.1f MB in %.1f s (budget < 20 MB): %s\n",
             bodyBytes >> 20, what, risen, double(timer.elapsed()) / 1000.0, risen < 20 ? "met" : "MISSED");
+        allMet = allMet && risen < 20;
     }
 
     const int ticks = ticksForRun(*farm, sites, directory.path());
     const int tickBudget = (sites + 4) / 5 + 2;
     std::printf("ticks:  a run of %d sites that answer at once took %d ticks (budget %d): %s\n", sites, ticks,
                 tickBudget, ticks <= tickBudget ? "met" : "MISSED");
+    allMet = allMet && ticks <= tickBudget;
 
     {
         std::array<std::unique_ptr<HttpTransferSlot>, 5> hanging;
@@ -200,8 +203,10 @@ int main(int argc, char* argv[])
         const double share = (processorSeconds() - cpuBefore) / (idleMs / 1000.0) * 100.0;
         std::printf("idle:   five hanging transfers used %.2f %% of a core over %d s (budget < 1 %%): %s\n",
                     share, idleMs / 1000, share < 1.0 ? "met" : "MISSED");
+        allMet = allMet && share < 1.0;
         for (auto& slot : hanging)
             slot->cancel();
     }
-    return 0;
+    // A short run is too small to be held to a budget: it shows that the benchmark still works.
+    return allMet || isShort ? 0 : 1;
 }

@@ -1,11 +1,13 @@
 // The engine selection page on a big catalogue, against the floor of the start-up query read
 // through SQLite's C API, all measured in one run:
 //   toolbar opening (fill List1), "Select All", unchecking "Search Engines" with every site in
-//   List2, ">" with all of List1 highlighted, "<" with every second entry highlighted.
+//   List2, ">" with all of List1 highlighted, "<" with every second entry highlighted; and what
+//   the catalogue costs in the window, a row, with every site listed and selected.
 //
-//   bench_selection [--rows N]     (default 100000; CI runs a short mode)
+//   bench_selection [--rows N]     (default 100000; under 100,000 rows budgets are reported, not enforced)
 
 #include "BenchCatalogue.h"
+#include "BenchMemory.h"
 #include "EngineSelectionPage.h"
 #include "SiteDatabase.h"
 
@@ -56,6 +58,8 @@ int main(int argc, char* argv[])
     const double floor = BenchCatalogue::floorSeconds(path, BenchCatalogue::startupQuery);
 
     QString error;
+    BenchMemory::resetPeak();
+    const qint64 residentBefore = BenchMemory::residentKiB("VmRSS:");
     auto database = SiteDatabase::open(path, error);
     if (!database)
         qFatal("%s", qPrintable(error));
@@ -77,6 +81,11 @@ int main(int argc, char* argv[])
            }),
            floor, allMet);
     report("\"Select All\"", secondsOf([&] { selectAll->setChecked(true); }), floor, allMet);
+    const double bytesARow = double(BenchMemory::residentKiB("VmHWM:") - residentBefore) * 1024.0 / rows;
+    const bool memoryMet = bytesARow < 200;
+    allMet = allMet && memoryMet;
+    std::printf("%-52s %8.0f B   (budget < 200 a row)  %s\n",
+                "the catalogue in the window, listed and selected", bytesARow, memoryMet ? "" : "MISSED");
 
     selectAll->setChecked(false);
     engines->setChecked(true);
@@ -96,8 +105,9 @@ int main(int argc, char* argv[])
     report("\"<\" with every second entry highlighted",
            secondsOf([&] { page.findChild<QPushButton*>(u"Command10"_s)->click(); }), floor, allMet);
 
-    if (page.selection().selected().size() != rows / 2)
-        qFatal("unexpected list size %d", int(page.selection().selected().size()));
-    std::printf("budget (each <= 3 x floor and < 500 ms): %s\n", allMet ? "met" : "MISSED");
-    return 0;
+    if (page.selection().selectedCount() != rows / 2)
+        qFatal("unexpected list size %d", int(page.selection().selectedCount()));
+    std::printf("budget (each <= 3 x floor and < 500 ms; memory < 200 B a row): %s\n",
+                allMet ? "met" : "MISSED");
+    return allMet || rows < 100000 ? 0 : 1;
 }

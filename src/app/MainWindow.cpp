@@ -202,7 +202,7 @@ SubmissionSession::Request MainWindow::request() const
 
 void MainWindow::onSubmitClicked()
 {
-    if (m_selectionPage->changedPagesChosen() && !m_selectionPage->selection().selected().isEmpty())
+    if (m_selectionPage->changedPagesChosen() && m_selectionPage->selection().selectedCount() > 0)
         m_selectionPage->showPagesSummary(u"Reading the sitemaps and planning the run…"_s);
     m_session->prepare(request(), SubmissionSession::Purpose::Run);
 }
@@ -333,7 +333,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::showRequestPreview()
 {
-    if (m_selectionPage->changedPagesChosen() && !m_selectionPage->selection().selected().isEmpty()) {
+    if (m_selectionPage->changedPagesChosen() && m_selectionPage->selection().selectedCount() > 0) {
         m_session->prepare(request(), SubmissionSession::Purpose::Preview); // the batches Submit would send
         return;
     }

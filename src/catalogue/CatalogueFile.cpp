@@ -85,7 +85,5 @@ std::unique_ptr<SqliteConnection> CatalogueFile::open(const QString& path, QStri
     }
     // SQLite opens any file lazily: the first real query tells whether it is a catalogue at all.
     error = verifySchema(connection->database(), path);
-    // Sites are read in list order, not the file's: mapped, a page costs no system call.
-    QSqlQuery(connection->database()).exec(u"PRAGMA mmap_size = 1073741824"_s);
     return error.isEmpty() ? std::move(connection) : nullptr;
 }

@@ -6,37 +6,31 @@
 
 #include <numeric>
 
-void EngineSelection::append(const QList<qsizetype>& rows)
-{
-    QStringList names;
-    names.reserve(rows.size());
-    for (const qsizetype row : rows)
-        names.append(m_database.name(row));
-    m_selectedRows += rows;
-    m_selected.append(names);
-}
+EngineSelection::EngineSelection(SiteDatabase& catalogue)
+    : m_database(catalogue), m_catalogue(catalogue), m_selected(catalogue)
+{}
 
 void EngineSelection::keep(const std::function<bool(qsizetype index)>& kept)
 {
-    QStringList names;
     QList<qsizetype> rows;
-    for (qsizetype index = 0; index < m_selectedRows.size(); ++index) {
-        if (kept(index)) {
-            names.append(selected().at(index));
-            rows.append(m_selectedRows.at(index));
+    QStringList unknownNames;
+    for (qsizetype index = 0; index < m_selected.count(); ++index) {
+        if (!kept(index))
+            continue;
+        const qsizetype row = m_selected.rows().at(index);
+        if (row >= 0) {
+            rows.append(row);
+        } else {
+            unknownNames.append(m_selected.name(index));
+            rows.append(-unknownNames.size());
         }
     }
-    m_selectedRows = std::move(rows);
-    m_selected.setNames(std::move(names));
+    m_selected.setRows(std::move(rows), std::move(unknownNames));
 }
 
 void EngineSelection::refillCatalogue()
 {
-    QStringList names;
-    names.reserve(m_database.count());
-    for (qsizetype row = 0; row < m_database.count(); ++row)
-        names.append(m_database.name(row));
-    m_catalogue.setNames(std::move(names));
+    m_catalogue.showWholeCatalogue();
 }
 
 void EngineSelection::addType(const QString& type)
@@ -46,13 +40,13 @@ void EngineSelection::addType(const QString& type)
         if (m_database.type(row) == type)
             rows.append(row);
     }
-    append(rows);
+    m_selected.append(rows);
 }
 
 void EngineSelection::removeType(const QString& type)
 {
     keep([&](qsizetype index) {
-        const qsizetype row = m_selectedRows.at(index);
+        const qsizetype row = m_selected.rows().at(index);
         return row < 0 || m_database.type(row) != type;
     });
 }
@@ -61,7 +55,7 @@ void EngineSelection::addAll()
 {
     QList<qsizetype> rows(m_database.count());
     std::iota(rows.begin(), rows.end(), qsizetype(0));
-    append(rows);
+    m_selected.append(rows);
 }
 
 void EngineSelection::addFromCatalogue(const QList<int>& rows)
@@ -69,10 +63,10 @@ void EngineSelection::addFromCatalogue(const QList<int>& rows)
     // The catalogue list is the database in its order: a list row is a database row.
     QList<qsizetype> picked;
     for (const int row : rows) {
-        if (row >= 0 && row < catalogue().size())
-            picked.append(row);
+        if (row >= 0 && row < m_catalogue.count())
+            picked.append(m_catalogue.rows().isEmpty() ? row : m_catalogue.rows().at(row));
     }
-    append(picked);
+    m_selected.append(picked);
 }
 
 void EngineSelection::removeSelected(const QList<int>& rows)
@@ -85,8 +79,15 @@ void EngineSelection::removeSelected(const QList<int>& rows)
 
 void EngineSelection::setSelected(const QStringList& sites)
 {
-    m_selectedRows.clear();
-    for (const QString& site : sites)
-        m_selectedRows.append(m_database.find(site).value_or(-1));
-    m_selected.setNames(sites);
+    QList<qsizetype> rows;
+    QStringList unknownNames;
+    for (const QString& site : sites) {
+        if (const std::optional<qsizetype> row = m_database.find(site)) {
+            rows.append(*row);
+        } else {
+            unknownNames.append(site);
+            rows.append(-unknownNames.size());
+        }
+    }
+    m_selected.setRows(std::move(rows), std::move(unknownNames));
 }

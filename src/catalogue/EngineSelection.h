@@ -9,21 +9,24 @@
 
 class SiteDatabase;
 
-// The two lists of the engine selection page without their widgets: the catalogue's site
-// names, and the selected sites of the next run, each a model the page's views show. Every
-// operation runs in one pass over its list, so catalogues of any size stay fast. The selection
-// may hold a name more than once.
+// The two lists of the engine selection page without their widgets: the catalogue's sites, and
+// the selected sites of the next run, each a model the page's views show. Every operation runs
+// in one pass over its list, so catalogues of any size stay fast and small. The selection may
+// hold a site more than once.
 class EngineSelection
 {
 public:
-    explicit EngineSelection(SiteDatabase& catalogue) : m_database(catalogue) {}
+    explicit EngineSelection(SiteDatabase& catalogue);
 
     SiteListModel& catalogueModel() { return m_catalogue; }
     SiteListModel& selectedModel() { return m_selected; }
-    const QStringList& catalogue() const { return m_catalogue.names(); }
-    const QStringList& selected() const { return m_selected.names(); }
-    // The catalogue row of each selected entry, -1 for a name the catalogue does not hold.
-    const QList<qsizetype>& selectedRows() const { return m_selectedRows; }
+    qsizetype catalogueCount() const { return m_catalogue.count(); }
+    qsizetype selectedCount() const { return m_selected.count(); }
+    // The names, built when asked for.
+    QStringList catalogue() const { return m_catalogue.names(); }
+    QStringList selected() const { return m_selected.names(); }
+    // The catalogue row of each selected entry, negative for a name the catalogue does not hold.
+    const QList<qsizetype>& selectedRows() const { return m_selected.rows(); }
 
     // The catalogue list, afresh from the database in its order.
     void refillCatalogue();
@@ -41,11 +44,9 @@ public:
     void setSelected(const QStringList& sites);
 
 private:
-    void append(const QList<qsizetype>& rows);
     void keep(const std::function<bool(qsizetype index)>& kept);
 
     SiteDatabase& m_database;
     SiteListModel m_catalogue;
     SiteListModel m_selected;
-    QList<qsizetype> m_selectedRows; // so the type filters need no lookup by name
 };

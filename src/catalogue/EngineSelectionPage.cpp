@@ -59,8 +59,8 @@ void EngineSelectionPage::refillCatalogue()
 
 void EngineSelectionPage::showTotals()
 {
-    ui->Label16->setText(countCaption(u" Total Search Engines :"_s, m_selection.catalogue().size()));
-    ui->Label20->setText(countCaption(u" Total Selected Engines :"_s, m_selection.selected().size()));
+    ui->Label16->setText(countCaption(u" Total Search Engines :"_s, m_selection.catalogueCount()));
+    ui->Label20->setText(countCaption(u" Total Selected Engines :"_s, m_selection.selectedCount()));
 }
 
 bool EngineSelectionPage::changedPagesChosen() const
@@ -81,7 +81,7 @@ void EngineSelectionPage::showPagesSummary(const QString& text)
 
 void EngineSelectionPage::showSelectedCount()
 {
-    ui->Label20->setText(countCaption(u" Selected Engines :"_s, m_selection.selected().size()));
+    ui->Label20->setText(countCaption(u" Selected Engines :"_s, m_selection.selectedCount()));
 }
 
 void EngineSelectionPage::typeFilterChanged(bool checked, const QString& type)
@@ -144,7 +144,7 @@ void EngineSelectionPage::onAddClicked()
 void EngineSelectionPage::onRemoveClicked()
 {
     m_selection.removeSelected(highlightedRows(ui->List2));
-    ui->Label16->setText(countCaption(u" Search Engines :"_s, m_selection.catalogue().size()));
+    ui->Label16->setText(countCaption(u" Search Engines :"_s, m_selection.catalogueCount()));
     showSelectedCount();
 }
 

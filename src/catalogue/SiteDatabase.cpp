@@ -64,6 +64,12 @@ bool SiteDatabase::load(QString& error)
         while (info.next())
             columns << info.value(1).toString().toLower();
     }
+    // A composition reads only the columns it uses, the optional ones the table has.
+    m_composedColumns = {PromoSiteColumns::data, PromoSiteColumns::method, PromoSiteColumns::action};
+    for (const QString& optional : PromoSiteColumns::optional) {
+        if (columns.contains(optional))
+            m_composedColumns << optional;
+    }
     for (const QString& alias : {u"rowid"_s, u"_rowid_"_s, u"oid"_s}) {
         if (columns.contains(alias))
             continue;
@@ -76,13 +82,17 @@ bool SiteDatabase::load(QString& error)
 
 bool SiteDatabase::loadWithKey(const QString& keyColumn, QString& error)
 {
-    m_rows.clear();
-    m_types.clear();
     const bool byName = keyColumn == PromoSiteColumns::sitename;
     SqliteStatement scan(*m_connection, u"SELECT %1, sitename, sitetype FROM promosites"_s.arg(keyColumn));
+    // In the table's order first; each name's sort key beside it, kept only for the sort.
+    std::string names;
+    std::vector<quint32> nameEnds;
+    std::vector<qint64> rowids;
+    std::vector<quint16> types;
     std::string keys;
-    std::vector<std::pair<size_t, size_t>> keySpans; // offset and length in keys, by row
+    std::vector<quint32> keyEnds;
     QList<QByteArray> typeTexts;
+    std::vector<QString> typeNames;
     while (scan.next()) {
         if (!byName && scan.isNull(0))
             return false; // a view answers for rowid with null
@@ -91,94 +101,162 @@ bool SiteDatabase::loadWithKey(const QString& keyColumn, QString& error)
         if (typeIndex < 0) {
             typeIndex = typeTexts.size();
             typeTexts << type.toByteArray();
-            m_types.push_back(scan.text(2));
+            typeNames.push_back(scan.text(2));
         }
         const QByteArrayView name = scan.utf8(1);
-        const size_t keyStart = keys.size();
+        names.append(name.data(), size_t(name.size()));
+        nameEnds.push_back(quint32(names.size()));
         appendSortKey(keys, name);
-        keySpans.emplace_back(keyStart, keys.size() - keyStart);
-        m_rows.push_back(Row{byName ? 0 : scan.integer(0), QString::fromUtf8(name), quint16(typeIndex)});
+        keyEnds.push_back(quint32(keys.size()));
+        if (!byName)
+            rowids.push_back(scan.integer(0));
+        types.push_back(quint16(typeIndex));
     }
     if (scan.errorCode() != 0) {
         error = CatalogueFile::readFailure(m_path, scan.errorCode(), scan.errorText());
         return false;
     }
     m_keyColumn = keyColumn;
+    m_typeNames = std::move(typeNames);
 
     // Sorted as compact records holding each key's first sixteen bytes, so a million rows sort
     // without chasing every key through memory; whole keys are compared only on a tie. Rows
     // whose keys are equal keep the table's order between them.
+    const auto span = [](const std::string& text, const std::vector<quint32>& ends, size_t row) {
+        const size_t begin = row == 0 ? 0 : ends[row - 1];
+        return std::string_view(text).substr(begin, ends[row] - begin);
+    };
     struct SortEntry
     {
         quint64 high;
         quint64 low;
         quint32 row;
     };
-    std::vector<SortEntry> entries(m_rows.size());
-    for (size_t row = 0; row < m_rows.size(); ++row) {
-        const auto [offset, length] = keySpans[row];
+    std::vector<SortEntry> entries(types.size());
+    for (size_t row = 0; row < types.size(); ++row) {
+        const std::string_view key = span(keys, keyEnds, row);
         quint64 prefix[2] = {0, 0};
-        for (size_t i = 0; i < std::min<size_t>(length, 16); ++i)
-            prefix[i / 8] |= quint64(static_cast<unsigned char>(keys[offset + i])) << (56 - 8 * (i % 8));
+        for (size_t i = 0; i < std::min<size_t>(key.size(), 16); ++i)
+            prefix[i / 8] |= quint64(static_cast<unsigned char>(key[i])) << (56 - 8 * (i % 8));
         entries[row] = {prefix[0], prefix[1], quint32(row)};
     }
-    const auto key = [&](quint32 row) {
-        return std::string_view(keys).substr(keySpans[row].first, keySpans[row].second);
-    };
-    std::sort(entries.begin(), entries.end(), [&key](const SortEntry& a, const SortEntry& b) {
+    std::sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
         if (a.high != b.high)
             return a.high < b.high;
         if (a.low != b.low)
             return a.low < b.low;
-        const int compared = key(a.row).compare(key(b.row));
+        const int compared = span(keys, keyEnds, a.row).compare(span(keys, keyEnds, b.row));
         return compared < 0 || (compared == 0 && a.row < b.row);
     });
-    std::vector<Row> sorted;
-    sorted.reserve(m_rows.size());
-    for (const SortEntry& entry : entries)
-        sorted.push_back(std::move(m_rows[entry.row]));
-    m_rows = std::move(sorted);
+    std::string().swap(keys);
+    std::vector<quint32>().swap(keyEnds);
+
+    m_names.clear();
+    m_names.reserve(names.size());
+    m_nameEnds.clear();
+    m_nameEnds.reserve(entries.size());
+    m_rowids.clear();
+    m_rowids.reserve(rowids.size());
+    m_types.clear();
+    m_types.reserve(entries.size());
+    for (const SortEntry& entry : entries) {
+        m_names += span(names, nameEnds, entry.row);
+        m_nameEnds.push_back(quint32(m_names.size()));
+        if (!byName)
+            m_rowids.push_back(rowids[entry.row]);
+        m_types.push_back(types[entry.row]);
+    }
     return true;
+}
+
+QByteArrayView SiteDatabase::nameUtf8(qsizetype row) const
+{
+    const size_t begin = row == 0 ? 0 : m_nameEnds[size_t(row) - 1];
+    return QByteArrayView(m_names.data() + begin, qsizetype(m_nameEnds[size_t(row)] - begin));
 }
 
 std::optional<qsizetype> SiteDatabase::find(const QString& name) const
 {
-    // Built on the first lookup, which start-up never needs.
-    if (m_firstRowByName.isEmpty() && !m_rows.empty()) {
-        m_firstRowByName.reserve(count());
-        for (qsizetype row = count() - 1; row >= 0; --row)
-            m_firstRowByName.insert(m_rows[size_t(row)].name, row);
+    const QByteArray utf8 = name.toUtf8();
+    std::string wanted;
+    appendSortKey(wanted, utf8);
+    std::string key;
+    const auto keyOf = [&](qsizetype row) -> const std::string& {
+        key.clear();
+        appendSortKey(key, nameUtf8(row));
+        return key;
+    };
+    // The list is in the order of the keys: the first row of this key, then its twins.
+    qsizetype low = 0;
+    qsizetype high = count();
+    while (low < high) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (keyOf(middle) < wanted)
+            low = middle + 1;
+        else
+            high = middle;
     }
-    const auto found = m_firstRowByName.constFind(name);
-    if (found == m_firstRowByName.cend())
-        return std::nullopt;
-    return found.value();
+    for (qsizetype row = low; row < count() && keyOf(row) == wanted; ++row) {
+        if (nameUtf8(row) == utf8)
+            return row;
+    }
+    return std::nullopt;
 }
 
 void SiteDatabase::readSites(const QList<qsizetype>& rows, const std::function<void(const PromoSite&)>& each)
 {
     QSqlDatabase& db = m_connection->database();
     const bool inTransaction = db.transaction(); // one read lock for the lot, not one per row
-    SqliteStatement fetch(*m_connection, u"SELECT * FROM promosites WHERE %1 = ?"_s.arg(m_keyColumn));
-    const int data = fetch.columnIndex(PromoSiteColumns::data);
-    const int method = fetch.columnIndex(PromoSiteColumns::method);
-    const int action = fetch.columnIndex(PromoSiteColumns::action);
-    const int encoding = fetch.columnIndex(PromoSiteColumns::encoding);
-    const int accept = fetch.columnIndex(PromoSiteColumns::accept);
-    const int reject = fetch.columnIndex(PromoSiteColumns::reject);
+    SqliteStatement fetch(*m_connection, u"SELECT %1 FROM promosites WHERE %2 = ?"_s.arg(
+                                             m_composedColumns.join(u", "_s), m_keyColumn));
+    const auto columnOf = [this](const QString& name) { return int(m_composedColumns.indexOf(name)); };
+    const int data = columnOf(PromoSiteColumns::data);
+    const int method = columnOf(PromoSiteColumns::method);
+    const int action = columnOf(PromoSiteColumns::action);
+    const int encoding = columnOf(PromoSiteColumns::encoding);
+    const int accept = columnOf(PromoSiteColumns::accept);
+    const int reject = columnOf(PromoSiteColumns::reject);
     const auto optionalText = [&fetch](int column) { return column < 0 ? QString() : fetch.text(column); };
     const bool byName = m_keyColumn == PromoSiteColumns::sitename;
-    for (const qsizetype row : rows) {
-        fetch.reset();
-        if (byName)
-            fetch.bind(1, name(row));
-        else
-            fetch.bind(1, m_rows[size_t(row)].rowid);
-        if (fetch.next())
-            each(PromoSite{name(row), type(row), fetch.text(data), fetch.text(method), fetch.text(action),
-                           optionalText(encoding), optionalText(accept), optionalText(reject)});
-        else
-            each(PromoSite{name(row), type(row), {}, {}, {}});
+    // Looked up a window at a time in the file's order, which lands each lookup near the one
+    // before, and handed on in the order asked for.
+    constexpr qsizetype window = 1024;
+    std::vector<std::pair<qint64, qsizetype>> order;
+    std::vector<PromoSite> found;
+    for (qsizetype start = 0; start < rows.size(); start += window) {
+        const qsizetype end = std::min(rows.size(), start + window);
+        order.clear();
+        for (qsizetype at = start; at < end; ++at) {
+            const qsizetype row = rows.at(at);
+            const bool known = row >= 0 && row < count();
+            order.emplace_back(!known ? -1 : byName ? qint64(at) : m_rowids[size_t(row)], at - start);
+        }
+        if (!byName)
+            std::sort(order.begin(), order.end());
+        found.assign(size_t(end - start), PromoSite{});
+        for (const auto& [key, slot] : order) {
+            const qsizetype row = rows.at(start + slot);
+            if (key < 0)
+                continue; // a row the catalogue does not hold
+            fetch.reset();
+            if (byName)
+                fetch.bind(1, nameUtf8(row));
+            else
+                fetch.bind(1, key);
+            PromoSite& site = found[size_t(slot)];
+            site.sitename = name(row);
+            site.sitetype = type(row);
+            if (fetch.next()) {
+                site.data = fetch.text(data);
+                site.method = fetch.text(method);
+                site.action = fetch.text(action);
+                site.encoding = optionalText(encoding);
+                site.accept = optionalText(accept);
+                site.reject = optionalText(reject);
+            }
+        }
+        for (const PromoSite& site : found)
+            each(site);
     }
     if (inTransaction)
         db.commit();

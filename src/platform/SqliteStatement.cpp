@@ -78,8 +78,7 @@ qint64 SqliteStatement::lastInsertId() const
 
 void SqliteStatement::reset()
 {
-    sqlite3_reset(m_statement);
-    sqlite3_clear_bindings(m_statement);
+    sqlite3_reset(m_statement); // the bindings stay until they are bound anew
 }
 
 int SqliteStatement::columnIndex(const QString& name) const

@@ -112,7 +112,7 @@ private:
             m_selection->setSelected(m_options.sites);
             break;
         }
-        if (!m_selection->selected().isEmpty())
+        if (m_selection->selectedCount() > 0)
             return true;
         say(m_err, u"Nothing to submit: the selection is empty."_s);
         return false;

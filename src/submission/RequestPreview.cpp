@@ -5,6 +5,12 @@
 
 #include <QIODevice>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -44,14 +50,51 @@ void RequestPreview::write(SiteDatabase& catalogue, const QList<qsizetype>& site
         out.write("No sites are selected.\n");
         return;
     }
-    const RequestComposer composer(profile);
-    int number = 0;
-    QByteArray entry;
-    catalogue.readSites(sites, [&](const PromoSite& site) {
-        RequestComposer::Filled filled;
-        const SubmissionRequest request = composer.compose(site, &filled);
-        writeEntry(out, entry, ++number, site.sitename, site, request, filled);
+    // Rows are read here and composed on a second thread, a chunk at a time, so the catalogue's
+    // reading and the composing of what was read go side by side; the output keeps the order.
+    constexpr qsizetype chunkSize = 1024;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::vector<PromoSite>> ready; // at most two chunks wait: memory stays small
+    bool done = false;
+    std::thread composer([&] {
+        const RequestComposer composer(profile);
+        int number = 0;
+        QByteArray entry;
+        for (;;) {
+            std::vector<PromoSite> chunk;
+            {
+                std::unique_lock<std::mutex> waiting(lock);
+                changed.wait(waiting, [&] { return !ready.empty() || done; });
+                if (ready.empty())
+                    return;
+                chunk = std::move(ready.front());
+                ready.pop_front();
+            }
+            changed.notify_all();
+            for (const PromoSite& site : chunk) {
+                RequestComposer::Filled filled;
+                const SubmissionRequest request = composer.compose(site, &filled);
+                writeEntry(out, entry, ++number, site.sitename, site, request, filled);
+            }
+        }
     });
+    for (qsizetype start = 0; start < sites.size(); start += chunkSize) {
+        std::vector<PromoSite> chunk;
+        chunk.reserve(size_t(chunkSize));
+        catalogue.readSites(sites.mid(start, chunkSize),
+                            [&chunk](const PromoSite& site) { chunk.push_back(site); });
+        std::unique_lock<std::mutex> waiting(lock);
+        changed.wait(waiting, [&] { return ready.size() < 2; });
+        ready.push_back(std::move(chunk));
+        changed.notify_all();
+    }
+    {
+        const std::lock_guard<std::mutex> ending(lock);
+        done = true;
+    }
+    changed.notify_all();
+    composer.join();
 }
 
 void RequestPreview::writeItems(SiteDatabase& catalogue, const QList<WorkItem>& items, const Profile& profile,

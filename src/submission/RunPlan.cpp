@@ -49,7 +49,7 @@ RunPlan RunPlanner::plan(const Input& input)
     int sentInTheFuture = 0;
     for (const Site& site : input.sites) {
         if (site.indexNowEndpoint.isEmpty()) {
-            plan.items.append(WorkItem{site.name, nullptr});
+            plan.items.append(WorkItem{site.name, nullptr, site.row});
             continue;
         }
         PagePlan pages;
@@ -71,9 +71,11 @@ RunPlan RunPlanner::plan(const Input& input)
         sentInTheFuture += pages.sentInTheFuture;
         const QList<QList<qsizetype>> batches = ChangedPages::batches(pages.pages);
         for (qsizetype number = 0; number < batches.size(); ++number) {
-            plan.items.append(WorkItem{site.name, std::make_shared<const PageBatch>(PageBatch{
-                                                      input.pages, batches.at(number), int(number) + 1,
-                                                      int(batches.size()), site.indexNowEndpoint})});
+            plan.items.append(WorkItem{
+                site.name,
+                std::make_shared<const PageBatch>(PageBatch{input.pages, batches.at(number), int(number) + 1,
+                                                            int(batches.size()), site.indexNowEndpoint}),
+                site.row});
         }
         plan.summary << siteLine(site.name, pages, int(batches.size()));
     }

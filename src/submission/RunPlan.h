@@ -39,6 +39,7 @@ struct Site
 {
     QString name;
     QString indexNowEndpoint; // empty for a site that takes no pages
+    qsizetype row = -1;       // in the catalogue
 };
 
 struct Input

@@ -139,7 +139,11 @@ void SubmissionRun::dispatch(int laneIndex)
     const WorkItem& item = m_items.at(m_nextRequest);
     lane.startWorking(m_nextRequest++);
     emit requestStarted(laneIndex, item.caption());
-    const PromoSite site = m_catalogue.site(item.site);
+    PromoSite site;
+    if (item.row >= 0)
+        m_catalogue.readSites({item.row}, [&site](const PromoSite& read) { site = read; });
+    else
+        site = m_catalogue.site(item.site);
     const SubmissionRequest request =
         item.batch ? m_composer->composeBatch(site, *item.batch) : m_composer->compose(site);
     QString unsendable = request.unsendable;

@@ -128,7 +128,7 @@ void SubmissionSession::prepare(const Request& request, Purpose purpose)
     if (!request.changedPages) {
         RunPlan addresses;
         for (const qsizetype row : request.rows)
-            addresses.items.append(WorkItem{m_catalogue.name(row), nullptr});
+            addresses.items.append(WorkItem{m_catalogue.name(row), nullptr, row});
         m_preparing = false;
         finishPreparation(addresses);
         return;

@@ -24,6 +24,7 @@ struct WorkItem
 {
     QString site;
     std::shared_ptr<const PageBatch> batch; // none: the profile's address, as a classic run sends
+    qsizetype row = -1; // the site's catalogue row when known, so it need not be looked up by name
 
     QString caption() const
     {
