@@ -5,6 +5,7 @@
 #include "KeyFileCheck.h"
 #include "ProfileStore.h"
 #include "SiteFarm.h"
+#include "SitemapSite.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -322,6 +323,36 @@ private slots:
         QCOMPARE(orvanta.state(), QProcess::Running);
         orvanta.terminate();
         QVERIFY(orvanta.waitForFinished(10000));
+    }
+
+    void killedRun_leavesItsLinesAndIsMarkedInterrupted()
+    {
+        SitemapSite website(m_farm, 30, QDateTime::currentDateTimeUtc().addDays(-1));
+        m_farm.route(u"/stuck/indexnow"_s, SiteFarm::Behaviour::Hang);
+        PromoSite stuck = TestData::bundledSites().at(0);
+        stuck.sitename = u"Stuck"_s;
+        stuck.action = m_farm.url(u"/stuck/indexnow"_s);
+        TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), {stuck});
+        QVERIFY(m_app->settings().setValue(u"2"_s, u"url"_s, website.address()));
+        QVERIFY(m_app->settings().setValue(u"2"_s, SettingsKeys::profileIndexNowKey, u"0123456789abcdef"_s));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, m_app->configDirectory());
+        QProcess orvanta;
+        orvanta.setProcessEnvironment(environment);
+        orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE), {u"submit"_s, u"--profile"_s, u"Shop"_s, u"--all"_s,
+                                                           u"--changed-pages"_s, u"--home"_s, m_app->home()});
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (printed += orvanta.readAllStandardOutput()).contains("to send in 1 request"), 15000);
+        orvanta.kill(); // as a cron job that dies, while the request hangs: what it printed is there
+        QVERIFY(orvanta.waitForFinished(10000));
+        printed += orvanta.readAllStandardOutput();
+        QVERIFY2(printed.startsWith("30 pages found in 3 sitemaps"), printed.constData());
+        orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE), {u"history"_s, u"--home"_s, m_app->home()});
+        QVERIFY(orvanta.waitForFinished(10000));
+        QVERIFY2(
+            orvanta.readAllStandardOutput().contains("changed pages: interrupted, 0 succeeded, 0 failed"),
+            "the next open marks it interrupted");
     }
 
     void commandLine_exitStatusesWithoutADisplay_data()

@@ -25,6 +25,7 @@
 #include <QTextStream>
 
 #include <optional>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -115,8 +116,9 @@ struct Console
 {
     Console()
     {
-        outFile.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-        errFile.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        // By descriptor, past stdio's buffer, which holds a pipe's output until the process ends.
+        outFile.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        errFile.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
     QFile outFile;
     QFile errFile;
