@@ -36,12 +36,12 @@ private:
         QSignalSpy finished(&fetch, &HttpFetch::finished);
         fetch.start(request);
         if (!finished.isEmpty() || !fetch.isBusy())
-            return FetchResult{false, -1, {}, {}, 0, u"ended inside start()"_s, {}, {}};
+            return FetchResult{false, false, -1, {}, {}, 0, u"ended inside start()"_s, {}, {}};
         if (!finished.wait(10000))
-            return FetchResult{false, -1, {}, {}, 0, u"never ended"_s, {}, {}};
+            return FetchResult{false, false, -1, {}, {}, 0, u"never ended"_s, {}, {}};
         QTest::qWait(20);
         if (finished.size() != 1 || fetch.isBusy())
-            return FetchResult{false, -1, {}, {}, 0, u"ended twice"_s, {}, {}};
+            return FetchResult{false, false, -1, {}, {}, 0, u"ended twice"_s, {}, {}};
         return finished.first().first().value<FetchResult>();
     }
 
@@ -442,6 +442,12 @@ private slots:
         QVERIFY2(result.complete, qPrintable(result.error));
         QCOMPARE(result.body, QByteArray(10, 'z'));
         QCOMPARE(result.bodySize, 20 * 1024 * 1024);
+        request.stopWhenKept = true; // the first bytes are all that is wanted: 20 MB are not read
+        result = fetch(request);
+        QVERIFY(result.complete && result.truncated);
+        QCOMPARE(result.status, 200);
+        QVERIFY(result.bodySize < 1024 * 1024);
+        request.stopWhenKept = false;
         request.maxBytes = 1024 * 1024;
         result = fetch(request);
         QVERIFY(!result.complete);

@@ -288,8 +288,9 @@ private slots:
         auto pages = std::make_shared<PageList>();
         pages->add("http://h/a", 1);
         pages->add("http://h/b", 2);
+        auto ids = std::make_shared<std::vector<qint64>>(2, 0);
         const auto batch = [&](qsizetype page, const QString& path) {
-            return std::make_shared<PageBatch>(PageBatch{pages, {page}, 1, 1, m_farm.url(path)});
+            return std::make_shared<PageBatch>(PageBatch{pages, ids, {page}, 1, 1, m_farm.url(path)});
         };
         const QList<WorkItem> items = {{u"Fine"_s, batch(0, u"/fine/indexnow"_s)},
                                        {u"Stuck"_s, batch(1, u"/hang/indexnow"_s)}};
@@ -297,7 +298,6 @@ private slots:
         Profile profile = m_profile;
         profile.value(ProfileField::Url) = u"http://h/"_s;
         profile.indexNowKey = u"abcd-1234"_s;
-        recorder.setPageIds(std::make_shared<std::vector<qint64>>(2, 0));
         QVERIFY(run.start(items, profile));
         run.onTick();
         QTRY_COMPARE(run.lane(0).state(), TransferLane::State::Succeeded);
@@ -325,9 +325,8 @@ private slots:
 
         // A write that fails (here, as a full disk would) is reported with its reason.
         QVERIFY(holder->exec(
-            u"CREATE TRIGGER full BEFORE INSERT ON sent BEGIN SELECT RAISE(ABORT, 'database or disk "
+            u"CREATE TRIGGER full BEFORE INSERT ON announcements BEGIN SELECT RAISE(ABORT, 'database or disk "
             u"is full'); END"_s));
-        recorder.setPageIds(std::make_shared<std::vector<qint64>>(2, 0));
         QVERIFY(run.start(QList<WorkItem>{items.first()}, profile));
         QVERIFY(runToEnd() > 0);
         QVERIFY(written.wait(20000));

@@ -3,8 +3,10 @@
 #include "HeadlessSubmission.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
+#include "HttpFetch.h"
 #include "PageLedger.h"
 #include "PageList.h"
+#include "PageVerdict.h"
 #include "ProfileStore.h"
 #include "RunJournal.h"
 #include "RunLock.h"
@@ -18,6 +20,9 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QTest>
 #include <QTextStream>
@@ -30,6 +35,57 @@ namespace {
 const QDateTime published(QDate(2026, 11, 1), QTime(8, 0), QTimeZone::utc());
 const qint64 day = 24 * 3600 * 1000;
 } // namespace
+
+// A home whose catalogue holds the farm's IndexNow imitation (and any other sites), with a
+// profile "Shop" for a website of the farm, and the options of a changed-pages run from it.
+struct ChangedPagesHome
+{
+    struct Outcome
+    {
+        int status;
+        QString out;
+        QString err;
+    };
+
+    ChangedPagesHome(SiteFarm& farm, const QString& website, const QList<PromoSite>& others = {})
+    {
+        farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
+        indexNow = TestData::bundledSites().at(0);
+        indexNow.action = farm.url(u"/indexnow"_s);
+        TestData::writeCatalogue(directory.filePath(u"orvd.dll"_s), QList<PromoSite>{indexNow} + others);
+        TestData::storeCompleteProfile(settings, 2, u"Shop"_s);
+        Profile shop = ProfileStore(settings).read(2);
+        shop.value(ProfileField::Url) = website;
+        shop.indexNowKey = u"0123456789abcdef"_s;
+        ProfileStore(settings).save(2, shop);
+        options.profileTitle = u"Shop"_s;
+        options.selection = HeadlessSubmission::Selection::Sites;
+        options.sites = {indexNow.sitename};
+        options.changedPages = true;
+        options.catalogueFile = directory.filePath(u"orvd.dll"_s);
+        options.logFile = directory.filePath(u"sublog.htm"_s);
+        options.historyFile = directory.filePath(u"history.db"_s);
+        options.runLockFile = directory.filePath(u"orvanta.lock"_s);
+        options.transferDeadline = std::chrono::milliseconds(3000);
+    }
+
+    Outcome submit()
+    {
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        const int status = HeadlessSubmission::run(options, settings, out, err);
+        return Outcome{status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
+    }
+
+    QTemporaryDir directory;
+    TempSettings temporary;
+    SettingsStore settings;
+    PromoSite indexNow;
+    HeadlessSubmission::Options options;
+};
 
 class TestSitemap : public QObject
 {
@@ -209,7 +265,162 @@ private slots:
         QVERIFY(result);
         QVERIFY2(result->error.contains(error), qPrintable(result->error));
         if (tag == "files listed")
-            QCOMPARE(farm.requests().size() - before, 1);
+            QCOMPARE(farm.requests().size() - before, 2); // robots.txt and the index, not the files it lists
+    }
+
+    void robots_rulesAsRfc9309ReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("robots"); // "HTTP 404" and the like: what the server answers
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("allowed");
+        const QByteArray everyone = "User-agent: *\n";
+        QTest::newRow("no rules") << QByteArray() << u"/a"_s << true;
+        QTest::newRow("disallowed") << everyone + "Disallow: /private/" << u"/private/x"_s << false;
+        QTest::newRow("outside the rule") << everyone + "Disallow: /private/" << u"/public"_s << true;
+        QTest::newRow("another crawler's group")
+            << QByteArray("User-agent: bingbot\nDisallow: /\n\nUser-agent: *\nDisallow: /x") << u"/y"_s
+            << true;
+        QTest::newRow("agents sharing a group")
+            << QByteArray("User-agent: a\nUser-agent: *\nDisallow: /shared") << u"/shared"_s << false;
+        QTest::newRow("longest match allows")
+            << everyone + "Disallow: /a\nAllow: /a/b" << u"/a/b/c"_s << true;
+        QTest::newRow("longest match disallows")
+            << everyone + "Allow: /a\nDisallow: /a/b" << u"/a/b/c"_s << false;
+        QTest::newRow("Allow wins a tie") << everyone + "Disallow: /a\nAllow: /a" << u"/a"_s << true;
+        QTest::newRow("wildcard and end") << everyone + "Disallow: /*.pdf$" << u"/x/y.pdf"_s << false;
+        QTest::newRow("not at the end") << everyone + "Disallow: /*.pdf$" << u"/x/y.pdf?q=1"_s << true;
+        QTest::newRow("end anchors") << everyone + "Disallow: /exact$" << u"/exactly"_s << true;
+        QTest::newRow("a pattern without its slash")
+            << everyone + "Disallow: *.gif" << u"/i/a.gif"_s << false;
+        QTest::newRow("escapes compared as the page's")
+            << everyone + "Disallow: /%7Euser/caf\xC3\xA9" << u"/~user/caf%C3%A9"_s << false;
+        QTest::newRow("an empty Disallow") << everyone + "Disallow:" << u"/a"_s << true;
+        QTest::newRow("robots.txt itself") << everyone + "Disallow: /" << u"/robots.txt"_s << true;
+        QTest::newRow("capitals, comments, a byte-order mark")
+            << QByteArray("\xEF\xBB\xBFUSER-AGENT: * # all\nDISALLOW: /x # why") << u"/x"_s << false;
+        QTest::newRow("past 500 KiB")
+            << everyone + QByteArray(500 * 1024, '#') + "\nDisallow: /" << u"/a"_s << true;
+        QTest::newRow("missing: everything allowed") << QByteArray("HTTP 404") << u"/a"_s << true;
+        QTest::newRow("failing: nothing allowed") << QByteArray("HTTP 503") << u"/a"_s << false;
+    }
+
+    void robots_rulesAsRfc9309ReadsThem()
+    {
+        QFETCH(QByteArray, robots);
+        QFETCH(QString, path);
+        QFETCH(bool, allowed);
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        farm.route(u"/robots.txt"_s, robots.startsWith("HTTP ")
+                                         ? SiteFarm::Route::answering(robots.mid(5).toInt(), "x")
+                                         : SiteFarm::Route::answering(200, robots));
+        farm.route(u"/map.xml"_s,
+                   SiteFarm::Route::answering(200, SitemapSite::urlSet({{farm.url(u"/a"_s), {}}})));
+        const auto result = read(farm.url(u"/"_s), farm.url(u"/map.xml"_s));
+        QVERIFY2(result->error.isEmpty(), qPrintable(result->error));
+        QCOMPARE(result->robots.allows((farm.url(path)).toUtf8()), allowed);
+        if (robots == "HTTP 503")
+            QCOMPARE(result->robots.disallowedBecause(), u"robots.txt answers HTTP 503 Status"_s);
+    }
+
+    void pages_sayWhetherTheyCanBeIndexed_data()
+    {
+        QTest::addColumn<int>("status");         // 0: no complete answer
+        QTest::addColumn<QByteArray>("headers"); // "Name: value" lines
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("landedOn"); // empty: where it was asked
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("reason"); // the summary's word, or the detail of one indexable
+        const int indexable = int(PageVerdict::Kind::Indexable);
+        const int leftOut = int(PageVerdict::Kind::LeftOut);
+        const auto page = [](const QByteArray& head, const QByteArray& body = "<p>Bread</p>") -> QByteArray {
+            return "<!DOCTYPE html><html><head><title>Bakery</title>" + head + "</head><body>" + body +
+                   "</body></html>";
+        };
+        QTest::newRow("a plain page")
+            << 200 << QByteArray() << page({}) << QString() << indexable << QString();
+        QTest::newRow("meta robots noindex")
+            << 200 << QByteArray() << page("<meta name=robots content=noindex>") << QString() << leftOut
+            << u"noindex"_s;
+        QTest::newRow("in capitals, among others")
+            << 200 << QByteArray() << page("<META NAME=\"ROBOTS\" CONTENT=\"Follow, NoIndex\">") << QString()
+            << leftOut << u"noindex"_s;
+        QTest::newRow("none") << 200 << QByteArray() << page("<meta name=\"robots\" content=\"none\">")
+                              << QString() << leftOut << u"noindex"_s;
+        QTest::newRow("a named crawler's")
+            << 200 << QByteArray() << page("<meta name=\"bingbot\" content=\"noindex\">") << QString()
+            << leftOut << u"noindex"_s;
+        QTest::newRow("index, follow")
+            << 200 << QByteArray() << page("<meta name=robots content=\"index, follow\">") << QString()
+            << indexable << QString();
+        QTest::newRow("a description that says noindex")
+            << 200 << QByteArray() << page("<meta name=description content=noindex>") << QString()
+            << indexable << QString();
+        QTest::newRow("in the body, not the head")
+            << 200 << QByteArray() << page({}, "<meta name=robots content=noindex>") << QString() << indexable
+            << QString();
+        QTest::newRow("X-Robots-Tag")
+            << 200 << QByteArray("X-Robots-Tag: noindex") << page({}) << QString() << leftOut << u"noindex"_s;
+        QTest::newRow("X-Robots-Tag for one crawler") << 200 << QByteArray("X-Robots-Tag: googlebot: none")
+                                                      << page({}) << QString() << leftOut << u"noindex"_s;
+        QTest::newRow("X-Robots-Tag of another kind")
+            << 200 << QByteArray("X-Robots-Tag: unavailable_after: 2030-01-01") << page({}) << QString()
+            << indexable << QString();
+        QTest::newRow("canonical: itself, relative")
+            << 200 << QByteArray() << page("<link rel=canonical href=\"/a\">") << QString() << indexable
+            << QString();
+        QTest::newRow("canonical: itself, written otherwise")
+            << 200 << QByteArray() << page("<link rel=\"Canonical\" href=\"HTTP://H/%61#top\">") << QString()
+            << indexable << QString();
+        QTest::newRow("canonical: another page")
+            << 200 << QByteArray() << page("<link rel=\"alternate canonical\" href=\"b\">") << QString()
+            << leftOut << u"canonical elsewhere"_s;
+        QTest::newRow("canonical: another host")
+            << 200 << QByteArray() << page("<link rel=canonical href=\"https://w.h/a\">") << QString()
+            << leftOut << u"canonical elsewhere"_s;
+        QTest::newRow("canonical in a Link header")
+            << 200 << QByteArray("Link: </print/a>; rel=\"alternate\", </b>; rel=\"canonical\"") << page({})
+            << QString() << leftOut << u"canonical elsewhere"_s;
+        QTest::newRow("a head cut by the bound")
+            << 200 << QByteArray("TRUNCATED") << QByteArray("<html><head><title>x") << QString() << indexable
+            << u"its head was not read in the first 64 KiB"_s;
+        QTest::newRow("not HTML") << 200 << QByteArray("Content-Type: application/pdf")
+                                  << QByteArray("%PDF-1.7 noindex") << QString() << indexable << QString();
+        QTest::newRow("404") << 404 << QByteArray() << QByteArray() << QString()
+                             << int(PageVerdict::Kind::Gone) << QString();
+        QTest::newRow("410") << 410 << QByteArray() << QByteArray() << QString()
+                             << int(PageVerdict::Kind::Gone) << QString();
+        QTest::newRow("503") << 503 << QByteArray() << QByteArray() << QString() << leftOut
+                             << u"answers 503"_s;
+        QTest::newRow("a redirect") << 200 << QByteArray() << page({}) << u"http://h/b"_s << leftOut
+                                    << u"redirect"_s;
+        QTest::newRow("no answer") << 0 << QByteArray() << QByteArray() << QString() << leftOut
+                                   << u"cannot be reached"_s;
+    }
+
+    void pages_sayWhetherTheyCanBeIndexed()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, headers);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, landedOn);
+        QFETCH(int, kind);
+        QFETCH(QString, reason);
+        FetchResult fetched;
+        fetched.complete = status != 0;
+        fetched.status = status;
+        fetched.body = body;
+        fetched.truncated = headers == "TRUNCATED";
+        fetched.url = QUrl(landedOn.isEmpty() ? u"http://h/a"_s : landedOn);
+        if (!headers.isEmpty() && !fetched.truncated)
+            fetched.headers.append(
+                {headers.left(headers.indexOf(':')), headers.mid(headers.indexOf(':') + 1).trimmed()});
+        const PageVerdict verdict = PageVerdict::judge("http://h/a", fetched);
+        QCOMPARE(int(verdict.kind), kind);
+        if (kind == int(PageVerdict::Kind::LeftOut))
+            QCOMPARE(verdict.reason, reason);
+        else
+            QVERIFY2(verdict.detail.startsWith(reason), qPrintable(verdict.detail));
     }
 
     void reader_takesFilesAsServersSendThem()
@@ -334,10 +545,10 @@ private slots:
         QCOMPARE(ahead.sentInTheFuture, 6);
         QCOMPARE(ahead.pages, QList<qsizetype>{3}); // "future" now has another date: not held back
 
-        QVERIFY(database->exec(u"DROP TABLE sent"_s)); // a ledger that cannot be read plans nothing
+        QVERIFY(database->exec(u"DROP TABLE announcements"_s)); // a ledger that cannot be read plans nothing
         const PagePlan unreadable =
             ChangedPages::plan(second, ledger, "h", endpoint, hourLater, ChangedPages::defaultCoolDown, ids);
-        QCOMPARE(unreadable.error, u"no such table: sent"_s);
+        QCOMPARE(unreadable.error, u"no such table: announcements"_s);
         QVERIFY(unreadable.pages.isEmpty());
 
         QList<qsizetype> many(10001);
@@ -353,50 +564,19 @@ private slots:
         SiteFarm farm;
         QVERIFY(farm.listen());
         SitemapSite website(farm, 10001, QDateTime::currentDateTimeUtc().addDays(-1));
-        farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
         farm.route(u"/busy/indexnow"_s, SiteFarm::Route::answering(429, {}, "Retry-After: 120\r\n"));
-        farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
-        PromoSite indexNow = TestData::bundledSites().at(0);
-        indexNow.action = farm.url(u"/indexnow"_s);
-        PromoSite busy = indexNow;
+        PromoSite busy = TestData::bundledSites().at(0);
         busy.sitename = u"Busy"_s;
         busy.action = farm.url(u"/busy/indexnow"_s);
-        QTemporaryDir home;
-        TestData::writeCatalogue(home.filePath(u"orvd.dll"_s),
-                                 {indexNow, busy, TestData::site(u"Delta"_s, u"list"_s, farm.url(u"/ok"_s))});
-        TempSettings temporary;
-        SettingsStore settings;
-        TestData::storeCompleteProfile(settings, 2, u"Shop"_s);
-        Profile shop = ProfileStore(settings).read(2);
-        shop.value(ProfileField::Url) = website.address();
-        shop.indexNowKey = u"0123456789abcdef"_s;
-        QVERIFY(ProfileStore(settings).save(2, shop));
-
-        HeadlessSubmission::Options options;
-        options.profileTitle = u"Shop"_s;
-        options.selection = HeadlessSubmission::Selection::Sites;
+        ChangedPagesHome home(farm, website.address(),
+                              {busy, TestData::site(u"Delta"_s, u"list"_s, farm.url(u"/ok"_s))});
+        const PromoSite indexNow = home.indexNow;
+        HeadlessSubmission::Options& options = home.options;
         options.sites = {indexNow.sitename, u"Delta"_s};
-        options.changedPages = true;
-        options.catalogueFile = home.filePath(u"orvd.dll"_s);
-        options.logFile = home.filePath(u"sublog.htm"_s);
-        options.historyFile = home.filePath(u"history.db"_s);
-        options.runLockFile = home.filePath(u"orvanta.lock"_s);
-        options.transferDeadline = std::chrono::milliseconds(3000);
-        struct Outcome
-        {
-            int status;
-            QString out;
-            QString err;
-        };
-        const auto submit = [&] {
-            QBuffer out;
-            QBuffer err;
-            out.open(QIODevice::WriteOnly);
-            err.open(QIODevice::WriteOnly);
-            const int status = HeadlessSubmission::run(options, settings, out, err);
-            return Outcome{status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
-        };
-        options.dryRun = true; // prints the batches, sends and records nothing
+        using Outcome = ChangedPagesHome::Outcome;
+        const auto submit = [&home] { return home.submit(); };
+        options.checkPages = false; // checking pages has its own test, on a smaller website
+        options.dryRun = true;      // prints the batches, sends and records nothing
         const qsizetype before = farm.requests().size();
         const Outcome dry = submit();
         QCOMPARE(dry.status, 0);
@@ -465,7 +645,7 @@ private slots:
         other.unlock();
         // A record that cannot be written makes the run fail, with the reason.
         QVERIFY(database->exec(
-            u"CREATE TRIGGER full BEFORE INSERT ON sent BEGIN SELECT RAISE(ABORT, 'database or "
+            u"CREATE TRIGGER full BEFORE INSERT ON announcements BEGIN SELECT RAISE(ABORT, 'database or "
             u"disk is full'); END"_s));
         const Outcome unrecorded = submit();
         QCOMPARE(unrecorded.status, 1);
@@ -475,13 +655,107 @@ private slots:
                  qPrintable(unrecorded.err));
     }
 
+    void changedPages_announceOnlyWhatCanBeIndexedAndWhatWentAway()
+    {
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        SitemapSite website(farm, 3, QDateTime::currentDateTimeUtc().addDays(-1));
+        website.addPagesThatCannotBeIndexed();
+        PromoSite other = TestData::bundledSites().at(0);
+        other.sitename = u"Other engine"_s;
+        other.action = farm.url(u"/other/indexnow"_s);
+        farm.route(u"/other/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        ChangedPagesHome home(farm, website.address(), {other});
+        home.options.coolDown = std::chrono::seconds(0);
+        const QString engine = home.indexNow.sitename;
+        // The pages of each IndexNow request the farm took since `from`, a request a line.
+        const auto announced = [&farm](qsizetype from) {
+            QStringList requests;
+            for (auto request = farm.requests().cbegin() + from; request != farm.requests().cend();
+                 ++request) {
+                if (!request->startsWith("POST /"))
+                    continue;
+                QStringList pages;
+                const QJsonArray list =
+                    QJsonDocument::fromJson(request->mid(request->indexOf("\r\n\r\n") + 4))
+                        .object()
+                        .value(u"urlList"_s)
+                        .toArray();
+                for (const QJsonValue& page : list)
+                    pages << QUrl(page.toString()).path();
+                pages.sort();
+                requests << pages.join(u' ');
+            }
+            return requests;
+        };
+
+        qsizetype before = farm.requests().size();
+        const ChangedPagesHome::Outcome first = home.submit();
+        QCOMPARE(first.status, 0);
+        QVERIFY2(
+            first.out.contains(
+                u"%1: 4 new or changed pages and 1 removed page to send in 2 requests (0 unchanged); left "
+                u"out: 1 "
+                u"blocked by robots.txt, 1 canonical elsewhere, 2 noindex, 1 redirect; 1 listed but gone, "
+                u"announced as removed.\nNot announced (6):\n"_s.arg(engine)),
+            qPrintable(first.out));
+        for (const QString& line :
+             {u"/moved.html \u2014 redirect: redirects to %1\n"_s.arg(website.pageAddress(0)),
+              u"/copy.html \u2014 canonical elsewhere: names %1 as canonical\n"_s.arg(website.pageAddress(1)),
+              u"/x-robots.html \u2014 noindex: X-Robots-Tag: noindex\n"_s,
+              u"/private/secret.html \u2014 blocked by robots.txt: "_s,
+              u"/broken.html \u2014 listed but gone: answers 404, announced as removed\n"_s})
+            QVERIFY2(first.out.contains(line), qPrintable(line));
+        QCOMPARE(announced(before),
+                 QStringList({u"/gone.html /page-0.html /page-1.html /page-2.html"_s, u"/broken.html"_s}));
+
+        // One page leaves the sitemaps and is gone, another leaves them but is still served.
+        website.remove(u"/gone.html"_s, 410);
+        website.remove(u"/page-2.html"_s, 200);
+        website.change(1, QDateTime::currentDateTimeUtc());
+        before = farm.requests().size();
+        const ChangedPagesHome::Outcome second = home.submit();
+        QCOMPARE(second.status, 0);
+        QVERIFY2(second.out.contains(
+                     u"%1: 1 new or changed page and 1 removed page to send in 2 requests (2 "
+                     u"unchanged); left out: 1 blocked by robots.txt, 1 canonical elsewhere, 2 "
+                     u"noindex, 1 redirect; 1 gone from the sitemaps, announced as removed; 1 left "
+                     u"the sitemaps but still served.\n"_s.arg(engine)),
+                 qPrintable(second.out));
+        QVERIFY(second.out.contains(u"/page-2.html \u2014 left the sitemaps but still served\n"_s));
+        QCOMPARE(announced(before), QStringList({u"/page-0.html"_s, u"/gone.html"_s}));
+
+        // Unchecked, every changed page goes as the sitemaps list it, and nothing is known gone.
+        home.options.checkPages = false;
+        home.options.dryRun = true;
+        const ChangedPagesHome::Outcome unchecked = home.submit();
+        QVERIFY2(unchecked.out.contains(
+                     u"%1: 5 new or changed pages to send in 1 request (3 unchanged).\n"_s.arg(engine)),
+                 qPrintable(unchecked.out + unchecked.err));
+
+        // A baseline takes every listed page as announced to the other engine, and sends nothing.
+        home.options.dryRun = false;
+        home.options.sites = {other.sitename};
+        home.options.baseline = true;
+        before = farm.requests().size();
+        const ChangedPagesHome::Outcome baseline = home.submit();
+        QCOMPARE(baseline.status, 0);
+        QVERIFY2(baseline.out.endsWith(u"Other engine: 8 pages recorded as announced; nothing was sent.\n"_s),
+                 qPrintable(baseline.out));
+        home.options.baseline = false;
+        QVERIFY(home.submit().out.endsWith(
+            u"Other engine: no page changed since the last run, nothing to send (8 "
+            u"unchanged).\nNothing to send.\n"_s));
+        QCOMPARE(announced(before), QStringList());
+    }
+
     void history_knowsItsLayout_data()
     {
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QString>("error"); // empty: opens
         QTest::newRow("newer")
-            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 3"_s}
-            << u"was written by a newer version of Orvanta (layout 3; this one knows up to 2). It "
+            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 4"_s}
+            << u"was written by a newer version of Orvanta (layout 4; this one knows up to 3). It "
                u"is left as it is."_s;
         QTest::newRow("another program's")
             << QStringList{u"CREATE TABLE notes(text TEXT)"_s}

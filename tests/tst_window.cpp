@@ -378,6 +378,61 @@ private slots:
                      QDir::toNativeSeparators(m_app->homeFile(u"run.csv"_s))));
     }
 
+    void changedPages_leftOutAreNamedAndTheReadingCanBeCancelled()
+    {
+        m_farm.route(u"/robots.txt"_s, SiteFarm::Behaviour::Hang);
+        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        PromoSite indexNow = TestData::bundledSites().at(0);
+        indexNow.action = m_farm.url(u"/indexnow"_s);
+        openWindow({indexNow});
+        m_app->click(u"Bprofile"_s);
+        m_app->get<QLineEdit>(u"txturl"_s)->setText(m_farm.url(u"/"_s));
+        m_app->get<QLineEdit>(u"txtindexnowkey"_s)->setText(u"window-key-2"_s);
+        m_app->click(u"Bsubmission"_s);
+        const auto summary = [this] { return m_app->text(u"pagesSummary"_s); };
+        QVERIFY(!m_app->get<QCheckBox>(u"checkPages"_s)->isEnabled());
+        m_app->get<QRadioButton>(u"changedPages"_s)->click();
+        QVERIFY(m_app->get<QCheckBox>(u"checkPages"_s)->isEnabled());
+        QVERIFY(!m_app->get<QWidget>(u"preparationProgress"_s)->isHidden());
+        m_app->click(u"cancelPreparation"_s); // robots.txt never answers
+        QCOMPARE(summary(), u"Cancelled: the sitemaps were not read to the end."_s);
+        QVERIFY(m_app->get<QWidget>(u"preparationProgress"_s)->isHidden());
+
+        SitemapSite website(m_farm, 2, QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc()));
+        website.addPagesThatCannotBeIndexed();
+        m_app->get<QCheckBox>(u"Check4"_s)->click();
+        QTRY_VERIFY2(
+            summary().endsWith(
+                u"\n%1: 3 new or changed pages and 1 removed page to send in 2 requests (0 "
+                u"unchanged); left out: 1 blocked by robots.txt, 1 canonical elsewhere, 2 "
+                u"noindex, 1 redirect; 1 listed but gone, announced as removed."_s.arg(indexNow.sitename)),
+            qPrintable(summary()));
+        QVERIFY(m_app->get<QWidget>(u"preparationProgress"_s)->isHidden());
+        m_app->click(u"preview"_s); // page by page, what is left out and why
+        QTRY_VERIFY(m_app->window().findChild<QPlainTextEdit*>(u"previewText"_s));
+        const QString preview = m_app->get<QPlainTextEdit>(u"previewText"_s)->toPlainText();
+        QVERIFY2(preview.contains(u"Not announced (6):\n"_s) &&
+                     preview.contains(u"/x-robots.html \u2014 noindex: X-Robots-Tag: noindex\n"_s),
+                 qPrintable(preview));
+        m_app->window().findChild<QDialog*>(u"requestPreview"_s)->close();
+        m_app->get<QCheckBox>(u"checkPages"_s)->click(); // unchecked, every listed page goes
+        QTRY_VERIFY2(
+            summary().endsWith(
+                u"\n%1: 9 new or changed pages to send in 1 request (0 unchanged)."_s.arg(indexNow.sitename)),
+            qPrintable(summary()));
+
+        const qsizetype before = m_farm.requests().size();
+        m_app->dialogs.queueYesNo(true);
+        m_app->click(u"baseline"_s);
+        QTRY_VERIFY(m_app->dialogs.shown.last().text.endsWith(
+            u"%1: 9 pages recorded as announced; nothing was sent."_s.arg(indexNow.sitename)));
+        QTRY_VERIFY2(
+            summary().endsWith(u"no page changed since the last run, nothing to send (9 unchanged)."_s),
+            qPrintable(summary()));
+        QVERIFY(std::none_of(m_farm.requests().cbegin() + before, m_farm.requests().cend(),
+                             [](const QByteArray& request) { return request.startsWith("POST /indexnow"); }));
+    }
+
     void run_stopCancelsAndFailuresCanBeSelectedAgain()
     {
         openWindow({PromoSite{u"Fails"_s, u"engine"_s, u"u=[url]"_s, u"get"_s, m_farm.url(u"/404"_s)},
@@ -526,10 +581,21 @@ private slots:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QStringList>("order");
         QTest::newRow("submission") << u"Bsubmission"_s
-                                    << QStringList{u"List1"_s,   u"Command11"_s,      u"Command10"_s,
-                                                   u"List2"_s,   u"Check2"_s,         u"Check3"_s,
-                                                   u"Check4"_s,  u"addressOnly"_s,    u"changedPages"_s,
-                                                   u"preview"_s, u"resubmitFailed"_s, u"Command15"_s};
+                                    << QStringList{u"List1"_s,
+                                                   u"Command11"_s,
+                                                   u"Command10"_s,
+                                                   u"List2"_s,
+                                                   u"Check2"_s,
+                                                   u"Check3"_s,
+                                                   u"Check4"_s,
+                                                   u"addressOnly"_s,
+                                                   u"changedPages"_s,
+                                                   u"checkPages"_s,
+                                                   u"cancelPreparation"_s,
+                                                   u"baseline"_s,
+                                                   u"preview"_s,
+                                                   u"resubmitFailed"_s,
+                                                   u"Command15"_s};
         QTest::newRow("history") << u"Bhistory"_s
                                  << QStringList{u"historyRuns"_s, u"historyResults"_s, u"historyDetail"_s,
                                                 u"historyFailuresOnly"_s, u"historyExport"_s};

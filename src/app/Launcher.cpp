@@ -61,6 +61,12 @@ struct Options
                                 u"submit --changed-pages: never send a page to a site again within this many "
                                 u"seconds (default 600; 0 turns it off)."_s,
                                 u"SECONDS"_s};
+    QCommandLineOption noCheck{u"no-check"_s,
+                               u"submit --changed-pages: send the pages as the sitemaps list them, without "
+                               u"fetching each first to see whether it can be indexed."_s};
+    QCommandLineOption baseline{
+        u"baseline"_s, u"submit: record every page of the website's sitemaps as announced to each "
+                       u"selected IndexNow site, sending nothing (for a site notified by other means)."_s};
     QCommandLineOption last{u"last"_s, u"history: only the last N runs."_s, u"N"_s};
     QCommandLineOption csv{u"csv"_s, u"history: as CSV, a row per request."_s};
 };
@@ -70,7 +76,7 @@ struct Options
 const QStringList synopsis{
     u"orvanta [--home DIR]"_s,
     u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--dry-run] "
-    u"[--changed-pages]"_s,
+    u"[--changed-pages [--no-check]] [--baseline]"_s,
     u"orvanta key generate --profile TITLE [--replace]"_s,
     u"orvanta key check --profile TITLE"_s,
     u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
@@ -99,7 +105,9 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"or not (exit 1).\n\n"
         u"submit --changed-pages reads the website's sitemaps and sends each selected IndexNow site the\n"
         u"pages that changed since they were last sent to it, in batches of at most 10,000; other sites\n"
-        u"get the profile's address as always.\n\n"
+        u"get the profile's address as always. Each page is fetched first and announced only when it\n"
+        u"can be indexed (it answers 200, says no noindex, names itself as canonical and robots.txt\n"
+        u"allows it); pages that answer 404 or 410 are announced as removed.\n\n"
         u"history lists the recorded runs, newest first. profiles prints the stored profiles' titles,\n"
         u"one per line."_s);
     parser.addPositionalArgument(u"command"_s,
@@ -107,7 +115,8 @@ void describe(QCommandLineParser& parser, const Options& options)
                                  u"[submit | key generate|check | history | profiles]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
                        options.type, options.site, options.dryRun, options.changedPages, options.sitemap,
-                       options.coolDown, options.replace, options.last, options.csv});
+                       options.coolDown, options.noCheck, options.baseline, options.replace, options.last,
+                       options.csv});
 }
 
 // The command line's two streams, on their way to a terminal or a log: control characters from
@@ -174,11 +183,11 @@ int submit(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
         return *refused;
-    if (const std::optional<int> refused =
-            refuseOtherOptions(parser, u"submit"_s,
-                               {&options.profile, &options.all, &options.type, &options.site, &options.dryRun,
-                                &options.changedPages, &options.sitemap, &options.coolDown},
-                               options))
+    if (const std::optional<int> refused = refuseOtherOptions(
+            parser, u"submit"_s,
+            {&options.profile, &options.all, &options.type, &options.site, &options.dryRun,
+             &options.changedPages, &options.sitemap, &options.coolDown, &options.noCheck, &options.baseline},
+            options))
         return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile to submit with --profile TITLE."_s);
@@ -200,8 +209,14 @@ int submit(const QCommandLineParser& parser, const Options& options)
     }
     run.dryRun = parser.isSet(options.dryRun);
     run.changedPages = parser.isSet(options.changedPages);
-    if ((parser.isSet(options.sitemap) || parser.isSet(options.coolDown)) && !run.changedPages)
-        return usageError(u"--sitemap and --cool-down go with --changed-pages."_s);
+    run.checkPages = !parser.isSet(options.noCheck);
+    run.baseline = parser.isSet(options.baseline);
+    if ((parser.isSet(options.coolDown) || parser.isSet(options.noCheck)) && !run.changedPages)
+        return usageError(u"--cool-down and --no-check go with --changed-pages."_s);
+    if (parser.isSet(options.sitemap) && !run.changedPages && !run.baseline)
+        return usageError(u"--sitemap goes with --changed-pages or --baseline."_s);
+    if (run.baseline && (run.dryRun || run.changedPages))
+        return usageError(u"--baseline sends nothing: it takes neither --dry-run nor --changed-pages."_s);
     run.sitemap = parser.value(options.sitemap);
     if (parser.isSet(options.sitemap) && WebAddress::normalise(run.sitemap.toUtf8()).address.isEmpty())
         return usageError(u"--sitemap takes a web address, such as https://www.example.com/sitemap.xml."_s);
@@ -218,6 +233,9 @@ int submit(const QCommandLineParser& parser, const Options& options)
     run.runLockFile = paths.runLockFile();
     SettingsStore settings;
     Console console;
+    // How far a long reading or check is, on a terminal only: a cron log stays as it was.
+    if (isatty(STDERR_FILENO))
+        run.progress = &console.errFile;
     return HeadlessSubmission::run(run, settings, console.out, console.err);
 }
 

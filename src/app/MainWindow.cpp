@@ -17,6 +17,7 @@
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
 #include "UpgradeWindow.h"
+#include "Wording.h"
 #include "ui_MainWindow.h"
 
 #include <QBuffer>
@@ -87,6 +88,20 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     m_summaryDue->setInterval(250);
     connect(m_summaryDue, &QTimer::timeout, this, &MainWindow::showPagesSummary);
     connect(m_selectionPage, &EngineSelectionPage::pagesModeChanged, this, &MainWindow::showPagesSummary);
+    connect(m_selectionPage, &EngineSelectionPage::checkPagesChanged, this, &MainWindow::showPagesSummary);
+    connect(m_selectionPage, &EngineSelectionPage::baselineRequested, this, &MainWindow::onBaselineRequested);
+    connect(m_selectionPage, &EngineSelectionPage::preparationCancelRequested, m_session,
+            &SubmissionSession::cancelPreparation);
+    connect(m_session, &SubmissionSession::readingProgressed, this, [this](int files, qsizetype pages) {
+        m_selectionPage->showPreparation(
+            u"Reading the sitemaps: %1, %2"_s.arg(counted(files, u"%1 file"_s, u"%1 files"_s),
+                                                  counted(pages, u"%1 page"_s, u"%1 pages"_s)),
+            0, 0);
+    });
+    connect(m_session, &SubmissionSession::checkingProgressed, this,
+            [this](qsizetype checked, qsizetype total) {
+                m_selectionPage->showPreparation(u"Checking the pages: %v of %m"_s, checked, total);
+            });
     connect(m_selectionPage, &EngineSelectionPage::selectionChanged, this, [this] {
         if (m_selectionPage->changedPagesChosen())
             m_summaryDue->start();
@@ -197,6 +212,7 @@ SubmissionSession::Request MainWindow::request() const
     request.profile = profile();
     request.rows = m_selectionPage->selection().selectedRows();
     request.changedPages = m_selectionPage->changedPagesChosen();
+    request.checkPages = m_selectionPage->checkPagesChosen();
     return request;
 }
 
@@ -205,17 +221,59 @@ void MainWindow::onSubmitClicked()
     if (m_selectionPage->changedPagesChosen() && m_selectionPage->selection().selectedCount() > 0)
         m_selectionPage->showPagesSummary(u"Reading the sitemaps and planning the run…"_s);
     m_session->prepare(request(), SubmissionSession::Purpose::Run);
+    showPreparationIfBusy();
+}
+
+void MainWindow::showPreparationIfBusy()
+{
+    if (m_session->isPreparing())
+        m_selectionPage->showPreparation(u"Reading the sitemaps"_s, 0, 0);
+}
+
+void MainWindow::onBaselineRequested()
+{
+    if (m_selectionPage->selection().selectedCount() == 0) {
+        m_context.dialogs.inform(u"Please select the IndexNow sites to record the pages for first."_s,
+                                 u"No engines selected"_s, Dialogs::Icon::Warning);
+        return;
+    }
+    // Nothing is sent, and pages recorded this way are not sent again until they change.
+    if (!m_context.dialogs.askYesNo(
+            u"Record every page of the sitemaps of %1 as already announced to the "
+            u"selected IndexNow sites, without sending anything?\n\nFrom then on, only "
+            u"pages that change are sent."_s.arg(profile().value(ProfileField::Url)),
+            u"Mark All as Announced"_s, Dialogs::Icon::Question))
+        return;
+    m_session->prepare(request(), SubmissionSession::Purpose::Baseline);
+    showPreparationIfBusy();
 }
 
 void MainWindow::onPlanned(const RunPlan& plan, SubmissionSession::Purpose purpose)
 {
+    if (!m_session->isPreparing())
+        m_selectionPage->hidePreparation();
+    if (plan.cancelled) { // given up by the user, who needs no message to say so
+        m_selectionPage->showPagesSummary(u"Cancelled: the sitemaps were not read to the end."_s);
+        return;
+    }
+    if (purpose == SubmissionSession::Purpose::Baseline) {
+        if (!plan.error.isEmpty())
+            m_context.dialogs.inform(plan.error, u"Mark All as Announced"_s, Dialogs::Icon::Warning);
+        else
+            m_context.dialogs.inform(plan.summary.join(u'\n'), u"Mark All as Announced"_s,
+                                     Dialogs::Icon::Information);
+        showPagesSummary(); // the recorded pages are no longer new
+        return;
+    }
     if (purpose == SubmissionSession::Purpose::Preview) {
         QBuffer preview;
         preview.open(QIODevice::WriteOnly);
-        if (!plan.error.isEmpty())
+        if (!plan.error.isEmpty()) {
             preview.write(plan.error.toUtf8() + '\n');
-        else
+        } else {
             RequestPreview::writeItems(m_catalogue, plan.items, profile(), preview);
+            RequestPreview::writeLeftOut(plan.leftOut, preview);
+        }
         auto* dialog = new RequestPreviewDialog(
             plan.summary.join(u'\n') + u"\n\n"_s + QString::fromUtf8(preview.data()), this);
         dialog->setWindowIcon(windowIcon());
@@ -258,6 +316,7 @@ void MainWindow::showPagesSummary()
         m_selectionPage->showPagesSummary(
             u"Reading the sitemaps of %1…"_s.arg(profile().value(ProfileField::Url)));
     m_session->prepare(request(), SubmissionSession::Purpose::Summary);
+    showPreparationIfBusy();
 }
 
 void MainWindow::openHistory()
@@ -335,6 +394,7 @@ void MainWindow::showRequestPreview()
 {
     if (m_selectionPage->changedPagesChosen() && m_selectionPage->selection().selectedCount() > 0) {
         m_session->prepare(request(), SubmissionSession::Purpose::Preview); // the batches Submit would send
+        showPreparationIfBusy();
         return;
     }
     QBuffer preview;

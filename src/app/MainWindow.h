@@ -56,6 +56,8 @@ private:
     void onPlanned(const RunPlan& plan, SubmissionSession::Purpose purpose);
     void startRun();
     void showPagesSummary();
+    void showPreparationIfBusy();
+    void onBaselineRequested();
     void openHistory();
     void onStopQuestionDue();
     void onRunCompleted(int succeeded, int failed);

@@ -5,6 +5,7 @@
 #include <QAccessible>
 
 #include <algorithm>
+#include <climits>
 
 using namespace Qt::StringLiterals;
 
@@ -35,6 +36,12 @@ EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, QWidget* paren
     connect(ui->preview, &QPushButton::clicked, this, &EngineSelectionPage::previewRequested);
     connect(ui->resubmitFailed, &QPushButton::clicked, this, &EngineSelectionPage::resubmitFailedRequested);
     connect(ui->changedPages, &QRadioButton::toggled, this, &EngineSelectionPage::pagesModeChanged);
+    for (QWidget* pagesOnly : std::initializer_list<QWidget*>{ui->checkPages, ui->baseline})
+        connect(ui->changedPages, &QRadioButton::toggled, pagesOnly, &QWidget::setEnabled);
+    connect(ui->checkPages, &QCheckBox::toggled, this, &EngineSelectionPage::checkPagesChanged);
+    connect(ui->baseline, &QPushButton::clicked, this, &EngineSelectionPage::baselineRequested);
+    connect(ui->cancelPreparation, &QPushButton::clicked, this,
+            &EngineSelectionPage::preparationCancelRequested);
     const QAbstractItemModel* selected = &m_selection.selectedModel();
     for (const auto change : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(selected, change, this, &EngineSelectionPage::selectionChanged);
@@ -66,6 +73,29 @@ void EngineSelectionPage::showTotals()
 bool EngineSelectionPage::changedPagesChosen() const
 {
     return ui->changedPages->isChecked();
+}
+
+bool EngineSelectionPage::checkPagesChosen() const
+{
+    return ui->checkPages->isChecked();
+}
+
+void EngineSelectionPage::showPreparation(const QString& what, qsizetype done, qsizetype total)
+{
+    ui->preparationProgress->setRange(0, int(std::min<qsizetype>(total, INT_MAX)));
+    ui->preparationProgress->setValue(int(std::min<qsizetype>(done, INT_MAX)));
+    ui->preparationProgress->setFormat(what);
+    ui->preparationProgress->setTextVisible(total > 0);
+    ui->preparationProgress->setToolTip(what);
+    ui->preparationProgress->setAccessibleDescription(what);
+    ui->preparationProgress->setVisible(true);
+    ui->cancelPreparation->setVisible(true);
+}
+
+void EngineSelectionPage::hidePreparation()
+{
+    ui->preparationProgress->setVisible(false);
+    ui->cancelPreparation->setVisible(false);
 }
 
 void EngineSelectionPage::showPagesSummary(const QString& text)

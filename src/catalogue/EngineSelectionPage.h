@@ -43,8 +43,14 @@ public:
 
     // Whether the next run sends the sitemap's changed pages instead of the profile's address.
     bool changedPagesChosen() const;
+    // Whether each page is fetched and checked before it is announced.
+    bool checkPagesChosen() const;
     // What the window found out about the sitemap's pages, shown under the choice.
     void showPagesSummary(const QString& text);
+    // How far the reading of the sitemaps or the check of the pages is, beside the summary, with
+    // a Cancel button: `done` of `total`, or a busy bar while the total is not known (0).
+    void showPreparation(const QString& what, qsizetype done, qsizetype total);
+    void hidePreparation();
 
 signals:
     void pagesModeChanged(bool changedPages);
@@ -53,6 +59,9 @@ signals:
     void submitRequested();
     void previewRequested();
     void resubmitFailedRequested();
+    void checkPagesChanged(bool checkPages);
+    void baselineRequested();
+    void preparationCancelRequested();
 
 private:
     void onEnginesToggled(bool checked);

@@ -18,8 +18,13 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
     const bool read = ledger.forEachPage(
         host, endpoint, [&](QByteArrayView url, qint64 id, const std::optional<PageLedger::Sent>& sent) {
             const qsizetype page = pages.find(url);
-            if (page < 0)
+            if (page < 0) {
+                if (sent && !sent->removal) { // accepted once, listed no more
+                    plan.gone.append(url.toByteArray());
+                    plan.goneIds.append(id);
+                }
                 return;
+            }
             ids[size_t(page)] = id;
             if (!sent)
                 return;

@@ -24,6 +24,10 @@ struct PagePlan
     int coolingDown = 0; // new or changed, but sent too recently
     int unchanged = 0;
     int sentInTheFuture = 0; // recorded as sent at a time still to come
+    // Pages the endpoint accepted that the sitemaps no longer list (and that were not announced
+    // as removed yet), with their ids in the ledger: removed, perhaps.
+    QList<QByteArray> gone;
+    QList<qint64> goneIds;
 };
 
 namespace ChangedPages {

@@ -20,7 +20,8 @@ namespace {
 constexpr int writerPatienceMs = 10 * 60 * 1000;
 constexpr int readerPatienceMs = 5000;
 
-const QStringList currentLayout = {
+// The second layout, which every history passes through on its way to the current one.
+const QStringList secondLayout = {
     // The ledger: each page once, by its origin ("https://www.example.com") and the rest of its
     // address, and which endpoint accepted it when, with the last change it then had.
     u"CREATE TABLE origins(id INTEGER PRIMARY KEY, origin TEXT NOT NULL UNIQUE, host TEXT NOT NULL)"_s,
@@ -38,6 +39,20 @@ const QStringList currentLayout = {
     u"PRIMARY KEY(run, position)) WITHOUT ROWID"_s,
     u"CREATE TABLE result_pages(run INTEGER NOT NULL, position INTEGER NOT NULL, page INTEGER NOT NULL, "
     u"PRIMARY KEY(run, position, page)) WITHOUT ROWID"_s,
+};
+
+// The third: an endpoint's refusals beside its acceptances, each page's last check before it was
+// announced, and the pages the sitemaps listed at the last run.
+const QStringList toThirdLayout = {
+    u"CREATE TABLE announcements(endpoint INTEGER NOT NULL, page INTEGER NOT NULL, lastmod INTEGER, "
+    u"accepted_at INTEGER, removal INTEGER NOT NULL DEFAULT 0, refused_at INTEGER, refused_run INTEGER, "
+    u"refused_position INTEGER, PRIMARY KEY(endpoint, page)) WITHOUT ROWID"_s,
+    u"INSERT INTO announcements(endpoint, page, lastmod, accepted_at) SELECT endpoint, page, lastmod, "
+    u"sent_at "
+    u"FROM sent"_s,
+    u"DROP TABLE sent"_s,
+    u"CREATE TABLE checks(page INTEGER PRIMARY KEY, checked_at INTEGER NOT NULL, left_out TEXT, detail TEXT)"_s,
+    u"CREATE TABLE listings(host TEXT PRIMARY KEY, listed_at INTEGER NOT NULL, pages BLOB NOT NULL)"_s,
 };
 
 // The tables of the first layout, which had no version: pages recorded by profile title and
@@ -156,19 +171,24 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
     }
     if (!begin())
         return refuse(u"cannot be written: %1."_s.arg(m_lastError));
+    // Each layout is reached from the one before, in one transaction: all of it or nothing.
     bool written = true;
-    for (const QString& statement : currentLayout) {
-        if (!written)
-            break;
-        if (!tables.isEmpty() && statement.startsWith(u"CREATE TABLE runs"_s))
-            continue; // kept as it was
-        written =
-            exec(tables.isEmpty() ? statement
-                                  : QString(statement)
-                                        .replace(u"CREATE TABLE results("_s, u"CREATE TABLE results_new("_s)
-                                        .replace(u"CREATE TABLE sent("_s, u"CREATE TABLE sent_new("_s));
+    if (found < 2) {
+        for (const QString& statement : secondLayout) {
+            if (!written)
+                break;
+            if (!tables.isEmpty() && statement.startsWith(u"CREATE TABLE runs"_s))
+                continue; // kept as it was
+            written = exec(tables.isEmpty()
+                               ? statement
+                               : QString(statement)
+                                     .replace(u"CREATE TABLE results("_s, u"CREATE TABLE results_new("_s)
+                                     .replace(u"CREATE TABLE sent("_s, u"CREATE TABLE sent_new("_s));
+        }
+        written = written && (tables.isEmpty() || (copyFromFirstLayout(upgrade) && dropFirstLayout()));
     }
-    written = written && (tables.isEmpty() || (copyFromFirstLayout(upgrade) && dropFirstLayout()));
+    for (const QString& statement : toThirdLayout)
+        written = written && exec(statement);
     written = written && exec(u"PRAGMA user_version = %1"_s.arg(layout)) && commit();
     if (!written) {
         rollback();

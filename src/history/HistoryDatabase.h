@@ -15,7 +15,7 @@ class SqliteConnection;
 class HistoryDatabase
 {
 public:
-    static constexpr int layout = 2;
+    static constexpr int layout = 3;
 
     enum class Mode {
         OpenOrCreate, // a run: the file and its directory are made when missing

@@ -51,8 +51,10 @@ bool PageLedger::forEachPage(const QByteArray& host, const QString& endpoint, co
 
     // Both come in the order of the page ids and are walked side by side.
     SqliteStatement pages(m_database.connection(), u"SELECT id, origin, path FROM pages ORDER BY id"_s);
-    SqliteStatement sent(m_database.connection(),
-                         u"SELECT page, lastmod, sent_at FROM sent WHERE endpoint = ? ORDER BY page"_s);
+    SqliteStatement sent(
+        m_database.connection(),
+        u"SELECT page, lastmod, accepted_at, removal FROM announcements WHERE endpoint = ? AND "
+        u"accepted_at IS NOT NULL ORDER BY page"_s);
     sent.bind(1, endpointKey);
     bool sentRow = sent.next();
     QByteArray url;
@@ -65,7 +67,8 @@ bool PageLedger::forEachPage(const QByteArray& host, const QString& endpoint, co
             sentRow = sent.next();
         std::optional<Sent> accepted;
         if (sentRow && sent.integer(0) == page)
-            accepted = Sent{sent.isNull(1) ? PageList::unknownTime : sent.integer(1), sent.integer(2)};
+            accepted = Sent{sent.isNull(1) ? PageList::unknownTime : sent.integer(1), sent.integer(2),
+                            sent.integer(3) != 0};
         url = *origin;
         url += pages.utf8(2);
         each(url, page, accepted);
@@ -116,7 +119,7 @@ bool PageLedger::addPages(const PageList& pages, const QList<qsizetype>& indices
 }
 
 bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, const QList<qsizetype>& indices,
-                            const std::vector<qint64>& ids, qint64 sentAt)
+                            const std::vector<qint64>& ids, qint64 sentAt, bool removal)
 {
     const qint64 endpointKey = endpointId(endpoint, true);
     if (endpointKey <= 0)
@@ -127,7 +130,9 @@ bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, cons
               [&ids](qsizetype a, qsizetype b) { return ids[size_t(a)] < ids[size_t(b)]; });
     SqliteStatement insert(
         m_database.connection(),
-        u"INSERT OR REPLACE INTO sent(endpoint, page, lastmod, sent_at) VALUES (?, ?, ?, ?)"_s);
+        u"INSERT INTO announcements(endpoint, page, lastmod, accepted_at, removal) VALUES (?, ?, ?, ?, ?) "
+        u"ON CONFLICT(endpoint, page) DO UPDATE SET lastmod = excluded.lastmod, "
+        u"accepted_at = excluded.accepted_at, removal = excluded.removal"_s);
     for (const qsizetype index : std::as_const(byId)) {
         insert.reset();
         insert.bind(1, endpointKey);
@@ -137,10 +142,129 @@ bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, cons
         else
             insert.bind(3, pages.lastModified(index));
         insert.bind(4, sentAt);
+        insert.bind(5, qint64(removal ? 1 : 0));
         if (!insert.run()) {
             m_lastError = insert.errorText();
             return false;
         }
     }
     return true;
+}
+
+bool PageLedger::recordRefused(const QString& endpoint, const QList<qint64>& pages, qint64 run, int position,
+                               qint64 at)
+{
+    const qint64 endpointKey = endpointId(endpoint, true);
+    if (endpointKey <= 0)
+        return false;
+    SqliteStatement insert(
+        m_database.connection(),
+        u"INSERT INTO announcements(endpoint, page, refused_at, refused_run, refused_position) "
+        u"VALUES (?, ?, ?, ?, ?) ON CONFLICT(endpoint, page) DO UPDATE SET refused_at = "
+        u"excluded.refused_at, refused_run = excluded.refused_run, refused_position = "
+        u"excluded.refused_position"_s);
+    for (const qint64 page : pages) {
+        insert.reset();
+        insert.bind(1, endpointKey);
+        insert.bind(2, page);
+        insert.bind(3, at);
+        insert.bind(4, run);
+        insert.bind(5, qint64(position));
+        if (!insert.run()) {
+            m_lastError = insert.errorText();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PageLedger::recordChecks(const QList<Check>& checks, qint64 at)
+{
+    SqliteStatement insert(
+        m_database.connection(),
+        u"INSERT OR REPLACE INTO checks(page, checked_at, left_out, detail) VALUES (?, ?, ?, ?)"_s);
+    for (const Check& check : checks) {
+        insert.reset();
+        insert.bind(1, check.page);
+        insert.bind(2, at);
+        if (check.leftOut.isEmpty())
+            insert.bindNull(3);
+        else
+            insert.bind(3, check.leftOut);
+        insert.bind(4, check.detail);
+        if (!insert.run()) {
+            m_lastError = insert.errorText();
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Page ids, ascending, as the gaps between them in seven-bit groups: a million ids in a couple
+// of megabytes.
+QByteArray packIds(const QList<qint64>& ids)
+{
+    QByteArray packed;
+    packed.reserve(ids.size() * 2);
+    qint64 previous = 0;
+    for (const qint64 id : ids) {
+        quint64 gap = quint64(id - previous);
+        previous = id;
+        do {
+            const auto group = char(gap & 0x7F);
+            gap >>= 7;
+            packed += gap ? char(group | 0x80) : group;
+        } while (gap);
+    }
+    return packed;
+}
+
+QList<qint64> unpackIds(QByteArrayView packed)
+{
+    QList<qint64> ids;
+    qint64 previous = 0;
+    quint64 gap = 0;
+    int shift = 0;
+    for (const char byte : packed) {
+        gap |= quint64(byte & 0x7F) << shift;
+        shift += 7;
+        if (byte & 0x80)
+            continue;
+        previous += qint64(gap);
+        ids.append(previous);
+        gap = 0;
+        shift = 0;
+    }
+    return ids;
+}
+
+} // namespace
+
+bool PageLedger::recordListing(const QByteArray& host, QList<qint64> pages, qint64 at)
+{
+    std::sort(pages.begin(), pages.end());
+    SqliteStatement insert(m_database.connection(),
+                           u"INSERT OR REPLACE INTO listings(host, listed_at, pages) VALUES (?, ?, ?)"_s);
+    insert.bind(1, QByteArrayView(host));
+    insert.bind(2, at);
+    insert.bindBlob(3, packIds(pages));
+    if (insert.run())
+        return true;
+    m_lastError = insert.errorText();
+    return false;
+}
+
+QList<qint64> PageLedger::listing(const QByteArray& host, qint64* listedAt)
+{
+    SqliteStatement find(m_database.connection(), u"SELECT listed_at, pages FROM listings WHERE host = ?"_s);
+    find.bind(1, QByteArrayView(host));
+    if (!find.next()) {
+        m_lastError = find.errorText();
+        return {};
+    }
+    if (listedAt)
+        *listedAt = find.integer(0);
+    return unpackIds(find.blob(1));
 }

@@ -23,9 +23,9 @@ public:
 
     struct Sent
     {
-        qint64
-            lastModified; // as the sitemap said when the page was sent; PageList::unknownTime if it did not
+        qint64 lastModified; // as the sitemap said when it was sent; PageList::unknownTime if it said none
         qint64 sentAt;
+        bool removal = false; // it was announced as removed
     };
     using PageHandler = std::function<void(QByteArrayView url, qint64 page, const std::optional<Sent>& sent)>;
 
@@ -36,10 +36,28 @@ public:
     // The ids of the pages at `indices`, adding those the ledger does not know yet (ids[i] is 0
     // for them and is filled in). Part of the caller's transaction.
     bool addPages(const PageList& pages, const QList<qsizetype>& indices, std::vector<qint64>& ids);
-    // Records the pages at `indices` (whose ids are known) as accepted by the endpoint now, in
-    // the order the ledger keeps them. Part of the caller's transaction.
+    // Records the pages at `indices` (whose ids are known) as accepted by the endpoint now, as
+    // changed pages or as removed ones, in the order the ledger keeps them. Part of the caller's
+    // transaction.
     bool recordSent(const QString& endpoint, const PageList& pages, const QList<qsizetype>& indices,
-                    const std::vector<qint64>& ids, qint64 sentAt);
+                    const std::vector<qint64>& ids, qint64 sentAt, bool removal = false);
+    // Records the pages as refused by the endpoint, with the journal's request that says why.
+    bool recordRefused(const QString& endpoint, const QList<qint64>& pages, qint64 run, int position,
+                       qint64 at);
+
+    // What a page's last check before it would have been announced found: empty `leftOut` for
+    // a page that can be indexed.
+    struct Check
+    {
+        qint64 page = 0;
+        QString leftOut;
+        QString detail;
+    };
+    bool recordChecks(const QList<Check>& checks, qint64 at);
+    // The pages the website's sitemaps list now, in place of the last such list.
+    bool recordListing(const QByteArray& host, QList<qint64> pages, qint64 at);
+    // The pages of that list, in the order of their ids; none when no run listed any.
+    QList<qint64> listing(const QByteArray& host, qint64* listedAt = nullptr);
 
     QString lastError() const { return m_lastError; }
 

@@ -108,7 +108,7 @@ void HttpFetch::start(const FetchRequest& request)
 
 void HttpFetch::onReadyRead()
 {
-    if (!m_reply || !m_stopReason.isEmpty())
+    if (!m_reply || !m_stopReason.isEmpty() || m_result.truncated)
         return;
     const QByteArray chunk = m_reply->readAll();
     m_result.bodySize += chunk.size();
@@ -116,6 +116,11 @@ void HttpFetch::onReadyRead()
         m_result.body += chunk.left(m_request.keepBytes - m_result.body.size());
     // A sink takes the body of a success only: an error page is no download and no document.
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_request.stopWhenKept && m_request.keepBytes > 0 && m_result.body.size() >= m_request.keepBytes) {
+        m_result.truncated = true; // what was asked for arrived: the rest is not needed
+        m_reply->abort();
+        return;
+    }
     if (m_request.sink && status >= 200 && status < 300 && m_request.sink->write(chunk) != chunk.size())
         stopWith(u"Cannot write the answer: %1"_s.arg(m_request.sink->errorString()));
     else if (m_request.maxBytes >= 0 && m_result.bodySize > m_request.maxBytes)
@@ -147,8 +152,11 @@ void HttpFetch::onReplyFinished()
     const QString errorText = reply->errorString();
     releaseReply();
 
-    m_result.error =
-        m_stopReason.isEmpty() ? whyIncomplete(m_result, status.isValid(), error, errorText) : m_stopReason;
+    if (m_result.truncated)
+        m_result.error.clear();
+    else
+        m_result.error = m_stopReason.isEmpty() ? whyIncomplete(m_result, status.isValid(), error, errorText)
+                                                : m_stopReason;
     m_result.complete = m_result.error.isEmpty();
     end();
 }

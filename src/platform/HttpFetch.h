@@ -23,13 +23,15 @@ struct FetchRequest
     QByteArray contentType; // sent when not empty
     std::chrono::milliseconds deadline{20000};
     qint64 keepBytes = 0;      // the first this-many bytes of the body are kept for the caller
+    bool stopWhenKept = false; // those bytes are all that is wanted: the transfer ends there
     qint64 maxBytes = -1;      // a longer body fails the fetch; -1 takes any length
     QIODevice* sink = nullptr; // receives the whole body of a 2xx answer as it arrives
 };
 
 struct FetchResult
 {
-    bool complete = false; // a whole HTTP response arrived, of any status
+    bool complete = false;  // a whole HTTP response arrived, of any status (or all that was asked for)
+    bool truncated = false; // ended once keepBytes had arrived, as asked
     int status = 0;
     QString reason;
     QByteArray body; // at most keepBytes of it

@@ -44,6 +44,12 @@ void SqliteStatement::bind(int index, QByteArrayView utf8)
                       SQLITE_TRANSIENT);
 }
 
+void SqliteStatement::bindBlob(int index, QByteArrayView bytes)
+{
+    sqlite3_bind_blob(m_statement, index, bytes.isNull() ? "" : bytes.data(), int(bytes.size()),
+                      SQLITE_TRANSIENT);
+}
+
 void SqliteStatement::bindNull(int index)
 {
     sqlite3_bind_null(m_statement, index);
@@ -104,6 +110,12 @@ qint64 SqliteStatement::integer(int column) const
 QByteArrayView SqliteStatement::utf8(int column) const
 {
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+    return QByteArrayView(bytes, bytes ? sqlite3_column_bytes(m_statement, column) : 0);
+}
+
+QByteArrayView SqliteStatement::blob(int column) const
+{
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
     return QByteArrayView(bytes, bytes ? sqlite3_column_bytes(m_statement, column) : 0);
 }
 

@@ -26,6 +26,7 @@ public:
     void bind(int index, const QString& value);
     void bind(int index, QByteArrayView utf8);
     void bindNull(int index);
+    void bindBlob(int index, QByteArrayView bytes);
     // The next row; false at the end or on a failure (errorCode() tells them apart).
     bool next();
     // Runs a statement that returns no rows; false on a failure.
@@ -42,6 +43,8 @@ public:
     QString text(int column) const;
     // The column's UTF-8 bytes as SQLite holds them, valid until the next row.
     QByteArrayView utf8(int column) const;
+    // The column's bytes as a blob, valid until the next row.
+    QByteArrayView blob(int column) const;
 
 private:
     void fail();

@@ -115,11 +115,21 @@ WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
         end = url.size();
     if (authorityEnd == end || url[authorityEnd] != '/')
         out += '/';
-    for (qsizetype i = authorityEnd; i < end; ++i) {
-        const auto byte = static_cast<unsigned char>(url[i]);
+    out += normalPath(url.sliced(authorityEnd, end - authorityEnd));
+    if (out.size() > longest)
+        return refused(u"is longer than 2,048 characters"_s);
+    return {out, QString()};
+}
+
+QByteArray WebAddress::normalPath(QByteArrayView path)
+{
+    QByteArray out;
+    out.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(path[i]);
         if (byte == '%') {
-            const int high = i + 2 < end ? hexValue(url[i + 1]) : -1;
-            const int low = i + 2 < end ? hexValue(url[i + 2]) : -1;
+            const int high = i + 2 < path.size() ? hexValue(path[i + 1]) : -1;
+            const int low = i + 2 < path.size() ? hexValue(path[i + 2]) : -1;
             if (high < 0 || low < 0) {
                 out += "%25"; // a stray percent sign stands for itself
                 continue;
@@ -136,9 +146,7 @@ WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
             out += char(byte);
         }
     }
-    if (out.size() > longest)
-        return refused(u"is longer than 2,048 characters"_s);
-    return {out, QString()};
+    return out;
 }
 
 QByteArrayView WebAddress::originOf(QByteArrayView normalised)

@@ -29,6 +29,11 @@ struct Normalised
 // million pages: QUrl is consulted only for an international host.
 Normalised normalise(QByteArrayView url);
 
+// The path and query of an address in the same normal form (escapes of unreserved characters
+// decoded, the others in capitals, bytes a URL cannot carry escaped), for comparing paths with
+// patterns such as robots.txt's.
+QByteArray normalPath(QByteArrayView pathAndQuery);
+
 // The host of a normalised address ("www.example.com", "[::1]").
 QByteArrayView hostOf(QByteArrayView normalised);
 // "scheme://host[:port]" of a normalised address.

@@ -12,7 +12,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr std::chrono::seconds fileDeadline{20};
-constexpr qint64 robotsBytesRead = 512 * 1024; // as much as search engines read of one
+constexpr qint64 robotsBytesRead = RobotsRules::longestFile; // as much as search engines read of one
 
 } // namespace
 
@@ -76,24 +76,6 @@ QString SitemapReader::Result::summary() const
            (leftOut.isEmpty() ? QString() : u"; left out: "_s + leftOut.join(u", "_s)) + u'.';
 }
 
-QStringList SitemapReader::sitemapsInRobots(QByteArrayView robots)
-{
-    if (robots.startsWith("\xEF\xBB\xBF")) // a byte-order mark would hide the first line
-        robots = robots.sliced(3);
-    QStringList sitemaps;
-    for (const QByteArrayView rawLine : QByteArray::fromRawData(robots.data(), robots.size()).split('\n')) {
-        const qsizetype hash = rawLine.indexOf('#');
-        const QByteArrayView line = (hash < 0 ? rawLine : rawLine.first(hash)).trimmed();
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.first(colon).trimmed().compare("sitemap", Qt::CaseInsensitive) == 0) {
-            const QString address = QString::fromUtf8(line.sliced(colon + 1).trimmed());
-            if (!address.isEmpty())
-                sitemaps << address;
-        }
-    }
-    return sitemaps;
-}
-
 void SitemapReader::start(const QString& siteAddress, const QString& sitemapAddress, Limits limits)
 {
     cancel();
@@ -122,9 +104,8 @@ void SitemapReader::start(const QString& siteAddress, const QString& sitemapAddr
             return;
         }
         enqueue(sitemap.address, 0);
-        QTimer::singleShot(0, this, [this] { fetchNext(); });
-        return;
     }
+    // robots.txt is read either way: its rules say which pages may be fetched.
     FetchRequest request;
     request.url = QUrl::fromEncoded(m_origin + "/robots.txt");
     request.deadline = fileDeadline;
@@ -155,8 +136,16 @@ void SitemapReader::enqueue(const QByteArray& address, int depth)
 void SitemapReader::onRobots(const FetchResult& fetched)
 {
     m_readingRobots = false;
-    const bool readable = fetched.complete && fetched.status == 200;
-    for (const QString& address : readable ? sitemapsInRobots(fetched.body) : QStringList()) {
+    // As RFC 9309 says: unreachable or failing, nothing may be fetched; missing, everything.
+    const QString status = QString(u"HTTP %1 "_s.arg(fetched.status) + fetched.reason).trimmed();
+    if (!fetched.complete)
+        m_result->robots = RobotsRules::disallowingAll(u"robots.txt cannot be read: %1"_s.arg(fetched.error));
+    else if (fetched.status >= 500)
+        m_result->robots = RobotsRules::disallowingAll(u"robots.txt answers %1"_s.arg(status));
+    else if (fetched.status < 300)
+        m_result->robots = RobotsRules::fromText(fetched.body);
+    const bool named = !m_queue.isEmpty();
+    for (const QString& address : named ? QStringList() : m_result->robots.sitemaps()) {
         const WebAddress::Normalised sitemap = WebAddress::normalise(address.toUtf8());
         if (!sitemap.address.isEmpty())
             enqueue(sitemap.address, 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageList.h"
+#include "RobotsRules.h"
 #include "SitemapParser.h"
 
 #include <QList>
@@ -20,10 +21,10 @@ class QTimer;
 struct FetchResult;
 
 // A website's pages, from its sitemaps: those its robots.txt names ("Sitemap:" lines), else
-// /sitemap.xml, or one given address; indexes followed to the URL sets they list, each file
-// once. Only pages on the site's own host count, each once, in the normal form of WebAddress.
-// Within bounds a hostile or broken site cannot push: the protocol's limits per file, a number
-// of files (listed ones included), a depth of nested indexes and a time for all.
+// /sitemap.xml, or one given address; and its robots.txt's rules for crawlers; indexes followed to the URL
+// sets they list, each file once. Only pages on the site's own host count, each once, in the normal form of
+// WebAddress. Within bounds a hostile or broken site cannot push: the protocol's limits per file, a number of
+// files (listed ones included), a depth of nested indexes and a time for all.
 class SitemapReader final : public QObject
 {
     Q_OBJECT
@@ -47,6 +48,7 @@ public:
         int duplicates = 0;          // pages listed again, left out
         QMap<QString, int> unusable; // why an address cannot be used, and how many were left out for it
         QStringList files;           // the sitemaps read, in the order read
+        RobotsRules robots;          // the website's, which say which pages crawlers may fetch
 
         // "N pages found in F sitemaps; left out: …", or the error.
         QString summary() const;
@@ -63,9 +65,6 @@ public:
     }
     void cancel();
     bool isBusy() const { return m_busy; }
-
-    // The sitemap addresses of a robots.txt, in its order.
-    static QStringList sitemapsInRobots(QByteArrayView robots);
 
 signals:
     // How far it is: the files read so far and the pages found in them.

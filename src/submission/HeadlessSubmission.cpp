@@ -10,6 +10,7 @@
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
 #include "SubmissionSession.h"
+#include "Wording.h"
 
 #include <QIODevice>
 
@@ -49,8 +50,12 @@ public:
         }
         if (m_options.dryRun) {
             RequestPreview::writeItems(*m_catalogue, plan.items, m_profile, m_out);
+            RequestPreview::writeLeftOut(plan.leftOut, m_out);
             return m_keyInvalid ? ExitStatus::badUsage : ExitStatus::success;
         }
+        if (m_options.baseline)
+            return ExitStatus::success;
+        RequestPreview::writeLeftOut(plan.leftOut, m_out); // a cron log says why a page never went
         if (plan.items.isEmpty()) {
             say(m_out, u"Nothing to send."_s);
             return ExitStatus::success;
@@ -60,6 +65,17 @@ public:
 
 private:
     static void say(QIODevice& device, const QString& line) { device.write((line + u'\n').toUtf8()); }
+
+    // On a terminal, one line that says how far the reading and checking are, rewritten in
+    // place and wiped when done; nothing at all in a log.
+    void showProgress(const QString& line)
+    {
+        if (!m_options.progress || (line.isEmpty() && m_progressShown == 0))
+            return;
+        const QString padded = line.leftJustified(m_progressShown);
+        m_options.progress->write((u'\r' + padded + (line.isEmpty() ? u"\r"_s : QString())).toUtf8());
+        m_progressShown = int(line.size());
+    }
 
     bool openCatalogue()
     {
@@ -140,18 +156,30 @@ private:
 
     RunPlan prepare(SubmissionSession& session)
     {
-        SubmissionSession::Request request{m_profile, m_selection->selectedRows(), m_options.changedPages,
-                                           m_options.sitemap, m_options.coolDown};
+        SubmissionSession::Request request{
+            m_profile,         m_selection->selectedRows(), m_options.changedPages, m_options.checkPages,
+            m_options.sitemap, m_options.coolDown};
         RunPlan plan;
         QObject::connect(&session, &SubmissionSession::planned, &session, [&](const RunPlan& planned) {
             plan = planned;
+            showProgress(QString());
             for (const QString& line : planned.summary)
                 say(m_out, line);
         });
-        waitFor(&session, &SubmissionSession::planned, [&] {
-            session.prepare(request, m_options.dryRun ? SubmissionSession::Purpose::Preview
-                                                      : SubmissionSession::Purpose::Run);
-        });
+        QObject::connect(
+            &session, &SubmissionSession::readingProgressed, &session, [this](int files, qsizetype pages) {
+                showProgress(
+                    u"Reading the sitemaps: %1, %2…"_s.arg(counted(files, u"%1 file"_s, u"%1 files"_s),
+                                                           counted(pages, u"%1 page"_s, u"%1 pages"_s)));
+            });
+        QObject::connect(&session, &SubmissionSession::checkingProgressed, &session,
+                         [this](qsizetype checked, qsizetype total) {
+                             showProgress(u"Checking the pages: %1 of %2…"_s.arg(checked).arg(total));
+                         });
+        const SubmissionSession::Purpose purpose = m_options.baseline ? SubmissionSession::Purpose::Baseline
+                                                   : m_options.dryRun ? SubmissionSession::Purpose::Preview
+                                                                      : SubmissionSession::Purpose::Run;
+        waitFor(&session, &SubmissionSession::planned, [&] { session.prepare(request, purpose); });
         return plan;
     }
 
@@ -185,6 +213,7 @@ private:
     std::unique_ptr<EngineSelection> m_selection;
     Profile m_profile;
     bool m_keyInvalid = false;
+    int m_progressShown = 0;
 };
 
 } // namespace

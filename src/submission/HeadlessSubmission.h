@@ -27,7 +27,9 @@ struct Options
     // Instead of the profile's address, the sitemap's pages that changed since they were last
     // sent to each selected IndexNow site.
     bool changedPages = false;
-    QString sitemap; // the sitemap to read; empty: the ones robots.txt names, else /sitemap.xml
+    bool checkPages = true; // each page fetched first, and announced only when it can be indexed
+    bool baseline = false;  // every page recorded as announced, nothing sent
+    QString sitemap;        // the sitemap to read; empty: the ones robots.txt names, else /sitemap.xml
     std::chrono::seconds coolDown{600};
     QString catalogueFile;
     QString logFile;
@@ -35,6 +37,8 @@ struct Options
     QString runLockFile;
     std::chrono::milliseconds transferDeadline = std::chrono::seconds(20);
     std::function<QDateTime()> clock = &QDateTime::currentDateTime;
+    // Where to say how far the reading and checking are (a terminal), or none.
+    QIODevice* progress = nullptr;
 };
 
 // The exit status, as ExitStatus names them.

@@ -115,3 +115,14 @@ void RequestPreview::writeItems(SiteDatabase& catalogue, const QList<WorkItem>& 
         writeEntry(out, entry, ++number, item.caption(), site, request, filled);
     }
 }
+
+void RequestPreview::writeLeftOut(const QList<RunPlan::LeftOutPage>& pages, QIODevice& out)
+{
+    if (pages.isEmpty())
+        return;
+    out.write(u"Not announced (%1):\n"_s.arg(pages.size()).toUtf8());
+    for (const RunPlan::LeftOutPage& page : pages)
+        out.write((u"   "_s + page.address + u" \u2014 "_s + page.reason +
+                   (page.detail.isEmpty() ? QString() : u": "_s + page.detail) + u'\n')
+                      .toUtf8());
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunPlan.h"
+
 #include <QList>
 
 class QIODevice;
@@ -20,5 +22,7 @@ void write(SiteDatabase& catalogue, const QList<qsizetype>& sites, const Profile
 // The same for requests made beforehand, such as batches of changed pages.
 void writeItems(SiteDatabase& catalogue, const QList<WorkItem>& items, const Profile& profile,
                 QIODevice& out);
+// The pages a check left out, each with why, after the requests.
+void writeLeftOut(const QList<RunPlan::LeftOutPage>& pages, QIODevice& out);
 
 } // namespace RequestPreview

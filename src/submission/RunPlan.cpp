@@ -1,39 +1,80 @@
 #include "RunPlan.h"
 
-#include "ChangedPages.h"
 #include "HistoryDatabase.h"
 #include "PageLedger.h"
 #include "PageList.h"
 #include "Wording.h"
 
 #include <QDateTime>
+#include <QMap>
+#include <QSet>
 #include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QString siteLine(const QString& site, const PagePlan& plan, int batches)
+// What stays back for one site, as its summary line counts it.
+struct Outcome
+{
+    int toSend = 0;
+    int removals = 0;
+    int batches = 0;
+    QMap<QString, int> leftOut; // by reason
+    int listedButGone = 0;
+    int goneRemoved = 0;
+    int stillServed = 0;
+};
+
+QString siteLine(const QString& site, const PagePlan& plan, const Outcome& outcome)
 {
     QString line =
-        plan.changed == 0
+        outcome.toSend + outcome.removals == 0
             ? u"%1: no page changed since the last run, nothing to send"_s.arg(site)
-            : u"%1: %2 to send in %3"_s.arg(
-                  site, counted(plan.changed, u"%1 new or changed page"_s, u"%1 new or changed pages"_s),
-                  counted(batches, u"%1 request"_s, u"%1 requests"_s));
+            : u"%1: %2%3 to send in %4"_s.arg(
+                  site, counted(outcome.toSend, u"%1 new or changed page"_s, u"%1 new or changed pages"_s),
+                  outcome.removals == 0 ? QString()
+                                        : u" and %1"_s.arg(counted(outcome.removals, u"%1 removed page"_s,
+                                                                   u"%1 removed pages"_s)),
+                  counted(outcome.batches, u"%1 request"_s, u"%1 requests"_s));
     line += u" (%1 unchanged"_s.arg(plan.unchanged);
     if (plan.coolingDown > 0)
         line += u", %1 changed but sent within the cool-down"_s.arg(plan.coolingDown);
-    return line + u")."_s;
+    line += u')';
+    QStringList reasons;
+    for (auto reason = outcome.leftOut.cbegin(); reason != outcome.leftOut.cend(); ++reason)
+        reasons << u"%1 %2"_s.arg(reason.value()).arg(reason.key());
+    if (!reasons.isEmpty())
+        line += u"; left out: "_s + reasons.join(u", "_s);
+    if (outcome.listedButGone > 0)
+        line += u"; %1 listed but gone, announced as removed"_s.arg(outcome.listedButGone);
+    if (outcome.goneRemoved > 0)
+        line += u"; %1 gone from the sitemaps, announced as removed"_s.arg(outcome.goneRemoved);
+    if (outcome.stillServed > 0)
+        line += u"; %1 left the sitemaps but still served"_s.arg(outcome.stillServed);
+    return line + u'.';
+}
+
+void appendBatches(QList<WorkItem>& items, const RunPlan::Site& site, const QList<QList<qsizetype>>& pieces,
+                   const std::shared_ptr<const PageList>& pages,
+                   const std::shared_ptr<std::vector<qint64>>& ids, bool removal, int& number, int count)
+{
+    for (const QList<qsizetype>& piece : pieces) {
+        items.append(WorkItem{site.name,
+                              std::make_shared<const PageBatch>(PageBatch{pages, ids, piece, ++number, count,
+                                                                          site.indexNowEndpoint, removal}),
+                              site.row});
+    }
 }
 
 } // namespace
 
-RunPlan RunPlanner::plan(const Input& input)
+RunPlan RunPlanner::compare(const Input& input)
 {
     RunPlan plan;
     plan.changedPages = true;
     plan.pages = input.pages;
+    plan.host = input.host;
     plan.summary << input.sitemapSummary;
     QString error;
     const std::unique_ptr<HistoryDatabase> history =
@@ -46,41 +87,38 @@ RunPlan RunPlanner::plan(const Input& input)
     if (history)
         ledger.emplace(*history);
     plan.pageIds = std::make_shared<std::vector<qint64>>(size_t(input.pages->size()), 0);
+    plan.checkedPages = std::make_shared<PageList>();
+    plan.checkedIds = std::make_shared<std::vector<qint64>>();
+    const auto toCheck = [&plan](QByteArrayView url, qint64 lastModified, qint64 id) {
+        if (plan.checkedPages->add(url, lastModified))
+            plan.checkedIds->push_back(id);
+    };
     int sentInTheFuture = 0;
-    for (const Site& site : input.sites) {
-        if (site.indexNowEndpoint.isEmpty()) {
-            plan.items.append(WorkItem{site.name, nullptr, site.row});
-            continue;
+    for (RunPlan::Site site : input.sites) {
+        if (!site.indexNowEndpoint.isEmpty()) {
+            if (ledger) {
+                site.pages = ChangedPages::plan(*input.pages, *ledger, input.host, site.indexNowEndpoint,
+                                                input.now, input.coolDown, *plan.pageIds);
+            } else { // no history yet: every page is new
+                for (qsizetype page = 0; page < input.pages->size(); ++page)
+                    site.pages.pages.append(page);
+                site.pages.found = site.pages.changed = int(input.pages->size());
+            }
+            if (!site.pages.error.isEmpty()) {
+                plan.error =
+                    u"The history \"%1\" cannot be read: %2. Without it, what changed is not known."_s.arg(
+                        input.historyFile, site.pages.error);
+                return plan;
+            }
+            sentInTheFuture += site.pages.sentInTheFuture;
+            for (const qsizetype page : std::as_const(site.pages.pages))
+                toCheck(input.pages->url(page), input.pages->lastModified(page),
+                        (*plan.pageIds)[size_t(page)]);
+            for (qsizetype gone = 0; gone < site.pages.gone.size(); ++gone)
+                toCheck(site.pages.gone.at(gone), PageList::unknownTime, site.pages.goneIds.at(gone));
         }
-        PagePlan pages;
-        if (ledger) {
-            pages = ChangedPages::plan(*input.pages, *ledger, input.host, site.indexNowEndpoint, input.now,
-                                       input.coolDown, *plan.pageIds);
-        } else { // no history yet: every page is new
-            for (qsizetype page = 0; page < input.pages->size(); ++page)
-                pages.pages.append(page);
-            pages.found = pages.changed = int(input.pages->size());
-        }
-        if (!pages.error.isEmpty()) {
-            plan.error =
-                u"The history \"%1\" cannot be read: %2. Without it, what changed is not known."_s.arg(
-                    input.historyFile, pages.error);
-            plan.items.clear();
-            return plan;
-        }
-        sentInTheFuture += pages.sentInTheFuture;
-        const QList<QList<qsizetype>> batches = ChangedPages::batches(pages.pages);
-        for (qsizetype number = 0; number < batches.size(); ++number) {
-            plan.items.append(WorkItem{
-                site.name,
-                std::make_shared<const PageBatch>(PageBatch{input.pages, batches.at(number), int(number) + 1,
-                                                            int(batches.size()), site.indexNowEndpoint}),
-                site.row});
-        }
-        plan.summary << siteLine(site.name, pages, int(batches.size()));
+        plan.sites.append(site);
     }
-    if (plan.summary.size() == 1)
-        plan.summary << u"Select an IndexNow site: only IndexNow sites take the pages."_s;
     if (const ChangedPages::FutureDates future = ChangedPages::datesInTheFuture(*input.pages, input.now);
         future.pages > 0)
         plan.summary << u"Suspect dates: %1 in the future (as late as %2), taken as changed now."_s.arg(
@@ -92,4 +130,82 @@ RunPlan RunPlanner::plan(const Input& input)
                u"they are not held back by the cool-down."_s.arg(
                    counted(sentInTheFuture, u"%1 page was"_s, u"%1 pages were"_s));
     return plan;
+}
+
+void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVerdict>> verdicts)
+{
+    plan.verdicts = std::move(verdicts);
+    plan.items.clear();
+    plan.leftOut.clear();
+    QStringList lines;
+    QSet<qsizetype> reported; // a page left out is listed once, however many sites it was for
+    const auto verdictOf = [&plan](QByteArrayView url) -> const PageVerdict& {
+        return (*plan.verdicts)[size_t(plan.checkedPages->find(url))];
+    };
+    const auto report = [&](qsizetype checked, const QString& reason, const QString& detail) {
+        if (!reported.contains(checked)) {
+            reported.insert(checked);
+            plan.leftOut.append({plan.checkedPages->urlText(checked), reason, detail});
+        }
+    };
+    bool indexNow = false;
+    for (const RunPlan::Site& site : std::as_const(plan.sites)) {
+        if (site.indexNowEndpoint.isEmpty()) {
+            plan.items.append(WorkItem{site.name, nullptr, site.row});
+            continue;
+        }
+        indexNow = true;
+        Outcome outcome;
+        QList<qsizetype> send;     // in the sitemaps' pages
+        QList<qsizetype> removals; // in the checked pages
+        for (const qsizetype page : site.pages.pages) {
+            if (!plan.verdicts) {
+                send << page;
+                continue;
+            }
+            const qsizetype checked = plan.checkedPages->find(plan.pages->url(page));
+            const PageVerdict& verdict = (*plan.verdicts)[size_t(checked)];
+            if (verdict.kind == PageVerdict::Kind::Indexable) {
+                send << page;
+            } else if (verdict.kind == PageVerdict::Kind::Gone) {
+                removals << checked;
+                ++outcome.listedButGone;
+                report(checked, u"listed but gone"_s, verdict.detail + u", announced as removed"_s);
+            } else {
+                ++outcome.leftOut[verdict.reason];
+                report(checked, verdict.reason, verdict.detail);
+            }
+        }
+        for (const QByteArray& gone : std::as_const(site.pages.gone)) {
+            if (!plan.verdicts)
+                break; // unchecked, nothing is known to be gone
+            const qsizetype checked = plan.checkedPages->find(gone);
+            const PageVerdict& verdict = verdictOf(gone);
+            if (verdict.kind == PageVerdict::Kind::Gone) {
+                removals << checked;
+                ++outcome.goneRemoved;
+            } else if (verdict.kind == PageVerdict::Kind::Indexable) {
+                ++outcome.stillServed;
+                report(checked, u"left the sitemaps but still served"_s, verdict.detail);
+            } else { // neither there nor gone for sure (a redirect, a 503): nothing to announce yet
+                ++outcome.leftOut[verdict.reason];
+                report(checked, verdict.reason, verdict.detail);
+            }
+        }
+        const QList<QList<qsizetype>> sendPieces = ChangedPages::batches(send);
+        const QList<QList<qsizetype>> removalPieces = ChangedPages::batches(removals);
+        outcome.toSend = int(send.size());
+        outcome.removals = int(removals.size());
+        outcome.batches = int(sendPieces.size() + removalPieces.size());
+        int number = 0;
+        appendBatches(plan.items, site, sendPieces, plan.pages, plan.pageIds, false, number, outcome.batches);
+        appendBatches(plan.items, site, removalPieces, plan.checkedPages, plan.checkedIds, true, number,
+                      outcome.batches);
+        lines << siteLine(site.name, site.pages, outcome);
+    }
+    if (!indexNow)
+        lines << u"Select an IndexNow site: only IndexNow sites take the pages."_s;
+    // The sitemaps' line first, then the sites', then any suspect dates.
+    plan.summary =
+        QStringList{plan.summary.value(0)} + lines + plan.summary.mid(1).filter(u"Suspect dates"_s);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChangedPages.h"
+#include "PageVerdict.h"
 #include "WorkItem.h"
 
 #include <QByteArray>
@@ -14,37 +16,54 @@
 class PageList;
 
 // What a run will send, decided before it starts: the requests in their order and, for a run
-// over a sitemap's changed pages, what was found and why pages stay back, a line each.
+// over a sitemap's changed pages, what was found, what stays back and why, a line each; and page
+// by page, what was left out.
 struct RunPlan
 {
+    struct Site
+    {
+        QString name;
+        QString indexNowEndpoint; // empty for a site that takes no pages
+        qsizetype row = -1;       // in the catalogue
+        PagePlan pages;           // what changed for it
+    };
+    struct LeftOutPage
+    {
+        QString address;
+        QString reason;
+        QString detail;
+    };
+
     QString error;         // why no run can be planned: the sitemaps or the ledger cannot be read
     QList<WorkItem> items; // the requests, in the run's order
     QStringList summary;   // what was found and what goes out
     bool changedPages = false;
-    // The sitemap's pages and, for each, its id in the ledger (0 while it has none): the
-    // recorder fills in the ids of the pages it adds.
+    bool cancelled = false; // given up before it was made
+    QByteArray host;
+    QList<Site> sites; // the selection, with what changed for each IndexNow site
+    // The sitemaps' pages and, for each, its id in the ledger (0 while it has none).
     std::shared_ptr<const PageList> pages;
     std::shared_ptr<std::vector<qint64>> pageIds;
+    // The pages to check before anything goes (the changed ones and those gone from the
+    // sitemaps), their ids, and once checked what each one answered.
+    std::shared_ptr<PageList> checkedPages;
+    std::shared_ptr<std::vector<qint64>> checkedIds;
+    std::shared_ptr<const std::vector<PageVerdict>> verdicts;
+    QList<LeftOutPage> leftOut;
 
     // A run over changed pages in which no IndexNow site has a page to send.
     bool nothingToSend() const { return changedPages && error.isEmpty() && items.isEmpty(); }
 };
 
 // The planning of a run over changed pages, without widgets and on any thread: each selected
-// IndexNow site gets the pages changed for it, in batches of at most 10,000; every other
+// IndexNow site gets the pages changed for it (and with checks, of those only the ones that can
+// be indexed, and the ones that are gone as removed), in batches of at most 10,000; every other
 // selected site its request for the profile's address, as a classic run sends it.
 namespace RunPlanner {
 
-struct Site
-{
-    QString name;
-    QString indexNowEndpoint; // empty for a site that takes no pages
-    qsizetype row = -1;       // in the catalogue
-};
-
 struct Input
 {
-    QList<Site> sites; // the selection, in the run's order
+    QList<RunPlan::Site> sites; // the selection, in the run's order
     std::shared_ptr<const PageList> pages;
     QByteArray host;        // the website's, which the pages are on
     QString sitemapSummary; // what reading the sitemaps found
@@ -53,6 +72,10 @@ struct Input
     std::chrono::seconds coolDown{600};
 };
 
-RunPlan plan(const Input& input);
+// First, against the ledger: what changed for each site, and which pages to check.
+RunPlan compare(const Input& input);
+// Then the requests and the summary: from what each checked page answered, or with no
+// verdicts (no checks) from every changed page as it stands.
+void decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVerdict>> verdicts);
 
 } // namespace RunPlanner

@@ -5,8 +5,10 @@
 #include "PageList.h"
 #include "RunJournal.h"
 #include "SubmissionRun.h"
+#include "Wording.h"
 
 #include <algorithm>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -16,13 +18,16 @@ class RunRecorder::Writer final : public QObject
 public:
     explicit Writer(QString path) : m_path(std::move(path)) {}
 
-    void begin(const RunJournal::RunStart& start)
+    void begin(const RunJournal::RunStart& start, const std::optional<RunPlan>& plan, qint64 at)
     {
         m_failure.clear();
         m_start = start;
         m_runId = 0;
-        if (open())
-            beginRun();
+        if (!open())
+            return;
+        beginRun();
+        if (plan && plan->pages)
+            recordPlan(*plan, at);
     }
 
     void markInterrupted()
@@ -31,43 +36,48 @@ public:
             check(RunJournal(*m_database).markInterrupted());
     }
 
-    void record(const WorkItem& item, int position, bool succeeded, int status, const QString& detail,
-                const std::shared_ptr<std::vector<qint64>>& ids, qint64 sentAt)
+    void record(const WorkItem& item, int position, const Verdict& verdict, qint64 sentAt)
     {
         if (!open())
             return;
         if (m_runId == 0)
             beginRun(); // the file may have been held by another process a moment ago
+        const bool succeeded = verdict.outcome == Outcome::Succeeded;
+        RunJournal::Result result{position + 1,   item.caption(), succeeded,
+                                  verdict.status, verdict.detail, {}};
         // A batch's pages and its outcome go in together, or not at all.
         if (!check(m_database->begin()))
             return;
         PageLedger ledger(*m_database);
-        RunJournal journal(*m_database);
-        RunJournal::Result result{position + 1, item.caption(), succeeded, status, detail, {}};
         bool written = true;
         QList<qsizetype> added; // pages new to the ledger: their ids go again if this is undone
-        if (item.batch && ids) {
+        if (item.batch) {
             const PageBatch& batch = *item.batch;
+            std::vector<qint64>& ids = *batch.ids;
             for (const qsizetype index : batch.indices) {
-                if ((*ids)[size_t(index)] == 0)
+                if (ids[size_t(index)] == 0)
                     added << index;
             }
-            written =
-                ledger.addPages(*batch.pages, batch.indices, *ids) &&
-                (!succeeded || ledger.recordSent(batch.endpoint, *batch.pages, batch.indices, *ids, sentAt));
+            written = ledger.addPages(*batch.pages, batch.indices, ids);
             for (const qsizetype index : batch.indices)
-                result.pages << (*ids)[size_t(index)];
+                result.pages << ids[size_t(index)];
             std::sort(result.pages.begin(), result.pages.end());
+            if (written && succeeded)
+                written = ledger.recordSent(batch.endpoint, *batch.pages, batch.indices, ids, sentAt,
+                                            batch.removal);
+            // An engine's answer refusing the batch is kept for each page; a failure to reach it is not one.
+            else if (written && verdict.status != 0 && m_runId != 0)
+                written = ledger.recordRefused(batch.endpoint, result.pages, m_runId, position + 1, sentAt);
             if (!written)
                 m_database->setLastError(ledger.lastError());
         }
-        written = written && (m_runId == 0 || journal.addResult(m_runId, result));
+        written = written && (m_runId == 0 || RunJournal(*m_database).addResult(m_runId, result));
         if (written && check(m_database->commit()))
             return;
         m_database->rollback();
         check(false);
         for (const qsizetype index : std::as_const(added))
-            (*ids)[size_t(index)] = 0;
+            (*item.batch->ids)[size_t(index)] = 0;
     }
 
     QString end(qint64 endedAt, bool cancelled)
@@ -76,6 +86,47 @@ public:
             check(RunJournal(*m_database).endRun(m_runId, endedAt, cancelled));
         m_runId = 0;
         return m_failure;
+    }
+
+    QString baseline(const RunJournal::RunStart& start, const RunPlan& plan, qint64 at)
+    {
+        m_failure.clear();
+        m_start = start;
+        if (!open())
+            return m_failure;
+        beginRun();
+        if (!recordPlan(plan, at) || !check(m_database->begin()))
+            return end(at, false);
+        // Every page as announced, to every IndexNow site selected: one transaction for all.
+        PageLedger ledger(*m_database);
+        QList<qsizetype> every(plan.pages->size());
+        std::iota(every.begin(), every.end(), 0);
+        bool written = true;
+        int position = 0;
+        for (const RunPlan::Site& site : plan.sites) {
+            if (site.indexNowEndpoint.isEmpty() || !written)
+                continue;
+            written = ledger.recordSent(site.indexNowEndpoint, *plan.pages, every, *plan.pageIds, at);
+            if (!written)
+                m_database->setLastError(ledger.lastError());
+            written =
+                written &&
+                (m_runId == 0 ||
+                 RunJournal(*m_database)
+                     .addResult(m_runId, {++position,
+                                          site.name,
+                                          true,
+                                          0,
+                                          counted(plan.pages->size(), u"%1 page recorded as announced"_s,
+                                                  u"%1 pages recorded as announced"_s) +
+                                              u", nothing sent"_s,
+                                          {}}));
+        }
+        if (!written || !check(m_database->commit())) {
+            m_database->rollback();
+            check(false);
+        }
+        return end(at, false);
     }
 
 private:
@@ -94,6 +145,39 @@ private:
     {
         m_runId = RunJournal(*m_database).beginRun(m_start);
         check(m_runId != 0);
+    }
+
+    // Before the first batch: every page the sitemaps list now (the website's coverage is counted
+    // from it) and what checking them found, each page with its id in the ledger.
+    bool recordPlan(const RunPlan& plan, qint64 at)
+    {
+        if (!check(m_database->begin()))
+            return false;
+        PageLedger ledger(*m_database);
+        QList<qsizetype> every(plan.pages->size());
+        std::iota(every.begin(), every.end(), 0);
+        bool written =
+            ledger.addPages(*plan.pages, every, *plan.pageIds) &&
+            ledger.recordListing(plan.host, QList<qint64>(plan.pageIds->cbegin(), plan.pageIds->cend()), at);
+        if (written && plan.verdicts) {
+            QList<qsizetype> checked(plan.checkedPages->size());
+            std::iota(checked.begin(), checked.end(), 0);
+            QList<PageLedger::Check> checks;
+            written = ledger.addPages(*plan.checkedPages, checked, *plan.checkedIds);
+            for (qsizetype page = 0; written && page < plan.checkedPages->size(); ++page) {
+                const PageVerdict& verdict = (*plan.verdicts)[size_t(page)];
+                checks.append({(*plan.checkedIds)[size_t(page)],
+                               verdict.kind == PageVerdict::Kind::LeftOut ? verdict.reason : QString(),
+                               verdict.detail});
+            }
+            written = written && ledger.recordChecks(checks, at);
+        }
+        if (!written)
+            m_database->setLastError(ledger.lastError());
+        if (written && check(m_database->commit()))
+            return true;
+        m_database->rollback();
+        return check(false);
     }
 
     bool check(bool written)
@@ -139,26 +223,42 @@ void RunRecorder::markInterrupted()
         m_writer, [writer = m_writer] { writer->markInterrupted(); }, Qt::QueuedConnection);
 }
 
+void RunRecorder::recordBaseline(const RunPlan& plan, const QString& profile)
+{
+    const qint64 at = m_clock().toMSecsSinceEpoch();
+    const RunJournal::RunStart start{at, profile, m_frontEnd, u"baseline"_s, 0};
+    QMetaObject::invokeMethod(
+        m_writer,
+        [this, writer = m_writer, start, plan, at] {
+            const QString failure = writer->baseline(start, plan, at);
+            QMetaObject::invokeMethod(
+                this, [this, failure] { emit baselineWritten(failure); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
 void RunRecorder::onStarted()
 {
     bool batches = false;
     for (int position = 0; position < m_run.itemCount(); ++position)
         batches = batches || m_run.item(position).batch;
-    const RunJournal::RunStart start{m_clock().toMSecsSinceEpoch(), m_run.profile().title, m_frontEnd,
+    const qint64 at = m_clock().toMSecsSinceEpoch();
+    const RunJournal::RunStart start{at, m_run.profile().title, m_frontEnd,
                                      batches ? u"changed pages"_s : u"address"_s, m_run.itemCount()};
     QMetaObject::invokeMethod(
-        m_writer, [writer = m_writer, start] { writer->begin(start); }, Qt::QueuedConnection);
+        m_writer,
+        [writer = m_writer, start, plan = std::exchange(m_plan, std::nullopt), at] {
+            writer->begin(start, plan, at);
+        },
+        Qt::QueuedConnection);
 }
 
 void RunRecorder::onItemEnded(int position, const Verdict& verdict)
 {
     QMetaObject::invokeMethod(
         m_writer,
-        [writer = m_writer, item = m_run.item(position), position, verdict, ids = m_pageIds,
-         sentAt = m_clock().toMSecsSinceEpoch()] {
-            writer->record(item, position, verdict.outcome == Outcome::Succeeded, verdict.status,
-                           verdict.detail, ids, sentAt);
-        },
+        [writer = m_writer, item = m_run.item(position), position, verdict,
+         sentAt = m_clock().toMSecsSinceEpoch()] { writer->record(item, position, verdict, sentAt); },
         Qt::QueuedConnection);
 }
 
@@ -172,5 +272,4 @@ void RunRecorder::onEnded(bool cancelled)
                 this, [this, failure] { emit written(failure); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
-    m_pageIds.reset();
 }

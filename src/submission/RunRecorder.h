@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunPlan.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -7,16 +9,17 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
+#include <optional>
 
 class SubmissionRun;
 struct Verdict;
 
 // Keeps the history of a run as it happens, whichever front end drives it: the run itself, each
-// request's outcome, status and detail, and for every accepted batch its pages in the ledger,
-// one transaction per request, so a run cut short leaves exactly the batches that were
-// accepted. The writing is done on a thread of its own, never the window's; a file another
-// process holds for a while is waited for.
+// request's outcome, status and detail; for a run over changed pages, first the pages its
+// sitemaps list and what checking them found, then for every batch its pages as accepted (or
+// refused) by that engine, one transaction per request, so a run cut short leaves exactly the
+// batches that were accepted. The writing is done on a thread of its own, never the window's;
+// a file another process holds for a while is waited for.
 class RunRecorder final : public QObject
 {
     Q_OBJECT
@@ -30,15 +33,18 @@ public:
     ~RunRecorder() override;
     Q_DISABLE_COPY_MOVE(RunRecorder)
 
-    // The ledger's ids of the next run's sitemap pages (0 for those it lacks), which the
-    // recorder completes as it adds pages.
-    void setPageIds(std::shared_ptr<std::vector<qint64>> ids) { m_pageIds = std::move(ids); }
+    // The plan of the next run: its sitemaps' pages and their checks are recorded as it starts.
+    void setPlan(const RunPlan& plan) { m_plan = plan; }
+    // Every page of the plan's sitemaps recorded as announced to each of its IndexNow sites,
+    // with nothing sent, as a run of its own; baselineWritten() follows.
+    void recordBaseline(const RunPlan& plan, const QString& profile);
     // Runs that a process left marked running were cut short: called by a run that holds the lock.
     void markInterrupted();
 
 signals:
     // Every record of the run that ended is written, or could not be: why not, else empty.
     void written(const QString& failure);
+    void baselineWritten(const QString& failure);
 
 private:
     class Writer;
@@ -51,5 +57,5 @@ private:
     Clock m_clock;
     QThread m_thread;
     Writer* m_writer;
-    std::shared_ptr<std::vector<qint64>> m_pageIds;
+    std::optional<RunPlan> m_plan;
 };

@@ -3,10 +3,13 @@
 #include "AnswerRule.h"
 #include "HistoryDatabase.h"
 #include "HttpTransferSlot.h"
+#include "PageChecker.h"
+#include "PageList.h"
 #include "RunLock.h"
 #include "RunRecorder.h"
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
+#include "Wording.h"
 
 #include <QFutureWatcher>
 #include <QNetworkAccessManager>
@@ -14,48 +17,81 @@
 
 using namespace Qt::StringLiterals;
 
-// The sitemaps' reader with a network of its own, on the session's reading thread: a million
-// pages are parsed, normalised and kept there, not on the thread of the window.
-class SubmissionSession::SitemapReading final : public QObject
+// What the session fetches from the website before a run, with a network of its own, on the
+// session's fetching thread: a million pages are parsed, normalised and kept there, and pages
+// are checked there, never on the thread of the window.
+class SubmissionSession::Fetching final : public QObject
 {
 public:
-    void start(const QString& site, const QString& sitemap, SubmissionSession* session, quint64 generation)
+    explicit Fetching(SubmissionSession* session) : m_session(session) {}
+
+    void read(const QString& site, const QString& sitemap, quint64 generation)
     {
-        if (!m_reader) {
-            m_network = new QNetworkAccessManager(this);
-            m_reader = new SitemapReader(*m_network, this);
-            connect(m_reader, &SitemapReader::progressed, this, [this](int files, qsizetype pages) {
-                QMetaObject::invokeMethod(
-                    m_session,
-                    [session = m_session, files, pages] { emit session->readingProgressed(files, pages); },
-                    Qt::QueuedConnection);
-            });
-            connect(m_reader, &SitemapReader::finished, this,
-                    [this](const std::shared_ptr<SitemapReader::Result>& result) {
-                        QMetaObject::invokeMethod(
-                            m_session,
-                            [session = m_session, result, generation = m_generation] {
-                                session->onSitemapsRead(result, generation);
-                            },
-                            Qt::QueuedConnection);
-                    });
-        }
-        m_session = session;
+        setUp();
         m_generation = generation;
         m_reader->start(site, sitemap);
     }
 
+    void check(std::shared_ptr<const PageList> pages, RobotsRules robots, quint64 generation)
+    {
+        setUp();
+        m_generation = generation;
+        m_checker->start(std::move(pages), std::move(robots));
+    }
+
+    void cancel()
+    {
+        if (m_reader)
+            m_reader->cancel();
+        if (m_checker)
+            m_checker->cancel();
+    }
+
 private:
+    // Hands what happened here to the session, on its own thread.
+    template <typename Work> void tell(Work work)
+    {
+        QMetaObject::invokeMethod(m_session, std::move(work), Qt::QueuedConnection);
+    }
+
+    void setUp()
+    {
+        if (m_reader)
+            return;
+        m_network = new QNetworkAccessManager(this);
+        m_reader = new SitemapReader(*m_network, this);
+        m_checker = new PageChecker(*m_network, this);
+        connect(m_reader, &SitemapReader::progressed, this, [this](int files, qsizetype pages) {
+            tell([session = m_session, files, pages] { emit session->readingProgressed(files, pages); });
+        });
+        connect(m_reader, &SitemapReader::finished, this,
+                [this](const std::shared_ptr<SitemapReader::Result>& result) {
+                    tell([session = m_session, result, generation = m_generation] {
+                        session->onSitemapsRead(result, generation);
+                    });
+                });
+        connect(m_checker, &PageChecker::progressed, this, [this](qsizetype checked, qsizetype total) {
+            tell([session = m_session, checked, total] { emit session->checkingProgressed(checked, total); });
+        });
+        connect(m_checker, &PageChecker::finished, this,
+                [this](const std::shared_ptr<std::vector<PageVerdict>>& verdicts) {
+                    tell([session = m_session, verdicts, generation = m_generation] {
+                        session->onChecked(verdicts, generation);
+                    });
+                });
+    }
+
+    SubmissionSession* m_session;
     QNetworkAccessManager* m_network = nullptr;
     SitemapReader* m_reader = nullptr;
-    SubmissionSession* m_session = nullptr;
+    PageChecker* m_checker = nullptr;
     quint64 m_generation = 0;
 };
 
 SubmissionSession::SubmissionSession(SiteDatabase& catalogue, Setup setup, QObject* parent)
     : QObject(parent), m_catalogue(catalogue), m_setup(std::move(setup)),
       m_network(new QNetworkAccessManager(this)), m_lock(std::make_unique<RunLock>(m_setup.runLockFile)),
-      m_reading(new SitemapReading), m_planning(new QFutureWatcher<RunPlan>(this))
+      m_fetching(new Fetching(this)), m_comparing(new QFutureWatcher<RunPlan>(this))
 {
     std::array<TransferSlot*, SubmissionRun::laneCount> transfers{};
     for (TransferSlot*& transfer : transfers)
@@ -73,32 +109,34 @@ SubmissionSession::SubmissionSession(SiteDatabase& catalogue, Setup setup, QObje
                               upgrade)) {
         m_recorder =
             std::make_unique<RunRecorder>(*m_run, m_setup.historyFile, m_setup.frontEnd, m_setup.clock);
-        connect(m_recorder.get(), &RunRecorder::written, this, [this](const QString& failure) {
-            Outcome outcome = m_unrecorded.takeFirst();
-            outcome.recordFailure = failure;
-            if (m_unrecorded.isEmpty() && !m_run->isBusy())
-                m_lock->unlock(); // the next run may write the log and the history
-            emit ended(outcome);
+        connect(m_recorder.get(), &RunRecorder::written, this, &SubmissionSession::onWritten);
+        connect(m_recorder.get(), &RunRecorder::baselineWritten, this, [this](const QString& failure) {
+            RunPlan recorded = std::exchange(m_checking, RunPlan());
+            if (!failure.isEmpty())
+                recorded.error = u"The baseline could not be recorded: %1."_s.arg(failure);
+            m_lock->unlock();
+            m_preparing = false;
+            emit planned(recorded, Purpose::Baseline);
         });
     }
 
-    m_readerThread.setObjectName(u"sitemap reader"_s);
-    m_reading->moveToThread(&m_readerThread);
-    connect(&m_readerThread, &QThread::finished, m_reading, &QObject::deleteLater);
-    m_readerThread.start();
-    connect(m_planning, &QFutureWatcher<RunPlan>::finished, this, [this] {
+    m_fetchingThread.setObjectName(u"sitemaps and pages"_s);
+    m_fetching->moveToThread(&m_fetchingThread);
+    connect(&m_fetchingThread, &QThread::finished, m_fetching, &QObject::deleteLater);
+    m_fetchingThread.start();
+    connect(m_comparing, &QFutureWatcher<RunPlan>::finished, this, [this] {
         if (m_replanDue)
             return plan();
-        finishPreparation(m_planning->result());
+        onCompared(m_comparing->result());
     });
 }
 
 SubmissionSession::~SubmissionSession()
 {
     m_run->cancel();
-    m_readerThread.quit();
-    m_readerThread.wait();
-    m_planning->waitForFinished();
+    m_fetchingThread.quit();
+    m_fetchingThread.wait();
+    m_comparing->waitForFinished();
 }
 
 bool SubmissionSession::isBusy() const
@@ -108,9 +146,10 @@ bool SubmissionSession::isBusy() const
 
 void SubmissionSession::prepare(const Request& request, Purpose purpose)
 {
-    if (m_preparing && m_purpose == Purpose::Run)
+    const bool takesTheHome = purpose == Purpose::Run || purpose == Purpose::Baseline;
+    if (m_preparing && (m_purpose == Purpose::Run || m_purpose == Purpose::Baseline))
         return; // a run's preparation is never given up for another
-    if (purpose == Purpose::Run) {
+    if (takesTheHome) {
         if (m_run->isBusy())
             return;
         QString whyNot;
@@ -123,9 +162,10 @@ void SubmissionSession::prepare(const Request& request, Purpose purpose)
         if (m_recorder)
             m_recorder->markInterrupted(); // nobody else runs: a run still marked running was cut short
     }
+    ++m_generation;
     m_request = request;
     m_purpose = purpose;
-    if (!request.changedPages) {
+    if (!request.changedPages && purpose != Purpose::Baseline) {
         RunPlan addresses;
         for (const qsizetype row : request.rows)
             addresses.items.append(WorkItem{m_catalogue.name(row), nullptr, row});
@@ -143,29 +183,43 @@ void SubmissionSession::prepare(const Request& request, Purpose purpose)
     const QString sitemapsFor = request.profile.value(ProfileField::Url) + u'\n' + request.sitemap;
     const bool fresh = m_sitemaps && m_sitemapsFor == sitemapsFor &&
                        (purpose == Purpose::Summary ||
-                        m_sitemapsAge.elapsed() < std::chrono::milliseconds(sitemapsStayFresh).count());
+                        m_sitemapsAge.elapsed() < std::chrono::milliseconds(stayFresh).count());
     if (fresh)
         return plan();
     if (m_readingFor != sitemapsFor) // else the reading under way is for this very request
         readSitemaps(sitemapsFor);
 }
 
+void SubmissionSession::cancelPreparation()
+{
+    if (!m_preparing)
+        return;
+    ++m_generation; // whatever the reading, comparing or checking finds from now on is dropped
+    m_readingFor.clear();
+    QMetaObject::invokeMethod(
+        m_fetching, [fetching = m_fetching] { fetching->cancel(); }, Qt::QueuedConnection);
+    RunPlan cancelled;
+    cancelled.changedPages = true;
+    cancelled.cancelled = true;
+    finishPreparation(cancelled);
+}
+
 void SubmissionSession::readSitemaps(const QString& sitemapsFor)
 {
     m_readingFor = sitemapsFor;
-    const quint64 generation = ++m_readingGeneration;
     QMetaObject::invokeMethod(
-        m_reading,
-        [reading = m_reading, site = m_request.profile.value(ProfileField::Url), sitemap = m_request.sitemap,
-         this, generation] { reading->start(site, sitemap, this, generation); },
+        m_fetching,
+        [fetching = m_fetching, site = m_request.profile.value(ProfileField::Url),
+         sitemap = m_request.sitemap,
+         generation = m_generation] { fetching->read(site, sitemap, generation); },
         Qt::QueuedConnection);
 }
 
 void SubmissionSession::onSitemapsRead(const std::shared_ptr<SitemapReader::Result>& result,
                                        quint64 generation)
 {
-    if (generation != m_readingGeneration)
-        return; // a reading for an address given up since
+    if (generation != m_generation)
+        return; // read for a request given up since
     const QString readFor = std::exchange(m_readingFor, QString());
     if (result->error.isEmpty()) { // a failure is not kept: the next request reads again
         m_sitemaps = result;
@@ -185,15 +239,18 @@ void SubmissionSession::onSitemapsRead(const std::shared_ptr<SitemapReader::Resu
 
 void SubmissionSession::plan()
 {
-    if (m_planning->isRunning()) {
+    if (m_comparing->isRunning()) {
         m_replanDue = true; // the one under way is for an older request
         return;
     }
     m_replanDue = false;
     RunPlanner::Input input;
-    m_catalogue.readSites(m_request.rows, [&input](const PromoSite& site) {
-        input.sites.append(
-            {site.sitename, AnswerRule::isIndexNowEndpoint(site.action) ? site.action : QString()});
+    qsizetype next = 0;
+    m_catalogue.readSites(m_request.rows, [&](const PromoSite& site) {
+        input.sites.append({site.sitename,
+                            AnswerRule::isIndexNowEndpoint(site.action) ? site.action : QString(),
+                            m_request.rows.at(next++),
+                            {}});
     });
     input.pages = std::shared_ptr<const PageList>(m_sitemaps, &m_sitemaps->pages);
     input.host = m_sitemaps->host;
@@ -201,17 +258,82 @@ void SubmissionSession::plan()
     input.historyFile = m_setup.historyFile;
     input.now = m_setup.clock().toMSecsSinceEpoch();
     input.coolDown = m_request.coolDown;
-    m_planning->setFuture(QtConcurrent::run(&RunPlanner::plan, input));
+    m_comparing->setFuture(QtConcurrent::run(&RunPlanner::compare, input));
+}
+
+void SubmissionSession::onCompared(RunPlan plan)
+{
+    if (!m_preparing)
+        return; // given up meanwhile
+    if (!plan.error.isEmpty() || m_purpose == Purpose::Baseline || !m_request.checkPages) {
+        if (plan.error.isEmpty())
+            RunPlanner::decide(plan, nullptr);
+        return finishPreparation(plan);
+    }
+    // Only the pages not checked within the last ten minutes are fetched again.
+    const qint64 now = m_setup.clock().toMSecsSinceEpoch();
+    const qint64 freshSince = now - std::chrono::milliseconds(stayFresh).count();
+    m_uncheckedPages = std::make_shared<PageList>();
+    for (qsizetype page = 0; page < plan.checkedPages->size(); ++page) {
+        const auto known = m_verdicts.constFind(plan.checkedPages->url(page).toByteArray());
+        if (known == m_verdicts.cend() || known->checkedAt < freshSince)
+            m_uncheckedPages->add(plan.checkedPages->url(page), PageList::unknownTime);
+    }
+    m_checking = std::move(plan);
+    QMetaObject::invokeMethod(
+        m_fetching,
+        [fetching = m_fetching, pages = std::shared_ptr<const PageList>(m_uncheckedPages),
+         robots = m_sitemaps->robots,
+         generation = m_generation] { fetching->check(pages, robots, generation); },
+        Qt::QueuedConnection);
+}
+
+void SubmissionSession::onChecked(const std::shared_ptr<std::vector<PageVerdict>>& fetched,
+                                  quint64 generation)
+{
+    if (generation != m_generation)
+        return;
+    const qint64 now = m_setup.clock().toMSecsSinceEpoch();
+    for (qsizetype page = 0; page < m_uncheckedPages->size(); ++page)
+        m_verdicts.insert(m_uncheckedPages->url(page).toByteArray(), {(*fetched)[size_t(page)], now});
+    RunPlan plan = std::exchange(m_checking, RunPlan());
+    auto verdicts = std::make_shared<std::vector<PageVerdict>>();
+    verdicts->reserve(size_t(plan.checkedPages->size()));
+    for (qsizetype page = 0; page < plan.checkedPages->size(); ++page)
+        verdicts->push_back(m_verdicts.value(plan.checkedPages->url(page).toByteArray()).verdict);
+    RunPlanner::decide(plan, verdicts);
+    finishPreparation(plan);
 }
 
 void SubmissionSession::finishPreparation(RunPlan plan)
 {
+    const bool cancelled = plan.cancelled;
+    if (m_purpose == Purpose::Baseline && plan.error.isEmpty() && !cancelled && m_recorder) {
+        // Recorded first; planned() follows once the ledger holds it.
+        int endpoints = 0;
+        for (const RunPlan::Site& site : std::as_const(plan.sites))
+            endpoints += site.indexNowEndpoint.isEmpty() ? 0 : 1;
+        plan.summary = QStringList{plan.summary.value(0)};
+        for (const RunPlan::Site& site : std::as_const(plan.sites)) {
+            if (!site.indexNowEndpoint.isEmpty())
+                plan.summary << u"%1: %2 recorded as announced; nothing was sent."_s.arg(
+                    site.name, counted(plan.pages->size(), u"%1 page"_s, u"%1 pages"_s));
+        }
+        if (endpoints == 0) {
+            plan.error = u"Select an IndexNow site: only IndexNow sites take the pages."_s;
+        } else {
+            m_checking = plan;
+            m_recorder->recordBaseline(plan, m_request.profile.title);
+            return;
+        }
+    }
     m_preparing = false;
-    if (m_purpose == Purpose::Run) {
+    if (m_purpose == Purpose::Run || m_purpose == Purpose::Baseline) {
         // An empty selection still clears the last run's log, as every Submit does.
-        const bool startable = plan.error.isEmpty() && !plan.nothingToSend();
+        const bool startable =
+            m_purpose == Purpose::Run && plan.error.isEmpty() && !cancelled && !plan.nothingToSend();
         if (startable && m_recorder)
-            m_recorder->setPageIds(plan.pageIds);
+            m_recorder->setPlan(plan);
         if (!startable || !m_run->start(plan.items, m_request.profile))
             m_lock->unlock();
     }
@@ -226,5 +348,14 @@ void SubmissionSession::onRunEnded(int succeeded, int failed, bool cancelled)
         return;
     }
     m_lock->unlock();
+    emit ended(outcome);
+}
+
+void SubmissionSession::onWritten(const QString& failure)
+{
+    Outcome outcome = m_unrecorded.takeFirst();
+    outcome.recordFailure = failure;
+    if (m_unrecorded.isEmpty() && !m_run->isBusy())
+        m_lock->unlock(); // the next run may write the log and the history
     emit ended(outcome);
 }

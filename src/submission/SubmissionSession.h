@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -26,10 +27,12 @@ template <typename T> class QFutureWatcher;
 
 // Everything from a selection to its record, behind both front ends: the network, the five
 // transfers, the run, its recorder, and for a run over changed pages the sitemaps (read on a
-// thread of their own, kept and read again when older than ten minutes) and the plan (made off
-// the caller's thread). Commands in (prepare a request for a summary, a preview or a run; stop),
-// signals out (planned, the run's own signals, ended). One run at a time per home: a run holds
-// the home's lock from its plan to its last record.
+// thread of their own, kept and read again when older than ten minutes), the plan (made off the
+// caller's thread) and the check of each page before it is announced (on the same thread as the
+// reading, its verdicts kept ten minutes too). Commands in (prepare a request for a summary, a
+// preview, a run or a baseline; cancel; stop), signals out (progress, planned, the run's own
+// signals, ended). One run at a time per home: a run holds the home's lock from its plan to its
+// last record.
 class SubmissionSession final : public QObject
 {
     Q_OBJECT
@@ -46,9 +49,10 @@ public:
     };
 
     enum class Purpose {
-        Summary, // what the next run would send, for the window's summary line
-        Preview, // the same, with the sitemaps read afresh when old
-        Run,     // the same, then the run starts
+        Summary,  // what the next run would send, for the window's summary line
+        Preview,  // the same, with the sitemaps read afresh when old
+        Run,      // the same, then the run starts
+        Baseline, // every page of the sitemaps recorded as announced, nothing sent
     };
 
     struct Request
@@ -56,7 +60,8 @@ public:
         Profile profile;
         QList<qsizetype> rows; // the selected sites, as catalogue rows in the run's order
         bool changedPages = false;
-        QString sitemap; // empty: the sitemaps robots.txt names, else /sitemap.xml
+        bool checkPages = true; // each page fetched first, and announced only when it can be indexed
+        QString sitemap;        // empty: the sitemaps robots.txt names, else /sitemap.xml
         std::chrono::seconds coolDown = ChangedPages::defaultCoolDown;
     };
 
@@ -68,7 +73,7 @@ public:
         QString recordFailure; // why the history could not be written in full; empty when it was
     };
 
-    static constexpr std::chrono::minutes sitemapsStayFresh{10};
+    static constexpr std::chrono::minutes stayFresh{10};
 
     SubmissionSession(SiteDatabase& catalogue, Setup setup, QObject* parent = nullptr);
     ~SubmissionSession() override;
@@ -78,6 +83,8 @@ public:
     // With Purpose::Run the run then starts, unless another holds the home. A newer request
     // takes the place of one still being prepared, but nothing takes the place of a run's.
     void prepare(const Request& request, Purpose purpose);
+    // Gives up the preparation under way: planned() follows with a plan that says so.
+    void cancelPreparation();
     bool isPreparing() const { return m_preparing; }
     // Preparing, running or writing the records of a run.
     bool isBusy() const;
@@ -87,17 +94,21 @@ public:
 
 signals:
     void readingProgressed(int files, qsizetype pages);
+    void checkingProgressed(qsizetype checked, qsizetype total);
     void planned(const RunPlan& plan, SubmissionSession::Purpose purpose);
     void ended(const SubmissionSession::Outcome& outcome);
 
 private:
-    class SitemapReading;
+    class Fetching;
 
     void readSitemaps(const QString& sitemapsFor);
     void onSitemapsRead(const std::shared_ptr<SitemapReader::Result>& result, quint64 generation);
     void plan();
+    void onCompared(RunPlan plan);
+    void onChecked(const std::shared_ptr<std::vector<PageVerdict>>& fetched, quint64 generation);
     void finishPreparation(RunPlan plan);
     void onRunEnded(int succeeded, int failed, bool cancelled);
+    void onWritten(const QString& failure);
 
     SiteDatabase& m_catalogue;
     Setup m_setup;
@@ -107,15 +118,15 @@ private:
     std::unique_ptr<RunLock> m_lock;
     QString m_historyProblem;
 
-    QThread m_readerThread;
-    SitemapReading* m_reading;
-    QFutureWatcher<RunPlan>* m_planning;
+    QThread m_fetchingThread;
+    Fetching* m_fetching; // the sitemaps' reader and the pages' checker, on that thread
+    QFutureWatcher<RunPlan>* m_comparing;
 
     Request m_request;
     Purpose m_purpose = Purpose::Summary;
     bool m_preparing = false;
     bool m_replanDue = false; // a newer request came while the plan was being made
-    quint64 m_readingGeneration = 0;
+    quint64 m_generation = 0; // of the preparation, so that what a given-up one finds is dropped
 
     // The last reading of the sitemaps, for this address and sitemap, and its age; and the
     // address and sitemap of a reading under way.
@@ -123,5 +134,15 @@ private:
     QString m_sitemapsFor;
     QString m_readingFor;
     QElapsedTimer m_sitemapsAge;
+    // What checked pages answered, and when, so that a summary, its preview and its run do not
+    // fetch every page three times.
+    struct KnownVerdict
+    {
+        PageVerdict verdict;
+        qint64 checkedAt = 0;
+    };
+    QHash<QByteArray, KnownVerdict> m_verdicts;
+    RunPlan m_checking; // the plan whose pages are being checked
+    std::shared_ptr<PageList> m_uncheckedPages;
     QList<Outcome> m_unrecorded; // runs that ended, whose records are still being written
 };

@@ -8,14 +8,19 @@
 
 class PageList;
 
-// The pages one IndexNow request carries: a piece of a sitemap's changed pages.
+// The pages one IndexNow request carries: a piece of a sitemap's changed pages, or of the pages
+// that are gone and announced as removed.
 struct PageBatch
 {
     std::shared_ptr<const PageList> pages;
+    // The ledger's id of each of those pages, 0 for a page it does not hold yet: the recorder
+    // fills it in when it adds the page.
+    std::shared_ptr<std::vector<qint64>> ids;
     QList<qsizetype> indices;
     int number = 1; // of count, for the site's caption
     int count = 1;
-    QString endpoint; // the IndexNow address the ledger records the pages under
+    QString endpoint;     // the IndexNow address the ledger records the pages under
+    bool removal = false; // the pages are announced as removed
 };
 
 // One request of a run: a site of the catalogue, for a batch of pages or for the profile's

@@ -31,9 +31,11 @@ QByteArray statusResponse(const QByteArray& status, const QByteArray& body,
                           const QByteArray& extraHeaders = {}, const QByteArray& type = "text/plain")
 {
     // Headers of a route's own stand in place of the ones it would get by default.
-    const bool ownLength = extraHeaders.toLower().contains("content-length:");
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\n" +
-           (ownLength ? QByteArray() : "Content-Length: " + QByteArray::number(body.size()) + "\r\n") +
+    const QByteArray own = extraHeaders.toLower();
+    return "HTTP/1.1 " + status + "\r\n" +
+           (own.contains("content-type:") ? QByteArray() : "Content-Type: " + type + "\r\n") +
+           (own.contains("content-length:") ? QByteArray()
+                                            : "Content-Length: " + QByteArray::number(body.size()) + "\r\n") +
            extraHeaders + "Connection: close\r\n\r\n" + body;
 }
 

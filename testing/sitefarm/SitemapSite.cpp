@@ -2,11 +2,14 @@
 
 #include "SiteFarm.h"
 
+#include <QRegularExpression>
+
 #include <zlib.h>
 
 using namespace Qt::StringLiterals;
 
-SitemapSite::SitemapSite(SiteFarm& farm, int pages, const QDateTime& published) : m_farm(farm)
+SitemapSite::SitemapSite(SiteFarm& farm, int pages, const QDateTime& published)
+    : m_farm(farm), m_published(published)
 {
     for (int page = 0; page < pages; ++page)
         m_lastModified << published;
@@ -37,18 +40,54 @@ void SitemapSite::change(int count, const QDateTime& when)
     publish();
 }
 
+void SitemapSite::addPagesThatCannotBeIndexed()
+{
+    const auto html = [](const QByteArray& head) -> QByteArray {
+        return "<!DOCTYPE html><html><head><title>Bakery</title>" + head + "</head><body>Bread</body></html>";
+    };
+    const QByteArray isHtml = "Content-Type: text/html; charset=utf-8\r\n";
+    m_farm.route(
+        u"/noindex.html"_s,
+        SiteFarm::Route::answering(200, html("<meta name=\"robots\" content=\"noindex, follow\">"), isHtml));
+    m_farm.route(u"/x-robots.html"_s,
+                 SiteFarm::Route::answering(200, html({}), isHtml + "X-Robots-Tag: noindex\r\n"));
+    m_farm.route(u"/moved.html"_s, SiteFarm::Route(SiteFarm::Behaviour::Redirect, "/page-0.html"));
+    m_farm.route(u"/copy.html"_s, SiteFarm::Route::answering(
+                                      200, html("<link rel=\"canonical\" href=\"/page-1.html\">"), isHtml));
+    m_farm.route(u"/broken.html"_s, SiteFarm::Behaviour::NotFound);
+    m_farm.route(u"/gone.html"_s, SiteFarm::Route::answering(200, html({}), isHtml));
+    m_more = {u"/noindex.html"_s,        u"/x-robots.html"_s, u"/moved.html"_s, u"/copy.html"_s,
+              u"/private/secret.html"_s, u"/broken.html"_s,   u"/gone.html"_s};
+    publish();
+}
+
+void SitemapSite::remove(const QString& path, int status)
+{
+    m_more.removeAll(path);
+    const QRegularExpression numbered(u"^/page-(\\d+)\\.html$"_s);
+    if (const QRegularExpressionMatch match = numbered.match(path); match.hasMatch())
+        m_lastModified[match.captured(1).toInt()] = QDateTime(); // a numbered page is listed no more
+    m_farm.route(path, SiteFarm::Route::answering(status, "No such page."));
+    publish();
+}
+
 void SitemapSite::publish()
 {
     QList<std::pair<QString, QString>> first;
     QList<std::pair<QString, QString>> second;
     for (int page = 0; page < pages(); ++page) {
-        (page < pages() / 2 ? first : second)
-            .append({pageAddress(page), m_lastModified.at(page).toString(Qt::ISODate)});
+        if (m_lastModified.at(page).isValid())
+            (page < pages() / 2 ? first : second)
+                .append({pageAddress(page), m_lastModified.at(page).toString(Qt::ISODate)});
     }
+    for (const QString& path : std::as_const(m_more))
+        second.append({m_farm.url(path), m_published.toString(Qt::ISODate)});
     for (int page = 0; page < foreignPages; ++page)
         first.append({u"https://elsewhere.example/page-%1.html"_s.arg(page), QString()});
-    for (int page = 0; page < pagesListedTwice && page < pages(); ++page)
-        second.append({pageAddress(page), QString()});
+    for (int page = 0; page < pagesListedTwice && page < pages(); ++page) {
+        if (m_lastModified.at(page).isValid())
+            second.append({pageAddress(page), QString()});
+    }
     m_farm.route(u"/sitemaps/pages.xml.gz"_s, SiteFarm::Route::answering(200, gzip(urlSet(first))));
     m_farm.route(u"/sitemaps/more.xml"_s, SiteFarm::Route::answering(200, urlSet(second)));
 }

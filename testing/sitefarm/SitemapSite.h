@@ -25,6 +25,13 @@ public:
     int pages() const { return int(m_lastModified.size()); }
     // Moves the last change of the first `count` pages to `when`, in the published sitemaps.
     void change(int count, const QDateTime& when);
+    // Lists pages that cannot be indexed, each its own way: a noindex meta tag, an X-Robots-Tag
+    // header, a redirect, a canonical page elsewhere, one robots.txt disallows, and one that
+    // answers 404; and one page, /gone.html, that can be indexed for now.
+    void addPagesThatCannotBeIndexed();
+    static inline const int pagesThatCannotBeIndexed = 6;
+    // The page at that path leaves the sitemaps and answers with the status from now on.
+    void remove(const QString& path, int status);
 
     static QByteArray gzip(const QByteArray& bytes);
     // A URL set of these addresses and last changes (an empty time writes no <lastmod>).
@@ -36,4 +43,6 @@ private:
 
     SiteFarm& m_farm;
     QList<QDateTime> m_lastModified;
+    QStringList m_more; // paths listed beside the numbered pages
+    QDateTime m_published;
 };
