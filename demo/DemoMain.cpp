@@ -3,8 +3,10 @@
 // ping and a WebSub hub), a catalogue of them and a demo profile in a scratch directory.
 // First the command line notifies the IndexNow imitation while the demo website lacks its key
 // file (the engine's 403, explained) and again once the website serves it (200); then sends the
-// website's sitemap pages, all of them and then only the changed ones, and shows the history.
-// Then Orvanta's window opens on the same catalogue. Nothing of the user's own is touched.
+// website's sitemap pages, all of them and then only the changed ones, each checked first (a few
+// cannot be indexed and are left out with their reasons, one is gone and announced as removed),
+// and shows the history and the website's coverage. Then Orvanta's window opens on the same
+// catalogue, where History > Coverage draws it. Nothing of the user's own is touched.
 //
 //   orvanta-demo [--keep] [--window-only]
 //     --keep          leaves the scratch directory for a look afterwards
@@ -188,6 +190,7 @@ int main(int argc, char* argv[])
     farm.route(u"/%1.txt"_s.arg(demoKey), SiteFarm::Behaviour::NotFound); // until the owner uploads it
     // The demo website's own pages, listed in its sitemaps.
     SitemapSite website(farm, 240, QDateTime::currentDateTimeUtc().addDays(-30));
+    website.addPagesThatCannotBeIndexed();
 
     QTemporaryDir scratch;
     scratch.setAutoRemove(!keep);
@@ -220,14 +223,20 @@ int main(int argc, char* argv[])
               farm.route(u"/%1.txt"_s.arg(demoKey), SiteFarm::Route::answering(200, demoKey.toUtf8()));
           }},
          {u"Now the engine takes it"_s, notify},
-         {u"The first run over the website's changed pages sends every page of its sitemaps"_s,
+         {u"The first run over the website's changed pages checks each page and sends those an engine "
+          u"can index; a page that answers 404 is announced as removed"_s,
           notify + QStringList{u"--changed-pages"_s}},
-         {u"Five pages change; the next run sends only those (the demo turns the ten-minute "
-          u"cool-down off)"_s,
+         {u"Five pages change and /gone.html is removed (410); the next run sends the five and announces "
+          u"the removal (the demo turns the ten-minute cool-down off)"_s,
           notify + QStringList{u"--changed-pages"_s, u"--cool-down"_s, u"0"_s},
-          [&website] { website.change(5, QDateTime::currentDateTimeUtc()); }},
+          [&website] {
+              website.change(5, QDateTime::currentDateTimeUtc());
+              website.remove(u"/gone.html"_s, 410);
+          }},
          {u"Every run is recorded"_s,
-          {u"history"_s, u"--profile"_s, u"Demo Bakery"_s, u"--last"_s, u"2"_s, u"--home"_s, home}}},
+          {u"history"_s, u"--profile"_s, u"Demo Bakery"_s, u"--last"_s, u"2"_s, u"--home"_s, home}},
+         {u"What the engine did with each page of the website"_s,
+          {u"coverage"_s, u"--profile"_s, u"Demo Bakery"_s, u"--home"_s, home}}},
         &orvanta,
         program,
         [&] {

@@ -40,8 +40,9 @@ expect()
     fi
 }
 
-expect "orvanta " $'history\nkey\nprofiles\nsubmit'
+expect "orvanta " $'coverage\nhistory\nkey\nprofiles\nsubmit'
 expect "orvanta su" "submit"
+expect "orvanta submit --changed-pages --no" "--no-check"
 expect "orvanta submit --pro" "--profile"
 expect "orvanta submit --profile " $'My Shop\nMystery\nOther'
 expect "orvanta submit --profile My" $'My Shop\nMystery'

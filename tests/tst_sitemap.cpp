@@ -1,5 +1,7 @@
 #include "BlockingWait.h"
 #include "ChangedPages.h"
+#include "CoverageCommand.h"
+#include "Csv.h"
 #include "HeadlessSubmission.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
@@ -77,6 +79,18 @@ struct ChangedPagesHome
         out.open(QIODevice::WriteOnly);
         err.open(QIODevice::WriteOnly);
         const int status = HeadlessSubmission::run(options, settings, out, err);
+        return Outcome{status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
+    }
+
+    Outcome coverage(const QString& site, bool csv)
+    {
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        const int status = CoverageCommand::run(
+            {options.profileTitle, site, csv, options.catalogueFile, options.historyFile}, settings, out,
+            err);
         return Outcome{status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
     }
 
@@ -665,7 +679,11 @@ private slots:
         other.sitename = u"Other engine"_s;
         other.action = farm.url(u"/other/indexnow"_s);
         farm.route(u"/other/indexnow"_s, SiteFarm::Behaviour::IndexNow);
-        ChangedPagesHome home(farm, website.address(), {other});
+        PromoSite refusing = other;
+        refusing.sitename = u"Refusing"_s;
+        refusing.action = farm.url(u"/refusing/indexnow"_s);
+        farm.route(u"/refusing/indexnow"_s, SiteFarm::Route::answering(403, "Key not valid"));
+        ChangedPagesHome home(farm, website.address(), {other, refusing});
         home.options.coolDown = std::chrono::seconds(0);
         const QString engine = home.indexNow.sitename;
         // The pages of each IndexNow request the farm took since `from`, a request a line.
@@ -733,8 +751,12 @@ private slots:
                      u"%1: 5 new or changed pages to send in 1 request (3 unchanged).\n"_s.arg(engine)),
                  qPrintable(unchecked.out + unchecked.err));
 
-        // A baseline takes every listed page as announced to the other engine, and sends nothing.
         home.options.dryRun = false;
+        home.options.checkPages = true;
+        home.options.sites = {refusing.sitename};
+        QCOMPARE(home.submit().status, 1);
+
+        // A baseline takes every listed page as announced to the other engine, and sends nothing.
         home.options.sites = {other.sitename};
         home.options.baseline = true;
         before = farm.requests().size();
@@ -747,6 +769,39 @@ private slots:
             u"Other engine: no page changed since the last run, nothing to send (8 "
             u"unchanged).\nNothing to send.\n"_s));
         QCOMPARE(announced(before), QStringList());
+
+        // What each site did with each page: the listed ones, and the one removed since.
+        const ChangedPagesHome::Outcome table = home.coverage({}, true);
+        QCOMPARE(table.status, 0);
+        const QStringList rows = table.out.split(u"\r\n"_s, Qt::SkipEmptyParts);
+        Csv::Table read;
+        QString error;
+        QVERIFY2(Csv::parse(table.out, read, error), qPrintable(error));
+        QCOMPARE(read.header,
+                 QStringList({u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s}));
+        QMap<QString, int> tally;
+        for (const Csv::Record& row : std::as_const(read.records))
+            ++tally[row.fields.at(1)->section(u' ', 0, 0) + u' ' + *row.fields.at(2)];
+        const QMap<QString, int> expected{{u"IndexNow accepted"_s, 2}, {u"IndexNow left-out"_s, 5},
+                                          {u"IndexNow removed"_s, 2},  {u"Other accepted"_s, 8},
+                                          {u"Other never"_s, 1},       {u"Refusing left-out"_s, 5},
+                                          {u"Refusing never"_s, 1},    {u"Refusing refused"_s, 3}};
+        QVERIFY2(tally == expected, qPrintable(table.out));
+        QVERIFY(rows.contains(u"%1,\"%2\",left-out,noindex: X-Robots-Tag: noindex,"_s.arg(
+            farm.url(u"/x-robots.html"_s), engine)));
+        QVERIFY2(std::any_of(rows.cbegin(), rows.cend(),
+                             [&](const QString& row) {
+                                 return row.startsWith(website.pageAddress(1) +
+                                                       u",Refusing,refused,HTTP 403"_s);
+                             }),
+                 qPrintable(rows.join(u'\n')));
+        const ChangedPagesHome::Outcome text = home.coverage(engine, false);
+        QVERIFY2(
+            text.out.contains(
+                u"\n%1: 2 accepted, 0 refused, 5 left out, 2 removed, 0 never announced.\n"_s.arg(engine)) &&
+                text.out.contains(u"   removed   %1 \u2014 answers 410\n"_s.arg(farm.url(u"/gone.html"_s))),
+            qPrintable(text.out));
+        QCOMPARE(home.coverage(u"Delta"_s, false).status, 2);
     }
 
     void history_knowsItsLayout_data()

@@ -10,11 +10,16 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -22,6 +27,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QThread>
@@ -415,10 +421,41 @@ private slots:
                      preview.contains(u"/x-robots.html \u2014 noindex: X-Robots-Tag: noindex\n"_s),
                  qPrintable(preview));
         m_app->window().findChild<QDialog*>(u"requestPreview"_s)->close();
-        m_app->get<QCheckBox>(u"checkPages"_s)->click(); // unchecked, every listed page goes
+        m_app->dialogs.queueYesNo(false);
+        m_app->click(u"Command15"_s);
+        QVERIFY(m_app->runToEnd() > 0);
+
+        // The coverage view: counts, a bar per state, the run's pages, and the pages of a state.
+        m_app->click(u"Bhistory"_s);
+        m_app->get<QTabWidget>(u"historyTabs"_s)->setCurrentIndex(1);
+        QVERIFY2(
+            m_app->text(u"coverageSummary"_s)
+                .endsWith(u"\n%1: 3 accepted, 0 refused, 5 left out, 1 removed, 0 never announced."_s.arg(
+                    indexNow.sitename)),
+            qPrintable(m_app->text(u"coverageSummary"_s)));
+        const auto seriesOf = [this](const QString& chart) {
+            return m_app->get<QChartView>(chart)->chart()->series().value(0);
+        };
+        const QBarSet* bars = qobject_cast<QBarSeries*>(seriesOf(u"coverageStates"_s))->barSets().value(0);
+        QCOMPARE(QList<qreal>({bars->at(0), bars->at(1), bars->at(2), bars->at(3), bars->at(4)}),
+                 QList<qreal>({3, 0, 5, 1, 0}));
+        const QList<QPointF> perRun = qobject_cast<QLineSeries*>(seriesOf(u"coverageRuns"_s))->points();
+        QCOMPARE(perRun.size(), 1);
+        QCOMPARE(perRun.first().y(), 4.0);
+        m_app->get<QComboBox>(u"coverageState"_s)->setCurrentIndex(3); // left out
+        QCOMPARE(m_app->get<QTableView>(u"coveragePages"_s)->model()->rowCount(), 5);
+        m_app->dialogs.queueInput(m_app->homeFile(u"pages.csv"_s));
+        m_app->click(u"coverageExport"_s);
+        const QByteArray exported = TestData::readFile(m_app->homeFile(u"pages.csv"_s));
+        QCOMPARE(exported.count("\r\n"), 6);
+        QVERIFY(exported.contains(",left-out,noindex: X-Robots-Tag: noindex,"));
+
+        m_app->click(u"Bsubmission"_s);
+        m_app->get<QCheckBox>(u"Check2"_s)->click();
+        m_app->get<QCheckBox>(u"checkPages"_s)->click(); // unchecked, every page not yet accepted goes
         QTRY_VERIFY2(
             summary().endsWith(
-                u"\n%1: 9 new or changed pages to send in 1 request (0 unchanged)."_s.arg(indexNow.sitename)),
+                u"\n%1: 5 new or changed pages to send in 1 request (4 unchanged)."_s.arg(indexNow.sitename)),
             qPrintable(summary()));
 
         const qsizetype before = m_farm.requests().size();

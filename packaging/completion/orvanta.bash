@@ -62,14 +62,14 @@ _orvanta()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--help --version --home --profile --all --type --site --dry-run
-            --changed-pages --sitemap --cool-down --replace --last --csv' -- "$cur"))
+            --changed-pages --no-check --baseline --sitemap --cool-down --replace --last --csv' -- "$cur"))
         return
     fi
     local word
     for word in "${words[@]:1:cword-1}"; do
-        [[ $word == @(submit|key|history|profiles) ]] && return
+        [[ $word == @(submit|key|history|coverage|profiles) ]] && return
     done
-    COMPREPLY=($(compgen -W 'submit key history profiles' -- "$cur"))
+    COMPREPLY=($(compgen -W 'submit key history coverage profiles' -- "$cur"))
 } &&
     complete -F _orvanta orvanta
 

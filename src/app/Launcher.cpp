@@ -1,6 +1,7 @@
 #include "Launcher.h"
 
 #include "AppPaths.h"
+#include "CoverageCommand.h"
 #include "DesktopOpener.h"
 #include "ExitStatus.h"
 #include "HeadlessSubmission.h"
@@ -41,11 +42,13 @@ struct Options
         u"(default: the catalogue beside the program, the files Orvanta writes beside it in a "
         u"portable copy, else in the user's data directory)."_s,
         u"DIR"_s};
-    QCommandLineOption profile{u"profile"_s, u"submit, key: the stored profile (by its title)."_s,
+    QCommandLineOption profile{u"profile"_s, u"submit, key, coverage: the stored profile (by its title)."_s,
                                u"TITLE"_s};
     QCommandLineOption all{u"all"_s, u"submit: every site of the catalogue."_s};
     QCommandLineOption type{u"type"_s, u"submit: every site of one type, engine or list."_s, u"TYPE"_s};
-    QCommandLineOption site{u"site"_s, u"submit: this site (repeat for more, in the order given)."_s,
+    QCommandLineOption site{u"site"_s,
+                            u"submit: this site (repeat for more, in the order given); coverage: this "
+                            u"IndexNow site only."_s,
                             u"NAME"_s};
     QCommandLineOption dryRun{u"dry-run"_s, u"submit: print the requests instead of sending them."_s};
     QCommandLineOption replace{u"replace"_s, u"key generate: replace the profile's IndexNow key."_s};
@@ -68,7 +71,8 @@ struct Options
         u"baseline"_s, u"submit: record every page of the website's sitemaps as announced to each "
                        u"selected IndexNow site, sending nothing (for a site notified by other means)."_s};
     QCommandLineOption last{u"last"_s, u"history: only the last N runs."_s, u"N"_s};
-    QCommandLineOption csv{u"csv"_s, u"history: as CSV, a row per request."_s};
+    QCommandLineOption csv{u"csv"_s, u"history: as CSV, a row per request; coverage: as CSV, a row per page "
+                                     u"and site."_s};
 };
 
 // One line per way to call the program; the options list gives the rest (--home for every
@@ -80,6 +84,7 @@ const QStringList synopsis{
     u"orvanta key generate --profile TITLE [--replace]"_s,
     u"orvanta key check --profile TITLE"_s,
     u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
+    u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
     u"orvanta profiles"_s,
 };
 
@@ -108,11 +113,13 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"get the profile's address as always. Each page is fetched first and announced only when it\n"
         u"can be indexed (it answers 200, says no noindex, names itself as canonical and robots.txt\n"
         u"allows it); pages that answer 404 or 410 are announced as removed.\n\n"
-        u"history lists the recorded runs, newest first. profiles prints the stored profiles' titles,\n"
-        u"one per line."_s);
+        u"history lists the recorded runs, newest first. coverage says, for each page the website's\n"
+        u"sitemaps listed at the last run and each IndexNow site, whether the site accepted it, refused\n"
+        u"it, it was left out by the check, announced as removed, or never announced. profiles prints\n"
+        u"the stored profiles' titles, one per line."_s);
     parser.addPositionalArgument(u"command"_s,
-                                 u"submit, key, history or profiles, to run without a window."_s,
-                                 u"[submit | key generate|check | history | profiles]"_s);
+                                 u"submit, key, history, coverage or profiles, to run without a window."_s,
+                                 u"[submit | key generate|check | history | coverage | profiles]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
                        options.type, options.site, options.dryRun, options.changedPages, options.sitemap,
                        options.coolDown, options.noCheck, options.baseline, options.replace, options.last,
@@ -308,6 +315,25 @@ int history(const QCommandLineParser& parser, const Options& options)
     return ExitStatus::success;
 }
 
+int coverage(const QCommandLineParser& parser, const Options& options)
+{
+    if (const std::optional<int> refused = refuseExtraWords(parser))
+        return *refused;
+    if (const std::optional<int> refused = refuseOtherOptions(
+            parser, u"coverage"_s, {&options.profile, &options.site, &options.csv}, options))
+        return *refused;
+    if (!parser.isSet(options.profile))
+        return usageError(u"Name the profile with --profile TITLE."_s);
+    if (parser.values(options.site).size() > 1)
+        return usageError(u"coverage takes one --site NAME, or none for every site."_s);
+    const AppPaths paths = pathsFrom(parser, options);
+    const CoverageCommand::Options run{parser.value(options.profile), parser.value(options.site),
+                                       parser.isSet(options.csv), paths.catalogueFile(), paths.historyFile()};
+    SettingsStore settings;
+    Console console;
+    return CoverageCommand::run(run, settings, console.out, console.err);
+}
+
 int profiles(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
@@ -382,8 +408,11 @@ int Launcher::run(int argc, char* argv[])
         return history(parser, options);
     if (command == u"profiles"_s)
         return profiles(parser, options);
+    if (command == u"coverage"_s)
+        return coverage(parser, options);
     if (command != u"submit"_s)
         return usageError(
-            u"Unknown command \"%1\"; the commands are submit, key, history and profiles."_s.arg(command));
+            u"Unknown command \"%1\"; the commands are submit, key, history, coverage and profiles."_s.arg(
+                command));
     return submit(parser, options);
 }

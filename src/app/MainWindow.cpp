@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "CoveragePage.h"
 #include "DesktopOpener.h"
 #include "Dialogs.h"
 #include "EngineSelectionPage.h"
@@ -25,6 +26,7 @@
 #include <QIcon>
 #include <QScreen>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 
@@ -78,9 +80,18 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
         showPagesSummary(); // what was sent is no longer changed
     });
 
+    // The History page: the runs, and what became of the website's pages.
+    auto* historyTabs = new QTabWidget(ui->historyform);
+    historyTabs->setObjectName(u"historyTabs"_s);
     m_historyPage = new HistoryPage(m_context.paths.historyFile(), m_context.paths.runLockFile(),
-                                    m_context.dialogs, ui->historyform);
-    ui->historyform->layout()->addWidget(m_historyPage);
+                                    m_context.dialogs, historyTabs);
+    m_coveragePage = new CoveragePage(
+        m_context.paths.historyFile(),
+        [this](const QString& endpoint) { return m_catalogue.nameOf(endpoint); }, m_context.dialogs,
+        historyTabs);
+    historyTabs->addTab(m_historyPage, u"&Runs"_s);
+    historyTabs->addTab(m_coveragePage, u"C&overage"_s);
+    ui->historyform->layout()->addWidget(historyTabs);
     connect(ui->Bhistory, &QAbstractButton::clicked, this, &MainWindow::openHistory);
 
     m_summaryDue = new QTimer(this);
@@ -322,6 +333,8 @@ void MainWindow::showPagesSummary()
 void MainWindow::openHistory()
 {
     m_historyPage->reload();
+    const Profile shown = profile();
+    m_coveragePage->showProfile(shown.title, shown.value(ProfileField::Url));
     showPage(ui->historyform, u" Run History"_s);
 }
 

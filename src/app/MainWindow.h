@@ -9,6 +9,7 @@
 #include <memory>
 
 class EngineSelectionPage;
+class CoveragePage;
 class HistoryPage;
 class ProfilePage;
 class ProfileStore;
@@ -73,6 +74,7 @@ private:
     EngineSelectionPage* m_selectionPage;
     SubmissionSession* m_session;
     HistoryPage* m_historyPage;
+    CoveragePage* m_coveragePage;
     QTimer* m_summaryDue; // the summary follows the selection, a moment after it settles
     bool m_closeWhenCancelled = false;
 };

@@ -269,3 +269,10 @@ PromoSite SiteDatabase::site(const QString& name)
         readSites({*row}, [&site](const PromoSite& read) { site = read; });
     return site;
 }
+
+QString SiteDatabase::nameOf(const QString& action)
+{
+    SqliteStatement find(*m_connection, u"SELECT sitename FROM promosites WHERE action = ? LIMIT 1"_s);
+    find.bind(1, action);
+    return find.next() ? find.text(0) : action;
+}

@@ -44,6 +44,9 @@ public:
     void readSites(const QList<qsizetype>& rows, const std::function<void(const PromoSite&)>& each);
     // A site by name; a name the catalogue does not hold gives a site with that name and nothing else.
     PromoSite site(const QString& name);
+    // The name of a site whose address is `action`, the first the file gives; the address
+    // itself when no site has it, so that whatever a history names stays readable.
+    QString nameOf(const QString& action);
 
 private:
     SiteDatabase(QString path, std::unique_ptr<SqliteConnection> connection);

@@ -1,5 +1,6 @@
 #include "HistoryPage.h"
 
+#include "CsvExport.h"
 #include "Dialogs.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
@@ -8,7 +9,6 @@
 
 #include <QDir>
 #include <QHeaderView>
-#include <QSaveFile>
 #include <QStandardItemModel>
 #include <QTextStream>
 
@@ -124,20 +124,10 @@ void HistoryPage::onExportClicked()
         m_dialogs.inform(u"There is no run to export yet."_s, u"Export Run"_s, Dialogs::Icon::Information);
         return;
     }
-    const QString path =
-        m_dialogs.saveFileName(u"Export Run"_s, QDir::home().filePath(u"run-%1.csv"_s.arg(run)));
-    if (path.isEmpty())
-        return;
-    QString text;
-    QTextStream out(&text);
-    RunJournal journal(*m_database);
-    HistoryReport::writeCsv(journal, {QString(), -1, run, ui->historyFailuresOnly->isChecked()}, out);
-    out.flush();
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit())
-        m_dialogs.inform(u"The run was exported to \"%1\"."_s.arg(QDir::toNativeSeparators(path)),
-                         u"Export Run"_s, Dialogs::Icon::Information);
-    else
-        m_dialogs.inform(u"The run could not be exported to \"%1\": %2."_s.arg(path, file.errorString()),
-                         u"Export Run"_s, Dialogs::Icon::Critical);
+    exportCsv(
+        m_dialogs, u"Export Run"_s, QDir::home().filePath(u"run-%1.csv"_s.arg(run)), u"The run"_s,
+        [this, run](QTextStream& out) {
+            RunJournal journal(*m_database);
+            HistoryReport::writeCsv(journal, {QString(), -1, run, ui->historyFailuresOnly->isChecked()}, out);
+        });
 }

@@ -162,3 +162,17 @@ QStringList RunJournal::resultPages(qint64 run, int position)
         urls << query.text(0);
     return urls;
 }
+
+QList<RunJournal::AnnouncedPages> RunJournal::announcedPerRun(const QString& profile)
+{
+    SqliteStatement query(
+        m_database.connection(),
+        u"SELECT r.started_at, SUM(s.page_count) FROM runs r JOIN results s ON s.run = r.id "
+        u"WHERE r.profile = ? AND s.outcome = 'succeeded' GROUP BY r.id "
+        u"HAVING SUM(s.page_count) > 0 ORDER BY r.started_at"_s);
+    query.bind(1, profile);
+    QList<AnnouncedPages> runs;
+    while (query.next())
+        runs.append({query.integer(0), int(query.integer(1))});
+    return runs;
+}

@@ -73,6 +73,14 @@ public:
     QList<RunSummary> runs(const QString& profile = QString(), int last = -1);
     QList<ResultRow> results(qint64 run, bool failuresOnly = false);
     QStringList resultPages(qint64 run, int position);
+    // For each run of the profile that sent pages, oldest first: when it began and how many
+    // pages the sites accepted in it, all sites together.
+    struct AnnouncedPages
+    {
+        qint64 startedAt = 0;
+        int pages = 0;
+    };
+    QList<AnnouncedPages> announcedPerRun(const QString& profile);
 
     QString lastError() const;
 

@@ -162,6 +162,13 @@ private:
         if (written && plan.verdicts) {
             QList<qsizetype> checked(plan.checkedPages->size());
             std::iota(checked.begin(), checked.end(), 0);
+            // A listed page new to the ledger got its id just now, under the sitemaps' list.
+            for (const qsizetype page : std::as_const(checked)) {
+                qint64& id = (*plan.checkedIds)[size_t(page)];
+                if (const qsizetype listed = plan.pages->find(plan.checkedPages->url(page));
+                    id == 0 && listed >= 0)
+                    id = (*plan.pageIds)[size_t(listed)];
+            }
             QList<PageLedger::Check> checks;
             written = ledger.addPages(*plan.checkedPages, checked, *plan.checkedIds);
             for (qsizetype page = 0; written && page < plan.checkedPages->size(); ++page) {

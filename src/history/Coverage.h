@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class HistoryDatabase;
+
+// What became of each page of a website's sitemaps at each endpoint, as the ledger knows it:
+// accepted (and when last), refused (with the engine's answer), left out by the check before it
+// was announced (with the reason), announced as removed, or never announced. The pages are those
+// the sitemaps listed at the last run, and those announced as removed since they left. Read in
+// one pass over the ledger, kept compact: a million pages fit in well under 200 MB.
+class Coverage
+{
+public:
+    enum class State : quint8 { Accepted, Refused, LeftOut, Removed, Never };
+    static constexpr int stateCount = 5;
+    using Counts = std::array<int, stateCount>;
+
+    // "accepted", "refused", "left-out", "removed", "never": as CSV columns and filters name them.
+    static QString stateName(State state);
+
+    struct Entry
+    {
+        qint64 lastAccepted = 0; // 0: never accepted
+        quint32 reason = 0;      // into the reasons; 0 is none
+        State state = State::Never;
+    };
+
+    // The coverage of the host at the endpoints, or at every endpoint that accepted or refused
+    // one of its pages when none are given. Empty, with `error`, when the ledger cannot be read.
+    static Coverage read(HistoryDatabase& database, const QByteArray& host, const QStringList& endpoints,
+                         QString& error);
+
+    QByteArray host() const { return m_host; }
+    qint64 listedAt() const { return m_listedAt; } // 0 when no run listed the pages
+    const QStringList& endpoints() const { return m_endpoints; }
+    qsizetype pageCount() const { return qsizetype(m_urlEnds.size()); }
+    // Of those, the pages announced as removed after they left the sitemaps.
+    qsizetype removedSince() const { return m_removedSince; }
+    QByteArrayView url(qsizetype page) const;
+    const Entry& entry(int endpoint, qsizetype page) const
+    {
+        return m_entries[size_t(endpoint) * m_urlEnds.size() + size_t(page)];
+    }
+    const QString& reason(const Entry& entry) const { return m_reasons.at(entry.reason); }
+    Counts counts(int endpoint) const;
+
+private:
+    quint32 reasonIndex(const QString& reason);
+
+    QByteArray m_host;
+    qint64 m_listedAt = 0;
+    qsizetype m_removedSince = 0;
+    QStringList m_endpoints;
+    QByteArray m_urls; // every page's address, one after another
+    std::vector<quint32> m_urlEnds;
+    std::vector<Entry> m_entries; // endpoint by endpoint, page by page
+    QStringList m_reasons{QString()};
+    QHash<QString, quint32> m_reasonIndex;
+};

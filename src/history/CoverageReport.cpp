@@ -1,0 +1,82 @@
+#include "CoverageReport.h"
+
+#include "Csv.h"
+#include "Wording.h"
+
+#include <QDateTime>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+QString CoverageReport::pagesText(const Coverage& coverage)
+{
+    const QString host = QString::fromUtf8(coverage.host());
+    if (coverage.listedAt() == 0)
+        return u"No run has listed the pages of %1 yet."_s.arg(host);
+    QString text = u"%1: %2 listed by its sitemaps at the last run (%3)"_s.arg(
+        host, counted(coverage.pageCount() - coverage.removedSince(), u"%1 page"_s, u"%1 pages"_s),
+        acceptedText(coverage.listedAt()));
+    if (coverage.removedSince() > 0)
+        text += u", and %1 since"_s.arg(
+            counted(coverage.removedSince(), u"%1 page removed"_s, u"%1 pages removed"_s));
+    return text + u'.';
+}
+
+QString CoverageReport::countsText(const Coverage::Counts& counts)
+{
+    return u"%1 accepted, %2 refused, %3 left out, %4 removed, %5 never announced"_s
+        .arg(counts[size_t(Coverage::State::Accepted)])
+        .arg(counts[size_t(Coverage::State::Refused)])
+        .arg(counts[size_t(Coverage::State::LeftOut)])
+        .arg(counts[size_t(Coverage::State::Removed)])
+        .arg(counts[size_t(Coverage::State::Never)]);
+}
+
+QString CoverageReport::acceptedText(qint64 msecs)
+{
+    return msecs == 0 ? QString() : QDateTime::fromMSecsSinceEpoch(msecs).toUTC().toString(Qt::ISODate);
+}
+
+void CoverageReport::writeText(const Coverage& coverage, const QStringList& names, QTextStream& out)
+{
+    out << u"Coverage of "_s << pagesText(coverage) << u'\n';
+    if (coverage.listedAt() == 0)
+        return;
+    if (coverage.endpoints().isEmpty())
+        out << u"None of them has been announced to a site yet.\n"_s;
+    for (int endpoint = 0; endpoint < coverage.endpoints().size(); ++endpoint) {
+        out << names.value(endpoint) << u": "_s << countsText(coverage.counts(endpoint)) << u".\n"_s;
+        for (qsizetype page = 0; page < coverage.pageCount(); ++page) {
+            const Coverage::Entry& entry = coverage.entry(endpoint, page);
+            if (entry.state == Coverage::State::Accepted || entry.state == Coverage::State::Never)
+                continue; // the ones that need a look
+            out << u"   "_s << Coverage::stateName(entry.state).leftJustified(9) << u' '
+                << QString::fromUtf8(coverage.url(page));
+            if (const QString& reason = coverage.reason(entry); !reason.isEmpty())
+                out << u" \u2014 "_s << reason;
+            out << u'\n';
+        }
+    }
+}
+
+void CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names, const Filter& filter,
+                              QTextStream& out)
+{
+    const auto field = [](const QString& text) {
+        return text.isEmpty() ? Csv::Field() : Csv::Field(Csv::spreadsheetText(text));
+    };
+    out << Csv::formatRecord({u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s});
+    for (int endpoint = 0; endpoint < coverage.endpoints().size(); ++endpoint) {
+        if (filter.endpoint >= 0 && endpoint != filter.endpoint)
+            continue;
+        const Csv::Field site = field(names.value(endpoint));
+        for (qsizetype page = 0; page < coverage.pageCount(); ++page) {
+            const Coverage::Entry& entry = coverage.entry(endpoint, page);
+            if (filter.state && entry.state != *filter.state)
+                continue;
+            out << Csv::formatRecord({field(QString::fromUtf8(coverage.url(page))), site,
+                                      Coverage::stateName(entry.state), field(coverage.reason(entry)),
+                                      field(acceptedText(entry.lastAccepted))});
+        }
+    }
+}

@@ -1,0 +1,90 @@
+#include "CoverageCommand.h"
+
+#include "AnswerRule.h"
+#include "Coverage.h"
+#include "CoverageReport.h"
+#include "ExitStatus.h"
+#include "HistoryDatabase.h"
+#include "ProfileStore.h"
+#include "SiteDatabase.h"
+#include "WebAddress.h"
+
+#include <QIODevice>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void say(QIODevice& device, const QString& line)
+{
+    device.write((line + u'\n').toUtf8());
+}
+
+} // namespace
+
+int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err)
+{
+    const ProfileStore store(settings);
+    QString error;
+    const std::optional<int> slot = store.findNamed(options.profileTitle, error);
+    if (!slot) {
+        say(err, error);
+        return ExitStatus::badUsage;
+    }
+    const QString address = store.read(*slot).value(ProfileField::Url);
+    const QByteArray host = WebAddress::siteHost(address);
+    if (host.isEmpty()) {
+        say(err, u"The profile \"%1\" has no website address to look up."_s.arg(options.profileTitle));
+        return ExitStatus::badUsage;
+    }
+
+    // The catalogue only names the sites; without it they go by their addresses.
+    const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(options.catalogueFile, error);
+    QStringList endpoints;
+    if (!options.site.isEmpty()) {
+        if (!catalogue) {
+            say(err, error);
+            return ExitStatus::badUsage;
+        }
+        if (!catalogue->find(options.site)) {
+            say(err, u"The catalogue has no site named \"%1\"."_s.arg(options.site));
+            return ExitStatus::badUsage;
+        }
+        const QString action = catalogue->site(options.site).action;
+        if (!AnswerRule::isIndexNowEndpoint(action)) {
+            say(err, u"\"%1\" takes no pages: only IndexNow sites do."_s.arg(options.site));
+            return ExitStatus::badUsage;
+        }
+        endpoints << action;
+    }
+    error.clear();
+    const HistoryDatabase::Upgrade upgrade{
+        [&catalogue](const QString& site) { return catalogue ? catalogue->site(site).action : QString(); }};
+    const std::unique_ptr<HistoryDatabase> database =
+        HistoryDatabase::open(options.historyFile, HistoryDatabase::Mode::OpenExisting, error, upgrade);
+    if (!error.isEmpty()) {
+        say(err, error);
+        return ExitStatus::failure;
+    }
+    if (!database) {
+        say(out, u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(host)));
+        return ExitStatus::success;
+    }
+    const Coverage coverage = Coverage::read(*database, host, endpoints, error);
+    if (!error.isEmpty()) {
+        say(err, u"The history \"%1\" cannot be read: %2."_s.arg(options.historyFile, error));
+        return ExitStatus::failure;
+    }
+    // Straight to the output: a million rows are never held as one text.
+    QTextStream stream(&out);
+    QStringList names;
+    for (const QString& endpoint : coverage.endpoints())
+        names << (catalogue ? catalogue->nameOf(endpoint) : endpoint);
+    if (options.csv)
+        CoverageReport::writeCsv(coverage, names, {}, stream);
+    else
+        CoverageReport::writeText(coverage, names, stream);
+    stream.flush();
+    return ExitStatus::success;
+}
