@@ -40,6 +40,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_selection
 	$(BUILD_DIR)/bench/bench_run
 	$(BUILD_DIR)/bench/bench_sitemap
+	$(BUILD_DIR)/bench/bench_checking
 
 format:
 	clang-format -i $(SOURCES)

@@ -638,6 +638,7 @@ private slots:
         RunJournal journal(*database);
         const QList<RunJournal::RunSummary> runs = journal.runs(u"Shop"_s);
         QCOMPARE(runs.size(), 3); // the dry run and the run with nothing to send are no runs
+        QCOMPARE(runs.at(1).state, u"completed"_s);
         QCOMPARE(journal.resultPages(runs.at(1).id, 1).size(), 3);
         int acceptedByBusy = 0;
         PageLedger(*database).forEachPage(

@@ -207,7 +207,8 @@ void SiteFarm::readFrom(QTcpSocket* socket)
         return;
 
     connection->answered = true;
-    const QByteArray request = connection->received.left(headEnd + 4 + bodyLength);
+    QByteArray request = connection->received.left(headEnd + 4 + bodyLength);
+    request.squeeze(); // kept for the whole run: not with the read buffer's spare room
     m_requests.append(request);
     emit requestReceived(request);
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
