@@ -401,7 +401,7 @@ private slots:
         QVERIFY(m_app->get<QCheckBox>(u"checkPages"_s)->isEnabled());
         QVERIFY(!m_app->get<QWidget>(u"preparationProgress"_s)->isHidden());
         m_app->click(u"cancelPreparation"_s); // robots.txt never answers
-        QCOMPARE(summary(), u"Cancelled: the sitemaps were not read to the end."_s);
+        QCOMPARE(summary(), u"Cancelled before the plan was made; nothing was sent."_s);
         QVERIFY(m_app->get<QWidget>(u"preparationProgress"_s)->isHidden());
 
         SitemapSite website(m_farm, 2, QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc()));

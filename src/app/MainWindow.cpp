@@ -264,7 +264,7 @@ void MainWindow::onPlanned(const RunPlan& plan, SubmissionSession::Purpose purpo
     if (!m_session->isPreparing())
         m_selectionPage->hidePreparation();
     if (plan.cancelled) { // given up by the user, who needs no message to say so
-        m_selectionPage->showPagesSummary(u"Cancelled: the sitemaps were not read to the end."_s);
+        m_selectionPage->showPagesSummary(u"Cancelled before the plan was made; nothing was sent."_s);
         return;
     }
     if (purpose == SubmissionSession::Purpose::Baseline) {
