@@ -64,7 +64,7 @@ private slots:
             << u"lacks the required columns sitetype, action, referer"_s;
         QTest::newRow("not UTF-8") << header + "caf\xe9,list,x,GET,http://h/,\r\n"
                                    << u"line 2: the text is not UTF-8"_s;
-        QTest::newRow("a NUL") << header + QByteArray("a,list,x\0y,GET,http://h/,\r\n", 32)
+        QTest::newRow("a NUL") << header + "a,list,x" + QByteArray(1, '\0') + "y,GET,http://h/,\r\n"
                                << u"line 2: the text holds a NUL character"_s;
     }
 

@@ -185,6 +185,11 @@ private slots:
             << QByteArray("http://b\xC3\xBC"
                           "cher.example/")
             << QByteArray("http://xn--bcher-kva.example/") << QString();
+        QTest::newRow("hyphen and underscore in a host")
+            << QByteArray("http://my-shop_1.example/") << QByteArray("http://my-shop_1.example/")
+            << QString();
+        QTest::newRow("a character no host has")
+            << QByteArray("http://shop!.example/") << QByteArray() << u"has no valid host name"_s;
         QTest::newRow("IPv6 host with a port")
             << QByteArray("http://[::1]:8080") << QByteArray("http://[::1]:8080/") << QString();
         QTest::newRow("space") << QByteArray("http://h/a b") << QByteArray() << u"holds a space"_s;

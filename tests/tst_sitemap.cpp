@@ -210,6 +210,10 @@ private slots:
             mismatch->error,
             u"None of the 4 pages the sitemaps list is on www.localhost: they are on other hosts, such as "
             u"localhost. Check the website address of the profile."_s);
+        // A sitemap with no pages at all is no mismatch: there is simply nothing to send.
+        bare.route(u"/empty.xml"_s, SiteFarm::Route::answering(200, SitemapSite::urlSet({})));
+        const auto empty = read(base + u"/"_s, base + u"/empty.xml"_s);
+        QVERIFY2(empty->error.isEmpty() && empty->pages.isEmpty(), qPrintable(empty->error));
     }
 
     void reader_refusesWhatItCannotUse_data()

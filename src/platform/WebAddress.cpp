@@ -2,6 +2,10 @@
 
 #include <QUrl>
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -21,6 +25,17 @@ int hexValue(char c)
     return -1;
 }
 
+// The bytes a path keeps only as an escape: those outside ASCII, the controls that never get
+// this far, and the ones RFC 3986 leaves out of a path.
+constexpr std::array<bool, 256> escapedInPaths = [] {
+    std::array<bool, 256> escaped{};
+    for (int byte = 0x80; byte < 256; ++byte)
+        escaped[size_t(byte)] = true;
+    for (const char c : std::string_view("\"<>\\^`{|}"))
+        escaped[static_cast<unsigned char>(c)] = true;
+    return escaped;
+}();
+
 void appendEscape(QByteArray& out, unsigned char byte)
 {
     static const char hex[] = "0123456789ABCDEF";
@@ -34,22 +49,41 @@ WebAddress::Normalised refused(const QString& problem)
     return {QByteArray(), problem};
 }
 
-// The host in lower case, an international one in its ASCII form; empty when it is no host name.
-QByteArray normalHost(QByteArrayView host)
+// Appends the host in lower case, an international one in its ASCII form; false (and nothing
+// appended) when it is no host name.
+bool appendNormalHost(QByteArray& out, QByteArrayView host)
 {
-    if (host.startsWith('[')) // an IPv6 address
-        return host.endsWith(']') ? host.toByteArray().toLower() : QByteArray();
+    if (host.startsWith('[')) { // an IPv6 address
+        if (!host.endsWith(']'))
+            return false;
+        out += host.toByteArray().toLower();
+        return true;
+    }
+    const auto isHostCharacter = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
+    };
     bool plain = true;
     for (const char c : host)
         plain = plain && static_cast<unsigned char>(c) < 0x80 && c != '%';
-    QByteArray lower =
-        plain ? host.toByteArray().toLower()
-              : QUrl::toAce(QUrl::fromPercentEncoding(host.toByteArray()), QUrl::AceTransitionalProcessing);
-    for (const char c : std::as_const(lower)) {
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_'))
-            return QByteArray();
+    if (plain) { // the usual case, lowered on the way in
+        const qsizetype start = out.size();
+        for (char c : host) {
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+            if (!isHostCharacter(c)) {
+                out.truncate(start);
+                return false;
+            }
+            out += c;
+        }
+        return !host.isEmpty();
     }
-    return lower;
+    const QByteArray ace =
+        QUrl::toAce(QUrl::fromPercentEncoding(host.toByteArray()), QUrl::AceTransitionalProcessing);
+    if (ace.isEmpty() || !std::all_of(ace.cbegin(), ace.cend(), isHostCharacter))
+        return false;
+    out += ace;
+    return true;
 }
 
 } // namespace
@@ -91,10 +125,8 @@ WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
         return refused(u"holds a user name or password"_s);
     const qsizetype portColon = authority.lastIndexOf(':');
     const bool hasPort = portColon >= 0 && !authority.sliced(portColon).contains(']');
-    const QByteArray host = normalHost(hasPort ? authority.first(portColon) : authority);
-    if (host.isEmpty())
+    if (!appendNormalHost(out, hasPort ? authority.first(portColon) : authority))
         return refused(u"has no valid host name"_s);
-    out += host;
     if (hasPort) {
         const QByteArrayView digits = authority.sliced(portColon + 1);
         uint port = 0;
@@ -107,15 +139,19 @@ WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
                                  (port == 443 && out.startsWith("https:"));
         if (port > 65535 || (port == 0 && !digits.isEmpty()))
             return refused(u"has a port that is not valid"_s);
-        if (!defaultPort)
-            out += ':' + QByteArray::number(port);
+        if (!defaultPort) {
+            out += ':';
+            const qsizetype zeros =
+                std::find_if(digits.begin(), digits.end(), [](char c) { return c != '0'; }) - digits.begin();
+            out += digits.sliced(zeros); // the number as written, without leading zeros
+        }
     }
     qsizetype end = url.indexOf('#', authorityEnd);
     if (end < 0)
         end = url.size();
     if (authorityEnd == end || url[authorityEnd] != '/')
         out += '/';
-    out += normalPath(url.sliced(authorityEnd, end - authorityEnd));
+    appendNormalPath(out, url.sliced(authorityEnd, end - authorityEnd));
     if (out.size() > longest)
         return refused(u"is longer than 2,048 characters"_s);
     return {out, QString()};
@@ -124,7 +160,19 @@ WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
 QByteArray WebAddress::normalPath(QByteArrayView path)
 {
     QByteArray out;
-    out.reserve(path.size());
+    appendNormalPath(out, path);
+    return out;
+}
+
+void WebAddress::appendNormalPath(QByteArray& out, QByteArrayView path)
+{
+    // Most paths are normal already: they go across in one piece.
+    const auto needsWork = [](char c) { return c == '%' || escapedInPaths[static_cast<unsigned char>(c)]; };
+    if (std::none_of(path.begin(), path.end(), needsWork)) {
+        out.append(path);
+        return;
+    }
+    out.reserve(out.size() + path.size() + 16);
     for (qsizetype i = 0; i < path.size(); ++i) {
         const auto byte = static_cast<unsigned char>(path[i]);
         if (byte == '%') {
@@ -140,13 +188,12 @@ QByteArray WebAddress::normalPath(QByteArrayView path)
             else
                 appendEscape(out, decoded);
             i += 2;
-        } else if (byte >= 0x80 || QByteArrayView("\"<>\\^`{|}").contains(char(byte))) {
+        } else if (escapedInPaths[byte]) {
             appendEscape(out, byte);
         } else {
             out += char(byte);
         }
     }
-    return out;
 }
 
 QByteArrayView WebAddress::originOf(QByteArrayView normalised)

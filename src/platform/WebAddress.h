@@ -33,6 +33,7 @@ Normalised normalise(QByteArrayView url);
 // decoded, the others in capitals, bytes a URL cannot carry escaped), for comparing paths with
 // patterns such as robots.txt's.
 QByteArray normalPath(QByteArrayView pathAndQuery);
+void appendNormalPath(QByteArray& out, QByteArrayView pathAndQuery);
 
 // The host of a normalised address ("www.example.com", "[::1]").
 QByteArrayView hostOf(QByteArrayView normalised);

@@ -10,23 +10,28 @@ QByteArrayView PageList::url(qsizetype index) const
     return QByteArrayView(m_text.data() + begin, qsizetype(m_ends[size_t(index)] - begin));
 }
 
-qsizetype PageList::slotOf(QByteArrayView url, size_t hash) const
+qsizetype PageList::slotOf(QByteArrayView url, quint32 hash) const
 {
     const size_t mask = m_lookup.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const quint32 entry = m_lookup[slot];
-        if (entry == 0 || this->url(qsizetype(entry) - 1) == url)
+        const quint64 entry = m_lookup[slot];
+        if (entry == 0 || (quint32(entry >> 32) == hash && this->url(qsizetype(quint32(entry)) - 1) == url))
             return qsizetype(slot);
     }
 }
 
 void PageList::grow()
 {
-    std::vector<quint32> old = std::move(m_lookup);
+    std::vector<quint64> old = std::move(m_lookup);
     m_lookup.assign(std::max<size_t>(1024, old.size() * 2), 0);
-    for (const quint32 entry : old) {
-        if (entry != 0)
-            m_lookup[size_t(slotOf(url(qsizetype(entry) - 1), qHash(url(qsizetype(entry) - 1))))] = entry;
+    const size_t mask = m_lookup.size() - 1;
+    for (const quint64 entry : old) {
+        if (entry == 0)
+            continue;
+        size_t slot = size_t(entry >> 32) & mask; // every address is there once: the first free slot
+        while (m_lookup[slot] != 0)
+            slot = (slot + 1) & mask;
+        m_lookup[slot] = entry;
     }
 }
 
@@ -34,13 +39,14 @@ bool PageList::add(QByteArrayView url, qint64 lastModified)
 {
     if ((m_times.size() + 1) * 2 > m_lookup.size()) // at most half full: lookups stay short
         grow();
-    const qsizetype slot = slotOf(url, qHash(url));
+    const auto hash = quint32(qHash(url));
+    const qsizetype slot = slotOf(url, hash);
     if (m_lookup[size_t(slot)] != 0)
         return false;
     m_text.append(url.data(), size_t(url.size()));
     m_ends.push_back(quint32(m_text.size()));
     m_times.push_back(lastModified);
-    m_lookup[size_t(slot)] = quint32(m_times.size());
+    m_lookup[size_t(slot)] = (quint64(hash) << 32) | quint64(m_times.size());
     return true;
 }
 
@@ -48,8 +54,8 @@ qsizetype PageList::find(QByteArrayView url) const
 {
     if (m_lookup.empty())
         return -1;
-    const quint32 entry = m_lookup[size_t(slotOf(url, qHash(url)))];
-    return qsizetype(entry) - 1;
+    const quint64 entry = m_lookup[size_t(slotOf(url, quint32(qHash(url))))];
+    return qsizetype(quint32(entry)) - 1;
 }
 
 namespace {

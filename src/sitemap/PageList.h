@@ -33,10 +33,13 @@ public:
 
 private:
     void grow();
-    qsizetype slotOf(QByteArrayView url, size_t hash) const;
+    qsizetype slotOf(QByteArrayView url, quint32 hash) const;
 
-    std::string m_text;            // every address, one after the other
-    std::vector<quint32> m_ends;   // where each address ends in m_text
-    std::vector<qint64> m_times;   // each page's last change
-    std::vector<quint32> m_lookup; // open addressing: page index + 1, or 0 for a free slot
+    std::string m_text;          // every address, one after the other
+    std::vector<quint32> m_ends; // where each address ends in m_text
+    std::vector<qint64> m_times; // each page's last change
+    // Open addressing, a slot each: the address's hash in the high half and the page's index + 1
+    // in the low one, 0 for a free slot. A probe compares hashes and reads an address only when
+    // they agree, so a million additions seldom leave the table.
+    std::vector<quint64> m_lookup;
 };
