@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     // A head that ended before the bytes did reads the same with more of the page behind it.
     if (PageHead::read(file, false).complete) {
-        const PageHead longer = PageHead::read(file.toByteArray() + "<p>more</p>", true);
+        const QByteArray page = file.toByteArray() + QByteArrayLiteral("<p>more</p>");
+        const PageHead longer = PageHead::read(page, true);
         if (longer.noindex != head.noindex || longer.canonical != head.canonical)
             std::abort();
     }

@@ -78,6 +78,8 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
                 u"The run could not be recorded in full: %1."_s.arg(outcome.recordFailure), u"Run History"_s,
                 Dialogs::Icon::Warning);
         showPagesSummary(); // what was sent is no longer changed
+        if (ui->historyform->isVisible())
+            openHistory(); // the run's records have landed since the page was opened
     });
 
     // The History page: the runs, and what became of the website's pages.

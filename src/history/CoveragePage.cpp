@@ -45,6 +45,26 @@ QChartView* chartView(const QString& name, const QString& title, QWidget* parent
     return view;
 }
 
+// Empties a chart of its series and axes, to draw it afresh.
+void clear(QChart* chart)
+{
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes()) {
+        chart->removeAxis(axis); // hands the axis back to its caller
+        delete axis;
+    }
+}
+
+// Whole numbers from 0 to `top`, on the left, for the series.
+void addCountAxis(QChart* chart, QAbstractSeries* series, int top)
+{
+    auto* scale = new QValueAxis;
+    scale->setRange(0, std::max(1, top));
+    scale->setLabelFormat(u"%d"_s);
+    chart->addAxis(scale, Qt::AlignLeft);
+    series->attachAxis(scale);
+}
+
 } // namespace
 
 CoveragePage::CoveragePage(QString historyFile, SiteNamer siteName, Dialogs& dialogs, QWidget* parent)
@@ -97,7 +117,7 @@ void CoveragePage::showProfile(const QString& title, const QString& address)
         m_summary = u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(host));
     else
         m_summary = CoverageReport::pagesText(*m_coverage);
-    drawRuns(title);
+    drawRuns(database ? RunJournal(*database).announcedPerRun(title) : QList<RunJournal::AnnouncedPages>());
     const QSignalBlocker quiet(ui->coverageSite); // one redraw below, not one per site
     ui->coverageSite->clear();
     ui->coverageSite->addItems(m_names);
@@ -135,9 +155,7 @@ void CoveragePage::showPages()
 void CoveragePage::drawStates(const Coverage::Counts& counts)
 {
     QChart* chart = m_states->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-        chart->removeAxis(axis);
+    clear(chart);
     auto* pages = new QBarSet(u"Pages"_s);
     pages->setLabelColor(palette().color(QPalette::WindowText)); // the counts stand above the bars
     int most = 0;
@@ -157,24 +175,13 @@ void CoveragePage::drawStates(const Coverage::Counts& counts)
     states->setLabelsFont(small);
     chart->addAxis(states, Qt::AlignBottom);
     series->attachAxis(states);
-    auto* scale = new QValueAxis;
-    scale->setRange(0, std::max(1, most + most / 6)); // room for the labels above the bars
-    scale->setLabelFormat(u"%d"_s);
-    chart->addAxis(scale, Qt::AlignLeft);
-    series->attachAxis(scale);
+    addCountAxis(chart, series, most + most / 6); // room for the labels above the bars
 }
 
-void CoveragePage::drawRuns(const QString& title)
+void CoveragePage::drawRuns(const QList<RunJournal::AnnouncedPages>& runs)
 {
     QChart* chart = m_runs->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-        chart->removeAxis(axis);
-    QList<RunJournal::AnnouncedPages> runs;
-    QString error;
-    if (const std::unique_ptr<HistoryDatabase> database =
-            HistoryDatabase::open(m_historyFile, HistoryDatabase::Mode::OpenExisting, error))
-        runs = RunJournal(*database).announcedPerRun(title);
+    clear(chart);
     auto* series = new QLineSeries;
     series->setPointsVisible(true);
     int most = 0;
@@ -192,11 +199,7 @@ void CoveragePage::drawRuns(const QString& title)
     time->setTickCount(3);
     chart->addAxis(time, Qt::AlignBottom);
     series->attachAxis(time);
-    auto* scale = new QValueAxis;
-    scale->setRange(0, std::max(1, most));
-    scale->setLabelFormat(u"%d"_s);
-    chart->addAxis(scale, Qt::AlignLeft);
-    series->attachAxis(scale);
+    addCountAxis(chart, series, most);
 }
 
 void CoveragePage::onExportClicked()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Coverage.h"
+#include "RunJournal.h"
 
 #include <QWidget>
 
@@ -36,7 +37,7 @@ private:
     void showSite();
     void showPages();
     void drawStates(const Coverage::Counts& counts);
-    void drawRuns(const QString& title);
+    void drawRuns(const QList<RunJournal::AnnouncedPages>& runs);
     void onExportClicked();
 
     std::unique_ptr<Ui::CoveragePage> ui;
