@@ -70,6 +70,7 @@ private slots:
         QTest::newRow("plain table") << QStringList{u"CREATE TABLE promosites(%1)"_s.arg(columns)};
         QTest::newRow("a column named rowid")
             << QStringList{u"CREATE TABLE promosites(rowid INTEGER, %1)"_s.arg(columns)};
+        QTest::newRow("negative rowids") << QStringList{u"CREATE TABLE promosites(%1)"_s.arg(columns)};
         QTest::newRow("every rowid alias shadowed")
             << QStringList{u"CREATE TABLE promosites(rowid TEXT, oid TEXT, _rowid_ TEXT, %1)"_s.arg(columns)};
         QTest::newRow("without rowid") << QStringList{
@@ -90,6 +91,8 @@ private slots:
             if (shadowed)
                 schema << u"UPDATE %1 SET rowid = 1"_s.arg(table); // every row claims to be the first
         }
+        if (QByteArrayView(QTest::currentDataTag()) == "negative rowids")
+            schema << u"UPDATE promosites SET rowid = -rowid"_s;
         QFile::remove(path(u"shape.dll"_s));
         TestData::writeSql(path(u"shape.dll"_s), schema);
         QString error;

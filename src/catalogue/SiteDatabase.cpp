@@ -228,16 +228,16 @@ void SiteDatabase::readSites(const QList<qsizetype>& rows, const std::function<v
         order.clear();
         for (qsizetype at = start; at < end; ++at) {
             const qsizetype row = rows.at(at);
-            const bool known = row >= 0 && row < count();
-            order.emplace_back(!known ? -1 : byName ? qint64(at) : m_rowids[size_t(row)], at - start);
+            // A row the catalogue does not hold stays an empty site. Any rowid is a key, a
+            // negative one too (a damaged or hand-made file has them).
+            if (row >= 0 && row < count())
+                order.emplace_back(byName ? qint64(at) : m_rowids[size_t(row)], at - start);
         }
         if (!byName)
             std::sort(order.begin(), order.end());
         found.assign(size_t(end - start), PromoSite{});
         for (const auto& [key, slot] : order) {
             const qsizetype row = rows.at(start + slot);
-            if (key < 0)
-                continue; // a row the catalogue does not hold
             fetch.reset();
             if (byName)
                 fetch.bind(1, nameUtf8(row));
