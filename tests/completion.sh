@@ -40,7 +40,8 @@ expect()
     fi
 }
 
-expect "orvanta " $'coverage\nhistory\nkey\nprofiles\nsubmit'
+expect "orvanta " $'coverage\ngoogle\nhistory\nkey\nprofiles\nsubmit'
+expect "orvanta google l" $'login\nlogout'
 expect "orvanta su" "submit"
 expect "orvanta submit --changed-pages --no" "--no-check"
 expect "orvanta submit --pro" "--profile"

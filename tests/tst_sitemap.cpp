@@ -814,8 +814,8 @@ private slots:
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QString>("error"); // empty: opens
         QTest::newRow("newer")
-            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 4"_s}
-            << u"was written by a newer version of Orvanta (layout 4; this one knows up to 3). It "
+            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 5"_s}
+            << u"was written by a newer version of Orvanta (layout 5; this one knows up to 4). It "
                u"is left as it is."_s;
         QTest::newRow("another program's")
             << QStringList{u"CREATE TABLE notes(text TEXT)"_s}

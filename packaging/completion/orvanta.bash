@@ -51,25 +51,34 @@ _orvanta()
             _orvanta_offer_lines < <(orvanta-catalogue list "$(_orvanta_catalogue)" 2>/dev/null | cut -f1)
             return
             ;;
-        --sitemap | --cool-down | --last)
+        --client | --service-account)
+            _filedir json
+            return
+            ;;
+        --sitemap | --cool-down | --last | --limit)
             return
             ;;
         key)
             COMPREPLY=($(compgen -W 'generate check' -- "$cur"))
             return
             ;;
+        google)
+            COMPREPLY=($(compgen -W 'login logout status inspect' -- "$cur"))
+            return
+            ;;
     esac
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--help --version --home --profile --all --type --site --dry-run
-            --changed-pages --no-check --baseline --sitemap --cool-down --replace --last --csv' -- "$cur"))
+            --changed-pages --no-check --baseline --sitemap --cool-down --replace --last --csv --client
+            --service-account --limit' -- "$cur"))
         return
     fi
     local word
     for word in "${words[@]:1:cword-1}"; do
-        [[ $word == @(submit|key|history|coverage|profiles) ]] && return
+        [[ $word == @(submit|key|history|coverage|google|profiles) ]] && return
     done
-    COMPREPLY=($(compgen -W 'submit key history coverage profiles' -- "$cur"))
+    COMPREPLY=($(compgen -W 'submit key history coverage google profiles' -- "$cur"))
 } &&
     complete -F _orvanta orvanta
 

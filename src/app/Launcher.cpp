@@ -4,6 +4,7 @@
 #include "CoverageCommand.h"
 #include "DesktopOpener.h"
 #include "ExitStatus.h"
+#include "GoogleCommand.h"
 #include "HeadlessSubmission.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
@@ -22,7 +23,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
+#include <QMap>
+#include <QProcess>
 #include <QTextStream>
 
 #include <optional>
@@ -42,8 +46,8 @@ struct Options
         u"(default: the catalogue beside the program, the files Orvanta writes beside it in a "
         u"portable copy, else in the user's data directory)."_s,
         u"DIR"_s};
-    QCommandLineOption profile{u"profile"_s, u"submit, key, coverage: the stored profile (by its title)."_s,
-                               u"TITLE"_s};
+    QCommandLineOption profile{
+        u"profile"_s, u"submit, key, coverage, google: the stored profile (by its title)."_s, u"TITLE"_s};
     QCommandLineOption all{u"all"_s, u"submit: every site of the catalogue."_s};
     QCommandLineOption type{u"type"_s, u"submit: every site of one type, engine or list."_s, u"TYPE"_s};
     QCommandLineOption site{u"site"_s,
@@ -70,6 +74,16 @@ struct Options
     QCommandLineOption baseline{
         u"baseline"_s, u"submit: record every page of the website's sitemaps as announced to each "
                        u"selected IndexNow site, sending nothing (for a site notified by other means)."_s};
+    QCommandLineOption client{u"client"_s,
+                              u"google login: the JSON file of your own OAuth client (a \"Desktop app\" "
+                              u"client, as Google Cloud Console downloads it)."_s,
+                              u"FILE"_s};
+    QCommandLineOption serviceAccount{u"service-account"_s,
+                                      u"google login: a service account's JSON key file, for runs nobody "
+                                      u"watches; only its path is stored."_s,
+                                      u"FILE"_s};
+    QCommandLineOption limit{
+        u"limit"_s, u"google inspect: at most N pages (default: as the day's quota allows)."_s, u"N"_s};
     QCommandLineOption last{u"last"_s, u"history: only the last N runs."_s, u"N"_s};
     QCommandLineOption csv{u"csv"_s, u"history: as CSV, a row per request; coverage: as CSV, a row per page "
                                      u"and site."_s};
@@ -85,6 +99,9 @@ const QStringList synopsis{
     u"orvanta key check --profile TITLE"_s,
     u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
     u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
+    u"orvanta google login --profile TITLE (--client FILE | --service-account FILE)"_s,
+    u"orvanta google logout|status --profile TITLE"_s,
+    u"orvanta google inspect --profile TITLE [--limit N]"_s,
     u"orvanta profiles"_s,
 };
 
@@ -116,14 +133,20 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"history lists the recorded runs, newest first. coverage says, for each page the website's\n"
         u"sitemaps listed at the last run and each IndexNow site, whether the site accepted it, refused\n"
         u"it, it was left out by the check, announced as removed, or never announced. profiles prints\n"
-        u"the stored profiles' titles, one per line."_s);
-    parser.addPositionalArgument(u"command"_s,
-                                 u"submit, key, history, coverage or profiles, to run without a window."_s,
-                                 u"[submit | key generate|check | history | coverage | profiles]"_s);
+        u"the stored profiles' titles, one per line.\n\n"
+        u"google login signs a profile in to Google Search Console: with your own OAuth client in a\n"
+        u"browser, or with a service account's key file for cron. google status reads back what\n"
+        u"Google made of the website's sitemaps; google inspect asks Google whether announced pages\n"
+        u"are indexed, oldest announcement first, within the day's quota of 2,000 pages. Neither\n"
+        u"asks Google to index anything. google logout revokes the sign-in and forgets it."_s);
+    parser.addPositionalArgument(
+        u"command"_s, u"submit, key, history, coverage, google or profiles, to run without a window."_s,
+        u"[submit | key generate|check | history | coverage | google login|logout|status|inspect | "
+        u"profiles]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
                        options.type, options.site, options.dryRun, options.changedPages, options.sitemap,
                        options.coolDown, options.noCheck, options.baseline, options.replace, options.last,
-                       options.csv});
+                       options.csv, options.client, options.serviceAccount, options.limit});
 }
 
 // The command line's two streams, on their way to a terminal or a log: control characters from
@@ -334,6 +357,51 @@ int coverage(const QCommandLineParser& parser, const Options& options)
     return CoverageCommand::run(run, settings, console.out, console.err);
 }
 
+int google(const QCommandLineParser& parser, const Options& options)
+{
+    const QStringList arguments = parser.positionalArguments();
+    static const QMap<QString, GoogleCommand::Action> actions{{u"login"_s, GoogleCommand::Action::Login},
+                                                              {u"logout"_s, GoogleCommand::Action::Logout},
+                                                              {u"status"_s, GoogleCommand::Action::Status},
+                                                              {u"inspect"_s, GoogleCommand::Action::Inspect}};
+    const QString action = arguments.value(1);
+    if (arguments.size() != 2 || !actions.contains(action))
+        return usageError(u"Say google login, google logout, google status or google inspect."_s);
+    GoogleCommand::Options run;
+    run.action = actions.value(action);
+    QList<const QCommandLineOption*> taken{&options.profile};
+    if (run.action == GoogleCommand::Action::Login)
+        taken << &options.client << &options.serviceAccount;
+    if (run.action == GoogleCommand::Action::Inspect)
+        taken << &options.limit;
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"google "_s + action, taken, options))
+        return *refused;
+    if (!parser.isSet(options.profile))
+        return usageError(u"Name the profile with --profile TITLE."_s);
+    if (run.action == GoogleCommand::Action::Login &&
+        parser.isSet(options.client) == parser.isSet(options.serviceAccount))
+        return usageError(u"google login takes either --client FILE or --service-account FILE."_s);
+    if (parser.isSet(options.limit)) {
+        bool number = false;
+        run.limit = parser.value(options.limit).toInt(&number);
+        if (!number || run.limit < 1)
+            return usageError(u"--limit takes a number of pages, 1 or more."_s);
+    }
+    run.profileTitle = parser.value(options.profile);
+    run.clientFile = parser.value(options.client);
+    run.serviceAccountFile = parser.value(options.serviceAccount);
+    run.historyFile = pathsFrom(parser, options).historyFile();
+    SettingsStore settings;
+    run.secretsDirectory = QFileInfo(settings.fileName()).absolutePath();
+    // A browser opens where there is a desktop; elsewhere the address printed is the way.
+    run.openBrowser = [](const QUrl& address) {
+        if (qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+            QProcess::startDetached(u"xdg-open"_s, {address.toString(QUrl::FullyEncoded)});
+    };
+    Console console;
+    return GoogleCommand::run(run, settings, console.out, console.err);
+}
+
 int profiles(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
@@ -410,9 +478,11 @@ int Launcher::run(int argc, char* argv[])
         return profiles(parser, options);
     if (command == u"coverage"_s)
         return coverage(parser, options);
+    if (command == u"google"_s)
+        return google(parser, options);
     if (command != u"submit"_s)
         return usageError(
-            u"Unknown command \"%1\"; the commands are submit, key, history, coverage and profiles."_s.arg(
-                command));
+            u"Unknown command \"%1\"; the commands are submit, key, history, coverage, google and profiles."_s
+                .arg(command));
     return submit(parser, options);
 }

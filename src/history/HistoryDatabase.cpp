@@ -55,6 +55,19 @@ const QStringList toThirdLayout = {
     u"CREATE TABLE listings(host TEXT PRIMARY KEY, listed_at INTEGER NOT NULL, pages BLOB NOT NULL)"_s,
 };
 
+// The fourth: what Google said of the website's sitemaps and of each announced page, and how
+// much of the day's inspection quota each property has used.
+const QStringList toFourthLayout = {
+    u"CREATE TABLE google_sitemaps(profile TEXT NOT NULL, sitemap TEXT NOT NULL, submitted_at INTEGER, "
+    u"read_at INTEGER NOT NULL, last_submitted INTEGER, last_downloaded INTEGER, pending INTEGER NOT NULL, "
+    u"is_index INTEGER NOT NULL, warnings INTEGER NOT NULL, errors INTEGER NOT NULL, pages INTEGER NOT NULL, "
+    u"PRIMARY KEY(profile, sitemap)) WITHOUT ROWID"_s,
+    u"CREATE TABLE google_inspections(page INTEGER PRIMARY KEY, inspected_at INTEGER NOT NULL, verdict TEXT, "
+    u"coverage TEXT, last_crawl INTEGER, robots TEXT, indexing TEXT, fetch_state TEXT, google_canonical TEXT)"_s,
+    u"CREATE TABLE google_quota(property TEXT NOT NULL, day TEXT NOT NULL, used INTEGER NOT NULL, "
+    u"exhausted INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(property, day)) WITHOUT ROWID"_s,
+};
+
 // The tables of the first layout, which had no version: pages recorded by profile title and
 // site name, and a copy of every address a batch carried.
 const QSet<QString> firstLayoutTables = {u"sent"_s, u"runs"_s, u"results"_s, u"result_urls"_s};
@@ -164,7 +177,7 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
         return refuse(
             u"was written by a newer version of Orvanta (layout %1; this one knows up to %2)."_s.arg(found)
                 .arg(layout));
-    if (!tables.isEmpty() && tables != firstLayoutTables) {
+    if (found == 0 && !tables.isEmpty() && tables != firstLayoutTables) {
         QStringList names(tables.cbegin(), tables.cend());
         names.sort();
         return refuse(u"is not an Orvanta history: it holds the tables %1."_s.arg(names.join(u", "_s)));
@@ -187,7 +200,11 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
         }
         written = written && (tables.isEmpty() || (copyFromFirstLayout(upgrade) && dropFirstLayout()));
     }
-    for (const QString& statement : toThirdLayout)
+    if (found < 3) {
+        for (const QString& statement : toThirdLayout)
+            written = written && exec(statement);
+    }
+    for (const QString& statement : toFourthLayout)
         written = written && exec(statement);
     written = written && exec(u"PRAGMA user_version = %1"_s.arg(layout)) && commit();
     if (!written) {

@@ -89,7 +89,12 @@ void HttpFetch::start(const FetchRequest& request)
     // files the protocol allows (a 10 MiB sitemap that compresses well).
     if (request.maxBytes >= 0)
         networkRequest.setDecompressedSafetyCheckThreshold(-1);
-    m_reply = request.post ? m_network.post(networkRequest, request.body) : m_network.get(networkRequest);
+    for (const auto& [name, value] : request.headers)
+        networkRequest.setRawHeader(name, value);
+    if (!request.method.isEmpty())
+        m_reply = m_network.sendCustomRequest(networkRequest, request.method, request.body);
+    else
+        m_reply = request.post ? m_network.post(networkRequest, request.body) : m_network.get(networkRequest);
     // Qt's HTTP thread takes the limit only once it knows the request, which for a POST happens in
     // a call post() queues: give it again from a call queued behind that one, so the limit reaches
     // the HTTP thread right after the request and before any of the answer.

@@ -19,8 +19,10 @@ struct FetchRequest
 {
     QUrl url;
     bool post = false;
+    QByteArray method; // another verb, such as PUT; empty: POST when post, else GET
     QByteArray body;
-    QByteArray contentType; // sent when not empty
+    QList<QPair<QByteArray, QByteArray>> headers; // sent as they are (an Authorization, say)
+    QByteArray contentType;                       // sent when not empty
     std::chrono::milliseconds deadline{20000};
     qint64 keepBytes = 0;      // the first this-many bytes of the body are kept for the caller
     bool stopWhenKept = false; // those bytes are all that is wanted: the transfer ends there

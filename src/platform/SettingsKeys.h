@@ -35,5 +35,9 @@ inline const QString windowGeometry = QStringLiteral("geometry");
 // they existed simply lack them.
 inline const QString profileIndexNowKey = QStringLiteral("indexnowkey");
 inline const QString profileFeed = QStringLiteral("feed");
+// The Search Console property matched to the profile's website, and the path of a service
+// account's key file for runs without a person signed in (the key stays in that file).
+inline const QString profileGoogleProperty = QStringLiteral("googleproperty");
+inline const QString profileGoogleServiceAccount = QStringLiteral("googleserviceaccount");
 
 } // namespace SettingsKeys

@@ -30,15 +30,17 @@ enum class ProfileField {
 
 inline constexpr int profileFieldCount = int(SettingsKeys::profileFields.size());
 
-// A profile: its title, the seventeen fields, and two optional values that notification
+// A profile: its title, the seventeen fields, and the optional values that notification
 // protocols need. The profile page's working copy, a stored profile and what a run submits are
 // all values of this one type.
 struct Profile
 {
     QString title;
     std::array<QString, profileFieldCount> fields;
-    QString indexNowKey; // proves to IndexNow engines that the site is the user's
-    QString feed;        // the address of the site's RSS or Atom feed
+    QString indexNowKey;          // proves to IndexNow engines that the site is the user's
+    QString feed;                 // the address of the site's RSS or Atom feed
+    QString googleProperty;       // the Search Console property that covers the website
+    QString googleServiceAccount; // a service account's key file, for runs nobody watches
 
     static QString key(ProfileField field)
     {

@@ -73,6 +73,9 @@ Profile ProfileStore::read(int slot) const
         profile.fields[size_t(i)] = m_settings.value(sectionOf(slot), Profile::key(ProfileField(i)));
     profile.indexNowKey = m_settings.value(sectionOf(slot), SettingsKeys::profileIndexNowKey);
     profile.feed = m_settings.value(sectionOf(slot), SettingsKeys::profileFeed);
+    profile.googleProperty = m_settings.value(sectionOf(slot), SettingsKeys::profileGoogleProperty);
+    profile.googleServiceAccount =
+        m_settings.value(sectionOf(slot), SettingsKeys::profileGoogleServiceAccount);
     return profile;
 }
 
@@ -91,8 +94,11 @@ bool ProfileStore::save(int slot, const Profile& profile)
         keysAndValues.append({Profile::key(ProfileField(i)), profile.fields[size_t(i)]});
     // The optional values are written once they have been set, so a profile that never used
     // them is saved exactly as before they existed.
-    for (const auto& [key, value] : {std::pair{SettingsKeys::profileIndexNowKey, profile.indexNowKey},
-                                     std::pair{SettingsKeys::profileFeed, profile.feed}}) {
+    for (const auto& [key, value] :
+         {std::pair{SettingsKeys::profileIndexNowKey, profile.indexNowKey},
+          std::pair{SettingsKeys::profileFeed, profile.feed},
+          std::pair{SettingsKeys::profileGoogleProperty, profile.googleProperty},
+          std::pair{SettingsKeys::profileGoogleServiceAccount, profile.googleServiceAccount}}) {
         if (!value.isEmpty() || m_settings.contains(sectionOf(slot), key))
             keysAndValues.append({key, value});
     }

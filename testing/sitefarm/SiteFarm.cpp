@@ -215,12 +215,31 @@ void SiteFarm::readFrom(QTcpSocket* socket)
     const QByteArray target = requestLine.value(1);
     answer(socket, Request{requestLine.value(0), target,
                            target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?')),
-                           request.mid(headEnd + 4)});
+                           request.mid(headEnd + 4), head});
+}
+
+QByteArray SiteFarm::Request::header(const QByteArray& name) const
+{
+    return headerValue(head, name.toLower());
+}
+
+void SiteFarm::handle(const QString& prefix, Handler handler)
+{
+    m_handlers.append({prefix, std::move(handler)});
 }
 
 void SiteFarm::answer(QTcpSocket* socket, const Request& request)
 {
     const QByteArray& path = request.path;
+    for (const auto& [prefix, handler] : m_handlers) {
+        if (path.startsWith(prefix.toUtf8())) {
+            const Answer answer = handler(request);
+            socket->write(
+                statusResponse(statusLine(answer.status), answer.body, answer.headers, answer.contentType));
+            socket->disconnectFromHost();
+            return;
+        }
+    }
     const Route route = m_routes.value(QString::fromUtf8(path));
     Connection* connection = m_connections.value(socket);
     const auto reply = [socket](const QByteArray& response) {

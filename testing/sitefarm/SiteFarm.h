@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QNetworkAccessManager;
 class QTcpServer;
 class QTcpSocket;
@@ -63,6 +65,35 @@ public:
         QByteArray headers;  // Status: header lines to add, each ending in CRLF
     };
 
+    // A request as a handler sees it.
+    struct Request
+    {
+        QByteArray method;
+        QByteArray target;
+        QByteArray path;
+        QByteArray body;
+        QByteArray head; // the request line and the headers
+
+        // The first header of that name, matched without regard to case.
+        QByteArray header(const QByteArray& name) const;
+    };
+    struct Answer
+    {
+        Answer(int status = 200, QByteArray body = {}, QByteArray contentType = "application/json",
+               QByteArray headers = {})
+            : status(status), body(std::move(body)), contentType(std::move(contentType)),
+              headers(std::move(headers))
+        {}
+        int status;
+        QByteArray body;
+        QByteArray contentType;
+        QByteArray headers; // header lines to add, each ending in CRLF
+    };
+    // Every path that starts with `prefix` is answered by the handler (a service imitated in
+    // code, such as Google's), before the routes.
+    using Handler = std::function<Answer(const Request&)>;
+    void handle(const QString& prefix, Handler handler);
+
     explicit SiteFarm(QObject* parent = nullptr);
     ~SiteFarm() override;
 
@@ -87,13 +118,6 @@ signals:
 
 private:
     struct Connection;
-    struct Request
-    {
-        QByteArray method;
-        QByteArray target;
-        QByteArray path;
-        QByteArray body;
-    };
     void accept();
     void readFrom(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const Request& request);
@@ -103,6 +127,7 @@ private:
     QTcpServer* m_server;
     QNetworkAccessManager* m_network; // what the IndexNow endpoint reads key files with
     QHash<QString, Route> m_routes;
+    QList<std::pair<QString, Handler>> m_handlers;
     QList<QByteArray> m_requests;
     QHash<QTcpSocket*, Connection*> m_connections;
     QHash<QString, qint64> m_lastNotified; // IndexNow: when each URL was last taken, in ms

@@ -1,0 +1,184 @@
+#include "GoogleAccount.h"
+
+#include "HttpFetch.h"
+#include "SecretStore.h"
+#include "ServiceAccount.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Google's answers are small JSON documents; anything larger is not one of them.
+constexpr qint64 largestAnswer = 4 * 1024 * 1024;
+
+QByteArray formValue(const QString& value)
+{
+    return QUrl::toPercentEncoding(value);
+}
+
+} // namespace
+
+void fetchOnce(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
+               const std::function<void(const FetchResult&)>& done)
+{
+    auto* fetch = new HttpFetch(network, context);
+    QObject::connect(fetch, &HttpFetch::finished, context, [fetch, done](const FetchResult& result) {
+        fetch->deleteLater();
+        done(result);
+    });
+    FetchRequest bounded = request;
+    bounded.keepBytes = largestAnswer;
+    bounded.maxBytes = largestAnswer;
+    fetch->start(bounded);
+}
+
+GoogleAccount::GoogleAccount(QNetworkAccessManager& network, const GoogleEndpoints& endpoints,
+                             SecretStore& secrets, const QString& profileTitle,
+                             const QString& serviceAccountFile, QObject* parent)
+    : QObject(parent), m_network(network), m_endpoints(endpoints), m_secrets(secrets),
+      m_profileTitle(profileTitle)
+{
+    if (!serviceAccountFile.isEmpty()) {
+        m_credentials.kind = GoogleCredentials::Kind::ServiceAccount;
+        m_credentials.serviceAccountFile = serviceAccountFile;
+    }
+}
+
+bool GoogleAccount::load(QString& error)
+{
+    const QByteArray stored = m_secrets.read(secretKey(m_profileTitle), error);
+    if (!error.isEmpty())
+        return false;
+    // A person's sign-in counts before a service account named in the profile.
+    const GoogleCredentials user = GoogleCredentials::fromJson(stored);
+    if (user.kind == GoogleCredentials::Kind::User)
+        m_credentials = user;
+    return true;
+}
+
+QString GoogleAccount::describe() const
+{
+    switch (m_credentials.kind) {
+    case GoogleCredentials::Kind::User:
+        return u"signed in to Google with your own OAuth client"_s;
+    case GoogleCredentials::Kind::ServiceAccount:
+        return u"using the service account key %1"_s.arg(m_credentials.serviceAccountFile);
+    case GoogleCredentials::Kind::None:
+        break;
+    }
+    return u"not signed in to Google"_s;
+}
+
+bool GoogleAccount::keep(const GoogleCredentials& credentials, QString& error)
+{
+    if (!m_secrets.write(secretKey(m_profileTitle), credentials.toJson(), error))
+        return false;
+    m_credentials = credentials;
+    return true;
+}
+
+void GoogleAccount::withToken(const TokenCallback& callback)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (m_credentials.hasFreshAccessToken(now)) {
+        callback(m_credentials.accessToken, {}, false);
+        return;
+    }
+    switch (m_credentials.kind) {
+    case GoogleCredentials::Kind::None:
+        callback({}, u"Nobody is signed in to Google for the profile \"%1\"."_s.arg(m_profileTitle), true);
+        return;
+    case GoogleCredentials::Kind::User:
+        fetchToken("grant_type=refresh_token&refresh_token=" + formValue(m_credentials.refreshToken) +
+                       "&client_id=" + formValue(m_credentials.clientId) +
+                       "&client_secret=" + formValue(m_credentials.clientSecret),
+                   callback);
+        return;
+    case GoogleCredentials::Kind::ServiceAccount: {
+        QString error;
+        const ServiceAccount account = ServiceAccount::read(m_credentials.serviceAccountFile, error);
+        const QByteArray assertion = account.isValid()
+                                         ? account.assertion(scope, m_endpoints.token.toString(), now, error)
+                                         : QByteArray();
+        if (assertion.isEmpty()) {
+            callback({}, error, true);
+            return;
+        }
+        fetchToken("grant_type=" + formValue(u"urn:ietf:params:oauth:grant-type:jwt-bearer"_s) +
+                       "&assertion=" + assertion,
+                   callback);
+        return;
+    }
+    }
+}
+
+void GoogleAccount::fetchToken(const QByteArray& form, const TokenCallback& callback)
+{
+    FetchRequest request;
+    request.url = m_endpoints.token;
+    request.post = true;
+    request.body = form;
+    request.contentType = "application/x-www-form-urlencoded";
+    fetchOnce(m_network, request, this, [this, callback](const FetchResult& result) {
+        const QJsonObject answer = QJsonDocument::fromJson(result.body).object();
+        const QString token = answer.value(u"access_token"_s).toString();
+        if (!result.complete) {
+            callback({}, u"Google's token service could not be reached: %1"_s.arg(result.error), false);
+            return;
+        }
+        if (result.status != 200 || token.isEmpty()) {
+            // invalid_grant: the refresh token was revoked or expired, or the key was deleted.
+            const QString reason = answer.value(u"error_description"_s).toString();
+            const QString code = answer.value(u"error"_s).toString();
+            callback(
+                {},
+                u"Google no longer accepts this sign-in (%1): sign in again."_s.arg(
+                    reason.isEmpty() ? (code.isEmpty() ? u"HTTP %1"_s.arg(result.status) : code) : reason),
+                true);
+            return;
+        }
+        m_credentials.accessToken = token;
+        m_credentials.accessTokenExpires =
+            QDateTime::currentDateTimeUtc().addSecs(answer.value(u"expires_in"_s).toInteger(3600));
+        // A person's fresh token is kept, so the next command need not fetch one; a service
+        // account's is made again from its key each time.
+        if (m_credentials.kind == GoogleCredentials::Kind::User) {
+            QString ignored;
+            m_secrets.write(secretKey(m_profileTitle), m_credentials.toJson(), ignored);
+        }
+        callback(token, {}, false);
+    });
+}
+
+void GoogleAccount::signOut(const std::function<void(const QString& error)>& callback)
+{
+    const QString token =
+        m_credentials.refreshToken.isEmpty() ? m_credentials.accessToken : m_credentials.refreshToken;
+    QString error;
+    if (m_credentials.kind == GoogleCredentials::Kind::User)
+        m_secrets.remove(secretKey(m_profileTitle), error);
+    m_credentials = GoogleCredentials();
+    if (token.isEmpty()) {
+        callback(error);
+        return;
+    }
+    FetchRequest request;
+    request.url = m_endpoints.revocation;
+    request.post = true;
+    request.body = "token=" + formValue(token);
+    request.contentType = "application/x-www-form-urlencoded";
+    fetchOnce(m_network, request, this, [callback, error](const FetchResult& result) {
+        if (!error.isEmpty())
+            callback(error);
+        else if (!result.complete)
+            callback(u"Google's revocation service could not be reached: %1"_s.arg(result.error));
+        else if (result.status != 200)
+            callback(u"Google did not revoke the token (HTTP %1)."_s.arg(result.status));
+        else
+            callback({});
+    });
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "GoogleCredentials.h"
+#include "GoogleEndpoints.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QNetworkAccessManager;
+class SecretStore;
+struct FetchRequest;
+struct FetchResult;
+
+// One profile's way into Search Console: its credentials (a person's tokens from the secret
+// store, or the service account whose key file the profile names) and fresh access tokens made
+// from them when needed: a refresh token exchanged, or a new signed assertion. Tokens stay in
+// this object and the secret store; messages never carry one.
+class GoogleAccount final : public QObject
+{
+    Q_OBJECT
+
+public:
+    GoogleAccount(QNetworkAccessManager& network, const GoogleEndpoints& endpoints, SecretStore& secrets,
+                  const QString& profileTitle, const QString& serviceAccountFile, QObject* parent = nullptr);
+
+    static inline const QString scope = QStringLiteral("https://www.googleapis.com/auth/webmasters");
+
+    // Reads what the secret store holds for the profile; false with a sentence when it failed.
+    bool load(QString& error);
+    const GoogleCredentials& credentials() const { return m_credentials; }
+    bool isSignedIn() const { return m_credentials.isSignedIn(); }
+    // "signed in with its own OAuth client" or "as the service account x@y".
+    QString describe() const;
+
+    // Keeps a person's sign-in in the secret store (replacing the profile's earlier one).
+    bool keep(const GoogleCredentials& credentials, QString& error);
+
+    using TokenCallback = std::function<void(const QString& token, const QString& error, bool signInAgain)>;
+    // A token that is good for a while, fetched first when the one held has expired.
+    void withToken(const TokenCallback& callback);
+    // The held token was refused (401): the next withToken() fetches a new one.
+    void forgetAccessToken() { m_credentials.accessToken.clear(); }
+
+    // Revokes the token at Google and forgets the sign-in; the forgetting happens whatever
+    // Google answers, and `error` says when the revocation failed.
+    void signOut(const std::function<void(const QString& error)>& callback);
+
+    static QString secretKey(const QString& profileTitle) { return QStringLiteral("google:") + profileTitle; }
+
+private:
+    void fetchToken(const QByteArray& form, const TokenCallback& callback);
+
+    QNetworkAccessManager& m_network;
+    GoogleEndpoints m_endpoints;
+    SecretStore& m_secrets;
+    QString m_profileTitle;
+    GoogleCredentials m_credentials;
+};
+
+// One request to Google, run to its end without blocking; the callback gets the result.
+void fetchOnce(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
+               const std::function<void(const FetchResult&)>& done);

@@ -1,0 +1,334 @@
+#include "GoogleCommand.h"
+
+#include "ExitStatus.h"
+#include "GoogleAccount.h"
+#include "GoogleRecords.h"
+#include "GoogleSignIn.h"
+#include "HistoryDatabase.h"
+#include "ProfileStore.h"
+#include "SearchConsole.h"
+#include "SecretStore.h"
+#include "ServiceAccount.h"
+#include "WebAddress.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QNetworkAccessManager>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void say(QIODevice& device, const QString& line)
+{
+    device.write((line + u'\n').toUtf8());
+}
+
+// One request to Search Console, waited for: the command line has nothing else to do meanwhile.
+GoogleAnswer ask(const std::function<void(const SearchConsole::Callback&)>& call)
+{
+    QEventLoop loop;
+    GoogleAnswer answer;
+    bool ended = false;
+    call([&](const GoogleAnswer& given) {
+        answer = given;
+        ended = true;
+        loop.quit();
+    });
+    if (!ended)
+        loop.exec();
+    return answer;
+}
+
+class Command
+{
+public:
+    Command(const GoogleCommand::Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err)
+        : m_options(options), m_store(settings), m_out(out), m_err(err)
+    {}
+
+    int run()
+    {
+        QString error;
+        m_endpoints = GoogleEndpoints::fromEnvironment(error);
+        const std::optional<int> slot =
+            error.isEmpty() ? m_store.findNamed(m_options.profileTitle, error) : std::nullopt;
+        if (!slot)
+            return refuse(error);
+        m_slot = *slot;
+        m_profile = m_store.read(m_slot);
+        m_secrets = std::make_unique<SecretStore>(m_options.secretsDirectory);
+        m_account = std::make_unique<GoogleAccount>(m_network, m_endpoints, *m_secrets, m_profile.title,
+                                                    m_profile.googleServiceAccount);
+        if (!m_account->load(error))
+            return refuse(error);
+        m_console = std::make_unique<SearchConsole>(m_network, m_endpoints, *m_account);
+        switch (m_options.action) {
+        case GoogleCommand::Action::Login:
+            return login();
+        case GoogleCommand::Action::Logout:
+            return logout();
+        case GoogleCommand::Action::Status:
+            return status();
+        case GoogleCommand::Action::Inspect:
+            return inspect();
+        }
+        return ExitStatus::badUsage;
+    }
+
+private:
+    int refuse(const QString& error)
+    {
+        say(m_err, error);
+        return ExitStatus::badUsage;
+    }
+
+    int fail(const GoogleAnswer& answer)
+    {
+        say(m_err, answer.message);
+        // A sign-in Google no longer takes, or a key that cannot sign, is as good as none.
+        return answer.outcome == GoogleAnswer::Outcome::SignInAgain ? ExitStatus::badUsage
+                                                                    : ExitStatus::failure;
+    }
+
+    bool saveProfile()
+    {
+        if (m_store.save(m_slot, m_profile))
+            return true;
+        say(m_err, u"The settings file \"%1\" cannot be written."_s.arg(m_store.fileName()));
+        return false;
+    }
+
+    int login()
+    {
+        QString error;
+        if (!m_options.serviceAccountFile.isEmpty()) {
+            const QString path = QFileInfo(m_options.serviceAccountFile).absoluteFilePath();
+            if (!ServiceAccount::read(path, error).isValid())
+                return refuse(error);
+            // One way in at a time: a person's earlier sign-in gives way to the service account.
+            if (m_account->credentials().kind == GoogleCredentials::Kind::User &&
+                !m_secrets->remove(GoogleAccount::secretKey(m_profile.title), error))
+                return refuse(error);
+            m_profile.googleServiceAccount = path;
+            if (!saveProfile())
+                return ExitStatus::failure;
+            m_account =
+                std::make_unique<GoogleAccount>(m_network, m_endpoints, *m_secrets, m_profile.title, path);
+            m_console = std::make_unique<SearchConsole>(m_network, m_endpoints, *m_account);
+            say(m_out, u"\"%1\" uses the service account %2; only the key file's path is stored."_s.arg(
+                           m_profile.title, ServiceAccount::read(path, error).email()));
+            return matchProperty();
+        }
+
+        const OAuthClientFile client = OAuthClientFile::read(m_options.clientFile, error);
+        if (!error.isEmpty())
+            return refuse(error);
+        GoogleSignIn signIn(m_network, m_endpoints, client);
+        signIn.setPatience(m_options.patience);
+        QObject::connect(&signIn, &GoogleSignIn::openBrowser, [this](const QUrl& address) {
+            say(m_out, u"Open this address in a browser to sign in to Google:\n%1"_s.arg(address.toString()));
+            if (m_options.openBrowser)
+                m_options.openBrowser(address);
+        });
+        GoogleCredentials credentials;
+        QEventLoop loop;
+        QObject::connect(&signIn, &GoogleSignIn::finished, &loop,
+                         [&](const GoogleCredentials& given, const QString& why) {
+                             credentials = given;
+                             error = why;
+                             loop.quit();
+                         });
+        if (!signIn.start(error))
+            return refuse(error);
+        loop.exec();
+        if (!error.isEmpty()) {
+            say(m_err, error);
+            return ExitStatus::failure;
+        }
+        if (!m_account->keep(credentials, error)) {
+            say(m_err, error);
+            return ExitStatus::failure;
+        }
+        say(m_out, u"\"%1\" is signed in to Google; the tokens are kept in %2."_s.arg(
+                       m_profile.title, m_secrets->description()));
+        return matchProperty();
+    }
+
+    // Finds the account's property that covers the profile's website and keeps it.
+    int matchProperty()
+    {
+        const GoogleAnswer answer = ask([this](const auto& done) { m_console->listProperties(done); });
+        if (!answer.ok())
+            return fail(answer);
+        const QList<GoogleProperty> properties = GoogleProperty::listFrom(answer.body);
+        const QString website = m_profile.value(ProfileField::Url);
+        const QString property = GoogleProperty::match(website, properties);
+        if (property.isEmpty()) {
+            QStringList names;
+            for (const GoogleProperty& entry : properties)
+                names << entry.siteUrl;
+            say(m_err, u"None of the account's Search Console properties covers %1 (it has: %2). Add the "
+                       u"website in Search Console, or give this account access to its property."_s.arg(
+                           website, names.isEmpty() ? u"none"_s : names.join(u", "_s)));
+            return ExitStatus::failure;
+        }
+        m_profile.googleProperty = property;
+        if (!saveProfile())
+            return ExitStatus::failure;
+        say(m_out, u"Search Console property: %1"_s.arg(property));
+        return ExitStatus::success;
+    }
+
+    int logout()
+    {
+        if (!m_account->isSignedIn())
+            return refuse(u"Nobody is signed in to Google for the profile \"%1\"."_s.arg(m_profile.title));
+        const bool person = m_account->credentials().kind == GoogleCredentials::Kind::User;
+        QString revocationError;
+        QEventLoop loop;
+        m_account->signOut([&](const QString& error) {
+            revocationError = error;
+            loop.quit();
+        });
+        if (m_account->isSignedIn() || person)
+            loop.exec();
+        m_profile.googleServiceAccount.clear();
+        m_profile.googleProperty.clear();
+        if (!saveProfile())
+            return ExitStatus::failure;
+        if (!revocationError.isEmpty()) {
+            say(m_err, u"The sign-in is forgotten, but %1"_s.arg(revocationError));
+            return ExitStatus::failure;
+        }
+        say(m_out, person ? u"\"%1\" is signed out of Google; the token was revoked."_s.arg(m_profile.title)
+                          : u"\"%1\" no longer uses a service account."_s.arg(m_profile.title));
+        return ExitStatus::success;
+    }
+
+    // The property to ask about: the one kept, else found now.
+    bool haveProperty(int& status)
+    {
+        if (!m_account->isSignedIn()) {
+            status = refuse(u"Nobody is signed in to Google for the profile \"%1\": run orvanta google login "
+                            u"--profile \"%1\" first."_s.arg(m_profile.title));
+            return false;
+        }
+        if (!m_profile.googleProperty.isEmpty())
+            return true;
+        status = matchProperty();
+        return status == ExitStatus::success;
+    }
+
+    std::unique_ptr<HistoryDatabase> openHistory(HistoryDatabase::Mode mode, int& status)
+    {
+        QString error;
+        std::unique_ptr<HistoryDatabase> database = HistoryDatabase::open(m_options.historyFile, mode, error);
+        if (!error.isEmpty())
+            status = refuse(error);
+        return database;
+    }
+
+    int status()
+    {
+        int status = ExitStatus::success;
+        if (!haveProperty(status))
+            return status;
+        const QString property = m_profile.googleProperty;
+        const GoogleAnswer answer = ask([&](const auto& done) { m_console->listSitemaps(property, done); });
+        if (!answer.ok())
+            return fail(answer);
+        const QList<GoogleSitemapStatus> sitemaps = GoogleSitemapStatus::listFrom(answer.body);
+        const std::unique_ptr<HistoryDatabase> database =
+            openHistory(HistoryDatabase::Mode::OpenOrCreate, status);
+        if (!database)
+            return status;
+        GoogleRecords records(*database);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        say(m_out, u"Sitemaps of %1 in Search Console:"_s.arg(property));
+        if (sitemaps.isEmpty())
+            say(m_out, u"  none submitted yet"_s);
+        for (const GoogleSitemapStatus& sitemap : sitemaps) {
+            say(m_out, u"  %1: %2"_s.arg(sitemap.path, sitemap.describe()));
+            if (!records.recordSitemap(m_profile.title, sitemap, now, false)) {
+                say(m_err, u"The history could not be written: %1"_s.arg(records.lastError()));
+                return ExitStatus::failure;
+            }
+        }
+        return ExitStatus::success;
+    }
+
+    int inspect()
+    {
+        int status = ExitStatus::success;
+        if (!haveProperty(status))
+            return status;
+        const QString property = m_profile.googleProperty;
+        const std::unique_ptr<HistoryDatabase> database =
+            openHistory(HistoryDatabase::Mode::OpenExisting, status);
+        if (status != ExitStatus::success)
+            return status;
+        const QByteArray host = WebAddress::siteHost(m_profile.value(ProfileField::Url));
+        if (!database) {
+            say(m_out, u"No page of \"%1\" has been announced yet."_s.arg(m_profile.title));
+            return ExitStatus::success;
+        }
+        GoogleRecords records(*database);
+        const QString day = GoogleRecords::quotaDay(QDateTime::currentDateTimeUtc());
+        const int left = records.inspectionsLeft(property, day);
+        const int wanted = m_options.limit < 0 ? left : qMin(left, m_options.limit);
+        const QList<GoogleRecords::QueuedPage> queue = records.inspectionQueue(host, wanted);
+        if (left == 0) {
+            say(m_out,
+                u"Today's inspections for %1 are used up; the pages wait for tomorrow."_s.arg(property));
+            return ExitStatus::success;
+        }
+        int asked = 0;
+        for (const GoogleRecords::QueuedPage& page : queue) {
+            const GoogleAnswer answer =
+                ask([&](const auto& done) { m_console->inspect(property, page.url, done); });
+            const bool spent = answer.outcome == GoogleAnswer::Outcome::QuotaExceeded;
+            if (answer.ok() || spent)
+                ++asked;
+            if (!answer.ok()) {
+                records.countInspections(property, day, asked, spent);
+                say(m_err,
+                    spent ? u"Google's inspection quota for %1 is spent for today (%2); the remaining pages "
+                            u"wait for tomorrow."_s.arg(property, answer.message)
+                          : answer.message);
+                return answer.outcome == GoogleAnswer::Outcome::SignInAgain ? fail(answer)
+                                                                            : ExitStatus::failure;
+            }
+            const GoogleIndexStatus index = GoogleIndexStatus::fromJson(answer.body);
+            if (!records.recordInspection(page.page, index, QDateTime::currentMSecsSinceEpoch())) {
+                say(m_err, u"The history could not be written: %1"_s.arg(records.lastError()));
+                return ExitStatus::failure;
+            }
+            say(m_out, u"%1: %2"_s.arg(page.url, index.describe(page.announcedAt)));
+        }
+        records.countInspections(property, day, asked, false);
+        say(m_out, u"%1 %2 inspected."_s.arg(asked).arg(asked == 1 ? u"page"_s : u"pages"_s));
+        return ExitStatus::success;
+    }
+
+    const GoogleCommand::Options& m_options;
+    ProfileStore m_store;
+    QIODevice& m_out;
+    QIODevice& m_err;
+    QNetworkAccessManager m_network;
+    GoogleEndpoints m_endpoints;
+    int m_slot = 0;
+    Profile m_profile;
+    std::unique_ptr<SecretStore> m_secrets;
+    std::unique_ptr<GoogleAccount> m_account;
+    std::unique_ptr<SearchConsole> m_console;
+};
+
+} // namespace
+
+int GoogleCommand::run(const Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err)
+{
+    return Command(options, settings, out, err).run();
+}

@@ -1,0 +1,184 @@
+#include "GoogleRecords.h"
+
+#include "HistoryDatabase.h"
+#include "SqliteStatement.h"
+
+#include <QTimeZone>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+qint64 msecs(const QDateTime& time)
+{
+    return time.isValid() ? time.toMSecsSinceEpoch() : 0;
+}
+
+QDateTime timeOf(qint64 msecs)
+{
+    return msecs == 0 ? QDateTime() : QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc());
+}
+
+} // namespace
+
+GoogleRecords::GoogleRecords(HistoryDatabase& database) : m_database(database) {}
+
+bool GoogleRecords::failed(const QString& error)
+{
+    m_lastError = error;
+    return false;
+}
+
+bool GoogleRecords::recordSitemap(const QString& profile, const GoogleSitemapStatus& status, qint64 readAt,
+                                  bool submittedNow)
+{
+    SqliteStatement write(
+        m_database.connection(),
+        u"INSERT INTO google_sitemaps(profile, sitemap, submitted_at, read_at, last_submitted, "
+        u"last_downloaded, "
+        u"pending, is_index, warnings, errors, pages) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+        u"ON CONFLICT(profile, sitemap) DO UPDATE SET submitted_at = coalesce(excluded.submitted_at, "
+        u"submitted_at), "
+        u"read_at = excluded.read_at, last_submitted = excluded.last_submitted, "
+        u"last_downloaded = excluded.last_downloaded, pending = excluded.pending, is_index = "
+        u"excluded.is_index, "
+        u"warnings = excluded.warnings, errors = excluded.errors, pages = excluded.pages"_s);
+    write.bind(1, profile);
+    write.bind(2, status.path);
+    if (submittedNow)
+        write.bind(3, readAt);
+    else
+        write.bindNull(3);
+    write.bind(4, readAt);
+    write.bind(5, msecs(status.lastSubmitted));
+    write.bind(6, msecs(status.lastDownloaded));
+    write.bind(7, qint64(status.pending));
+    write.bind(8, qint64(status.isIndex));
+    write.bind(9, status.warnings);
+    write.bind(10, status.errors);
+    write.bind(11, status.submittedPages);
+    return write.run() || failed(write.errorText());
+}
+
+QList<GoogleRecords::StoredSitemap> GoogleRecords::sitemaps(const QString& profile)
+{
+    SqliteStatement read(
+        m_database.connection(),
+        u"SELECT sitemap, submitted_at, read_at, last_submitted, last_downloaded, pending, "
+        u"is_index, warnings, errors, pages FROM google_sitemaps WHERE profile = ? ORDER BY sitemap"_s);
+    read.bind(1, profile);
+    QList<StoredSitemap> list;
+    while (read.next()) {
+        StoredSitemap stored;
+        stored.status.path = read.text(0);
+        stored.submittedAt = read.integer(1);
+        stored.readAt = read.integer(2);
+        stored.status.lastSubmitted = timeOf(read.integer(3));
+        stored.status.lastDownloaded = timeOf(read.integer(4));
+        stored.status.pending = read.integer(5) != 0;
+        stored.status.isIndex = read.integer(6) != 0;
+        stored.status.warnings = read.integer(7);
+        stored.status.errors = read.integer(8);
+        stored.status.submittedPages = read.integer(9);
+        list.append(stored);
+    }
+    if (read.errorCode() != 0)
+        m_lastError = read.errorText();
+    return list;
+}
+
+QList<GoogleRecords::QueuedPage> GoogleRecords::inspectionQueue(const QByteArray& host, int limit)
+{
+    SqliteStatement read(
+        m_database.connection(),
+        u"SELECT p.id, o.origin || p.path, max(a.accepted_at) AS announced, g.inspected_at "
+        u"FROM origins o JOIN pages p ON p.origin = o.id JOIN announcements a ON a.page = p.id "
+        u"LEFT JOIN google_inspections g ON g.page = p.id "
+        u"WHERE o.host = ? AND a.accepted_at IS NOT NULL AND a.removal = 0 GROUP BY p.id "
+        u"HAVING g.inspected_at IS NULL OR g.inspected_at < announced ORDER BY announced, p.id LIMIT ?"_s);
+    read.bind(1, QByteArrayView(host));
+    read.bind(2, qint64(limit));
+    QList<QueuedPage> queue;
+    while (read.next())
+        queue.append({read.integer(0), read.text(1), read.integer(2)});
+    if (read.errorCode() != 0)
+        m_lastError = read.errorText();
+    return queue;
+}
+
+bool GoogleRecords::recordInspection(qint64 page, const GoogleIndexStatus& status, qint64 at)
+{
+    SqliteStatement write(m_database.connection(),
+                          u"INSERT OR REPLACE INTO google_inspections(page, inspected_at, verdict, coverage, "
+                          u"last_crawl, robots, indexing, fetch_state, google_canonical) "
+                          u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
+    write.bind(1, page);
+    write.bind(2, at);
+    write.bind(3, status.verdict);
+    write.bind(4, status.coverageState);
+    write.bind(5, msecs(status.lastCrawl));
+    write.bind(6, status.robotsTxtState);
+    write.bind(7, status.indexingState);
+    write.bind(8, status.pageFetchState);
+    write.bind(9, status.googleCanonical);
+    return write.run() || failed(write.errorText());
+}
+
+QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const QByteArray& host)
+{
+    SqliteStatement read(
+        m_database.connection(),
+        u"SELECT o.origin || p.path, g.inspected_at, g.verdict, g.coverage, g.last_crawl, g.robots, "
+        u"g.indexing, "
+        u"g.fetch_state, g.google_canonical, (SELECT max(accepted_at) FROM announcements a WHERE a.page = "
+        u"p.id) "
+        u"FROM origins o JOIN pages p ON p.origin = o.id JOIN google_inspections g ON g.page = p.id "
+        u"WHERE o.host = ?"_s);
+    read.bind(1, QByteArrayView(host));
+    QHash<QString, StoredInspection> found;
+    while (read.next()) {
+        StoredInspection& stored = found[read.text(0)];
+        stored.inspectedAt = read.integer(1);
+        stored.status.verdict = read.text(2);
+        stored.status.coverageState = read.text(3);
+        stored.status.lastCrawl = timeOf(read.integer(4));
+        stored.status.robotsTxtState = read.text(5);
+        stored.status.indexingState = read.text(6);
+        stored.status.pageFetchState = read.text(7);
+        stored.status.googleCanonical = read.text(8);
+        stored.announcedAt = read.integer(9);
+    }
+    if (read.errorCode() != 0)
+        m_lastError = read.errorText();
+    return found;
+}
+
+QString GoogleRecords::quotaDay(const QDateTime& now)
+{
+    const QTimeZone pacific("America/Los_Angeles");
+    return (pacific.isValid() ? now.toTimeZone(pacific) : now.toUTC()).date().toString(Qt::ISODate);
+}
+
+int GoogleRecords::inspectionsLeft(const QString& property, const QString& day)
+{
+    SqliteStatement read(m_database.connection(),
+                         u"SELECT used, exhausted FROM google_quota WHERE property = ? AND day = ?"_s);
+    read.bind(1, property);
+    read.bind(2, day);
+    if (!read.next())
+        return read.errorCode() == 0 ? dailyInspections : 0;
+    return read.integer(1) != 0 ? 0 : int(qMax<qint64>(0, dailyInspections - read.integer(0)));
+}
+
+bool GoogleRecords::countInspections(const QString& property, const QString& day, int used, bool exhausted)
+{
+    SqliteStatement write(m_database.connection(),
+                          u"INSERT INTO google_quota(property, day, used, exhausted) VALUES (?, ?, ?, ?) "
+                          u"ON CONFLICT(property, day) DO UPDATE SET used = used + excluded.used, "
+                          u"exhausted = max(exhausted, excluded.exhausted)"_s);
+    write.bind(1, property);
+    write.bind(2, day);
+    write.bind(3, qint64(used));
+    write.bind(4, qint64(exhausted));
+    return write.run() || failed(write.errorText());
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "GoogleCredentials.h"
+#include "GoogleEndpoints.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QOAuth2AuthorizationCodeFlow;
+class QOAuthHttpServerReplyHandler;
+
+// A person signs in to Google in their browser: Qt's authorisation-code flow with PKCE (S256)
+// and a loopback redirect to 127.0.0.1 on a port chosen now, the `state` checked by Qt. Google
+// blocked the copy-and-paste flow in 2023; this is the flow it asks desktop programs to use.
+class GoogleSignIn final : public QObject
+{
+    Q_OBJECT
+
+public:
+    GoogleSignIn(QNetworkAccessManager& network, const GoogleEndpoints& endpoints,
+                 const OAuthClientFile& client, QObject* parent = nullptr);
+    ~GoogleSignIn() override;
+
+    // Starts listening and asks for the browser; false with a sentence when no port could be had.
+    bool start(QString& error);
+    // How long the browser step may take before the sign-in gives up.
+    void setPatience(std::chrono::milliseconds patience) { m_patience.setInterval(patience); }
+
+    // Base64url of a SHA-256 of the verifier, as RFC 7636 has it.
+    static QByteArray challengeOf(const QByteArray& verifier);
+
+signals:
+    // The address to open in a browser (it carries no secret: the challenge, not the verifier).
+    void openBrowser(const QUrl& address);
+    // Credentials that hold tokens, or an error in a sentence.
+    void finished(const GoogleCredentials& credentials, const QString& error);
+
+private:
+    void finish(const GoogleCredentials& credentials, const QString& error);
+
+    OAuthClientFile m_client;
+    QOAuth2AuthorizationCodeFlow* m_flow;
+    QOAuthHttpServerReplyHandler* m_handler;
+    QByteArray m_verifier;
+    QTimer m_patience;
+    bool m_finished = false;
+};

@@ -1,0 +1,245 @@
+#include "SearchConsole.h"
+
+#include "GoogleAccount.h"
+#include "HttpFetch.h"
+#include "WebAddress.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTimeZone>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDateTime timeOf(const QJsonValue& value)
+{
+    QDateTime time = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    return time.isValid() ? time.toUTC() : QDateTime();
+}
+
+QString plural(qint64 count, const QString& one, const QString& many)
+{
+    return u"%1 %2"_s.arg(count).arg(count == 1 ? one : many);
+}
+
+} // namespace
+
+QList<GoogleProperty> GoogleProperty::listFrom(const QJsonObject& body)
+{
+    QList<GoogleProperty> properties;
+    for (const QJsonValue& entry : body.value(u"siteEntry"_s).toArray()) {
+        const QJsonObject site = entry.toObject();
+        properties.append({site.value(u"siteUrl"_s).toString(), site.value(u"permissionLevel"_s).toString()});
+    }
+    return properties;
+}
+
+QString GoogleProperty::match(const QString& address, const QList<GoogleProperty>& properties)
+{
+    const QByteArray page = WebAddress::normalise(address.toUtf8()).address;
+    if (page.isEmpty())
+        return {};
+    const QByteArray host = WebAddress::hostOf(page).toByteArray();
+    QString best;
+    qsizetype bestLength = 0;
+    QString domain;
+    qsizetype domainLength = 0;
+    for (const GoogleProperty& property : properties) {
+        if (property.permissionLevel == u"siteUnverifiedUser"_s)
+            continue;
+        if (property.siteUrl.startsWith(u"sc-domain:"_s)) {
+            const QByteArray name = QUrl::toAce(property.siteUrl.mid(10).toLower());
+            const bool covers = !name.isEmpty() && (host == name || host.endsWith(QByteArray('.' + name)));
+            if (covers && name.size() > domainLength) {
+                domain = property.siteUrl;
+                domainLength = name.size();
+            }
+            continue;
+        }
+        QByteArray prefix = WebAddress::normalise(property.siteUrl.toUtf8()).address;
+        if (prefix.isEmpty())
+            continue;
+        if (!prefix.endsWith('/'))
+            prefix += '/';
+        // "https://example.com" is the property "https://example.com/".
+        const bool covers = page.startsWith(prefix) || page + '/' == prefix;
+        if (covers && prefix.size() > bestLength) {
+            best = property.siteUrl;
+            bestLength = prefix.size();
+        }
+    }
+    return best.isEmpty() ? domain : best;
+}
+
+GoogleSitemapStatus GoogleSitemapStatus::fromJson(const QJsonObject& entry)
+{
+    GoogleSitemapStatus status;
+    status.path = entry.value(u"path"_s).toString();
+    status.lastSubmitted = timeOf(entry.value(u"lastSubmitted"_s));
+    status.lastDownloaded = timeOf(entry.value(u"lastDownloaded"_s));
+    status.pending = entry.value(u"isPending"_s).toBool();
+    status.isIndex = entry.value(u"isSitemapsIndex"_s).toBool();
+    // Counts come as strings (int64 in JSON), and as numbers from some clients' mocks.
+    status.warnings = entry.value(u"warnings"_s).toVariant().toLongLong();
+    status.errors = entry.value(u"errors"_s).toVariant().toLongLong();
+    for (const QJsonValue& content : entry.value(u"contents"_s).toArray())
+        status.submittedPages += content.toObject().value(u"submitted"_s).toVariant().toLongLong();
+    return status;
+}
+
+QList<GoogleSitemapStatus> GoogleSitemapStatus::listFrom(const QJsonObject& body)
+{
+    QList<GoogleSitemapStatus> list;
+    for (const QJsonValue& entry : body.value(u"sitemap"_s).toArray())
+        list.append(fromJson(entry.toObject()));
+    return list;
+}
+
+QString GoogleSitemapStatus::describe() const
+{
+    QStringList parts;
+    if (lastDownloaded.isValid())
+        parts << u"downloaded %1"_s.arg(lastDownloaded.toString(u"d MMM yyyy HH:mm 'UTC'"_s));
+    else
+        parts << u"not downloaded yet"_s;
+    if (pending)
+        parts << u"pending"_s;
+    parts << plural(submittedPages, u"page"_s, u"pages"_s) << plural(errors, u"error"_s, u"errors"_s)
+          << plural(warnings, u"warning"_s, u"warnings"_s);
+    return parts.join(u", "_s);
+}
+
+GoogleIndexStatus GoogleIndexStatus::fromJson(const QJsonObject& body)
+{
+    const QJsonObject result =
+        body.value(u"inspectionResult"_s).toObject().value(u"indexStatusResult"_s).toObject();
+    GoogleIndexStatus status;
+    status.verdict = result.value(u"verdict"_s).toString();
+    status.coverageState = result.value(u"coverageState"_s).toString();
+    status.lastCrawl = timeOf(result.value(u"lastCrawlTime"_s));
+    status.robotsTxtState = result.value(u"robotsTxtState"_s).toString();
+    status.indexingState = result.value(u"indexingState"_s).toString();
+    status.pageFetchState = result.value(u"pageFetchState"_s).toString();
+    status.googleCanonical = result.value(u"googleCanonical"_s).toString();
+    return status;
+}
+
+QString GoogleIndexStatus::state() const
+{
+    if (isIndexed())
+        return u"indexed"_s;
+    return wasCrawled() ? u"crawled, not indexed"_s : u"Google has not seen it"_s;
+}
+
+QString GoogleIndexStatus::describe(qint64 announcedAt) const
+{
+    QStringList parts;
+    if (announcedAt != 0)
+        parts << u"announced %1"_s.arg(
+            QDateTime::fromMSecsSinceEpoch(announcedAt, QTimeZone::utc()).toString(u"d MMM yyyy"_s));
+    if (wasCrawled())
+        parts << u"crawled by Google %1"_s.arg(lastCrawl.toString(u"d MMM yyyy"_s));
+    QString verdictText = state();
+    if (!coverageState.isEmpty() && coverageState != verdictText)
+        verdictText += u" (%1)"_s.arg(coverageState);
+    parts << verdictText;
+    return parts.join(u", "_s);
+}
+
+SearchConsole::SearchConsole(QNetworkAccessManager& network, const GoogleEndpoints& endpoints,
+                             GoogleAccount& account, QObject* parent)
+    : QObject(parent), m_network(network), m_endpoints(endpoints), m_account(account)
+{}
+
+void SearchConsole::listProperties(const Callback& done)
+{
+    call("GET", m_endpoints.sites(), {}, done);
+}
+
+void SearchConsole::submitSitemap(const QString& property, const QString& sitemap, const Callback& done)
+{
+    call("PUT", m_endpoints.sitemap(property, sitemap), {}, done);
+}
+
+void SearchConsole::readSitemap(const QString& property, const QString& sitemap, const Callback& done)
+{
+    call("GET", m_endpoints.sitemap(property, sitemap), {}, done);
+}
+
+void SearchConsole::listSitemaps(const QString& property, const Callback& done)
+{
+    QUrl url = m_endpoints.sitemap(property, {});
+    url.setPath(url.path(QUrl::FullyEncoded).chopped(1), QUrl::TolerantMode); // ".../sitemaps"
+    call("GET", url, {}, done);
+}
+
+void SearchConsole::inspect(const QString& property, const QString& page, const Callback& done)
+{
+    const QJsonObject request{
+        {u"inspectionUrl"_s, page}, {u"siteUrl"_s, property}, {u"languageCode"_s, u"en-US"_s}};
+    call("POST", m_endpoints.inspection(), QJsonDocument(request).toJson(QJsonDocument::Compact), done);
+}
+
+GoogleAnswer SearchConsole::interpret(int status, const QByteArray& body)
+{
+    GoogleAnswer answer;
+    answer.status = status;
+    const QJsonObject json = QJsonDocument::fromJson(body).object();
+    if (status >= 200 && status < 300) {
+        answer.outcome = GoogleAnswer::Outcome::Answered;
+        answer.body = json;
+        return answer;
+    }
+    const QJsonObject error = json.value(u"error"_s).toObject();
+    answer.message = error.value(u"message"_s).toString();
+    if (answer.message.isEmpty())
+        answer.message = u"HTTP %1"_s.arg(status);
+    if (status == 429 || error.value(u"status"_s).toString() == u"RESOURCE_EXHAUSTED"_s)
+        answer.outcome = GoogleAnswer::Outcome::QuotaExceeded;
+    else if (status == 401)
+        answer.outcome = GoogleAnswer::Outcome::SignInAgain;
+    else
+        answer.outcome = GoogleAnswer::Outcome::Refused;
+    return answer;
+}
+
+void SearchConsole::call(const QByteArray& method, const QUrl& url, const QByteArray& body,
+                         const Callback& done, bool retried)
+{
+    m_account.withToken([=, this](const QString& token, const QString& error, bool signInAgain) {
+        if (token.isEmpty()) {
+            GoogleAnswer answer;
+            answer.outcome =
+                signInAgain ? GoogleAnswer::Outcome::SignInAgain : GoogleAnswer::Outcome::Unreachable;
+            answer.message = error;
+            done(answer);
+            return;
+        }
+        FetchRequest request;
+        request.url = url;
+        request.method = method;
+        request.body = body;
+        if (method == "POST")
+            request.contentType = "application/json";
+        request.headers = {{"Authorization", "Bearer " + token.toLatin1()}};
+        fetchOnce(m_network, request, this, [=, this](const FetchResult& result) {
+            if (!result.complete) {
+                GoogleAnswer answer;
+                answer.message = u"Google could not be reached: %1"_s.arg(result.error);
+                done(answer);
+                return;
+            }
+            GoogleAnswer answer = interpret(result.status, result.body);
+            // An access token may expire between two requests: one new token, one more try.
+            if (result.status == 401 && !retried) {
+                m_account.forgetAccessToken();
+                call(method, url, body, done, true);
+                return;
+            }
+            if (answer.outcome == GoogleAnswer::Outcome::SignInAgain)
+                answer.message = u"Google refused the sign-in (%1): sign in again."_s.arg(answer.message);
+            done(answer);
+        });
+    });
+}
