@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "ExitStatus.h"
+#include "GoogleImitation.h"
 #include "HeadlessSubmission.h"
 #include "KeyCommand.h"
 #include "KeyFileCheck.h"
@@ -68,6 +69,7 @@ private slots:
 
     void initTestCase()
     {
+        qputenv("ORVANTA_SECRET_STORE", "file"); // never the desktop's keyring
         QVERIFY(m_farm.listen());
         m_farm.route(u"/404"_s, SiteFarm::Behaviour::NotFound);
         // Answers that end in a known order: at once, after 0.4 s, after 0.8 s.
@@ -143,17 +145,27 @@ private slots:
 
     void bundledCatalogue_notifiesTheFarmsImitations()
     {
-        // Every bundled row, pointed at the farm's imitation of its service.
-        const QHash<QString, QString> imitations = {
-            {u"api.indexnow.org"_s, u"/indexnow"_s},  {u"ping.blo.gs"_s, u"/blogs"_s},
-            {u"www.gadgetratty.com"_s, u"/gadget"_s}, {u"rpc.pingomatic.com"_s, u"/rpc"_s},
-            {u"rpc.twingly.com"_s, u"/rpc"_s},        {u"pubsubhubbub.appspot.com"_s, u"/hub"_s}};
+        // Every bundled row, pointed at the farm's imitation of its service; Search Console's
+        // address stays, and the program is pointed at Google's imitation instead.
+        GoogleImitation google(m_farm);
+        google.setEnvironment();
+        google.addProperty(m_farm.url(u"/site/"_s));
+        m_farm.route(u"/robots.txt"_s,
+                     SiteFarm::Route::answering(200, "Sitemap: " + m_farm.url(u"/site/map.xml"_s).toUtf8()));
+        const QHash<QString, QString> imitations = {{u"searchconsole.googleapis.com"_s, QString()},
+                                                    {u"api.indexnow.org"_s, u"/indexnow"_s},
+                                                    {u"ping.blo.gs"_s, u"/blogs"_s},
+                                                    {u"www.gadgetratty.com"_s, u"/gadget"_s},
+                                                    {u"rpc.pingomatic.com"_s, u"/rpc"_s},
+                                                    {u"rpc.twingly.com"_s, u"/rpc"_s},
+                                                    {u"pubsubhubbub.appspot.com"_s, u"/hub"_s}};
         QList<PromoSite> bundled = TestData::bundledSites();
         QStringList names;
         for (PromoSite& site : bundled) {
             const QString host = QUrl(site.action).host();
             QVERIFY2(imitations.contains(host), qPrintable(host));
-            site.action = m_farm.url(imitations.value(host));
+            if (!imitations.value(host).isEmpty())
+                site.action = m_farm.url(imitations.value(host));
             names << site.sitename;
         }
         TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), bundled);
@@ -162,6 +174,9 @@ private slots:
         shop.value(ProfileField::Url) = m_farm.url(u"/site/"_s);
         shop.indexNowKey = u"0123456789abcdef"_s;
         shop.feed = m_farm.url(u"/site/feed.xml"_s);
+        shop.googleProperty = m_farm.url(u"/site/"_s);
+        shop.googleServiceAccount = m_app->homeFile(u"service.json"_s);
+        TestData::writeFile(shop.googleServiceAccount, google.serviceAccountFile());
         QVERIFY(store.save(2, shop));
         m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
         m_farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
@@ -175,29 +190,45 @@ private slots:
         options.selection = HeadlessSubmission::Selection::Sites;
         options.sites = names;
         const auto lines = [](const Outcome& outcome) {
-            QStringList lines = outcome.out.split(u'\n').mid(0, 6); // finished in any order
+            QStringList lines = outcome.out.split(u'\n').mid(1, 7); // finished in any order
             lines.sort();
             return lines;
         };
         const Outcome missingKey = runHeadless(options);
         QCOMPARE(missingKey.status, ExitStatus::failure);
+        QVERIFY(missingKey.out.startsWith(u"Google Search Console: 1 sitemap to submit.\n"_s));
         QCOMPARE(
             lines(missingKey),
-            QStringList({u"FAILED  Gadget Ratty: Rejected: -1 Invalid blog"_s,
-                         u"FAILED  IndexNow (Bing, Yandex, Seznam, Naver, Yep): HTTP 403 Forbidden: the site "
-                         u"does not serve the IndexNow key file 127.0.0.1:%1/0123456789abcdef.txt (the site "
-                         u"said: {\"code\":\"UserForbiddedToAccessSite\",\"message\":\"The key file is "
-                         u"missing or does not hold the key\"})"_s.arg(m_farm.port()),
-                         u"FAILED  blo.gs: Rejected: Unable to process ping: bad URL"_s,
-                         u"OK      Ping-O-Matic"_s, u"OK      Twingly (weblogs only)"_s,
-                         u"OK      WebSub hub (needs a feed)"_s}));
+            QStringList(
+                {u"FAILED  Gadget Ratty: Rejected: -1 Invalid blog"_s,
+                 u"FAILED  IndexNow (Bing, Yandex, Seznam, Naver, Yep): HTTP 403 Forbidden: the site "
+                 u"does not serve the IndexNow key file 127.0.0.1:%1/0123456789abcdef.txt (the site "
+                 u"said: {\"code\":\"UserForbiddedToAccessSite\",\"message\":\"The key file is "
+                 u"missing or does not hold the key\"})"_s.arg(m_farm.port()),
+                 u"FAILED  blo.gs: Rejected: Unable to process ping: bad URL"_s,
+                 u"OK      Google Search Console (%1): submitted; Google: not downloaded yet, pending, 0 "
+                 u"pages, 0 errors, 0 warnings"_s.arg(m_farm.url(u"/site/map.xml"_s)),
+                 u"OK      Ping-O-Matic"_s, u"OK      Twingly (weblogs only)"_s,
+                 u"OK      WebSub hub (needs a feed)"_s}));
 
         m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef\n"));
         m_farm.route(u"/blogs"_s, SiteFarm::Route::answering(200, "Thanks for the ping."));
         m_farm.route(u"/gadget"_s, SiteFarm::Route::answering(200, "0"));
         const Outcome served = runHeadless(options);
         QCOMPARE(served.status, ExitStatus::success);
-        QVERIFY2(served.out.endsWith(u"6 succeeded, 0 failed.\n"_s), qPrintable(served.out));
+        // Search Console took the sitemap minutes ago: not again within the cool-down.
+        QVERIFY2(served.out.startsWith(u"Google Search Console: 0 sitemaps to submit; 1 sitemap submitted "
+                                       u"within the cool-down stays back.\n"_s) &&
+                     served.out.endsWith(u"6 succeeded, 0 failed.\n"_s),
+                 qPrintable(served.out));
+        QList<QByteArray> puts;
+        std::copy_if(m_farm.requests().cbegin(), m_farm.requests().cend(), std::back_inserter(puts),
+                     [](const QByteArray& request) { return request.startsWith("PUT /google/"); });
+        const QByteArray put = puts.value(0);
+        QVERIFY2(put.contains(QUrl::toPercentEncoding(m_farm.url(u"/site/map.xml"_s))) &&
+                     put.contains("Authorization: Bearer ya29."),
+                 put.constData());
+        QCOMPARE(puts.size(), 1);
     }
 
     void keyCheck_saysWhetherEnginesCanReadTheKey_data()

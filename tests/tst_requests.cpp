@@ -200,7 +200,10 @@ private slots:
         const int succeeded = int(Outcome::Succeeded);
         const QString indexNow = u"{\"host\":\"[host]\",\"key\":\"[key]\",\"keyLocation\":\"[keylocation]\","
                                  u"\"urlList\":[\"[url]\"]}"_s;
-        const PromoSite pingOMatic = TestData::bundledSites().at(3);
+        const QList<PromoSite> bundled = TestData::bundledSites();
+        const PromoSite pingOMatic =
+            *std::find_if(bundled.cbegin(), bundled.cend(),
+                          [](const PromoSite& site) { return site.sitename == u"Ping-O-Matic"_s; });
         QTest::newRow("a classic row reads only the status")
             << site(u"/404"_s, u"u=[url]"_s, {}, {}) << failed << u"HTTP 404 Not Found"_s;
         QTest::newRow("a row with a rule quotes the site")

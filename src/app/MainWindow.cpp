@@ -23,6 +23,7 @@
 
 #include <QBuffer>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QScreen>
 #include <QStyle>
@@ -57,11 +58,12 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     m_selectionPage = new EngineSelectionPage(m_catalogue, ui->subform);
     ui->subform->layout()->addWidget(m_selectionPage);
 
-    m_session = new SubmissionSession(m_catalogue,
-                                      {m_context.paths.runLogFile(), m_context.paths.historyFile(),
-                                       m_context.paths.runLockFile(), u"window"_s, m_context.transferDeadline,
-                                       m_context.clock},
-                                      this);
+    m_session =
+        new SubmissionSession(m_catalogue,
+                              {m_context.paths.runLogFile(), m_context.paths.historyFile(),
+                               m_context.paths.runLockFile(), u"window"_s, m_context.transferDeadline,
+                               m_context.clock, QFileInfo(m_context.settings.fileName()).absolutePath()},
+                              this);
     SubmissionRun& run = m_session->run();
     ui->statsform->layout()->addWidget(new RunPanel(run, ui->statsform));
     connect(m_selectionPage, &EngineSelectionPage::submitRequested, this, &MainWindow::onSubmitClicked);

@@ -5,6 +5,7 @@
 #include "InstalledVersion.h"
 #include "PromoSite.h"
 #include "RequestTemplate.h"
+#include "SearchConsoleAddress.h"
 #include "SiteDatabase.h"
 #include "SqliteConnection.h"
 #include "WebAddress.h"
@@ -193,7 +194,11 @@ QStringList problemsOf(const QSqlRecord& row)
             problems << u"%1 is null"_s.arg(column);
     }
     const QString method = text(PromoSiteColumns::method).toLower();
-    if (!isNull(PromoSiteColumns::method) && method != u"get"_s && method != u"post"_s)
+    const bool searchConsole = isSearchConsoleAddress(text(PromoSiteColumns::action));
+    if (searchConsole && method != u"put"_s)
+        problems << u"method \"%1\" is not PUT, which Search Console takes sitemaps by"_s.arg(
+            text(PromoSiteColumns::method));
+    else if (!searchConsole && !isNull(PromoSiteColumns::method) && method != u"get"_s && method != u"post"_s)
         problems << u"method \"%1\" is neither GET nor POST"_s.arg(text(PromoSiteColumns::method));
     if (!isNull(PromoSiteColumns::action) && !WebAddress::isValid(text(PromoSiteColumns::action)))
         problems << u"action \"%1\" is not an http or https URL"_s.arg(text(PromoSiteColumns::action));
@@ -204,7 +209,7 @@ QStringList problemsOf(const QSqlRecord& row)
     const std::optional<RequestTemplate::Encoding> named = RequestTemplate::encodingNamed(encoding);
     if (!named)
         problems << u"encoding \"%1\" is none of form, json, xml or text"_s.arg(encoding);
-    else if (*named != RequestTemplate::Encoding::Form && method != u"post"_s)
+    else if (*named != RequestTemplate::Encoding::Form && method != u"post"_s && !searchConsole)
         problems << u"encoding \"%1\" needs the method POST: its body has no place in a URL"_s.arg(encoding);
     PromoSite site;
     site.accept = text(PromoSiteColumns::accept);

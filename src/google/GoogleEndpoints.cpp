@@ -1,5 +1,7 @@
 #include "GoogleEndpoints.h"
 
+#include "SearchConsoleAddress.h"
+
 #include <QHostAddress>
 
 using namespace Qt::StringLiterals;
@@ -50,6 +52,11 @@ bool GoogleEndpoints::isSafe(const QUrl& url)
     if (url.scheme() != u"http"_s)
         return false;
     return url.host() == u"localhost"_s || QHostAddress(url.host()).isLoopback();
+}
+
+bool GoogleEndpoints::isSearchConsole(QStringView action)
+{
+    return isSearchConsoleAddress(action);
 }
 
 QUrl GoogleEndpoints::sites() const

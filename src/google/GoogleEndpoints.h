@@ -23,6 +23,10 @@ struct GoogleEndpoints
     // An address a token may be sent to: https, or http on 127.0.0.1, ::1 or localhost.
     static bool isSafe(const QUrl& url);
 
+    // Whether a catalogue row's target is Search Console's API, which the run reaches through
+    // these endpoints with the profile's sign-in rather than as the row says.
+    static bool isSearchConsole(QStringView action);
+
     QUrl sites() const;
     QUrl sitemap(const QString& property, const QString& sitemapUrl) const;
     QUrl inspection() const;

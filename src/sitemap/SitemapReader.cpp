@@ -165,6 +165,8 @@ void SitemapReader::fetchNext()
         return end();
     m_current = m_queue.takeFirst();
     m_result->files << m_current.url.toString();
+    if (m_current.depth == 0)
+        m_result->roots << m_current.url.toString();
     m_parser = std::make_unique<SitemapParser>([this](const SitemapParser::Entry& entry) { onEntry(entry); },
                                                m_limits.file);
     m_sink = std::make_unique<ParserSink>(*m_parser, m_stopReason);

@@ -48,6 +48,8 @@ public:
         int duplicates = 0;          // pages listed again, left out
         QMap<QString, int> unusable; // why an address cannot be used, and how many were left out for it
         QStringList files;           // the sitemaps read, in the order read
+        QStringList roots;           // those robots.txt named (else /sitemap.xml, or the one given):
+                                     // what a search engine is told of, indexes and all
         RobotsRules robots;          // the website's, which say which pages crawlers may fetch
 
         // "N pages found in F sitemaps; left out: …", or the error.

@@ -7,11 +7,13 @@
 #include "IndexNowKey.h"
 #include "ProfileStore.h"
 #include "RequestPreview.h"
+#include "SettingsStore.h"
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
 #include "SubmissionSession.h"
 #include "Wording.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 
 using namespace Qt::StringLiterals;
@@ -38,7 +40,8 @@ public:
         }
         SubmissionSession session(*m_catalogue,
                                   {m_options.logFile, m_options.historyFile, m_options.runLockFile,
-                                   u"command line"_s, m_options.transferDeadline, m_options.clock});
+                                   u"command line"_s, m_options.transferDeadline, m_options.clock,
+                                   QFileInfo(m_settings.fileName()).absolutePath()});
         if (!session.historyProblem().isEmpty()) {
             say(m_err, session.historyProblem());
             return ExitStatus::badUsage;

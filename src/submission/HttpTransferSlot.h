@@ -1,13 +1,12 @@
 #pragma once
 
 #include "AnswerRule.h"
+#include "HttpFetch.h"
 #include "TransferSlot.h"
 
 #include <chrono>
 
-class HttpFetch;
 class QNetworkAccessManager;
-struct FetchResult;
 
 // A transfer slot on a shared network manager: every transfer has a hard deadline, the body is
 // thrown away as it arrives (but for its first bytes when the site's answer rule reads them),
@@ -33,4 +32,6 @@ private:
     HttpFetch* m_fetch;
     std::chrono::milliseconds m_deadline;
     AnswerRule m_answerRule;
+    FetchRequest m_readBack; // asked once the request is taken, when it wants one
+    bool m_readingBack = false;
 };

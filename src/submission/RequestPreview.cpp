@@ -1,6 +1,9 @@
 #include "RequestPreview.h"
 
+#include "GoogleEndpoints.h"
+#include "Profile.h"
 #include "RequestComposer.h"
+#include "SearchConsoleAddress.h"
 #include "SiteDatabase.h"
 
 #include <QIODevice>
@@ -18,6 +21,16 @@ namespace {
 void writeEntry(QIODevice& out, QByteArray& entry, int number, const QString& caption, const PromoSite& site,
                 const SubmissionRequest& request, const RequestComposer::Filled& filled)
 {
+    if (isSearchConsoleAddress(site.action)) {
+        // Its requests are made at the run, one per sitemap, with the profile's Google sign-in.
+        entry =
+            QByteArray::number(number) + ". " + caption.toUtf8() +
+            "\n   Method: PUT, one request per sitemap of the website, with the profile's Google sign-in\n"
+            "   URL: " +
+            site.action.toUtf8() + "webmasters/v3/sites/{property}/sitemaps/{sitemap}\n\n";
+        out.write(entry);
+        return;
+    }
     const TransferRequest transfer = TransferRequest::from(request);
     entry = QByteArray::number(number) + ". " + caption.toUtf8() +
             "\n   Method: " + (transfer.post ? "POST" : "GET") + "\n   URL: " + transfer.url + '\n';
@@ -107,7 +120,18 @@ void RequestPreview::writeItems(SiteDatabase& catalogue, const QList<WorkItem>& 
     const RequestComposer composer(profile);
     int number = 0;
     QByteArray entry;
+    QString unused;
+    const GoogleEndpoints google = GoogleEndpoints::fromEnvironment(unused);
     for (const WorkItem& item : items) {
+        if (!item.sitemap.isEmpty()) {
+            const QString property =
+                profile.googleProperty.isEmpty() ? u"{property}"_s : profile.googleProperty;
+            entry = QByteArray::number(++number) + ". " + item.caption().toUtf8() +
+                    "\n   Method: PUT, with the profile's Google sign-in\n   URL: " +
+                    google.sitemap(property, item.sitemap).toEncoded() + "\n\n";
+            out.write(entry);
+            continue;
+        }
         const PromoSite site = catalogue.site(item.site);
         RequestComposer::Filled filled;
         const SubmissionRequest request =

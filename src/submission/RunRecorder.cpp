@@ -1,11 +1,14 @@
 #include "RunRecorder.h"
 
+#include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "PageLedger.h"
 #include "PageList.h"
 #include "RunJournal.h"
 #include "SubmissionRun.h"
 #include "Wording.h"
+
+#include <QJsonDocument>
 
 #include <algorithm>
 #include <numeric>
@@ -70,6 +73,16 @@ public:
                 written = ledger.recordRefused(batch.endpoint, result.pages, m_runId, position + 1, sentAt);
             if (!written)
                 m_database->setLastError(ledger.lastError());
+        }
+        // Google's view of a sitemap it took, kept for the History page and google status.
+        if (written && succeeded && !item.sitemap.isEmpty()) {
+            GoogleSitemapStatus status =
+                GoogleSitemapStatus::fromJson(QJsonDocument::fromJson(verdict.answer).object());
+            status.path = item.sitemap;
+            GoogleRecords records(*m_database);
+            written = records.recordSitemap(m_start.profile, status, sentAt, true);
+            if (!written)
+                m_database->setLastError(records.lastError());
         }
         written = written && (m_runId == 0 || RunJournal(*m_database).addResult(m_runId, result));
         if (written && check(m_database->commit()))

@@ -30,6 +30,11 @@ struct TransferRequest
     QByteArray body; // empty for a GET
     QByteArray contentType = RequestTemplate::contentType(RequestTemplate::Encoding::Form);
     AnswerRule answerRule{};
+    // Search Console: a PUT with an access token, and once it is taken, a GET of the same address
+    // for what Google now says of the sitemap, which the verdict is made from.
+    QByteArray method{};
+    QList<QPair<QByteArray, QByteArray>> headers{};
+    bool readBack = false;
 
     static TransferRequest from(const SubmissionRequest& request);
 };

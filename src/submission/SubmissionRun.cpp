@@ -144,6 +144,12 @@ void SubmissionRun::dispatch(int laneIndex)
         m_catalogue.readSites({item.row}, [&site](const PromoSite& read) { site = read; });
     else
         site = m_catalogue.site(item.site);
+    if (!item.sitemap.isEmpty()) {
+        if (!m_searchConsole.problem.isEmpty())
+            return onTransferFinished(laneIndex, Verdict{Outcome::Failed, m_searchConsole.problem, 0, {}});
+        lane.transfer().execute(SearchConsoleRun::request(m_searchConsole, site, item.sitemap));
+        return;
+    }
     const SubmissionRequest request =
         item.batch ? m_composer->composeBatch(site, *item.batch) : m_composer->compose(site);
     QString unsendable = request.unsendable;

@@ -2,6 +2,7 @@
 
 #include "Profile.h"
 #include "RequestComposer.h"
+#include "SearchConsoleRun.h"
 #include "SubmissionLog.h"
 #include "TransferLane.h"
 #include "WorkItem.h"
@@ -45,6 +46,8 @@ public:
     bool start(const QList<WorkItem>& items, const Profile& profile);
     // The same for the profile's address at each of these sites, as a classic run sends it.
     bool start(const QStringList& sites, const Profile& profile);
+    // How the next run reaches Search Console, for its sitemaps' requests.
+    void setSearchConsole(const SearchConsoleAccess& access) { m_searchConsole = access; }
     // The next tick asks, through stopQuestionDue(), whether to cancel.
     void requestStop();
     // A listener of stopQuestionDue() answers before it returns; true cancels the run.
@@ -105,4 +108,5 @@ private:
     bool m_stopRequested = false;
     bool m_cancelAnswered = false;
     bool m_inTick = false;
+    SearchConsoleAccess m_searchConsole;
 };

@@ -1,12 +1,15 @@
 #include "SubmissionSession.h"
 
 #include "AnswerRule.h"
+#include "GoogleAccount.h"
+#include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "HttpTransferSlot.h"
 #include "PageChecker.h"
 #include "PageList.h"
 #include "RunLock.h"
 #include "RunRecorder.h"
+#include "SecretStore.h"
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
 #include "Wording.h"
@@ -165,16 +168,15 @@ void SubmissionSession::prepare(const Request& request, Purpose purpose)
     ++m_generation;
     m_request = request;
     m_purpose = purpose;
-    if (!request.changedPages && purpose != Purpose::Baseline) {
-        RunPlan addresses;
-        for (const qsizetype row : request.rows)
-            addresses.items.append(WorkItem{m_catalogue.name(row), nullptr, row});
+    m_searchConsoleReady = false;
+    // Search Console takes the website's sitemaps: a classic run with it reads them too.
+    if (!request.changedPages && purpose != Purpose::Baseline && searchConsoleRows().isEmpty()) {
         m_preparing = false;
-        finishPreparation(addresses);
+        planAddresses();
         return;
     }
     m_preparing = true;
-    if (!m_historyProblem.isEmpty()) {
+    if (!m_historyProblem.isEmpty() && request.changedPages) {
         RunPlan unknown;
         unknown.changedPages = true;
         unknown.error = m_historyProblem + u" Without it, what changed is not known."_s;
@@ -228,6 +230,9 @@ void SubmissionSession::onSitemapsRead(const std::shared_ptr<SitemapReader::Resu
     }
     if (!m_preparing)
         return;
+    m_searchConsoleSitemaps = result->roots;
+    if (!m_request.changedPages)
+        return planAddresses(); // a sitemap Google cannot read either is for Google to say
     if (!result->error.isEmpty()) {
         RunPlan unread;
         unread.changedPages = true;
@@ -244,6 +249,9 @@ void SubmissionSession::plan()
         return;
     }
     m_replanDue = false;
+    m_searchConsoleSitemaps = m_sitemaps->roots;
+    if (!m_request.changedPages)
+        return planAddresses();
     RunPlanner::Input input;
     qsizetype next = 0;
     m_catalogue.readSites(m_request.rows, [&](const PromoSite& site) {
@@ -259,6 +267,14 @@ void SubmissionSession::plan()
     input.now = m_setup.clock().toMSecsSinceEpoch();
     input.coolDown = m_request.coolDown;
     m_comparing->setFuture(QtConcurrent::run(&RunPlanner::compare, input));
+}
+
+void SubmissionSession::planAddresses()
+{
+    RunPlan addresses;
+    for (const qsizetype row : std::as_const(m_request.rows))
+        addresses.items.append(WorkItem{m_catalogue.name(row), nullptr, row});
+    finishPreparation(addresses);
 }
 
 void SubmissionSession::onCompared(RunPlan plan)
@@ -305,8 +321,75 @@ void SubmissionSession::onChecked(const std::shared_ptr<std::vector<PageVerdict>
     finishPreparation(plan);
 }
 
+QList<qsizetype> SubmissionSession::searchConsoleRows() const
+{
+    QList<qsizetype> rows;
+    qsizetype next = 0;
+    m_catalogue.readSites(m_request.rows, [&](const PromoSite& site) {
+        const qsizetype row = m_request.rows.at(next++);
+        if (GoogleEndpoints::isSearchConsole(site.action))
+            rows << row;
+    });
+    return rows;
+}
+
+bool SubmissionSession::prepareSearchConsole(RunPlan& plan)
+{
+    const QList<qsizetype> rows = searchConsoleRows();
+    if (m_searchConsoleReady || rows.isEmpty() || !plan.error.isEmpty() || plan.cancelled ||
+        m_purpose == Purpose::Baseline)
+        return true;
+    // When each sitemap was last submitted, from the history, for the cool-down.
+    QHash<QString, qint64> submittedAt;
+    QString error;
+    if (const auto database =
+            HistoryDatabase::open(m_setup.historyFile, HistoryDatabase::Mode::OpenExisting, error)) {
+        for (const GoogleRecords::StoredSitemap& stored :
+             GoogleRecords(*database).sitemaps(m_request.profile.title))
+            submittedAt.insert(stored.status.path, stored.submittedAt);
+    }
+    const qint64 now = m_setup.clock().toMSecsSinceEpoch();
+    SearchConsoleRun::expand(plan, rows, m_searchConsoleSitemaps, submittedAt, now, m_request.coolDown);
+    m_searchConsoleReady = true;
+    const bool sends = std::any_of(plan.items.cbegin(), plan.items.cend(),
+                                   [](const WorkItem& item) { return !item.sitemap.isEmpty(); });
+    if (m_purpose != Purpose::Run || !sends)
+        return true;
+
+    SearchConsoleAccess access;
+    access.endpoints = GoogleEndpoints::fromEnvironment(access.problem);
+    access.property = m_request.profile.googleProperty;
+    if (!m_secrets)
+        m_secrets = std::make_unique<SecretStore>(m_setup.secretsDirectory);
+    m_google =
+        std::make_unique<GoogleAccount>(*m_network, access.endpoints, *m_secrets, m_request.profile.title,
+                                        m_request.profile.googleServiceAccount);
+    if (access.problem.isEmpty() && !m_google->load(access.problem))
+        access.problem = u"not signed in to Google: "_s + access.problem;
+    if (access.problem.isEmpty() && !m_google->isSignedIn())
+        access.problem = u"not signed in to Google: sign the profile in first (orvanta google login)"_s;
+    if (access.problem.isEmpty() && access.property.isEmpty())
+        access.problem = u"no Search Console property is known for the website: sign in again to find it"_s;
+    if (!access.problem.isEmpty()) {
+        m_run->setSearchConsole(access);
+        return true;
+    }
+    m_google->withToken([this, access, plan, generation = m_generation](const QString& token,
+                                                                        const QString& why, bool) mutable {
+        if (generation != m_generation)
+            return;
+        access.token = token;
+        access.problem = why;
+        m_run->setSearchConsole(access);
+        finishPreparation(plan);
+    });
+    return false;
+}
+
 void SubmissionSession::finishPreparation(RunPlan plan)
 {
+    if (!prepareSearchConsole(plan))
+        return; // goes on once Google has given a token
     const bool cancelled = plan.cancelled;
     if (m_purpose == Purpose::Baseline && plan.error.isEmpty() && !cancelled && m_recorder) {
         // Recorded first; planned() follows once the ledger holds it.

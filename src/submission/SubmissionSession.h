@@ -18,7 +18,9 @@
 #include <memory>
 #include <optional>
 
+class GoogleAccount;
 class QNetworkAccessManager;
+class SecretStore;
 class RunLock;
 class RunRecorder;
 class SiteDatabase;
@@ -46,6 +48,7 @@ public:
         QString frontEnd; // as the history names it: "window" or "command line"
         std::chrono::milliseconds transferDeadline{20000};
         std::function<QDateTime()> clock = &QDateTime::currentDateTime;
+        QString secretsDirectory{}; // where Google sign-ins are kept without a desktop secret store
     };
 
     enum class Purpose {
@@ -104,9 +107,15 @@ private:
     void readSitemaps(const QString& sitemapsFor);
     void onSitemapsRead(const std::shared_ptr<SitemapReader::Result>& result, quint64 generation);
     void plan();
+    void planAddresses(); // a classic run: the profile's address to each site
     void onCompared(RunPlan plan);
     void onChecked(const std::shared_ptr<std::vector<PageVerdict>>& fetched, quint64 generation);
     void finishPreparation(RunPlan plan);
+    // The selected Search Console sites, as catalogue rows.
+    QList<qsizetype> searchConsoleRows() const;
+    // Their sitemaps into the plan and, for a run, a fresh access token; false while the token
+    // is being fetched (finishPreparation() is called again once it is there).
+    bool prepareSearchConsole(RunPlan& plan);
     void onRunEnded(int succeeded, int failed, bool cancelled);
     void onWritten(const QString& failure);
 
@@ -144,5 +153,9 @@ private:
     QHash<QByteArray, KnownVerdict> m_verdicts;
     RunPlan m_checking; // the plan whose pages are being checked
     std::shared_ptr<PageList> m_uncheckedPages;
-    QList<Outcome> m_unrecorded; // runs that ended, whose records are still being written
+    QList<Outcome> m_unrecorded;             // runs that ended, whose records are still being written
+    std::unique_ptr<SecretStore> m_secrets;  // made when a run first needs Google
+    std::unique_ptr<GoogleAccount> m_google; // the profile's way into Search Console
+    bool m_searchConsoleReady = false;       // this preparation's Google part is done
+    QStringList m_searchConsoleSitemaps;     // the website's sitemaps, as last read
 };

@@ -14,6 +14,7 @@ struct Verdict
     QString detail{};     // why it failed, or a note on a success; empty for a plain success
     int status = 0;       // the HTTP status; 0 when no complete answer came
     QString retryAfter{}; // the answer's Retry-After, when it asks to slow down
+    QByteArray answer{};  // the answer's body, where a record is made of it (Google's sitemap status)
 };
 
 /// One HTTP transfer at a time. execute() returns at once; every transfer that is not cancelled

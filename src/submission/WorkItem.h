@@ -30,9 +30,12 @@ struct WorkItem
     QString site;
     std::shared_ptr<const PageBatch> batch; // none: the profile's address, as a classic run sends
     qsizetype row = -1; // the site's catalogue row when known, so it need not be looked up by name
+    QString sitemap{};  // Search Console: the sitemap submitted
 
     QString caption() const
     {
+        if (!sitemap.isEmpty())
+            return QStringLiteral("%1 (%2)").arg(site, sitemap);
         if (!batch || batch->count == 1)
             return site;
         return QStringLiteral("%1 (batch %2 of %3)").arg(site).arg(batch->number).arg(batch->count);
