@@ -284,10 +284,13 @@ private slots:
             const QString origin = m_website.chopped(1);
             QStringList statements{
                 u"INSERT INTO origins VALUES (1, '%1', '127.0.0.1')"_s.arg(origin),
-                u"INSERT INTO endpoints VALUES (1, 'https://api.indexnow.org/indexnow')"_s,
-                u"INSERT INTO pages VALUES (1, 1, '/new'), (2, 1, '/old'), (3, 1, '/gone'), (4, 1, '/middle')"_s,
+                u"INSERT INTO endpoints VALUES (1, 'https://api.indexnow.org/indexnow'), (2, 'https://yandex.com/indexnow')"_s,
+                u"INSERT INTO pages VALUES (1, 1, '/new'), (2, 1, '/old'), (3, 1, '/gone'), (4, 1, "
+                u"'/middle'), "
+                u"(5, 1, '/dropped')"_s,
+                // "/dropped" was announced, then announced as removed to another engine.
                 u"INSERT INTO announcements(endpoint, page, accepted_at, removal) VALUES "
-                u"(1, 1, 3000, 0), (1, 2, 1000, 0), (1, 3, 500, 1), (1, 4, 2000, 0)"_s};
+                u"(1, 1, 3000, 0), (1, 2, 1000, 0), (1, 3, 500, 1), (1, 4, 2000, 0), (1, 5, 1500, 0), (2, 5, 2500, 1)"_s};
             for (const QString& statement : statements)
                 QVERIFY2(database->exec(statement), qPrintable(database->lastError()));
         }

@@ -2,6 +2,7 @@
 #include "ChangedPages.h"
 #include "CoverageCommand.h"
 #include "Csv.h"
+#include "GoogleRecords.h"
 #include "HeadlessSubmission.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
@@ -782,8 +783,8 @@ private slots:
         Csv::Table read;
         QString error;
         QVERIFY2(Csv::parse(table.out, read, error), qPrintable(error));
-        QCOMPARE(read.header,
-                 QStringList({u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s}));
+        QCOMPARE(read.header, QStringList({u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s,
+                                           u"google"_s}));
         QMap<QString, int> tally;
         for (const Csv::Record& row : std::as_const(read.records))
             ++tally[row.fields.at(1)->section(u' ', 0, 0) + u' ' + *row.fields.at(2)];
@@ -792,7 +793,7 @@ private slots:
                                           {u"Other never"_s, 1},       {u"Refusing left-out"_s, 5},
                                           {u"Refusing never"_s, 1},    {u"Refusing refused"_s, 3}};
         QVERIFY2(tally == expected, qPrintable(table.out));
-        QVERIFY(rows.contains(u"%1,\"%2\",left-out,noindex: X-Robots-Tag: noindex,"_s.arg(
+        QVERIFY(rows.contains(u"%1,\"%2\",left-out,noindex: X-Robots-Tag: noindex,,"_s.arg(
             farm.url(u"/x-robots.html"_s), engine)));
         QVERIFY2(std::any_of(rows.cbegin(), rows.cend(),
                              [&](const QString& row) {
@@ -807,6 +808,24 @@ private slots:
                 text.out.contains(u"   removed   %1 \u2014 answers 410\n"_s.arg(farm.url(u"/gone.html"_s))),
             qPrintable(text.out));
         QCOMPARE(home.coverage(u"Delta"_s, false).status, 2);
+
+        // Beside them, what Google said of a page it was asked about.
+        const auto database =
+            HistoryDatabase::open(home.options.historyFile, HistoryDatabase::Mode::OpenExisting, error);
+        GoogleRecords records(*database);
+        const QList<GoogleRecords::QueuedPage> queue = records.inspectionQueue("127.0.0.1", 100);
+        QVERIFY(!queue.isEmpty());
+        GoogleIndexStatus indexed;
+        indexed.verdict = u"PASS"_s;
+        indexed.coverageState = u"Submitted and indexed"_s;
+        for (const GoogleRecords::QueuedPage& page : queue)
+            QVERIFY(records.recordInspection(page.page, indexed, 1));
+        const QString withGoogle = home.coverage(engine, false).out;
+        QVERIFY2(withGoogle.contains(
+                     QRegularExpression(u"\nGoogle \\(URL Inspection\\): \\d+ indexed\\.\n   "_s)) &&
+                     withGoogle.endsWith(u", indexed (Submitted and indexed)\n"_s),
+                 qPrintable(withGoogle.right(400)));
+        QVERIFY(home.coverage({}, true).out.contains(u", indexed (Submitted and indexed)\"\r\n"_s));
     }
 
     void history_knowsItsLayout_data()

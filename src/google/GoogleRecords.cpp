@@ -1,5 +1,6 @@
 #include "GoogleRecords.h"
 
+#include "Coverage.h"
 #include "HistoryDatabase.h"
 #include "SqliteStatement.h"
 
@@ -91,11 +92,14 @@ QList<GoogleRecords::QueuedPage> GoogleRecords::inspectionQueue(const QByteArray
 {
     SqliteStatement read(
         m_database.connection(),
-        u"SELECT p.id, o.origin || p.path, max(a.accepted_at) AS announced, g.inspected_at "
+        // A page announced as removed since it was last announced is not asked about.
+        u"SELECT p.id, o.origin || p.path, max(CASE WHEN a.removal = 0 THEN a.accepted_at END) AS announced, "
+        u"max(CASE WHEN a.removal = 1 THEN a.accepted_at END) AS removed, g.inspected_at "
         u"FROM origins o JOIN pages p ON p.origin = o.id JOIN announcements a ON a.page = p.id "
         u"LEFT JOIN google_inspections g ON g.page = p.id "
-        u"WHERE o.host = ? AND a.accepted_at IS NOT NULL AND a.removal = 0 GROUP BY p.id "
-        u"HAVING g.inspected_at IS NULL OR g.inspected_at < announced ORDER BY announced, p.id LIMIT ?"_s);
+        u"WHERE o.host = ? AND a.accepted_at IS NOT NULL GROUP BY p.id "
+        u"HAVING announced IS NOT NULL AND (removed IS NULL OR removed < announced) "
+        u"AND (g.inspected_at IS NULL OR g.inspected_at < announced) ORDER BY announced, p.id LIMIT ?"_s);
     read.bind(1, QByteArrayView(host));
     read.bind(2, qint64(limit));
     QList<QueuedPage> queue;
@@ -131,7 +135,7 @@ QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const
         u"SELECT o.origin || p.path, g.inspected_at, g.verdict, g.coverage, g.last_crawl, g.robots, "
         u"g.indexing, "
         u"g.fetch_state, g.google_canonical, (SELECT max(accepted_at) FROM announcements a WHERE a.page = "
-        u"p.id) "
+        u"p.id AND a.removal = 0) "
         u"FROM origins o JOIN pages p ON p.origin = o.id JOIN google_inspections g ON g.page = p.id "
         u"WHERE o.host = ?"_s);
     read.bind(1, QByteArrayView(host));
@@ -151,6 +155,15 @@ QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const
     if (read.errorCode() != 0)
         m_lastError = read.errorText();
     return found;
+}
+
+void GoogleRecords::describeIn(Coverage& coverage)
+{
+    QHash<QString, Coverage::GoogleNote> notes;
+    const QHash<QString, StoredInspection> inspected = inspections(coverage.host());
+    for (auto it = inspected.cbegin(); it != inspected.cend(); ++it)
+        notes.insert(it.key(), {it->status.state(), it->status.describe(it->announcedAt)});
+    coverage.setGoogle(notes);
 }
 
 QString GoogleRecords::quotaDay(const QDateTime& now)

@@ -7,6 +7,7 @@
 
 #include <optional>
 
+class Coverage;
 class HistoryDatabase;
 
 // What Google said, kept in the history beside the ledger: each sitemap's status as last read,
@@ -48,6 +49,9 @@ public:
     };
     // Every inspected page on the host, by its address.
     QHash<QString, StoredInspection> inspections(const QByteArray& host);
+
+    // Each inspected page's state and sentence, put beside the coverage of its host.
+    void describeIn(Coverage& coverage);
 
     // The quota's day is Google's: it turns at midnight Pacific time.
     static QString quotaDay(const QDateTime& now);

@@ -77,6 +77,41 @@ Coverage::Counts Coverage::counts(int endpoint) const
     return counts;
 }
 
+void Coverage::setGoogle(const QHash<QString, GoogleNote>& byAddress)
+{
+    m_googleState.assign(size_t(pageCount()), 0);
+    m_googleText.assign(size_t(pageCount()), 0);
+    if (byAddress.isEmpty())
+        return;
+    for (qsizetype page = 0; page < pageCount(); ++page) {
+        const auto note = byAddress.constFind(QString::fromUtf8(url(page)));
+        if (note == byAddress.cend())
+            continue;
+        m_googleState[size_t(page)] = reasonIndex(note->state);
+        m_googleText[size_t(page)] = reasonIndex(note->text);
+    }
+}
+
+const QString& Coverage::googleState(qsizetype page) const
+{
+    return m_reasons.at(m_googleState.empty() ? 0 : m_googleState[size_t(page)]);
+}
+
+const QString& Coverage::googleText(qsizetype page) const
+{
+    return m_reasons.at(m_googleText.empty() ? 0 : m_googleText[size_t(page)]);
+}
+
+QMap<QString, int> Coverage::googleCounts() const
+{
+    QMap<QString, int> counts;
+    for (const quint32 state : m_googleState) {
+        if (state != 0)
+            ++counts[m_reasons.at(state)];
+    }
+    return counts;
+}
+
 quint32 Coverage::reasonIndex(const QString& reason)
 {
     if (reason.isEmpty())

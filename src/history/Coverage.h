@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -53,6 +54,21 @@ public:
     const QString& reason(const Entry& entry) const { return m_reasons.at(entry.reason); }
     Counts counts(int endpoint) const;
 
+    // What Google said of each page it was asked about: its state ("indexed", "crawled, not
+    // indexed", "Google has not seen it") and the whole sentence, by page address.
+    struct GoogleNote
+    {
+        QString state;
+        QString text;
+    };
+    void setGoogle(const QHash<QString, GoogleNote>& byAddress);
+    bool hasGoogle() const { return !m_googleState.empty(); }
+    // Empty for a page Google was not asked about.
+    const QString& googleState(qsizetype page) const;
+    const QString& googleText(qsizetype page) const;
+    // How many pages are in each Google state, by its name.
+    QMap<QString, int> googleCounts() const;
+
 private:
     quint32 reasonIndex(const QString& reason);
 
@@ -64,5 +80,7 @@ private:
     std::vector<quint32> m_urlEnds;
     std::vector<Entry> m_entries; // endpoint by endpoint, page by page
     QStringList m_reasons{QString()};
+    std::vector<quint32> m_googleState; // into the reasons, page by page; empty: no note at all
+    std::vector<quint32> m_googleText;
     QHash<QString, quint32> m_reasonIndex;
 };

@@ -47,6 +47,8 @@ QVariant CoverageModel::data(const QModelIndex& index, int role) const
         return m_coverage->reason(entry);
     case AcceptedColumn:
         return CoverageReport::acceptedText(entry.lastAccepted);
+    case GoogleColumn:
+        return m_coverage->googleText(page);
     default:
         return {};
     }
@@ -56,6 +58,6 @@ QVariant CoverageModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const QStringList titles{u"Page"_s, u"State"_s, u"Last accepted"_s, u"Reason"_s};
+    static const QStringList titles{u"Page"_s, u"State"_s, u"Last accepted"_s, u"Reason"_s, u"Google"_s};
     return titles.value(section);
 }

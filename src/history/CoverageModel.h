@@ -16,7 +16,7 @@ class CoverageModel final : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { PageColumn, StateColumn, AcceptedColumn, ReasonColumn, ColumnCount };
+    enum Column { PageColumn, StateColumn, AcceptedColumn, ReasonColumn, GoogleColumn, ColumnCount };
 
     explicit CoverageModel(QObject* parent = nullptr);
 

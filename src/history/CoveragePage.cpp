@@ -4,6 +4,7 @@
 #include "CoverageReport.h"
 #include "CsvExport.h"
 #include "Dialogs.h"
+#include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "RunJournal.h"
 #include "WebAddress.h"
@@ -102,6 +103,7 @@ void CoveragePage::showProfile(const QString& title, const QString& address)
                        : HistoryDatabase::open(m_historyFile, HistoryDatabase::Mode::OpenExisting, error);
     if (database) {
         auto coverage = std::make_shared<Coverage>(Coverage::read(*database, host, {}, error));
+        GoogleRecords(*database).describeIn(*coverage);
         for (const QString& endpoint : coverage->endpoints())
             m_names << m_siteName(endpoint);
         if (error.isEmpty())

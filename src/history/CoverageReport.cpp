@@ -57,6 +57,20 @@ void CoverageReport::writeText(const Coverage& coverage, const QStringList& name
             out << u'\n';
         }
     }
+    if (!coverage.hasGoogle())
+        return;
+    // URL Inspection's answers: what Google made of the pages announced to any engine.
+    const QMap<QString, int> google = coverage.googleCounts();
+    QStringList counts;
+    for (auto it = google.cbegin(); it != google.cend(); ++it)
+        counts << u"%1 %2"_s.arg(it.value()).arg(it.key());
+    out << u"Google (URL Inspection): "_s
+        << (counts.isEmpty() ? u"no page inspected yet"_s : counts.join(u", "_s)) << u".\n"_s;
+    for (qsizetype page = 0; page < coverage.pageCount(); ++page) {
+        if (!coverage.googleText(page).isEmpty())
+            out << u"   "_s << QString::fromUtf8(coverage.url(page)) << u" \u2014 "_s
+                << coverage.googleText(page) << u'\n';
+    }
 }
 
 void CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names, const Filter& filter,
@@ -65,7 +79,8 @@ void CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names
     const auto field = [](const QString& text) {
         return text.isEmpty() ? Csv::Field() : Csv::Field(Csv::spreadsheetText(text));
     };
-    out << Csv::formatRecord({u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s});
+    out << Csv::formatRecord(
+        {u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s, u"google"_s});
     for (int endpoint = 0; endpoint < coverage.endpoints().size(); ++endpoint) {
         if (filter.endpoint >= 0 && endpoint != filter.endpoint)
             continue;
@@ -76,7 +91,8 @@ void CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names
                 continue;
             out << Csv::formatRecord({field(QString::fromUtf8(coverage.url(page))), site,
                                       Coverage::stateName(entry.state), field(coverage.reason(entry)),
-                                      field(acceptedText(entry.lastAccepted))});
+                                      field(acceptedText(entry.lastAccepted)),
+                                      field(coverage.googleText(page))});
         }
     }
 }

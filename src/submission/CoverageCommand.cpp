@@ -4,6 +4,7 @@
 #include "Coverage.h"
 #include "CoverageReport.h"
 #include "ExitStatus.h"
+#include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "ProfileStore.h"
 #include "SiteDatabase.h"
@@ -71,7 +72,8 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
         say(out, u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(host)));
         return ExitStatus::success;
     }
-    const Coverage coverage = Coverage::read(*database, host, endpoints, error);
+    Coverage coverage = Coverage::read(*database, host, endpoints, error);
+    GoogleRecords(*database).describeIn(coverage);
     if (!error.isEmpty()) {
         say(err, u"The history \"%1\" cannot be read: %2."_s.arg(options.historyFile, error));
         return ExitStatus::failure;
