@@ -13,6 +13,7 @@
 //     --window-only   skips the command-line part and opens the window at once
 
 #include "CatalogueTool.h"
+#include "GoogleImitation.h"
 #include "ProfileStore.h"
 #include "SettingsStore.h"
 #include "SiteFarm.h"
@@ -71,6 +72,7 @@ const DemoSite demoSites[] = {
 
 const QString demoKey = u"demo-bakery-key-2026"_s;
 const QString indexNowSite = u"IndexNow (demo)"_s;
+const QString googleSite = u"Google Search Console"_s;
 
 bool writeCatalogue(const SiteFarm& farm, const QString& home, QString& error)
 {
@@ -95,6 +97,8 @@ bool writeCatalogue(const SiteFarm& farm, const QString& home, QString& error)
            u"(?:.*<name>\\s*message\\s*</name>\\s*<value>\\s*(?:<string>)?\\s*([^<]*))?\"\r\n"_s;
     csv += u"WebSub hub (demo),list,hub.mode=publish&hub.url=[feed],POST,"_s + farm.url(u"/hub"_s) +
            u",,form,204,\r\n"_s;
+    // As bundled: the program reaches it through the Google imitation the environment names.
+    csv += googleSite + u",engine,\"\",PUT,https://searchconsole.googleapis.com/,,,200,\r\n"_s;
     const QString csvPath = QDir(home).filePath(u"demo-catalogue.csv"_s);
     QFile file(csvPath);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -191,6 +195,19 @@ int main(int argc, char* argv[])
     // The demo website's own pages, listed in its sitemaps.
     SitemapSite website(farm, 240, QDateTime::currentDateTimeUtc().addDays(-30));
     website.addPagesThatCannotBeIndexed();
+    // Google's sign-in and Search Console, imitated; the demo website is one of its properties,
+    // and Google has seen a few of its pages.
+    GoogleImitation google(farm);
+    google.addProperty(website.address());
+    const QString crawled = QDateTime::currentDateTimeUtc().addDays(-2).toString(Qt::ISODate);
+    for (int page = 0; page < 12; ++page) {
+        const bool indexed = page % 3 != 2;
+        google.setIndexStatus(website.pageAddress(page),
+                              {{u"verdict"_s, indexed ? u"PASS"_s : u"NEUTRAL"_s},
+                               {u"coverageState"_s,
+                                indexed ? u"Submitted and indexed"_s : u"Crawled - currently not indexed"_s},
+                               {u"lastCrawlTime"_s, crawled}});
+    }
 
     QTemporaryDir scratch;
     scratch.setAutoRemove(!keep);
@@ -209,6 +226,15 @@ int main(int argc, char* argv[])
     QProcess orvanta;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"XDG_CONFIG_HOME"_s, config);
+    // Google is the imitation, and its tokens stay in the scratch directory, never in a keyring.
+    google.setEnvironment();
+    for (const char* variable : {"ORVANTA_GOOGLE_AUTH_URL", "ORVANTA_GOOGLE_TOKEN_URL",
+                                 "ORVANTA_GOOGLE_REVOKE_URL", "ORVANTA_GOOGLE_API_URL"})
+        environment.insert(QString::fromLatin1(variable), qEnvironmentVariable(variable));
+    environment.insert(u"ORVANTA_SECRET_STORE"_s, u"file"_s);
+    const QString serviceAccount = QDir(home).filePath(u"service-account.json"_s);
+    if (QFile key(serviceAccount); key.open(QIODevice::WriteOnly))
+        key.write(google.serviceAccountFile());
     orvanta.setProcessEnvironment(environment);
     orvanta.setProcessChannelMode(QProcess::ForwardedChannels);
     const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(u"orvanta"_s);
@@ -233,6 +259,19 @@ int main(int argc, char* argv[])
               website.change(5, QDateTime::currentDateTimeUtc());
               website.remove(u"/gone.html"_s, 410);
           }},
+         {u"Google takes no IndexNow: sign the profile in to Search Console (here with a service account's "
+          u"key, as a cron job would; google login --client FILE signs a person in through the browser)"_s,
+          {u"google"_s, u"login"_s, u"--profile"_s, u"Demo Bakery"_s, u"--service-account"_s,
+           serviceAccount}},
+         {u"A run with Google selected submits the website's sitemaps and reads back what Google says"_s,
+          {u"submit"_s, u"--profile"_s, u"Demo Bakery"_s, u"--site"_s, googleSite, u"--home"_s, home}},
+         {u"A little later Google has downloaded the sitemap"_s,
+          {u"google"_s, u"status"_s, u"--profile"_s, u"Demo Bakery"_s, u"--home"_s, home},
+          [&google] { google.downloadSitemaps(240); }},
+         {u"Which announced pages has Google indexed? (URL Inspection only reads; it asks Google for "
+          u"nothing)"_s,
+          {u"google"_s, u"inspect"_s, u"--profile"_s, u"Demo Bakery"_s, u"--limit"_s, u"12"_s, u"--home"_s,
+           home}},
          {u"Every run is recorded"_s,
           {u"history"_s, u"--profile"_s, u"Demo Bakery"_s, u"--last"_s, u"2"_s, u"--home"_s, home}},
          {u"What the engine did with each page of the website"_s,

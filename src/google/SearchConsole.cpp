@@ -129,7 +129,7 @@ QString GoogleIndexStatus::state() const
 {
     if (isIndexed())
         return u"indexed"_s;
-    return wasCrawled() ? u"crawled, not indexed"_s : u"Google has not seen it"_s;
+    return wasCrawled() ? u"crawled, not indexed"_s : u"not seen by Google"_s;
 }
 
 QString GoogleIndexStatus::describe(qint64 announcedAt) const
@@ -140,7 +140,7 @@ QString GoogleIndexStatus::describe(qint64 announcedAt) const
             QDateTime::fromMSecsSinceEpoch(announcedAt, QTimeZone::utc()).toString(u"d MMM yyyy"_s));
     if (wasCrawled())
         parts << u"crawled by Google %1"_s.arg(lastCrawl.toString(u"d MMM yyyy"_s));
-    QString verdictText = state();
+    QString verdictText = isIndexed() || wasCrawled() ? state() : u"Google has not seen it"_s;
     if (!coverageState.isEmpty() && coverageState != verdictText)
         verdictText += u" (%1)"_s.arg(coverageState);
     parts << verdictText;

@@ -78,7 +78,7 @@ struct GoogleIndexStatus
     static GoogleIndexStatus fromJson(const QJsonObject& body);
     bool isIndexed() const { return verdict == QStringLiteral("PASS"); }
     bool wasCrawled() const { return lastCrawl.isValid(); }
-    // "indexed", "crawled, not indexed" or "Google has not seen it".
+    // "indexed", "crawled, not indexed" or "not seen by Google".
     QString state() const;
     // "announced 3 Dec 2026, crawled by Google 5 Dec 2026, indexed (Submitted and indexed)"; the
     // announcement is left out when `announcedAt` (ms) is 0.
