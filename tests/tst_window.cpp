@@ -1,5 +1,7 @@
 #include "AppFixture.h"
+#include "GoogleImitation.h"
 #include "InstalledVersion.h"
+#include "ProfileStore.h"
 #include "SiteFarm.h"
 #include "SitemapSite.h"
 #include "SplashScreen.h"
@@ -22,6 +24,8 @@
 #include <QLineSeries>
 #include <QListView>
 #include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -85,6 +89,7 @@ private slots:
 
     void initTestCase()
     {
+        qputenv("ORVANTA_SECRET_STORE", "file"); // never the desktop's keyring
         QVERIFY(m_farm.listen());
         m_farm.route(u"/404"_s, SiteFarm::Behaviour::NotFound);
         m_farm.route(u"/hang"_s, SiteFarm::Behaviour::Hang);
@@ -325,6 +330,69 @@ private slots:
                          "Accepted; the key is still being checked (202)</td></tr>"),
             log.constData());
         QCOMPARE(log.count("<td>Submission Successful</td>"), 3);
+    }
+
+    void googleGroup_signsTheProfileInAndOut()
+    {
+        GoogleImitation google(m_farm);
+        google.setEnvironment();
+        google.addProperty(u"sc-domain:example.org"_s);
+        google.addProperty(m_farm.url(u"/"_s));
+        ProfileStore store(m_app->settings());
+        Profile shop = store.read(1);
+        shop.value(ProfileField::Url) = m_farm.url(u"/"_s);
+        QVERIFY(store.save(1, shop));
+        const QString key = m_app->homeFile(u"service.json"_s);
+        const QString client = m_app->homeFile(u"client.json"_s);
+        TestData::writeFile(key, google.serviceAccountFile());
+        TestData::writeFile(client, google.clientFile());
+        openWindow({});
+        m_app->click(u"Bprofile"_s);
+        QCOMPARE(m_app->text(u"googleStatus"_s), u"Not signed in to Google."_s);
+
+        // A service account: only its key's path is kept, with the property that covers the website.
+        m_app->dialogs.queueInput(key);
+        m_app->click(u"googleServiceAccount"_s);
+        QTRY_VERIFY2(m_app->text(u"googleStatus"_s).contains(u"property %1"_s.arg(m_farm.url(u"/"_s))),
+                     qPrintable(m_app->text(u"googleStatus"_s)));
+        QCOMPARE(store.read(1).googleServiceAccount, key);
+        QCOMPARE(m_app->get<QComboBox>(u"googleProperty"_s)->count(), 2);
+
+        // A person, in the browser: the page's own Save keeps what the sign-in stored.
+        m_app->dialogs.queueInput(client);
+        m_app->click(u"googleSignIn"_s);
+        QTRY_COMPARE(m_app->desktop.opened.size(), 1);
+        QNetworkAccessManager browser;
+        QNetworkRequest visit(m_app->desktop.opened.first());
+        visit.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                           QNetworkRequest::NoLessSafeRedirectPolicy);
+        std::unique_ptr<QNetworkReply> page(browser.get(visit));
+        QTRY_VERIFY2(m_app->text(u"googleStatus"_s).contains(u"own OAuth client; property"_s),
+                     qPrintable(m_app->text(u"googleStatus"_s)));
+        QVERIFY(store.read(1).googleServiceAccount.isEmpty());
+        m_app->get<QComboBox>(u"googleProperty"_s)->setCurrentIndex(0);
+        m_app->click(u"Command9"_s); // Save
+        QCOMPARE(store.read(1).googleProperty, m_farm.url(u"/"_s));
+
+        // The history's Google tab reads the sitemaps' status back.
+        google.addSitemap(m_farm.url(u"/"_s), m_farm.url(u"/sitemap.xml"_s), 42);
+        m_app->click(u"Bhistory"_s);
+        QCOMPARE(m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)->toPlainText(),
+                 u"No sitemap status recorded yet."_s);
+        m_app->click(u"refreshFromGoogle"_s);
+        QTRY_VERIFY2(m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)
+                         ->toPlainText()
+                         .startsWith(m_farm.url(u"/sitemap.xml"_s) + u": downloaded "_s),
+                     qPrintable(m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)->toPlainText()));
+        QVERIFY(m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)
+                    ->toPlainText()
+                    .contains(u", 42 pages, 0 errors"_s));
+
+        m_app->click(u"Bprofile"_s);
+        m_app->click(u"googleSignOut"_s);
+        QTRY_COMPARE(m_app->text(u"googleStatus"_s), u"Signed out of Google."_s);
+        QCOMPARE(google.revocations(), 1);
+        QVERIFY(store.read(1).googleProperty.isEmpty());
     }
 
     void changedPages_areCountedBeforeTheRunAndKeptInTheHistory()

@@ -4,6 +4,7 @@
 #include "DesktopOpener.h"
 #include "Dialogs.h"
 #include "EngineSelectionPage.h"
+#include "GoogleStatusPage.h"
 #include "HistoryPage.h"
 #include "InstalledVersion.h"
 #include "MetaBuilderPage.h"
@@ -55,6 +56,7 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
 
     m_profilePage = new ProfilePage(*m_profileStore, m_context.dialogs, ui->proform);
     ui->proform->layout()->addWidget(m_profilePage);
+    m_profilePage->setUpGoogle(m_context.desktop, QFileInfo(m_context.settings.fileName()).absolutePath());
     m_selectionPage = new EngineSelectionPage(m_catalogue, ui->subform);
     ui->subform->layout()->addWidget(m_selectionPage);
 
@@ -95,6 +97,9 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
         historyTabs);
     historyTabs->addTab(m_historyPage, u"&Runs"_s);
     historyTabs->addTab(m_coveragePage, u"C&overage"_s);
+    m_googlePage = new GoogleStatusPage(m_context.paths.historyFile(),
+                                        QFileInfo(m_context.settings.fileName()).absolutePath(), historyTabs);
+    historyTabs->addTab(m_googlePage, u"&Google"_s);
     ui->historyform->layout()->addWidget(historyTabs);
     connect(ui->Bhistory, &QAbstractButton::clicked, this, &MainWindow::openHistory);
 
@@ -339,6 +344,7 @@ void MainWindow::openHistory()
     m_historyPage->reload();
     const Profile shown = profile();
     m_coveragePage->showProfile(shown.title, shown.value(ProfileField::Url));
+    m_googlePage->showProfile(shown);
     showPage(ui->historyform, u" Run History"_s);
 }
 

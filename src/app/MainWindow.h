@@ -10,6 +10,7 @@
 
 class EngineSelectionPage;
 class CoveragePage;
+class GoogleStatusPage;
 class HistoryPage;
 class ProfilePage;
 class ProfileStore;
@@ -75,6 +76,7 @@ private:
     SubmissionSession* m_session;
     HistoryPage* m_historyPage;
     CoveragePage* m_coveragePage;
+    GoogleStatusPage* m_googlePage = nullptr;
     QTimer* m_summaryDue; // the summary follows the selection, a moment after it settles
     bool m_closeWhenCancelled = false;
 };

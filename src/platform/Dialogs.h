@@ -25,4 +25,8 @@ public:
 
     /// Asks where to save a file, starting from a suggested path; empty when the user cancelled.
     virtual QString saveFileName(const QString& title, const QString& suggestedPath) = 0;
+
+    /// Asks for a file to read, of the kinds `filter` names ("JSON files (*.json)"); empty when
+    /// the user cancelled.
+    virtual QString openFileName(const QString& title, const QString& filter) = 0;
 };

@@ -57,3 +57,8 @@ QString QtDialogs::saveFileName(const QString& title, const QString& suggestedPa
 {
     return QFileDialog::getSaveFileName(m_parent, title, suggestedPath);
 }
+
+QString QtDialogs::openFileName(const QString& title, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(m_parent, title, QString(), filter);
+}

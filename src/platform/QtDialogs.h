@@ -19,6 +19,7 @@ public:
                   Answer byDefault = Answer::Yes) override;
     QString inputText(const QString& prompt, const QString& title) override;
     QString saveFileName(const QString& title, const QString& suggestedPath) override;
+    QString openFileName(const QString& title, const QString& filter) override;
 
 private:
     QPointer<QWidget> m_parent;

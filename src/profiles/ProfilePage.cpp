@@ -2,6 +2,7 @@
 
 #include "ComboBoxes.h"
 #include "Dialogs.h"
+#include "GoogleAccountPanel.h"
 #include "IndexNowKeyButtons.h"
 #include "ProfileCategories.h"
 #include "ui_ProfilePage.h"
@@ -32,7 +33,8 @@ void setBackground(QWidget* widget, const QColor& color)
 } // namespace
 
 ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::ProfilePage>()), m_editor(store), m_dialogs(dialogs)
+    : QWidget(parent), ui(std::make_unique<Ui::ProfilePage>()), m_editor(store), m_dialogs(dialogs),
+      m_store(store)
 {
     ui->setupUi(this);
     m_fields = {
@@ -98,6 +100,18 @@ ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
 
 ProfilePage::~ProfilePage() = default;
 
+void ProfilePage::setUpGoogle(DesktopOpener& desktop, const QString& secretsDirectory)
+{
+    ui->googleAccount->setUp({m_dialogs, desktop, m_store, secretsDirectory, [this] { return workingCopy(); },
+                              [this] { return currentSlot(); }});
+    connect(ui->googleAccount, &GoogleAccountPanel::googleChanged, this,
+            [this](const QString& property, const QString& serviceAccount) {
+                m_googleProperty = property;
+                m_googleServiceAccount = serviceAccount;
+            });
+    ui->googleAccount->showProfile(workingCopy());
+}
+
 Profile ProfilePage::workingCopy() const
 {
     Profile profile;
@@ -107,6 +121,8 @@ Profile ProfilePage::workingCopy() const
     // Pasted from elsewhere, these often bring a blank or a line end that is no part of them.
     profile.indexNowKey = ui->txtindexnowkey->text().trimmed();
     profile.feed = ui->txtfeed->text().trimmed();
+    profile.googleProperty = m_googleProperty;
+    profile.googleServiceAccount = m_googleServiceAccount;
     return profile;
 }
 
@@ -146,6 +162,9 @@ void ProfilePage::showProfile(const Profile& profile)
     ui->txtindexnowkey->setText(profile.indexNowKey);
     ui->txtfeed->setText(profile.feed);
     ui->txtfeed->setCursorPosition(0);
+    m_googleProperty = profile.googleProperty;
+    m_googleServiceAccount = profile.googleServiceAccount;
+    ui->googleAccount->showProfile(profile);
 }
 
 void ProfilePage::clearTextFields()
@@ -156,6 +175,9 @@ void ProfilePage::clearTextFields()
     }
     ui->txtindexnowkey->clear();
     ui->txtfeed->clear();
+    m_googleProperty.clear();
+    m_googleServiceAccount.clear();
+    ui->googleAccount->showProfile(workingCopy());
 }
 
 QList<QWidget*> ProfilePage::lockableWidgets() const

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class DesktopOpener;
 class Dialogs;
 class ProfileStore;
 class QColor;
@@ -33,6 +34,9 @@ public:
 
     // Fills the chooser and shows the profile of the highest occupied slot, or locks the fields.
     void loadProfiles();
+    // Lets the Google group sign the profile in: the browser opens through `desktop`, and
+    // tokens go to `secretsDirectory` where no desktop secret store answers.
+    void setUpGoogle(DesktopOpener& desktop, const QString& secretsDirectory);
 
 private:
     struct Field
@@ -64,4 +68,8 @@ private:
     // LF, so an untouched description is given back exactly as it was stored.
     QString m_loadedDescription;
     QString m_loadedDescriptionAsShown;
+    // The stored profile's Google values, which the page carries but does not edit.
+    QString m_googleProperty;
+    QString m_googleServiceAccount;
+    ProfileStore& m_store;
 };

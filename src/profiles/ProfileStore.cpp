@@ -105,6 +105,14 @@ bool ProfileStore::save(int slot, const Profile& profile)
     return m_settings.setValues(sectionOf(slot), keysAndValues);
 }
 
+bool ProfileStore::saveGoogle(int slot, const QString& property, const QString& serviceAccount)
+{
+    return isSlot(slot) &&
+           m_settings.setValues(sectionOf(slot),
+                                {{SettingsKeys::profileGoogleProperty, property},
+                                 {SettingsKeys::profileGoogleServiceAccount, serviceAccount}});
+}
+
 bool ProfileStore::remove(int slot)
 {
     return isSlot(slot) && m_settings.removeSection(sectionOf(slot));

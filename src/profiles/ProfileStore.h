@@ -40,6 +40,9 @@ public:
     bool create(int slot, const QString& title);
     // Writes the seventeen fields and the optional values; the title is never rewritten.
     bool save(int slot, const Profile& profile);
+    // Writes only the profile's Google property and service account: what signing in changes,
+    // stored at once without the page's unsaved edits.
+    bool saveGoogle(int slot, const QString& property, const QString& serviceAccount);
     bool remove(int slot);
 
     QString fileName() const;

@@ -325,6 +325,11 @@ void GoogleImitation::setIndexStatus(const QString& page, const QJsonObject& ind
     m_indexStatus.insert(page, indexStatusResult);
 }
 
+void GoogleImitation::addSitemap(const QString& property, const QString& path, int pages)
+{
+    m_sitemaps[property][path] = Sitemap{now(), now(), false, pages};
+}
+
 void GoogleImitation::downloadSitemaps(int pages)
 {
     for (QHash<QString, Sitemap>& sitemaps : m_sitemaps) {

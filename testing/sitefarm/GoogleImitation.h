@@ -36,6 +36,8 @@ public:
     // What URL Inspection says of a page: the indexStatusResult object.
     void setIndexStatus(const QString& page, const QJsonObject& indexStatusResult);
     void setDailyInspections(int quota) { m_dailyInspections = quota; }
+    // A sitemap the owner submitted in Search Console itself, downloaded with this many pages.
+    void addSitemap(const QString& property, const QString& path, int pages);
     // Google has downloaded every submitted sitemap and found this many pages in each.
     void downloadSitemaps(int pages);
     // Every access token issued so far has expired.

@@ -56,6 +56,10 @@ public:
     {
         return inputText(suggestedPath, title);
     }
+    QString openFileName(const QString& title, const QString& filter) override
+    {
+        return inputText(filter, title);
+    }
 
     QList<Shown> shown;
 
