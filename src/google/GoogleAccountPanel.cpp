@@ -88,6 +88,7 @@ void GoogleAccountPanel::showProfile(const Profile& profile)
     m_signInButton->setEnabled(stored);
     m_serviceAccountButton->setEnabled(stored);
     m_signOutButton->setEnabled(stored);
+    m_property->setEnabled(stored);
     if (!stored) {
         say(u"Save the profile to sign it in to Google."_s);
         return;
