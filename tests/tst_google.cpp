@@ -22,6 +22,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTest>
+#include <QUrlQuery>
 
 using namespace Qt::StringLiterals;
 
@@ -56,6 +57,7 @@ class TestGoogle : public QObject
     std::unique_ptr<GoogleImitation> m_google;
     QNetworkAccessManager m_browser;
     QString m_website;
+    std::function<void(const QUrl&)> m_otherBrowser; // another browser than the one that follows Google
 
     QString file(const QString& name) const { return QDir(m_temp->directory()).filePath(name); }
 
@@ -79,7 +81,10 @@ class TestGoogle : public QObject
             QNetworkReply* reply = m_browser.get(request);
             connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
         };
-        options.patience = std::chrono::seconds(20);
+        if (m_otherBrowser)
+            options.openBrowser = m_otherBrowser;
+        options.patience =
+            m_otherBrowser ? std::chrono::milliseconds(1500) : std::chrono::milliseconds(20000);
         QBuffer out;
         QBuffer err;
         out.open(QIODevice::WriteOnly);
@@ -247,6 +252,27 @@ private slots:
         run = google(GoogleCommand::Action::Status);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.contains(u"Nobody is signed in to Google"_s), qPrintable(run.err));
+    }
+
+    void signIn_takesOnlyItsOwnState()
+    {
+        // A page that sends the browser to Orvanta's loopback address with a code and a state of
+        // its own (a cross-site request) signs nobody in: the code is never exchanged.
+        m_otherBrowser = [this](const QUrl& address) {
+            const QUrlQuery asked(address);
+            QUrl forged(asked.queryItemValue(u"redirect_uri"_s, QUrl::FullyDecoded));
+            forged.setQuery(u"code=4%2F0Abforged&state="_s + asked.queryItemValue(u"state"_s) + u"x"_s);
+            QNetworkReply* reply = m_browser.get(QNetworkRequest(forged));
+            connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+        };
+        const CommandRun run = google(GoogleCommand::Action::Login, file(u"client.json"_s));
+        m_otherBrowser = nullptr;
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(u"in time"_s), qPrintable(run.err));
+        QVERIFY(
+            std::none_of(m_farm->requests().cbegin(), m_farm->requests().cend(),
+                         [](const QByteArray& request) { return request.startsWith("POST /google/token"); }));
+        QVERIFY(!QFile::exists(file(u"config/secrets.json"_s)));
     }
 
     void serviceAccount_signsItsAssertion()
