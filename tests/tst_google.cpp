@@ -296,6 +296,11 @@ private slots:
         run = google(GoogleCommand::Action::Status);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.contains(u"cannot sign"_s), qPrintable(run.err));
+        // Nothing to revoke: signing out only forgets the key's path.
+        run = google(GoogleCommand::Action::Logout);
+        QVERIFY2(run.status == 0 && run.out.contains(u"no longer uses a service account"_s),
+                 qPrintable(run.err));
+        QVERIFY(ProfileStore(*m_settings).read(1).googleServiceAccount.isEmpty());
     }
 
     void inspect_oldestAnnouncementFirst_withinTheQuota()

@@ -193,11 +193,13 @@ private:
         const bool person = m_account->credentials().kind == GoogleCredentials::Kind::User;
         QString revocationError;
         QEventLoop loop;
+        bool ended = false; // a sign-in without a token to revoke ends at once
         m_account->signOut([&](const QString& error) {
             revocationError = error;
+            ended = true;
             loop.quit();
         });
-        if (m_account->isSignedIn() || person)
+        if (!ended)
             loop.exec();
         m_profile.googleServiceAccount.clear();
         m_profile.googleProperty.clear();
