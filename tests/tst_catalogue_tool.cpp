@@ -122,6 +122,9 @@ private slots:
                                    << u"row 2 \"D\": data is null"_s;
         QTest::newRow("other method") << u"'M', 'list', 'a', 'PUT', 'http://h/'"_s
                                       << u"row 2 \"M\": method \"PUT\" is neither GET nor POST"_s;
+        QTest::newRow("Search Console by POST")
+            << u"'S', 'engine', '', 'POST', 'https://searchconsole.googleapis.com/'"_s
+            << u"row 2 \"S\": method \"POST\" is not PUT, which Search Console takes sitemaps by"_s;
         QTest::newRow("action without host")
             << u"'A', 'list', 'a', 'post', 'http:///add'"_s
             << u"row 2 \"A\": action \"http:///add\" is not an http or https URL"_s;
