@@ -6,7 +6,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUrlQuery>
 
 using namespace Qt::StringLiterals;
 
