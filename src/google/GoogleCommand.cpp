@@ -251,17 +251,15 @@ private:
             openHistory(HistoryDatabase::Mode::OpenOrCreate, status);
         if (!database)
             return status;
-        GoogleRecords records(*database);
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
         say(m_out, u"Sitemaps of %1 in Search Console:"_s.arg(property));
         if (sitemaps.isEmpty())
             say(m_out, u"  none submitted yet"_s);
-        for (const GoogleSitemapStatus& sitemap : sitemaps) {
+        for (const GoogleSitemapStatus& sitemap : sitemaps)
             say(m_out, u"  %1: %2"_s.arg(sitemap.path, sitemap.describe()));
-            if (!records.recordSitemap(m_profile.title, sitemap, now, false)) {
-                say(m_err, u"The history could not be written: %1"_s.arg(records.lastError()));
-                return ExitStatus::failure;
-            }
+        GoogleRecords records(*database);
+        if (!records.recordSitemaps(m_profile.title, sitemaps, QDateTime::currentMSecsSinceEpoch())) {
+            say(m_err, u"The history could not be written: %1"_s.arg(records.lastError()));
+            return ExitStatus::failure;
         }
         return ExitStatus::success;
     }

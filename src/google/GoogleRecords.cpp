@@ -61,6 +61,20 @@ bool GoogleRecords::recordSitemap(const QString& profile, const GoogleSitemapSta
     return write.run() || failed(write.errorText());
 }
 
+bool GoogleRecords::recordSitemaps(const QString& profile, const QList<GoogleSitemapStatus>& sitemaps,
+                                   qint64 readAt)
+{
+    if (!m_database.begin())
+        return failed(m_database.lastError());
+    for (const GoogleSitemapStatus& sitemap : sitemaps) {
+        if (!recordSitemap(profile, sitemap, readAt, false)) {
+            m_database.rollback();
+            return false;
+        }
+    }
+    return m_database.commit() || failed(m_database.lastError());
+}
+
 QList<GoogleRecords::StoredSitemap> GoogleRecords::sitemaps(const QString& profile)
 {
     SqliteStatement read(

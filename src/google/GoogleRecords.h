@@ -30,6 +30,8 @@ public:
     };
     bool recordSitemap(const QString& profile, const GoogleSitemapStatus& status, qint64 readAt,
                        bool submittedNow);
+    // Google's list of the property's sitemaps as read now, all of it or nothing.
+    bool recordSitemaps(const QString& profile, const QList<GoogleSitemapStatus>& sitemaps, qint64 readAt);
     QList<StoredSitemap> sitemaps(const QString& profile);
 
     struct QueuedPage

@@ -100,12 +100,10 @@ void GoogleStatusPage::onRefreshClicked()
             return;
         }
         GoogleRecords records(*database);
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        for (const GoogleSitemapStatus& sitemap : GoogleSitemapStatus::listFrom(answer.body)) {
-            if (!records.recordSitemap(m_profile.title, sitemap, now, false)) {
-                m_status->setText(u"The history could not be written: %1"_s.arg(records.lastError()));
-                return;
-            }
+        if (!records.recordSitemaps(m_profile.title, GoogleSitemapStatus::listFrom(answer.body),
+                                    QDateTime::currentMSecsSinceEpoch())) {
+            m_status->setText(u"The history could not be written: %1"_s.arg(records.lastError()));
+            return;
         }
         m_status->setText(u"Read from Google %1."_s.arg(
             QDateTime::currentDateTimeUtc().toString(u"d MMM yyyy HH:mm 'UTC'"_s)));
