@@ -10,6 +10,7 @@
 #include "BenchBudget.h"
 #include "BenchMemory.h"
 #include "BlockingWait.h"
+#include "Crawlers.h"
 #include "FarmThread.h"
 #include "PageChecker.h"
 #include "PageList.h"
@@ -108,7 +109,7 @@ int main(int argc, char* argv[])
         QObject::connect(
             &checker, &PageChecker::finished, &checker,
             [&verdicts](const std::shared_ptr<std::vector<PageVerdict>>& found) { verdicts = found; });
-        waitFor(&checker, &PageChecker::finished, [&] { checker.start(shared, RobotsRules()); });
+        waitFor(&checker, &PageChecker::finished, [&] { checker.start(shared, {}, Crawlers::indexNow); });
     });
     const auto indexable =
         std::count_if(verdicts->cbegin(), verdicts->cend(), [](const PageVerdict& verdict) {

@@ -20,13 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     const PageHead head = PageHead::read(file, true);
-    if (head.noindex && head.noindexSource.isEmpty())
-        std::abort();
+    for (const IndexingBan& ban : head.bans) {
+        if (ban.source.isEmpty())
+            std::abort();
+    }
     // A head that ended before the bytes did reads the same with more of the page behind it.
     if (PageHead::read(file, false).complete) {
         const QByteArray page = file.toByteArray() + QByteArrayLiteral("<p>more</p>");
         const PageHead longer = PageHead::read(page, true);
-        if (longer.noindex != head.noindex || longer.canonical != head.canonical)
+        if (longer.bans.size() != head.bans.size() || longer.canonical != head.canonical)
             std::abort();
     }
     return 0;

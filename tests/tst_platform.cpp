@@ -63,6 +63,18 @@ private slots:
         m_farm.route(u"/cut"_s, SiteFarm::Behaviour::CutShort);
         m_farm.route(u"/malformed"_s, SiteFarm::Behaviour::MalformedStatus);
         m_farm.route(u"/huge"_s, SiteFarm::Route(SiteFarm::Behaviour::HugeBody, {}, 20 * 1024 * 1024));
+        const QByteArray hints = "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n";
+        m_farm.route(u"/hints"_s, SiteFarm::Route::raw(hints + "HTTP/1.1 102 Processing\r\n\r\n" + hints +
+                                                       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"));
+        m_farm.route(u"/hints-chunked"_s,
+                     SiteFarm::Route::raw(hints + "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                                  "2\r\nhe\r\n3;x=y\r\nllo\r\n0\r\n\r\n"));
+        m_farm.route(u"/hints-short"_s,
+                     SiteFarm::Route::raw(hints + "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nhello"));
+        m_farm.route(u"/hints-redirect"_s,
+                     SiteFarm::Route::raw(hints + "HTTP/1.1 302 Found\r\nLocation: /hints\r\n\r\n"));
+        m_farm.route(u"/hints-404"_s,
+                     SiteFarm::Route::raw(hints + "HTTP/1.1 404 Not Found\r\n\r\nno such page"));
         for (const char* scheme :
              {"file:///etc/passwd", "ftp://127.0.0.1/x", "data:text/plain,hi", "javascript:alert(1)"})
             m_farm.route(u"/to-"_s + QString::fromLatin1(scheme).section(u':', 0, 0),
@@ -335,6 +347,15 @@ private slots:
         QTest::addColumn<int>("status"); // 0: no complete response
         QTest::addColumn<QString>("error");
         QTest::newRow("200") << m_farm.url(u"/ok"_s) << false << 200 << QString();
+        // Interim answers before the final one are read past, however the final one is sent.
+        QTest::newRow("103 and 102 before 200") << m_farm.url(u"/hints"_s) << false << 200 << QString();
+        QTest::newRow("103 before a chunked 200")
+            << m_farm.url(u"/hints-chunked"_s) << true << 200 << QString();
+        QTest::newRow("103 before a redirect")
+            << m_farm.url(u"/hints-redirect"_s) << false << 200 << QString();
+        QTest::newRow("103 before a 404") << m_farm.url(u"/hints-404"_s) << false << 404 << QString();
+        QTest::newRow("103 before a body cut short")
+            << m_farm.url(u"/hints-short"_s) << false << 0 << u"Connection closed 45 bytes before the end"_s;
         QTest::newRow("redirect to 200") << m_farm.url(u"/redirect"_s) << true << 200 << QString();
         QTest::newRow("20 MB body to a POST") << m_farm.url(u"/huge"_s) << true << 200 << QString();
         QTest::newRow("404 is a complete response") << m_farm.url(u"/404"_s) << false << 404 << QString();
@@ -367,6 +388,7 @@ private slots:
         request.url = QUrl::fromEncoded(url.toUtf8(), QUrl::StrictMode);
         request.post = post;
         request.deadline = std::chrono::milliseconds(1500);
+        request.keepBytes = 100;
         const FetchResult result = fetch(request);
         QVERIFY2(result.status != -1, qPrintable(result.error));
         QCOMPARE(result.complete, status != 0);
@@ -374,6 +396,8 @@ private slots:
         if (status != 0)
             QCOMPARE(result.status, status);
         QVERIFY2(result.error.contains(error, Qt::CaseInsensitive), qPrintable(result.error));
+        if (url.contains(u"/hints"_s) && status == 200)
+            QCOMPARE(result.body, QByteArray("hello"));
     }
 
     void fetch_completenessRules_data()

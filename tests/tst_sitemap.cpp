@@ -1,16 +1,19 @@
 #include "BlockingWait.h"
 #include "ChangedPages.h"
 #include "CoverageCommand.h"
+#include "Crawlers.h"
 #include "Csv.h"
 #include "GoogleRecords.h"
 #include "HeadlessSubmission.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
 #include "HttpFetch.h"
+#include "PageChecker.h"
 #include "PageLedger.h"
 #include "PageList.h"
 #include "PageVerdict.h"
 #include "ProfileStore.h"
+#include "RobotsRules.h"
 #include "RunJournal.h"
 #include "RunLock.h"
 #include "SettingsStore.h"
@@ -20,6 +23,7 @@
 #include "SitemapSite.h"
 #include "SqliteConnection.h"
 #include "TestSupport.h"
+#include "WebAddress.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -27,6 +31,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QStringEncoder>
 #include <QTest>
 #include <QTextStream>
 #include <QTimeZone>
@@ -290,9 +295,11 @@ private slots:
     void robots_rulesAsRfc9309ReadsThem_data()
     {
         QTest::addColumn<QByteArray>("robots"); // "HTTP 404" and the like: what the server answers
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("path");      // "bingbot /a": as that crawler asks; else as any
         QTest::addColumn<bool>("allowed");
         const QByteArray everyone = "User-agent: *\n";
+        const QByteArray groups = "User-agent: *\nDisallow: /x\n\nuser-agent: BingBot/2.0\nDisallow: /b\n\n"
+                                  "User-agent: yandex\nAllow: /\nUser-agent: yandex\nDisallow: /y\n";
         QTest::newRow("no rules") << QByteArray() << u"/a"_s << true;
         QTest::newRow("disallowed") << everyone + "Disallow: /private/" << u"/private/x"_s << false;
         QTest::newRow("outside the rule") << everyone + "Disallow: /private/" << u"/public"_s << true;
@@ -301,6 +308,10 @@ private slots:
             << true;
         QTest::newRow("agents sharing a group")
             << QByteArray("User-agent: a\nUser-agent: *\nDisallow: /shared") << u"/shared"_s << false;
+        QTest::newRow("a crawler's own group, whatever its case") << groups << u"bingbot /b"_s << false;
+        QTest::newRow("its own group instead of everyone's") << groups << u"bingbot /x"_s << true;
+        QTest::newRow("its groups combined") << groups << u"yandex /y/1"_s << false;
+        QTest::newRow("no group of its own") << groups << u"seznambot /x"_s << false;
         QTest::newRow("longest match allows")
             << everyone + "Disallow: /a\nAllow: /a/b" << u"/a/b/c"_s << true;
         QTest::newRow("longest match disallows")
@@ -317,8 +328,18 @@ private slots:
         QTest::newRow("robots.txt itself") << everyone + "Disallow: /" << u"/robots.txt"_s << true;
         QTest::newRow("capitals, comments, a byte-order mark")
             << QByteArray("\xEF\xBB\xBFUSER-AGENT: * # all\nDISALLOW: /x # why") << u"/x"_s << false;
+        QTest::newRow("lines ending in CR alone")
+            << QByteArray("User-agent: *\rDisallow: /private\r") << u"/private"_s << false;
+        QTest::newRow("lines ending in CRLF")
+            << QByteArray("User-agent: *\r\nDisallow: /private\r\n") << u"/private"_s << false;
         QTest::newRow("past 500 KiB")
             << everyone + QByteArray(500 * 1024, '#') + "\nDisallow: /" << u"/a"_s << true;
+        // "Disallow: /private-area" cut to "Disallow: /" by the bound would close the whole site.
+        const QByteArray straddling = everyone + QByteArray(500 * 1024 - everyone.size() - 12, '#') + "\n";
+        QTest::newRow("a rule the bound cuts") << straddling + "Disallow: /private-area\n" << u"/a"_s << true;
+        QTest::newRow("a rule that ends at the bound, another past it")
+            << everyone + QByteArray(500 * 1024 - everyone.size() - 14, '#') + "\nDisallow: /a\nAllow: /a"
+            << u"/a"_s << false;
         QTest::newRow("missing: everything allowed") << QByteArray("HTTP 404") << u"/a"_s << true;
         QTest::newRow("failing: nothing allowed") << QByteArray("HTTP 503") << u"/a"_s << false;
     }
@@ -337,38 +358,57 @@ private slots:
                    SiteFarm::Route::answering(200, SitemapSite::urlSet({{farm.url(u"/a"_s), {}}})));
         const auto result = read(farm.url(u"/"_s), farm.url(u"/map.xml"_s));
         QVERIFY2(result->error.isEmpty(), qPrintable(result->error));
-        QCOMPARE(result->robots.allows((farm.url(path)).toUtf8()), allowed);
+        const QStringList crawlerAndPath = path.split(u' ');
+        const QByteArray crawler = crawlerAndPath.size() == 2 ? crawlerAndPath.first().toUtf8() : "*";
+        QCOMPARE(result->robots.allows(farm.url(crawlerAndPath.last()).toUtf8(), crawler), allowed);
         if (robots == "HTTP 503")
             QCOMPARE(result->robots.disallowedBecause(), u"robots.txt answers HTTP 503 Status"_s);
+        QVERIFY2(farm.requests().first().contains("\r\nUser-Agent: Orvanta/2.001\r\n"),
+                 farm.requests().first().constData());
     }
 
     void pages_sayWhetherTheyCanBeIndexed_data()
     {
-        QTest::addColumn<int>("status");         // 0: no complete answer
-        QTest::addColumn<QByteArray>("headers"); // "Name: value" lines
+        QTest::addColumn<int>("status"); // 0: no complete answer
+        QTest::addColumn<QByteArray>(
+            "headers"); // "Name: value" lines; "Robots: …" is robots.txt, "|" its line ends
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("landedOn"); // empty: where it was asked
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("reason"); // the summary's word, or the detail of one indexable
+        // The summary's word for a page left out; for one announced, what its note starts with
+        // (which crawlers may not index it, or a remark), or nothing at all.
+        QTest::addColumn<QString>("reason");
         const int indexable = int(PageVerdict::Kind::Indexable);
         const int leftOut = int(PageVerdict::Kind::LeftOut);
         const auto page = [](const QByteArray& head, const QByteArray& body = "<p>Bread</p>") -> QByteArray {
             return "<!DOCTYPE html><html><head><title>Bakery</title>" + head + "</head><body>" + body +
                    "</body></html>";
         };
+        const auto utf16 = [](const QByteArray& utf8) {
+            QStringEncoder encoder(QStringConverter::Utf16LE);
+            return QByteArray(encoder(QString::fromUtf8(utf8)));
+        };
+        const QByteArray noindex = "<meta name=robots content=noindex>";
         QTest::newRow("a plain page")
             << 200 << QByteArray() << page({}) << QString() << indexable << QString();
         QTest::newRow("meta robots noindex")
-            << 200 << QByteArray() << page("<meta name=robots content=noindex>") << QString() << leftOut
-            << u"noindex"_s;
+            << 200 << QByteArray() << page(noindex) << QString() << leftOut << u"noindex"_s;
         QTest::newRow("in capitals, among others")
             << 200 << QByteArray() << page("<META NAME=\"ROBOTS\" CONTENT=\"Follow, NoIndex\">") << QString()
             << leftOut << u"noindex"_s;
         QTest::newRow("none") << 200 << QByteArray() << page("<meta name=\"robots\" content=\"none\">")
                               << QString() << leftOut << u"noindex"_s;
-        QTest::newRow("a named crawler's")
-            << 200 << QByteArray() << page("<meta name=\"bingbot\" content=\"noindex\">") << QString()
-            << leftOut << u"noindex"_s;
+        QTest::newRow("one engine's crawler named")
+            << 200 << QByteArray() << page("<meta name=\"BingBot\" content=\"noindex\">") << QString()
+            << indexable << u"bingbot: meta bingbot: noindex"_s;
+        QTest::newRow("every engine's crawler named")
+            << 200 << QByteArray()
+            << page("<meta name=bingbot content=noindex><meta name=yandex content=none><meta name=seznambot "
+                    "content=noindex><meta name=yeti content=noindex><meta name=yep content=noindex>")
+            << QString() << leftOut << u"noindex"_s;
+        QTest::newRow("a crawler no notified engine runs")
+            << 200 << QByteArray() << page("<meta name=googlebot content=noindex>") << QString() << indexable
+            << QString();
         QTest::newRow("index, follow")
             << 200 << QByteArray() << page("<meta name=robots content=\"index, follow\">") << QString()
             << indexable << QString();
@@ -376,15 +416,36 @@ private slots:
             << 200 << QByteArray() << page("<meta name=description content=noindex>") << QString()
             << indexable << QString();
         QTest::newRow("in the body, not the head")
-            << 200 << QByteArray() << page({}, "<meta name=robots content=noindex>") << QString() << indexable
-            << QString();
+            << 200 << QByteArray() << page({}, noindex) << QString() << indexable << QString();
+        QTest::newRow("after a UTF-8 byte-order mark")
+            << 200 << QByteArray() << "\xEF\xBB\xBF" + page(noindex) << QString() << leftOut << u"noindex"_s;
+        QTest::newRow("UTF-16 with its byte-order mark")
+            << 200 << QByteArray() << "\xFF\xFE" + utf16(page(noindex)) << QString() << leftOut
+            << u"noindex"_s;
+        QTest::newRow("UTF-16 as the header says")
+            << 200 << QByteArray("Content-Type: text/html; charset=utf-16le")
+            << utf16(page("<link rel=canonical href=/b>")) << QString() << leftOut
+            << u"canonical elsewhere"_s;
         QTest::newRow("X-Robots-Tag")
             << 200 << QByteArray("X-Robots-Tag: noindex") << page({}) << QString() << leftOut << u"noindex"_s;
-        QTest::newRow("X-Robots-Tag for one crawler") << 200 << QByteArray("X-Robots-Tag: googlebot: none")
-                                                      << page({}) << QString() << leftOut << u"noindex"_s;
+        QTest::newRow("X-Robots-Tag for a crawler no notified engine runs")
+            << 200 << QByteArray("X-Robots-Tag: googlebot: none") << page({}) << QString() << indexable
+            << QString();
+        QTest::newRow("X-Robots-Tag: a crawler's name covers every directive after it")
+            << 200 << QByteArray("X-Robots-Tag: otherbot: nofollow, noindex") << page({}) << QString()
+            << indexable << QString();
+        QTest::newRow("X-Robots-Tag for one engine's crawler")
+            << 200 << QByteArray("X-Robots-Tag: max-snippet: 20, bingbot: nofollow, noindex") << page({})
+            << QString() << indexable << u"bingbot: X-Robots-Tag: noindex"_s;
         QTest::newRow("X-Robots-Tag of another kind")
             << 200 << QByteArray("X-Robots-Tag: unavailable_after: 2030-01-01") << page({}) << QString()
             << indexable << QString();
+        QTest::newRow("robots.txt closes it to one engine's crawler")
+            << 200 << QByteArray("Robots: User-agent: bingbot|Disallow: /a") << page({}) << QString()
+            << indexable << u"bingbot: robots.txt disallows it"_s;
+        QTest::newRow("robots.txt for one, noindex for the others")
+            << 200 << QByteArray("Robots: User-agent: bingbot|Disallow: /a") << page(noindex) << QString()
+            << leftOut << u"noindex"_s;
         QTest::newRow("canonical: itself, relative")
             << 200 << QByteArray() << page("<link rel=canonical href=\"/a\">") << QString() << indexable
             << QString();
@@ -400,15 +461,26 @@ private slots:
         QTest::newRow("canonical in a Link header")
             << 200 << QByteArray("Link: </print/a>; rel=\"alternate\", </b>; rel=\"canonical\"") << page({})
             << QString() << leftOut << u"canonical elsewhere"_s;
+        QTest::newRow("Link: a comma inside the target")
+            << 200 << QByteArray("Link: </a,b>; rel=canonical") << page({}) << QString() << leftOut
+            << u"canonical elsewhere"_s;
+        QTest::newRow("Link: several relation types")
+            << 200 << QByteArray("Link: </b>; title=\"x, y\"; rel=\"alternate canonical\"") << page({})
+            << QString() << leftOut << u"canonical elsewhere"_s;
+        QTest::newRow("Link: a relation that only begins like it")
+            << 200 << QByteArray("Link: </b>; rel=\"canonicalx\"") << page({}) << QString() << indexable
+            << QString();
+        QTest::newRow("Link: itself") << 200 << QByteArray("Link: <http://h/a>; rel=\"canonical\"")
+                                      << page({}) << QString() << indexable << QString();
         QTest::newRow("a head cut by the bound")
             << 200 << QByteArray("TRUNCATED") << QByteArray("<html><head><title>x") << QString() << indexable
             << u"its head was not read in the first 64 KiB"_s;
         QTest::newRow("not HTML") << 200 << QByteArray("Content-Type: application/pdf")
                                   << QByteArray("%PDF-1.7 noindex") << QString() << indexable << QString();
         QTest::newRow("404") << 404 << QByteArray() << QByteArray() << QString()
-                             << int(PageVerdict::Kind::Gone) << QString();
+                             << int(PageVerdict::Kind::Gone) << u"answers 404"_s;
         QTest::newRow("410") << 410 << QByteArray() << QByteArray() << QString()
-                             << int(PageVerdict::Kind::Gone) << QString();
+                             << int(PageVerdict::Kind::Gone) << u"answers 410"_s;
         QTest::newRow("503") << 503 << QByteArray() << QByteArray() << QString() << leftOut
                              << u"answers 503"_s;
         QTest::newRow("a redirect") << 200 << QByteArray() << page({}) << u"http://h/b"_s << leftOut
@@ -431,15 +503,50 @@ private slots:
         fetched.body = body;
         fetched.truncated = headers == "TRUNCATED";
         fetched.url = QUrl(landedOn.isEmpty() ? u"http://h/a"_s : landedOn);
-        if (!headers.isEmpty() && !fetched.truncated)
+        RobotsRules robots;
+        if (headers.startsWith("Robots: "))
+            robots = RobotsRules::fromText(headers.mid(8).replace('|', '\n'));
+        else if (!headers.isEmpty() && !fetched.truncated)
             fetched.headers.append(
                 {headers.left(headers.indexOf(':')), headers.mid(headers.indexOf(':') + 1).trimmed()});
-        const PageVerdict verdict = PageVerdict::judge("http://h/a", fetched);
+        const PageVerdict verdict = PageVerdict::judge("http://h/a", fetched, robots, Crawlers::indexNow);
         QCOMPARE(int(verdict.kind), kind);
         if (kind == int(PageVerdict::Kind::LeftOut))
             QCOMPARE(verdict.reason, reason);
+        else if (reason.isEmpty())
+            QVERIFY2(verdict.detail.isEmpty() && verdict.exceptFor.isEmpty(),
+                     qPrintable(verdict.detail + verdict.exceptFor));
         else
-            QVERIFY2(verdict.detail.startsWith(reason), qPrintable(verdict.detail));
+            QVERIFY2(QString(verdict.exceptFor + verdict.detail).startsWith(reason),
+                     qPrintable(verdict.exceptFor + verdict.detail));
+    }
+
+    void checker_judgesEachPageByTheRobotsOfItsOwnOrigin()
+    {
+        SiteFarm site;
+        SiteFarm other; // another port of the same host: another origin, with rules of its own
+        QVERIFY(site.listen() && other.listen());
+        other.route(u"/robots.txt"_s, SiteFarm::Route::answering(200, "User-agent: *\rDisallow: /b\r"));
+        PageList pages;
+        for (const QString& page : {site.url(u"/a"_s), other.url(u"/b"_s), other.url(u"/c"_s)})
+            pages.add(page.toUtf8(), PageList::unknownTime);
+        const QByteArray siteOrigin = WebAddress::originOf(site.url(u"/"_s).toUtf8()).toByteArray();
+        PageChecker checker(m_network);
+        std::shared_ptr<std::vector<PageVerdict>> verdicts;
+        connect(&checker, &PageChecker::finished, this,
+                [&verdicts](const std::shared_ptr<std::vector<PageVerdict>>& found) { verdicts = found; });
+        waitFor(&checker, &PageChecker::finished, [&] {
+            checker.start(std::make_shared<const PageList>(std::move(pages)),
+                          {{siteOrigin, RobotsRules::fromText("User-agent: *\nDisallow: /c")}},
+                          Crawlers::indexNow);
+        });
+        QCOMPARE(int((*verdicts)[0].kind), int(PageVerdict::Kind::Indexable));
+        QCOMPARE((*verdicts)[1].reason, u"blocked by robots.txt"_s);
+        QCOMPARE(int((*verdicts)[2].kind), int(PageVerdict::Kind::Indexable));
+        QCOMPARE(site.requests().size(), 1); // its rules were given: only the page is fetched
+        QVERIFY(site.requests().first().contains("\r\nUser-Agent: Orvanta/2.001\r\n"));
+        QCOMPARE(other.requests().size(), 2); // its robots.txt once, then the page it allows
+        QVERIFY(other.requests().first().startsWith("GET /robots.txt "));
     }
 
     void reader_takesFilesAsServersSendThem()

@@ -1,5 +1,7 @@
 #include "HttpFetch.h"
 
+#include "PlainHttpExchange.h"
+
 #include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -79,10 +81,18 @@ void HttpFetch::start(const FetchRequest& request)
         failWithoutTransfer(u"Invalid URL: %1"_s.arg(url.toString()));
         return;
     }
+    m_deadline->start(request.deadline);
+    startReply(url);
+}
 
+void HttpFetch::startReply(const QUrl& url)
+{
+    const FetchRequest& request = m_request;
     QNetworkRequest networkRequest(url);
     if (!request.contentType.isEmpty())
         networkRequest.setHeader(QNetworkRequest::ContentTypeHeader, request.contentType);
+    if (!request.userAgent.isEmpty())
+        networkRequest.setHeader(QNetworkRequest::UserAgentHeader, request.userAgent);
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                                 QNetworkRequest::NoLessSafeRedirectPolicy);
     // With a limit of our own, a compressed answer is bounded by it: Qt's check would refuse
@@ -108,24 +118,25 @@ void HttpFetch::start(const FetchRequest& request)
         Qt::QueuedConnection);
     connect(m_reply, &QIODevice::readyRead, this, &HttpFetch::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &HttpFetch::onReplyFinished);
-    m_deadline->start(request.deadline);
 }
 
 void HttpFetch::onReadyRead()
 {
-    if (!m_reply || !m_stopReason.isEmpty() || m_result.truncated)
-        return;
-    const QByteArray chunk = m_reply->readAll();
+    if (m_reply && m_stopReason.isEmpty() && !m_result.truncated)
+        consume(m_reply->readAll(), m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
+}
+
+void HttpFetch::consume(const QByteArray& chunk, int status)
+{
     m_result.bodySize += chunk.size();
     if (m_result.body.size() < m_request.keepBytes)
         m_result.body += chunk.left(m_request.keepBytes - m_result.body.size());
-    // A sink takes the body of a success only: an error page is no download and no document.
-    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_request.stopWhenKept && m_request.keepBytes > 0 && m_result.body.size() >= m_request.keepBytes) {
         m_result.truncated = true; // what was asked for arrived: the rest is not needed
-        m_reply->abort();
+        abortTransfer();
         return;
     }
+    // A sink takes the body of a success only: an error page is no download and no document.
     if (m_request.sink && status >= 200 && status < 300 && m_request.sink->write(chunk) != chunk.size())
         stopWith(u"Cannot write the answer: %1"_s.arg(m_request.sink->errorString()));
     else if (m_request.maxBytes >= 0 && m_result.bodySize > m_request.maxBytes)
@@ -134,10 +145,18 @@ void HttpFetch::onReadyRead()
 
 void HttpFetch::stopWith(const QString& reason)
 {
-    if (!m_reply)
-        return;
     m_stopReason = reason;
-    m_reply->abort(); // reports finished() at once, inside this call
+    abortTransfer();
+}
+
+void HttpFetch::abortTransfer()
+{
+    if (m_exchange) {
+        m_exchange->abort();
+        onExchangeEnded(QString());
+    } else if (m_reply) {
+        m_reply->abort(); // reports finished() at once, inside this call
+    }
 }
 
 void HttpFetch::onReplyFinished()
@@ -155,7 +174,13 @@ void HttpFetch::onReplyFinished()
     m_result.url = reply->url();
     const QNetworkReply::NetworkError error = reply->error();
     const QString errorText = reply->errorString();
+    const QUrl landed = reply->url();
     releaseReply();
+    // Qt 6.4 takes an interim answer (103 Early Hints) for the final one: ask again on a
+    // connection that reads past it.
+    if (m_result.status >= 102 && m_result.status < 200 && m_stopReason.isEmpty() && !m_result.truncated &&
+        m_interimRetries++ < maxInterimRetries)
+        return readPastInterimAnswers(landed);
 
     if (m_result.truncated)
         m_result.error.clear();
@@ -191,6 +216,66 @@ QString HttpFetch::whyIncomplete(const FetchResult& ended, bool statusReceived,
     return QString();
 }
 
+void HttpFetch::readPastInterimAnswers(const QUrl& url)
+{
+    m_result = FetchResult();
+    PlainHttpExchange::Headers headers = m_request.headers;
+    headers.append(
+        {"User-Agent", m_request.userAgent.isEmpty() ? QByteArray("Mozilla/5.0") : m_request.userAgent});
+    if (!m_request.contentType.isEmpty())
+        headers.append({"Content-Type", m_request.contentType});
+    const QByteArray method = !m_request.method.isEmpty()
+                                  ? m_request.method
+                                  : (m_request.post ? QByteArray("POST") : QByteArray("GET"));
+    m_exchange = new PlainHttpExchange(url, method, headers, m_request.body, this);
+    connect(m_exchange, &PlainHttpExchange::headReceived, this,
+            [this, url](int status, const QString& reason, const PlainHttpExchange::Headers& headers) {
+                m_result.status = status;
+                m_result.reason = reason;
+                m_result.headers = headers;
+                m_result.url = url;
+                const QByteArray location = m_result.header("Location");
+                if (status < 300 || status >= 400 || location.isEmpty())
+                    return;
+                // A redirect goes back to Qt, which follows it as it follows every other.
+                const QUrl target = url.resolved(QUrl::fromEncoded(location));
+                const QString scheme = target.scheme().toLower();
+                releaseExchange();
+                if (scheme != u"http"_s && scheme != u"https"_s)
+                    return failWithoutTransfer(u"Redirected to \"%1\", which is not a web address"_s.arg(
+                        QString::fromUtf8(location)));
+                if (url.scheme() == u"https"_s && scheme == u"http"_s)
+                    return failWithoutTransfer(u"Redirected from https to http: %1"_s.arg(target.toString()));
+                m_result = FetchResult();
+                startReply(target);
+            });
+    connect(m_exchange, &PlainHttpExchange::bodyReceived, this,
+            [this](const QByteArray& chunk) { consume(chunk, m_result.status); });
+    connect(m_exchange, &PlainHttpExchange::ended, this, &HttpFetch::onExchangeEnded);
+    m_exchange->start();
+}
+
+void HttpFetch::onExchangeEnded(const QString& error)
+{
+    releaseExchange();
+    m_deadline->stop();
+    if (m_result.truncated)
+        m_result.error.clear();
+    else
+        m_result.error = m_stopReason.isEmpty() ? error : m_stopReason;
+    m_result.complete = m_result.error.isEmpty();
+    end();
+}
+
+void HttpFetch::releaseExchange()
+{
+    if (!m_exchange)
+        return;
+    m_exchange->abort();
+    m_exchange->deleteLater();
+    m_exchange = nullptr;
+}
+
 void HttpFetch::failWithoutTransfer(const QString& error)
 {
     QTimer::singleShot(0, this, [this, error, generation = m_generation] {
@@ -204,6 +289,7 @@ void HttpFetch::failWithoutTransfer(const QString& error)
 void HttpFetch::end()
 {
     m_busy = false;
+    m_deadline->stop();
     const FetchResult result = std::move(m_result);
     m_result = FetchResult();
     emit finished(result);
@@ -214,6 +300,8 @@ void HttpFetch::cancel()
     ++m_generation;
     m_busy = false;
     m_deadline->stop();
+    releaseExchange();
+    m_interimRetries = 0;
     if (m_reply) {
         QNetworkReply* reply = m_reply;
         releaseReply(); // disconnected first: abort() reports synchronously

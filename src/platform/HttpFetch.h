@@ -11,6 +11,7 @@
 
 #include <chrono>
 
+class PlainHttpExchange;
 class QIODevice;
 class QNetworkAccessManager;
 class QTimer;
@@ -23,6 +24,7 @@ struct FetchRequest
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers; // sent as they are (an Authorization, say)
     QByteArray contentType;                       // sent when not empty
+    QByteArray userAgent;                         // sent when not empty, else Qt's own
     std::chrono::milliseconds deadline{20000};
     qint64 keepBytes = 0;      // the first this-many bytes of the body are kept for the caller
     bool stopWhenKept = false; // those bytes are all that is wanted: the transfer ends there
@@ -74,17 +76,28 @@ signals:
     void finished(const FetchResult& result);
 
 private:
+    // Interim answers read past on a connection of our own, at most this often per fetch.
+    static constexpr int maxInterimRetries = 5;
+
+    void startReply(const QUrl& url);
     void onReadyRead();
+    void consume(const QByteArray& chunk, int status);
     void onReplyFinished();
+    void readPastInterimAnswers(const QUrl& url);
+    void onExchangeEnded(const QString& error);
     void failWithoutTransfer(const QString& error);
     void stopWith(const QString& reason);
+    void abortTransfer();
     void end();
     void releaseReply();
+    void releaseExchange();
 
     QNetworkAccessManager& m_network;
     FetchRequest m_request;
     FetchResult m_result;
     QPointer<QNetworkReply> m_reply;
+    PlainHttpExchange* m_exchange = nullptr;
+    int m_interimRetries = 0;
     QTimer* m_deadline;
     QString m_stopReason; // why we aborted the reply ourselves
     quint64 m_generation = 0;

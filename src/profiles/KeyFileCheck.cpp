@@ -2,6 +2,7 @@
 
 #include "HttpFetch.h"
 #include "IndexNowKey.h"
+#include "OrvantaAgent.h"
 #include "Profile.h"
 #include "WebAddress.h"
 
@@ -68,6 +69,7 @@ void KeyFileCheck::start(const Profile& profile)
     request.url = m_location;
     request.deadline = deadline;
     request.keepBytes = bytesRead + 1; // a byte more tells a file that goes on
+    request.userAgent = OrvantaAgent::productToken();
     m_fetch->start(request);
 }
 

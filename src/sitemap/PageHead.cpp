@@ -3,16 +3,16 @@
 #include <QByteArrayList>
 
 #include <libxml/HTMLparser.h>
+#include <libxml/encoding.h>
+#include <libxml/parserInternals.h>
 
 namespace {
 
-// The crawlers whose own meta tags count as much as "robots" does.
-bool namesCrawler(QByteArrayView name)
+// Directives that carry a value after a colon; any other word before a colon names a crawler.
+bool isValuedDirective(QByteArrayView word)
 {
-    static const QByteArrayList crawlers = {"robots", "googlebot",   "googlebot-news", "bingbot",  "msnbot",
-                                            "yandex", "yandexbot",   "seznambot",      "yeti",     "naverbot",
-                                            "yep",    "baiduspider", "duckduckbot",    "applebot", "slurp"};
-    return crawlers.contains(name.toByteArray().toLower());
+    return word == "unavailable_after" || word == "max-snippet" || word == "max-image-preview" ||
+           word == "max-video-preview";
 }
 
 struct Reader
@@ -45,11 +45,12 @@ struct Reader
             else if (key == "href")
                 href = value.trimmed();
         }
-        if (element == "meta" && !head.noindex && namesCrawler(nameAttribute) &&
-            PageHead::forbidsIndexing(content)) {
-            head.noindex = true;
-            head.noindexSource = "meta " + nameAttribute;
-        } else if (element == "link" && head.canonical.isEmpty() && rel.split(' ').contains("canonical")) {
+        if (element == "meta" && !nameAttribute.isEmpty()) {
+            // "robots" speaks for every crawler, any other name for the crawler of that name.
+            IndexingBan::read(content, nameAttribute == "robots" ? QByteArray() : nameAttribute,
+                              "meta " + nameAttribute, head.bans);
+        } else if (element == "link" && head.canonical.isEmpty() &&
+                   rel.simplified().split(' ').contains("canonical")) {
             head.canonical = href;
         }
     }
@@ -64,23 +65,55 @@ struct Reader
     }
 };
 
-} // namespace
-
-bool PageHead::forbidsIndexing(QByteArrayView directives)
+// The encoding the bytes are in, as a browser settles it: a byte-order mark, else the transport's
+// charset; none when the document's own declaration (or libxml2's guess) is to decide. `skip`
+// receives the length of the mark.
+xmlCharEncodingHandlerPtr encodingOf(QByteArrayView html, QByteArrayView contentType, qsizetype& skip)
 {
-    for (QByteArray directive : directives.toByteArray().toLower().split(',')) {
-        // "googlebot: noindex" speaks for one crawler, which counts as much as all of them.
-        const qsizetype colon = directive.indexOf(':');
-        if (colon >= 0 && namesCrawler(directive.left(colon).trimmed()))
-            directive = directive.mid(colon + 1);
-        directive = directive.trimmed();
-        if (directive == "noindex" || directive == "none")
-            return true;
+    skip = 0;
+    if (html.startsWith("\xEF\xBB\xBF")) {
+        skip = 3;
+        return xmlFindCharEncodingHandler("UTF-8");
     }
-    return false;
+    if (html.startsWith("\xFF\xFE")) {
+        skip = 2;
+        return xmlFindCharEncodingHandler("UTF-16LE");
+    }
+    if (html.startsWith("\xFE\xFF")) {
+        skip = 2;
+        return xmlFindCharEncodingHandler("UTF-16BE");
+    }
+    const QByteArray type = contentType.toByteArray().toLower();
+    const qsizetype at = type.indexOf("charset=");
+    if (at < 0)
+        return nullptr;
+    QByteArray charset = type.mid(at + 8);
+    charset.truncate(charset.indexOf(';') < 0 ? charset.size() : charset.indexOf(';'));
+    charset = charset.trimmed();
+    if (charset.startsWith('"') && charset.endsWith('"') && charset.size() >= 2)
+        charset = charset.mid(1, charset.size() - 2);
+    return charset.isEmpty() ? nullptr : xmlFindCharEncodingHandler(charset.constData());
 }
 
-PageHead PageHead::read(QByteArrayView html, bool whole)
+} // namespace
+
+void IndexingBan::read(QByteArrayView directives, QByteArrayView crawler, const QByteArray& source,
+                       QList<IndexingBan>& bans)
+{
+    QByteArray speaksFor = crawler.toByteArray().toLower();
+    for (QByteArray directive : directives.toByteArray().toLower().split(',')) {
+        directive = directive.trimmed();
+        const qsizetype colon = directive.indexOf(':');
+        if (colon > 0 && !isValuedDirective(directive.left(colon).trimmed())) {
+            speaksFor = directive.left(colon).trimmed();
+            directive = directive.mid(colon + 1).trimmed();
+        }
+        if (directive == "noindex" || directive == "none")
+            bans.append({speaksFor, source});
+    }
+}
+
+PageHead PageHead::read(QByteArrayView html, bool whole, QByteArrayView contentType)
 {
     Reader reader;
     htmlSAXHandler handler{};
@@ -91,7 +124,12 @@ PageHead PageHead::read(QByteArrayView html, bool whole)
         if (QByteArrayView(reinterpret_cast<const char*>(name)) == "head")
             static_cast<Reader*>(user)->end();
     };
+    qsizetype mark = 0;
+    xmlCharEncodingHandlerPtr encoding = encodingOf(html, contentType, mark);
+    html = html.sliced(mark);
     reader.context = htmlCreatePushParserCtxt(&handler, &reader, nullptr, 0, nullptr, XML_CHAR_ENCODING_NONE);
+    if (encoding)
+        xmlSwitchToEncoding(reader.context, encoding);
     htmlCtxtUseOptions(reader.context, HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
     htmlParseChunk(reader.context, html.data(), int(html.size()), whole ? 1 : 0);
     htmlFreeParserCtxt(reader.context);

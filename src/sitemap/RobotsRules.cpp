@@ -1,6 +1,10 @@
 #include "RobotsRules.h"
 
+#include "HttpFetch.h"
+#include "OrvantaAgent.h"
 #include "WebAddress.h"
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -18,18 +22,25 @@ QByteArray normalPattern(QByteArrayView value)
 RobotsRules RobotsRules::fromText(QByteArrayView text)
 {
     RobotsRules robots;
-    text = text.first(std::min(text.size(), longestFile));
+    if (text.size() > longestFile) {
+        // A rule cut in two by the bound ("Disallow: /private-area" read as "Disallow: /") would
+        // say what the file does not: the last line counts only when whole.
+        text = text.first(longestFile);
+        const qsizetype lastEnd = std::max(text.lastIndexOf('\n'), text.lastIndexOf('\r'));
+        text = text.first(lastEnd + 1);
+    }
     if (text.startsWith("\xEF\xBB\xBF")) // a byte-order mark would hide the first line
         text = text.sliced(3);
-    bool ours = false;          // the group being read is for every crawler
+    QByteArrayList agents;      // of the group being read
     bool readingAgents = false; // the last line was a user-agent line
     qsizetype start = 0;
     while (start < text.size()) {
-        qsizetype end = text.indexOf('\n', start);
-        if (end < 0)
-            end = text.size();
+        // Lines end in LF, CR or CRLF.
+        qsizetype end = start;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+            ++end;
         QByteArrayView line = text.sliced(start, end - start);
-        start = end + 1;
+        start = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
         if (const qsizetype hash = line.indexOf('#'); hash >= 0)
             line = line.first(hash);
         const qsizetype colon = line.indexOf(':');
@@ -39,10 +50,19 @@ RobotsRules RobotsRules::fromText(QByteArrayView text)
         const QByteArrayView value = line.sliced(colon + 1).trimmed();
         if (key == "user-agent") {
             // Agents one after the other share the rules that follow; a new agent after rules
-            // begins another group.
-            const bool everyone = value == "*";
-            ours = readingAgents ? ours || everyone : everyone;
+            // begins another group. "bingbot/2.0" names the product token bingbot.
+            if (!readingAgents)
+                agents.clear();
             readingAgents = true;
+            qsizetype tokenEnd = 0;
+            while (tokenEnd < value.size() && value[tokenEnd] != '/' && value[tokenEnd] != ' ' &&
+                   value[tokenEnd] != '\t')
+                ++tokenEnd;
+            if (tokenEnd > 0) {
+                const QByteArray agent = value.first(tokenEnd).toByteArray().toLower();
+                agents << agent;
+                robots.m_groups[agent]; // a group without rules allows everything to its crawler
+            }
             continue;
         }
         if (key == "sitemap") {
@@ -53,10 +73,36 @@ RobotsRules RobotsRules::fromText(QByteArrayView text)
         if (key != "allow" && key != "disallow")
             continue;
         readingAgents = false;
-        if (ours && !value.isEmpty()) // an empty Disallow allows everything: no rule
-            robots.m_rules.append({normalPattern(value), key == "allow"});
+        if (value.isEmpty()) // an empty Disallow allows everything: no rule
+            continue;
+        const Rule rule{normalPattern(value), key == "allow"};
+        for (const QByteArray& agent : std::as_const(agents))
+            robots.m_groups[agent].append(rule);
     }
     return robots;
+}
+
+FetchRequest RobotsRules::request(QByteArrayView origin)
+{
+    FetchRequest request;
+    request.url = QUrl::fromEncoded(origin.toByteArray() + "/robots.txt");
+    request.deadline = std::chrono::seconds(20);
+    request.keepBytes = longestFile + 1; // a byte more tells a file the bound cuts
+    request.userAgent = OrvantaAgent::productToken();
+    return request;
+}
+
+RobotsRules RobotsRules::fromAnswer(const FetchResult& fetched)
+{
+    // Unreachable or failing, nothing may be fetched; missing, everything.
+    const QString status = QString(u"HTTP %1 "_s.arg(fetched.status) + fetched.reason).trimmed();
+    if (!fetched.complete)
+        return disallowingAll(u"robots.txt cannot be read: %1"_s.arg(fetched.error));
+    if (fetched.status >= 500)
+        return disallowingAll(u"robots.txt answers %1"_s.arg(status));
+    if (fetched.status < 300)
+        return fromText(fetched.body);
+    return {};
 }
 
 RobotsRules RobotsRules::disallowingAll(const QString& why)
@@ -97,16 +143,11 @@ bool RobotsRules::matches(QByteArrayView pattern, QByteArrayView path)
     return p == pattern.size();
 }
 
-bool RobotsRules::allows(QByteArrayView pageAddress) const
+bool RobotsRules::decide(const Rules& rules, QByteArrayView path)
 {
-    const QByteArrayView path = pageAddress.sliced(WebAddress::originOf(pageAddress).size());
-    if (path == "/robots.txt")
-        return true;
-    if (!m_disallowAll.isEmpty())
-        return false;
     qsizetype longest = -1;
     bool allowed = true;
-    for (const Rule& rule : m_rules) {
+    for (const Rule& rule : rules) {
         if (!matches(rule.pattern, path))
             continue;
         const qsizetype length = rule.pattern.size();
@@ -116,4 +157,17 @@ bool RobotsRules::allows(QByteArrayView pageAddress) const
         }
     }
     return allowed;
+}
+
+bool RobotsRules::allows(QByteArrayView pageAddress, QByteArrayView crawler) const
+{
+    const QByteArrayView path = pageAddress.sliced(WebAddress::originOf(pageAddress).size());
+    if (path == "/robots.txt")
+        return true;
+    if (!m_disallowAll.isEmpty())
+        return false;
+    auto group = m_groups.constFind(crawler.toByteArray().toLower());
+    if (group == m_groups.cend())
+        group = m_groups.constFind(QByteArrayLiteral("*"));
+    return group == m_groups.cend() || decide(*group, path);
 }

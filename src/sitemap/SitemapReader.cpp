@@ -1,6 +1,7 @@
 #include "SitemapReader.h"
 
 #include "HttpFetch.h"
+#include "OrvantaAgent.h"
 #include "WebAddress.h"
 #include "Wording.h"
 
@@ -12,7 +13,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr std::chrono::seconds fileDeadline{20};
-constexpr qint64 robotsBytesRead = RobotsRules::longestFile; // as much as search engines read of one
 
 } // namespace
 
@@ -94,6 +94,7 @@ void SitemapReader::start(const QString& siteAddress, const QString& sitemapAddr
         return;
     }
     m_origin = WebAddress::originOf(site.address).toByteArray();
+    m_result->origin = m_origin;
     m_result->host = WebAddress::hostOf(site.address).toByteArray();
     if (!sitemapAddress.isEmpty()) {
         const WebAddress::Normalised sitemap = WebAddress::normalise(sitemapAddress.trimmed().toUtf8());
@@ -106,12 +107,8 @@ void SitemapReader::start(const QString& siteAddress, const QString& sitemapAddr
         enqueue(sitemap.address, 0);
     }
     // robots.txt is read either way: its rules say which pages may be fetched.
-    FetchRequest request;
-    request.url = QUrl::fromEncoded(m_origin + "/robots.txt");
-    request.deadline = fileDeadline;
-    request.keepBytes = robotsBytesRead;
     m_readingRobots = true;
-    m_fetch->start(request);
+    m_fetch->start(RobotsRules::request(m_origin));
 }
 
 void SitemapReader::cancel()
@@ -136,14 +133,7 @@ void SitemapReader::enqueue(const QByteArray& address, int depth)
 void SitemapReader::onRobots(const FetchResult& fetched)
 {
     m_readingRobots = false;
-    // As RFC 9309 says: unreachable or failing, nothing may be fetched; missing, everything.
-    const QString status = QString(u"HTTP %1 "_s.arg(fetched.status) + fetched.reason).trimmed();
-    if (!fetched.complete)
-        m_result->robots = RobotsRules::disallowingAll(u"robots.txt cannot be read: %1"_s.arg(fetched.error));
-    else if (fetched.status >= 500)
-        m_result->robots = RobotsRules::disallowingAll(u"robots.txt answers %1"_s.arg(status));
-    else if (fetched.status < 300)
-        m_result->robots = RobotsRules::fromText(fetched.body);
+    m_result->robots = RobotsRules::fromAnswer(fetched);
     const bool named = !m_queue.isEmpty();
     for (const QString& address : named ? QStringList() : m_result->robots.sitemaps()) {
         const WebAddress::Normalised sitemap = WebAddress::normalise(address.toUtf8());
@@ -174,6 +164,7 @@ void SitemapReader::fetchNext()
     request.url = m_current.url;
     request.deadline = fileDeadline;
     request.sink = m_sink.get();
+    request.userAgent = OrvantaAgent::productToken();
     // The protocol's limit bounds what a compressed answer may inflate to.
     request.maxBytes = m_limits.file.maxBytes;
     m_fetch->start(request);

@@ -40,8 +40,9 @@ public:
 
     struct Result
     {
-        QString error;   // empty when every sitemap was read
-        QByteArray host; // the site's host, which every page had to be on
+        QString error;     // empty when every sitemap was read
+        QByteArray origin; // the website's "scheme://host[:port]", which the ledger knows it by
+        QByteArray host;   // the site's host, which every page had to be on
         PageList pages;
         int foreign = 0;             // pages on another host, left out
         QByteArray foreignHost;      // one of those hosts, to name it
@@ -50,7 +51,7 @@ public:
         QStringList files;           // the sitemaps read, in the order read
         QStringList roots;           // those robots.txt named (else /sitemap.xml, or the one given):
                                      // what a search engine is told of, indexes and all
-        RobotsRules robots;          // the website's, which say which pages crawlers may fetch
+        RobotsRules robots;          // the website's origin's, which say which pages crawlers may fetch
 
         // "N pages found in F sitemaps; left out: …", or the error.
         QString summary() const;

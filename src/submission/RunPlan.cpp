@@ -24,6 +24,7 @@ struct Outcome
     int listedButGone = 0;
     int goneRemoved = 0;
     int stillServed = 0;
+    QMap<QString, int> notForEveryEngine; // sent, but some crawlers may not index them: by why
 };
 
 QString siteLine(const QString& site, const PagePlan& plan, const Outcome& outcome)
@@ -52,6 +53,11 @@ QString siteLine(const QString& site, const PagePlan& plan, const Outcome& outco
         line += u"; %1 gone from the sitemaps, announced as removed"_s.arg(outcome.goneRemoved);
     if (outcome.stillServed > 0)
         line += u"; %1 left the sitemaps but still served"_s.arg(outcome.stillServed);
+    for (auto partly = outcome.notForEveryEngine.cbegin(); partly != outcome.notForEveryEngine.cend();
+         ++partly)
+        line += u"; %1 for the engines that may index %2 (%3)"_s.arg(
+            counted(partly.value(), u"%1 page sent"_s, u"%1 pages sent"_s),
+            partly.value() == 1 ? u"it"_s : u"them"_s, partly.key());
     return line + u'.';
 }
 
@@ -167,6 +173,8 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
             const PageVerdict& verdict = (*plan.verdicts)[size_t(checked)];
             if (verdict.kind == PageVerdict::Kind::Indexable) {
                 send << page;
+                if (!verdict.exceptFor.isEmpty())
+                    ++outcome.notForEveryEngine[verdict.exceptFor];
             } else if (verdict.kind == PageVerdict::Kind::Gone) {
                 removals << checked;
                 ++outcome.listedButGone;

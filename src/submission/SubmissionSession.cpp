@@ -1,6 +1,7 @@
 #include "SubmissionSession.h"
 
 #include "AnswerRule.h"
+#include "Crawlers.h"
 #include "GoogleAccount.h"
 #include "GoogleRecords.h"
 #include "HistoryDatabase.h"
@@ -35,11 +36,11 @@ public:
         m_reader->start(site, sitemap);
     }
 
-    void check(std::shared_ptr<const PageList> pages, RobotsRules robots, quint64 generation)
+    void check(std::shared_ptr<const PageList> pages, PageChecker::RobotsByOrigin robots, quint64 generation)
     {
         setUp();
         m_generation = generation;
-        m_checker->start(std::move(pages), std::move(robots));
+        m_checker->start(std::move(pages), std::move(robots), Crawlers::indexNow);
     }
 
     void cancel()
@@ -299,7 +300,7 @@ void SubmissionSession::onCompared(RunPlan plan)
     QMetaObject::invokeMethod(
         m_fetching,
         [fetching = m_fetching, pages = std::shared_ptr<const PageList>(m_uncheckedPages),
-         robots = m_sitemaps->robots,
+         robots = PageChecker::RobotsByOrigin{{m_sitemaps->origin, m_sitemaps->robots}},
          generation = m_generation] { fetching->check(pages, robots, generation); },
         Qt::QueuedConnection);
 }

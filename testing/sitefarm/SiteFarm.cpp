@@ -250,6 +250,9 @@ void SiteFarm::answer(QTcpSocket* socket, const Request& request)
     case Behaviour::Status:
         reply(statusResponse(statusLine(route.status), route.body, route.headers));
         return;
+    case Behaviour::Raw:
+        reply(route.body);
+        return;
     case Behaviour::IndexNow:
         answerIndexNow(socket, route, request);
         return;

@@ -34,6 +34,7 @@ public:
         MalformedStatus, // a status line that is not HTTP
         HugeBody,        // 200 with Route::bodySize bytes, streamed, never held
         Status,          // Route::status with Route::body
+        Raw,             // Route::body as the whole answer, status line and all, then a close
         // Notification services, as their operators document them:
         IndexNow,   // reads the key file the request names; 200 (Route::status if set) when it
                     // holds the key, 403 when not, 400 or 422 for a bad request, 429 for a URL
@@ -55,6 +56,7 @@ public:
             route.headers = std::move(headers);
             return route;
         }
+        static Route raw(QByteArray response) { return Route(Behaviour::Raw, {}, 0, 0, std::move(response)); }
 
         Behaviour behaviour;
         QByteArray location; // Redirect
