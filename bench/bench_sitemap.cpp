@@ -79,7 +79,12 @@ void recordBatch(HistoryDatabase& database, qint64 run, int position, const Page
     PageLedger ledger(database);
     RunJournal journal(database);
     database.begin();
-    RunJournal::Result result{position, u"IndexNow"_s, accepted, accepted ? 200 : 500, QString(), {}};
+    RunJournal::Result result{position,
+                              u"IndexNow"_s,
+                              accepted ? RunJournal::Ending::Succeeded : RunJournal::Ending::Failed,
+                              accepted ? 200 : 500,
+                              QString(),
+                              {}};
     bool written = ledger.addPages(pages, batch, ids) &&
                    (!accepted || ledger.recordSent(endpoint, pages, batch, ids, sentAt));
     for (const qsizetype index : batch)
@@ -281,16 +286,16 @@ int main(int argc, char* argv[])
            "MB");
 
     // The coverage view opened on that history: every page, read from the ledger into its model.
-    const QByteArray host = WebAddress::siteHost(farm.url(u"/"_s));
+    const QByteArray website = WebAddress::siteOrigin(farm.url(u"/"_s));
     database->begin();
-    PageLedger(*database).recordListing(host, QList<qint64>(ids.cbegin(), ids.cend()), published);
+    PageLedger(*database).recordListing(website, QList<qint64>(ids.cbegin(), ids.cend()), published);
     database->commit();
     database.reset();
     BenchMemory::resetPeak();
     const qint64 residentBeforeCoverage = BenchMemory::residentKiB("VmRSS:");
     timer.restart();
     auto reader = HistoryDatabase::open(historyFile, HistoryDatabase::Mode::OpenExisting, error);
-    auto coverage = std::make_shared<const Coverage>(Coverage::read(*reader, host, {}, error));
+    auto coverage = std::make_shared<const Coverage>(Coverage::read(*reader, website, {}, error));
     CoverageModel model;
     model.show(coverage, 0, std::nullopt);
     const double coverageMs = double(timer.nsecsElapsed()) / 1e6;

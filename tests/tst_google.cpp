@@ -353,19 +353,27 @@ private slots:
         const auto database =
             HistoryDatabase::open(file(u"home/history.db"_s), HistoryDatabase::Mode::OpenExisting, error);
         GoogleRecords records(*database);
-        QCOMPARE(records.inspectionQueue("127.0.0.1", 10).size(), 1);
-        QCOMPARE(records.inspectionQueue("127.0.0.1", 10).first().url, m_website + u"new"_s);
+        QCOMPARE(records.inspectionQueue(m_website.chopped(1).toUtf8(), 10).size(), 1);
+        QCOMPARE(records.inspectionQueue(m_website.chopped(1).toUtf8(), 10).first().url,
+                 m_website + u"new"_s);
         QCOMPARE(records.inspectionsLeft(m_website, u"2000-01-01"_s), GoogleRecords::dailyInspections);
         // A page announced again after its inspection is asked about again.
         QVERIFY(database->exec(u"UPDATE announcements SET accepted_at = 9e15 WHERE page = 2"_s));
-        QCOMPARE(records.inspectionQueue("127.0.0.1", 10).size(), 2);
+        QCOMPARE(records.inspectionQueue(m_website.chopped(1).toUtf8(), 10).size(), 2);
     }
 
     void history_ofTheLastLayoutIsBroughtUpToDate()
     {
         const QString path = file(u"history.db"_s);
-        TestData::writeSql(path, {u"CREATE TABLE runs(id INTEGER)"_s, u"INSERT INTO runs VALUES (7)"_s,
-                                  u"PRAGMA user_version = 3"_s});
+        TestData::writeSql(
+            path, {u"CREATE TABLE runs(id INTEGER, started_at INTEGER, mode TEXT, succeeded INTEGER)"_s,
+                   u"INSERT INTO runs VALUES (7, 1, 'address', 1)"_s,
+                   u"CREATE TABLE results(run INTEGER, outcome TEXT)"_s,
+                   u"CREATE TABLE announcements(page INTEGER, accepted_at INTEGER, removal INTEGER)"_s,
+                   u"CREATE TABLE listings(host TEXT, listed_at INTEGER, pages BLOB)"_s,
+                   u"CREATE TABLE origins(id INTEGER PRIMARY KEY, origin TEXT)"_s,
+                   u"CREATE TABLE pages(id INTEGER PRIMARY KEY, origin INTEGER, path TEXT)"_s,
+                   u"PRAGMA user_version = 3"_s});
         QString error;
         const auto database = HistoryDatabase::open(path, HistoryDatabase::Mode::OpenExisting, error);
         QVERIFY2(database, qPrintable(error));

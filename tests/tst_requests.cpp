@@ -136,6 +136,13 @@ private slots:
         profile.value(ProfileField::Url) = u"http://B\u00fccher.example/"_s;
         QCOMPARE(RequestComposer(profile).fill(u"[host] [keylocation]"_s, RequestComposer::Encoding::Text),
                  u"xn--bcher-kva.example http://xn--bcher-kva.example/k3y-0123.txt"_s);
+        // The IndexNow row's body carries the address in that form as well; other rows keep it as typed.
+        const QList<PromoSite> bundled = TestData::bundledSites();
+        QCOMPARE(RequestComposer(profile).compose(bundled.at(0)).data,
+                 u"{\"host\":\"xn--bcher-kva.example\",\"key\":\"k3y-0123\",\"keyLocation\":\"http://"
+                 u"xn--bcher-kva.example/k3y-0123.txt\",\"urlList\":[\"http://xn--bcher-kva.example/\"]}"_s);
+        QVERIFY(
+            RequestComposer(profile).compose(bundled.at(1)).data.contains(u"url=http%3A%2F%2FB%C3%BCcher"_s));
     }
 
     void encodings_valuesSurviveTheReceiversParser_data()

@@ -308,10 +308,11 @@ private slots:
         PageLedger ledger(*holder);
         const auto sentTo = [&](const QString& path) {
             QStringList sent;
-            ledger.forEachPage("h", m_farm.url(path), [&](QByteArrayView url, qint64, const auto& accepted) {
-                if (accepted)
-                    sent << QString::fromUtf8(url);
-            });
+            ledger.forEachPage("http://h", m_farm.url(path),
+                               [&](QByteArrayView url, qint64, const auto& accepted) {
+                                   if (accepted)
+                                       sent << QString::fromUtf8(url);
+                               });
             return sent;
         };
         QCOMPARE(sentTo(u"/fine/indexnow"_s), QStringList{u"http://h/a"_s});

@@ -1,5 +1,6 @@
 #include "BlockingWait.h"
 #include "ChangedPages.h"
+#include "Coverage.h"
 #include "CoverageCommand.h"
 #include "Crawlers.h"
 #include "Csv.h"
@@ -31,6 +32,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QProcess>
 #include <QStringEncoder>
 #include <QTest>
 #include <QTextStream>
@@ -86,6 +88,20 @@ struct ChangedPagesHome
         err.open(QIODevice::WriteOnly);
         const int status = HeadlessSubmission::run(options, settings, out, err);
         return Outcome{status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
+    }
+
+    // The program itself, as a user types the command, with this home and these settings.
+    Outcome command(QStringList arguments)
+    {
+        QProcess orvanta;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, temporary.directory());
+        orvanta.setProcessEnvironment(environment);
+        orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE), arguments << u"--home"_s << directory.path());
+        for (int waited = 0; waited < 6000 && orvanta.state() != QProcess::NotRunning; ++waited)
+            QTest::qWait(10); // the farm answers meanwhile
+        return Outcome{orvanta.exitCode(), QString::fromUtf8(orvanta.readAllStandardOutput()),
+                       QString::fromUtf8(orvanta.readAllStandardError())};
     }
 
     Outcome coverage(const QString& site, bool csv)
@@ -631,7 +647,7 @@ private slots:
         first.add("http://h/undated", PageList::unknownTime);
         std::vector<qint64> ids;
         const PagePlan all =
-            ChangedPages::plan(first, ledger, "h", endpoint, sent, ChangedPages::defaultCoolDown, ids);
+            ChangedPages::plan(first, ledger, "http://h", endpoint, sent, ChangedPages::defaultCoolDown, ids);
         QCOMPARE(all.pages, QList<qsizetype>({0, 1, 2, 3, 4, 5}));
         PageList recorded; // "wrong" went out when its date said 2062
         for (qsizetype page = 0; page < first.size(); ++page)
@@ -647,33 +663,34 @@ private slots:
         second.add("http://h/future", sent + 36 * 365 * day);
         second.add("http://h/wrong", sent - 500);
         const qint64 hourLater = sent + 3600 * 1000;
-        const PagePlan changed =
-            ChangedPages::plan(second, ledger, "h", endpoint, hourLater, ChangedPages::defaultCoolDown, ids);
+        const PagePlan changed = ChangedPages::plan(second, ledger, "http://h", endpoint, hourLater,
+                                                    ChangedPages::defaultCoolDown, ids);
         QCOMPARE(changed.pages, QList<qsizetype>({0, 3, 5, 6}));
         QCOMPARE(changed.unchanged, 3);
         QVERIFY(ids[1] != 0 && ids[3] == 0); // known pages have their ledger ids, new ones none
         QCOMPARE(ChangedPages::datesInTheFuture(second, hourLater).pages, 1);
-        const PagePlan soon = ChangedPages::plan(second, ledger, "h", endpoint, sent + 60 * 1000,
+        const PagePlan soon = ChangedPages::plan(second, ledger, "http://h", endpoint, sent + 60 * 1000,
                                                  ChangedPages::defaultCoolDown, ids);
         QCOMPARE(soon.pages, QList<qsizetype>{3}); // a new page has no cool-down
         QCOMPARE(soon.coolingDown, 3);
         QCOMPARE(
-            ChangedPages::plan(second, ledger, "h", endpoint, sent + 1, std::chrono::seconds(0), ids).pages,
+            ChangedPages::plan(second, ledger, "http://h", endpoint, sent + 1, std::chrono::seconds(0), ids)
+                .pages,
             QList<qsizetype>({0, 3, 5, 6}));
-        QCOMPARE(ChangedPages::plan(second, ledger, "h", u"https://other/indexnow"_s, hourLater,
+        QCOMPARE(ChangedPages::plan(second, ledger, "http://h", u"https://other/indexnow"_s, hourLater,
                                     ChangedPages::defaultCoolDown, ids)
                      .pages.size(),
                  7);
         // A clock that was once ahead recorded a sending still to come: it holds nothing back.
         recordSent(*database, endpoint, second, hourLater + 30 * day);
-        const PagePlan ahead =
-            ChangedPages::plan(first, ledger, "h", endpoint, hourLater, ChangedPages::defaultCoolDown, ids);
+        const PagePlan ahead = ChangedPages::plan(first, ledger, "http://h", endpoint, hourLater,
+                                                  ChangedPages::defaultCoolDown, ids);
         QCOMPARE(ahead.sentInTheFuture, 6);
         QCOMPARE(ahead.pages, QList<qsizetype>{3}); // "future" now has another date: not held back
 
         QVERIFY(database->exec(u"DROP TABLE announcements"_s)); // a ledger that cannot be read plans nothing
-        const PagePlan unreadable =
-            ChangedPages::plan(second, ledger, "h", endpoint, hourLater, ChangedPages::defaultCoolDown, ids);
+        const PagePlan unreadable = ChangedPages::plan(second, ledger, "http://h", endpoint, hourLater,
+                                                       ChangedPages::defaultCoolDown, ids);
         QCOMPARE(unreadable.error, u"no such table: announcements"_s);
         QVERIFY(unreadable.pages.isEmpty());
 
@@ -712,6 +729,7 @@ private slots:
                                      indexNow.sitename, indexNow.action, farm.url(u"/0123456789abcdef.txt"_s),
                                      website.pageAddress(10000))));
         QCOMPARE(farm.requests().size(), before + 4); // robots.txt and three sitemaps, nothing sent
+        QVERIFY(!QFile::exists(options.historyFile)); // and nothing recorded, not even an empty history
         options.dryRun = false;
         const Outcome all = submit();
         QCOMPARE(all.status, 0);
@@ -754,7 +772,7 @@ private slots:
         QCOMPARE(journal.resultPages(runs.at(1).id, 1).size(), 3);
         int acceptedByBusy = 0;
         PageLedger(*database).forEachPage(
-            "127.0.0.1", busy.action,
+            WebAddress::siteOrigin(website.address()), busy.action,
             [&](QByteArrayView, qint64, const auto& sent) { acceptedByBusy += sent ? 1 : 0; });
         QCOMPARE(acceptedByBusy, 0); // nothing accepted, nothing recorded
 
@@ -788,6 +806,10 @@ private slots:
         QVERIFY(farm.listen());
         SitemapSite website(farm, 3, QDateTime::currentDateTimeUtc().addDays(-1));
         website.addPagesThatCannotBeIndexed();
+        const QByteArray html =
+            "<!DOCTYPE html><html><head><meta name=BingBot content=noindex></head></html>";
+        website.addPage(u"/bing-only.html"_s,
+                        SiteFarm::Route::answering(200, html, "Content-Type: text/html\r\n"));
         PromoSite other = TestData::bundledSites().at(0);
         other.sitename = u"Other engine"_s;
         other.action = farm.url(u"/other/indexnow"_s);
@@ -799,6 +821,10 @@ private slots:
         ChangedPagesHome home(farm, website.address(), {other, refusing});
         home.options.coolDown = std::chrono::seconds(0);
         const QString engine = home.indexNow.sitename;
+        // Another website on the same host (another port) shares the history and the engine.
+        PageList neighbour;
+        neighbour.add(SiteFarm::refusedUrl(u"/broken.html"_s).toUtf8(), PageList::unknownTime);
+        recordSent(*history(home.options.historyFile), home.indexNow.action, neighbour, 1000);
         // The pages of each IndexNow request the farm took since `from`, a request a line.
         const auto announced = [&farm](qsizetype from) {
             QStringList requests;
@@ -825,61 +851,96 @@ private slots:
         QCOMPARE(first.status, 0);
         QVERIFY2(
             first.out.contains(
-                u"%1: 4 new or changed pages and 1 removed page to send in 2 requests (0 unchanged); left "
-                u"out: 1 "
-                u"blocked by robots.txt, 1 canonical elsewhere, 2 noindex, 1 redirect; 1 listed but gone, "
-                u"announced as removed.\nNot announced (6):\n"_s.arg(engine)),
+                u"%1: 5 new or changed pages and 1 removed page to send in 2 requests (0 unchanged); left "
+                u"out: 1 blocked by robots.txt, 1 canonical elsewhere, 2 noindex, 1 redirect; 1 listed but "
+                u"gone, announced as removed; 1 page sent for the engines that may index it (bingbot: meta "
+                u"bingbot: noindex).\nNot announced (5):\n"_s.arg(engine)),
             qPrintable(first.out));
         for (const QString& line :
              {u"/moved.html \u2014 redirect: redirects to %1\n"_s.arg(website.pageAddress(0)),
               u"/copy.html \u2014 canonical elsewhere: names %1 as canonical\n"_s.arg(website.pageAddress(1)),
               u"/x-robots.html \u2014 noindex: X-Robots-Tag: noindex\n"_s,
               u"/private/secret.html \u2014 blocked by robots.txt: "_s,
-              u"/broken.html \u2014 listed but gone: answers 404, announced as removed\n"_s})
+              u"\nAnnounced as removed (1):\n   %1 \u2014 listed but gone: answers 404\n"_s.arg(
+                  farm.url(u"/broken.html"_s))})
             QVERIFY2(first.out.contains(line), qPrintable(line));
         QCOMPARE(announced(before),
-                 QStringList({u"/gone.html /page-0.html /page-1.html /page-2.html"_s, u"/broken.html"_s}));
+                 QStringList({u"/bing-only.html /gone.html /page-0.html /page-1.html /page-2.html"_s,
+                              u"/broken.html"_s}));
 
-        // One page leaves the sitemaps and is gone, another leaves them but is still served.
+        // One page leaves the sitemaps and is gone, another leaves them but is still served; one
+        // changes; the one announced as removed is still listed and still gone: not announced again.
         website.remove(u"/gone.html"_s, 410);
         website.remove(u"/page-2.html"_s, 200);
         website.change(1, QDateTime::currentDateTimeUtc());
         before = farm.requests().size();
         const ChangedPagesHome::Outcome second = home.submit();
         QCOMPARE(second.status, 0);
-        QVERIFY2(second.out.contains(
-                     u"%1: 1 new or changed page and 1 removed page to send in 2 requests (2 "
-                     u"unchanged); left out: 1 blocked by robots.txt, 1 canonical elsewhere, 2 "
-                     u"noindex, 1 redirect; 1 gone from the sitemaps, announced as removed; 1 left "
-                     u"the sitemaps but still served.\n"_s.arg(engine)),
-                 qPrintable(second.out));
+        QVERIFY2(
+            second.out.contains(
+                u"%1: 1 new or changed page and 1 removed page to send in 2 requests (2 "
+                u"unchanged); left out: 1 blocked by robots.txt, 1 canonical elsewhere, 2 "
+                u"noindex, 1 redirect; 1 listed but still gone, announced as removed before; 1 gone from "
+                u"the sitemaps, announced as removed; 1 left the sitemaps but still served.\n"_s.arg(engine)),
+            qPrintable(second.out));
         QVERIFY(second.out.contains(u"/page-2.html \u2014 left the sitemaps but still served\n"_s));
+        QVERIFY(second.out.contains(u"/gone.html \u2014 gone from the sitemaps: answers 410\n"_s));
         QCOMPARE(announced(before), QStringList({u"/page-0.html"_s, u"/gone.html"_s}));
+
+        // A page announced as removed that is listed and served again is announced again.
+        website.addPage(u"/gone.html"_s, SiteFarm::Route::answering(200, "<html><head></head></html>"));
+        before = farm.requests().size();
+        const ChangedPagesHome::Outcome back = home.submit();
+        QVERIFY2(
+            back.out.contains(u"%1: 1 new or changed page to send in 1 request (3 unchanged)"_s.arg(engine)),
+            qPrintable(back.out));
+        QCOMPARE(announced(before), QStringList({u"/gone.html"_s}));
 
         // Unchecked, every changed page goes as the sitemaps list it, and nothing is known gone.
         home.options.checkPages = false;
         home.options.dryRun = true;
         const ChangedPagesHome::Outcome unchecked = home.submit();
         QVERIFY2(unchecked.out.contains(
-                     u"%1: 5 new or changed pages to send in 1 request (3 unchanged).\n"_s.arg(engine)),
+                     u"%1: 6 new or changed pages to send in 1 request (4 unchanged).\n"_s.arg(engine)),
                  qPrintable(unchecked.out + unchecked.err));
+
+        // When robots.txt fails, nothing can be announced: the summary says so, not "nothing changed".
+        home.options.checkPages = true;
+        home.options.sitemap = farm.url(u"/sitemap_index.xml"_s);
+        farm.route(u"/robots.txt"_s, SiteFarm::Route::answering(503, "busy"));
+        const ChangedPagesHome::Outcome closed = home.submit();
+        home.options.sitemap.clear();
+        QVERIFY2(
+            closed.out.contains(u"%1: nothing to send: all 7 pages to announce were left out (4 unchanged); "
+                                u"left out: 7 blocked by robots.txt.\n"_s.arg(engine)),
+            qPrintable(closed.out));
+        website.serveRobots(); // as it was
 
         home.options.dryRun = false;
         home.options.checkPages = true;
         home.options.sites = {refusing.sitename};
         QCOMPARE(home.submit().status, 1);
 
-        // A baseline takes every listed page as announced to the other engine, and sends nothing.
+        // A baseline takes every listed page as announced to the other engine, and sends nothing;
+        // typed as the manual has it, with the IndexNow sites, or with --changed-pages too.
         home.options.sites = {other.sitename};
-        home.options.baseline = true;
         before = farm.requests().size();
-        const ChangedPagesHome::Outcome baseline = home.submit();
-        QCOMPARE(baseline.status, 0);
-        QVERIFY2(baseline.out.endsWith(u"Other engine: 8 pages recorded as announced; nothing was sent.\n"_s),
-                 qPrintable(baseline.out));
-        home.options.baseline = false;
+        const ChangedPagesHome::Outcome baseline = home.command(
+            {u"submit"_s, u"--profile"_s, u"Shop"_s, u"--site"_s, other.sitename, u"--baseline"_s});
+        QVERIFY2(baseline.status == 0, qPrintable(baseline.err));
+        QVERIFY2(
+            baseline.out.endsWith(u"Other engine: 10 pages recorded as announced; nothing was sent.\n"_s),
+            qPrintable(baseline.out));
+        const QString history = home.command({u"history"_s, u"--last"_s, u"1"_s}).out;
+        QVERIFY2(history.contains(u"baseline: completed, nothing sent\n  1. recorded  Other engine: 10 pages "
+                                  u"recorded as announced, nothing sent\n"_s),
+                 qPrintable(history));
+        QCOMPARE(home.command({u"submit"_s, u"--profile"_s, u"Shop"_s, u"--changed-pages"_s, u"--baseline"_s,
+                               u"--site"_s, other.sitename})
+                     .status,
+                 0);
         QVERIFY(home.submit().out.endsWith(
-            u"Other engine: no page changed since the last run, nothing to send (8 "
+            u"Other engine: no page changed since the last run, nothing to send (10 "
             u"unchanged).\nNothing to send.\n"_s));
         QCOMPARE(announced(before), QStringList());
 
@@ -895,10 +956,10 @@ private slots:
         QMap<QString, int> tally;
         for (const Csv::Record& row : std::as_const(read.records))
             ++tally[row.fields.at(1)->section(u' ', 0, 0) + u' ' + *row.fields.at(2)];
-        const QMap<QString, int> expected{{u"IndexNow accepted"_s, 2}, {u"IndexNow left-out"_s, 5},
-                                          {u"IndexNow removed"_s, 2},  {u"Other accepted"_s, 8},
-                                          {u"Other never"_s, 1},       {u"Refusing left-out"_s, 5},
-                                          {u"Refusing never"_s, 1},    {u"Refusing refused"_s, 3}};
+        // Ten pages each, none of them the other website's: a baseline's pages are recorded, not accepted.
+        const QMap<QString, int> expected{{u"IndexNow accepted"_s, 4}, {u"IndexNow left-out"_s, 5},
+                                          {u"IndexNow removed"_s, 1},  {u"Other recorded"_s, 10},
+                                          {u"Refusing left-out"_s, 5}, {u"Refusing refused"_s, 5}};
         QVERIFY2(tally == expected, qPrintable(table.out));
         QVERIFY(rows.contains(u"%1,\"%2\",left-out,noindex: X-Robots-Tag: noindex,,"_s.arg(
             farm.url(u"/x-robots.html"_s), engine)));
@@ -910,17 +971,25 @@ private slots:
                  qPrintable(rows.join(u'\n')));
         const ChangedPagesHome::Outcome text = home.coverage(engine, false);
         QVERIFY2(
-            text.out.contains(
-                u"\n%1: 2 accepted, 0 refused, 5 left out, 2 removed, 0 never announced.\n"_s.arg(engine)) &&
-                text.out.contains(u"   removed   %1 \u2014 answers 410\n"_s.arg(farm.url(u"/gone.html"_s))),
+            text.out.startsWith(u"Coverage of %1: 10 pages listed"_s.arg(website.address().chopped(1))) &&
+                text.out.contains(
+                    u"\n%1: 4 accepted, 0 refused, 5 left out, 1 removed, 0 never announced.\n"_s.arg(
+                        engine)) &&
+                text.out.contains(u"   removed   %1 \u2014 answers 404\n"_s.arg(farm.url(u"/broken.html"_s))),
             qPrintable(text.out));
+        QVERIFY2(home.coverage(other.sitename, false)
+                     .out.contains(
+                         u"\nOther engine: 0 accepted, 10 recorded as announced, 0 refused, 0 left out, 0 "
+                         u"removed, 0 never announced.\n"_s),
+                 qPrintable(home.coverage(other.sitename, false).out));
         QCOMPARE(home.coverage(u"Delta"_s, false).status, 2);
 
         // Beside them, what Google said of a page it was asked about.
         const auto database =
             HistoryDatabase::open(home.options.historyFile, HistoryDatabase::Mode::OpenExisting, error);
         GoogleRecords records(*database);
-        const QList<GoogleRecords::QueuedPage> queue = records.inspectionQueue("127.0.0.1", 100);
+        const QList<GoogleRecords::QueuedPage> queue =
+            records.inspectionQueue(WebAddress::siteOrigin(website.address()), 100);
         QVERIFY(!queue.isEmpty());
         GoogleIndexStatus indexed;
         indexed.verdict = u"PASS"_s;
@@ -940,8 +1009,8 @@ private slots:
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QString>("error"); // empty: opens
         QTest::newRow("newer")
-            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 5"_s}
-            << u"was written by a newer version of Orvanta (layout 5; this one knows up to 4). It "
+            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 6"_s}
+            << u"was written by a newer version of Orvanta (layout 6; this one knows up to 5). It "
                u"is left as it is."_s;
         QTest::newRow("another program's")
             << QStringList{u"CREATE TABLE notes(text TEXT)"_s}
@@ -1010,7 +1079,7 @@ private slots:
         PageLedger ledger(*database);
         QList<std::pair<QString, qint64>> sent;
         QVERIFY(ledger.forEachPage(
-            "h", u"https://api.indexnow.org/indexnow"_s,
+            "http://h", u"https://api.indexnow.org/indexnow"_s,
             [&](QByteArrayView url, qint64, const std::optional<PageLedger::Sent>& accepted) {
                 sent.append({QString::fromUtf8(url), accepted ? accepted->sentAt : -1});
             }));
@@ -1025,6 +1094,62 @@ private slots:
         QVERIFY(history(path)); // and opens again as it is now
     }
 
+    void history_fourthLayoutTellsBaselinesAndWebsitesApart()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"history.db"_s);
+        // Two websites on one host, and a baseline that recorded the first one's pages as accepted.
+        TestData::writeSql(
+            path,
+            {u"CREATE TABLE origins(id INTEGER PRIMARY KEY, origin TEXT NOT NULL UNIQUE, host TEXT NOT NULL)"_s,
+             u"CREATE TABLE pages(id INTEGER PRIMARY KEY, origin INTEGER NOT NULL, path TEXT NOT NULL)"_s,
+             u"CREATE TABLE endpoints(id INTEGER PRIMARY KEY, address TEXT NOT NULL UNIQUE)"_s,
+             u"CREATE TABLE announcements(endpoint INTEGER NOT NULL, page INTEGER NOT NULL, lastmod INTEGER, "
+             u"accepted_at INTEGER, removal INTEGER NOT NULL DEFAULT 0, refused_at INTEGER, refused_run "
+             u"INTEGER, "
+             u"refused_position INTEGER, PRIMARY KEY(endpoint, page)) WITHOUT ROWID"_s,
+             u"CREATE TABLE runs(id INTEGER PRIMARY KEY, started_at INTEGER NOT NULL, ended_at INTEGER, "
+             u"profile "
+             u"TEXT NOT NULL, front_end TEXT NOT NULL, mode TEXT NOT NULL, requests INTEGER NOT NULL, "
+             u"succeeded "
+             u"INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL DEFAULT "
+             u"'running')"_s,
+             u"CREATE TABLE results(run INTEGER NOT NULL, position INTEGER NOT NULL, site TEXT NOT NULL, "
+             u"outcome "
+             u"TEXT NOT NULL, status INTEGER, detail TEXT, page_count INTEGER NOT NULL DEFAULT 0, PRIMARY "
+             u"KEY(run, "
+             u"position)) WITHOUT ROWID"_s,
+             u"CREATE TABLE checks(page INTEGER PRIMARY KEY, checked_at INTEGER NOT NULL, left_out TEXT, "
+             u"detail "
+             u"TEXT)"_s,
+             u"CREATE TABLE listings(host TEXT PRIMARY KEY, listed_at INTEGER NOT NULL, pages BLOB NOT NULL)"_s,
+             u"INSERT INTO origins VALUES (1, 'http://127.0.0.1:1', '127.0.0.1'), (2, 'http://127.0.0.1:2', "
+             u"'127.0.0.1')"_s,
+             u"INSERT INTO pages VALUES (1, 1, '/a'), (2, 1, '/b'), (3, 2, '/c')"_s,
+             u"INSERT INTO endpoints VALUES (1, 'https://api.indexnow.org/indexnow')"_s,
+             u"INSERT INTO runs VALUES (1, 500, 500, 'Shop', 'window', 'baseline', 0, 1, 0, 'completed'), "
+             u"(2, 600, 600, 'Blog', 'window', 'changed pages', 1, 1, 0, 'completed')"_s,
+             u"INSERT INTO results VALUES (1, 1, 'IndexNow', 'succeeded', 0, '2 pages recorded as announced, "
+             u"nothing sent', 0), (2, 1, 'IndexNow', 'succeeded', 200, 'Accepted', 1)"_s,
+             u"INSERT INTO announcements(endpoint, page, accepted_at) VALUES (1, 1, 500), (1, 2, 500), (1, 3, 600)"_s,
+             u"INSERT INTO listings VALUES ('127.0.0.1', 500, x'0101')"_s, u"PRAGMA user_version = 4"_s});
+        QString error;
+        auto database = HistoryDatabase::open(path, HistoryDatabase::Mode::OpenExisting, error);
+        QVERIFY2(database, qPrintable(error));
+        const QStringList endpoint{u"https://api.indexnow.org/indexnow"_s};
+        const Coverage first = Coverage::read(*database, "http://127.0.0.1:1", endpoint, error);
+        QCOMPARE(first.pageCount(), 2);
+        QCOMPARE(first.listedAt(), 500);
+        QCOMPARE(first.counts(0)[size_t(Coverage::State::Recorded)], 2);
+        QCOMPARE(first.entry(0, 0).lastAccepted, 0);
+        const Coverage second = Coverage::read(*database, "http://127.0.0.1:2", endpoint, error);
+        QCOMPARE(second.listedAt(), 0); // the other website's list is not this one's
+        RunJournal journal(*database);
+        QCOMPARE(journal.runs().last().succeeded, 0);
+        QCOMPARE(journal.results(1).first().outcome, u"recorded"_s);
+        QCOMPARE(journal.results(2).first().outcome, u"succeeded"_s);
+    }
+
     void history_reportsAndExportsRuns()
     {
         QTemporaryDir dir;
@@ -1034,8 +1159,11 @@ private slots:
         const qint64 run =
             journal.beginRun({published.toMSecsSinceEpoch(), u"Shop"_s, u"window"_s, u"changed pages"_s, 2});
         QVERIFY(run > 0);
-        QVERIFY(journal.addResult(run, {1, u"=cmd|' /C calc'!A0"_s, true, 202, u"Accepted; 1 page"_s, {}}));
-        QVERIFY(journal.addResult(run, {2, u"blo.gs"_s, false, 404, u"HTTP 404 Not Found"_s, {}}));
+        QVERIFY(journal.addResult(
+            run,
+            {1, u"=cmd|' /C calc'!A0"_s, RunJournal::Ending::Succeeded, 202, u"Accepted; 1 page"_s, {}}));
+        QVERIFY(journal.addResult(
+            run, {2, u"blo.gs"_s, RunJournal::Ending::Failed, 404, u"HTTP 404 Not Found"_s, {}}));
         QVERIFY(journal.endRun(run, published.toMSecsSinceEpoch() + 5000, false));
         QString text;
         QTextStream out(&text);
@@ -1058,7 +1186,8 @@ private slots:
         out.flush();
         QVERIFY2(text.contains(u",'=cmd|' /C calc'!A0,succeeded,"_s), qPrintable(text));
         const qint64 later = journal.beginRun({0, u"Shop"_s, u"window"_s, u"address"_s, 1});
-        QVERIFY(journal.addResult(later, {1, u"Chatty"_s, false, 500, QString(60000, u'x'), {}}));
+        QVERIFY(journal.addResult(
+            later, {1, u"Chatty"_s, RunJournal::Ending::Failed, 500, QString(60000, u'x'), {}}));
         QCOMPARE(journal.results(later).first().detail.size(),
                  RunJournal::longestDetail); // a bounded answer // read as text, never run
     }

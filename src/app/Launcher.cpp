@@ -245,8 +245,9 @@ int submit(const QCommandLineParser& parser, const Options& options)
         return usageError(u"--cool-down and --no-check go with --changed-pages."_s);
     if (parser.isSet(options.sitemap) && !run.changedPages && !run.baseline)
         return usageError(u"--sitemap goes with --changed-pages or --baseline."_s);
-    if (run.baseline && (run.dryRun || run.changedPages))
-        return usageError(u"--baseline sends nothing: it takes neither --dry-run nor --changed-pages."_s);
+    if (run.baseline && run.dryRun)
+        return usageError(
+            u"--baseline records the pages without sending them: it does not take --dry-run."_s);
     run.sitemap = parser.value(options.sitemap);
     if (parser.isSet(options.sitemap) && WebAddress::normalise(run.sitemap.toUtf8()).address.isEmpty())
         return usageError(u"--sitemap takes a web address, such as https://www.example.com/sitemap.xml."_s);

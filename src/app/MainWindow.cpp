@@ -292,7 +292,7 @@ void MainWindow::onPlanned(const RunPlan& plan, SubmissionSession::Purpose purpo
             preview.write(plan.error.toUtf8() + '\n');
         } else {
             RequestPreview::writeItems(m_catalogue, plan.items, profile(), preview);
-            RequestPreview::writeLeftOut(plan.leftOut, preview);
+            RequestPreview::writePageNotes(plan, preview);
         }
         auto* dialog = new RequestPreviewDialog(
             plan.summary.join(u'\n') + u"\n\n"_s + QString::fromUtf8(preview.data()), this);

@@ -274,7 +274,7 @@ private:
             openHistory(HistoryDatabase::Mode::OpenExisting, status);
         if (status != ExitStatus::success)
             return status;
-        const QByteArray host = WebAddress::siteHost(m_profile.value(ProfileField::Url));
+        const QByteArray website = WebAddress::siteOrigin(m_profile.value(ProfileField::Url));
         if (!database) {
             say(m_out, u"No page of \"%1\" has been announced yet."_s.arg(m_profile.title));
             return ExitStatus::success;
@@ -283,7 +283,7 @@ private:
         const QString day = GoogleRecords::quotaDay(QDateTime::currentDateTimeUtc());
         const int left = records.inspectionsLeft(property, day);
         const int wanted = m_options.limit < 0 ? left : qMin(left, m_options.limit);
-        const QList<GoogleRecords::QueuedPage> queue = records.inspectionQueue(host, wanted);
+        const QList<GoogleRecords::QueuedPage> queue = records.inspectionQueue(website, wanted);
         if (left == 0) {
             say(m_out,
                 u"Today's inspections for %1 are used up; the pages wait for tomorrow."_s.arg(property));

@@ -102,7 +102,7 @@ QList<GoogleRecords::StoredSitemap> GoogleRecords::sitemaps(const QString& profi
     return list;
 }
 
-QList<GoogleRecords::QueuedPage> GoogleRecords::inspectionQueue(const QByteArray& host, int limit)
+QList<GoogleRecords::QueuedPage> GoogleRecords::inspectionQueue(const QByteArray& website, int limit)
 {
     SqliteStatement read(
         m_database.connection(),
@@ -111,10 +111,10 @@ QList<GoogleRecords::QueuedPage> GoogleRecords::inspectionQueue(const QByteArray
         u"max(CASE WHEN a.removal = 1 THEN a.accepted_at END) AS removed, g.inspected_at "
         u"FROM origins o JOIN pages p ON p.origin = o.id JOIN announcements a ON a.page = p.id "
         u"LEFT JOIN google_inspections g ON g.page = p.id "
-        u"WHERE o.host = ? AND a.accepted_at IS NOT NULL GROUP BY p.id "
+        u"WHERE o.origin = ? AND a.accepted_at IS NOT NULL GROUP BY p.id "
         u"HAVING announced IS NOT NULL AND (removed IS NULL OR removed < announced) "
         u"AND (g.inspected_at IS NULL OR g.inspected_at < announced) ORDER BY announced, p.id LIMIT ?"_s);
-    read.bind(1, QByteArrayView(host));
+    read.bind(1, QByteArrayView(website));
     read.bind(2, qint64(limit));
     QList<QueuedPage> queue;
     while (read.next())
@@ -142,7 +142,7 @@ bool GoogleRecords::recordInspection(qint64 page, const GoogleIndexStatus& statu
     return write.run() || failed(write.errorText());
 }
 
-QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const QByteArray& host)
+QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const QByteArray& website)
 {
     SqliteStatement read(
         m_database.connection(),
@@ -151,8 +151,8 @@ QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const
         u"g.fetch_state, g.google_canonical, (SELECT max(accepted_at) FROM announcements a WHERE a.page = "
         u"p.id AND a.removal = 0) "
         u"FROM origins o JOIN pages p ON p.origin = o.id JOIN google_inspections g ON g.page = p.id "
-        u"WHERE o.host = ?"_s);
-    read.bind(1, QByteArrayView(host));
+        u"WHERE o.origin = ?"_s);
+    read.bind(1, QByteArrayView(website));
     QHash<QString, StoredInspection> found;
     while (read.next()) {
         StoredInspection& stored = found[read.text(0)];
@@ -174,7 +174,7 @@ QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const
 void GoogleRecords::describeIn(Coverage& coverage)
 {
     QHash<QString, Coverage::GoogleNote> notes;
-    const QHash<QString, StoredInspection> inspected = inspections(coverage.host());
+    const QHash<QString, StoredInspection> inspected = inspections(coverage.website());
     for (auto it = inspected.cbegin(); it != inspected.cend(); ++it)
         notes.insert(it.key(), {it->status.state(), it->status.describe(it->announcedAt)});
     coverage.setGoogle(notes);

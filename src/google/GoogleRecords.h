@@ -40,7 +40,7 @@ public:
         QString url;
         qint64 announcedAt;
     };
-    QList<QueuedPage> inspectionQueue(const QByteArray& host, int limit);
+    QList<QueuedPage> inspectionQueue(const QByteArray& website, int limit);
     bool recordInspection(qint64 page, const GoogleIndexStatus& status, qint64 at);
 
     struct StoredInspection
@@ -49,10 +49,10 @@ public:
         qint64 inspectedAt = 0;
         qint64 announcedAt = 0; // the page's latest acceptance by any engine (ms); 0 when none
     };
-    // Every inspected page on the host, by its address.
-    QHash<QString, StoredInspection> inspections(const QByteArray& host);
+    // Every inspected page of the website (its origin), by its address.
+    QHash<QString, StoredInspection> inspections(const QByteArray& website);
 
-    // Each inspected page's state and sentence, put beside the coverage of its host.
+    // Each inspected page's state and sentence, put beside the coverage of its website.
     void describeIn(Coverage& coverage);
 
     // The quota's day is Google's: it turns at midnight Pacific time.

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QByteArray& host,
+PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QByteArray& website,
                             const QString& endpoint, qint64 now, std::chrono::seconds coolDown,
                             std::vector<qint64>& ids)
 {
@@ -16,7 +16,7 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
     const qint64 future = now + clockSkewMs;
     PagePlan plan;
     const bool read = ledger.forEachPage(
-        host, endpoint, [&](QByteArrayView url, qint64 id, const std::optional<PageLedger::Sent>& sent) {
+        website, endpoint, [&](QByteArrayView url, qint64 id, const std::optional<PageLedger::Sent>& sent) {
             const qsizetype page = pages.find(url);
             if (page < 0) {
                 if (sent && !sent->removal) { // accepted once, listed no more
@@ -30,7 +30,10 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
                 return;
             const qint64 lastModified = pages.lastModified(page);
             bool changed = false;
-            if (lastModified == PageList::unknownTime || lastModified == sent->lastModified)
+            if (sent->removal) { // told it was gone, and listed again
+                changed = true;
+                plan.announcedRemoved.insert(page);
+            } else if (lastModified == PageList::unknownTime || lastModified == sent->lastModified)
                 changed = false;
             else if (sent->lastModified == PageList::unknownTime || sent->lastModified > future)
                 changed = true; // dated at last, or a wrong date corrected

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <chrono>
@@ -10,11 +11,11 @@
 class PageLedger;
 class PageList;
 
-// Which pages of a sitemap go to an endpoint: those never sent to it, and those changed since
-// (another last change than the one sent), but none sent to it within the cool-down, whatever
-// changed. The first run sends everything. Dates from a clock that was wrong cannot pin a page:
-// a last change in the future counts as now, a recorded one in the future lets any other date
-// through, and a recorded time of sending in the future holds nothing back.
+// Which pages of a sitemap go to an endpoint: those never sent to it, those changed since
+// (another last change than the one sent) and those it was told are gone that are listed again,
+// but none sent to it within the cool-down, whatever changed. The first run sends everything. Dates from a
+// clock that was wrong cannot pin a page: a last change in the future counts as now, a recorded one in the
+// future lets any other date through, and a recorded time of sending in the future holds nothing back.
 struct PagePlan
 {
     QString error;          // the ledger could not be read: nothing is known, nothing planned
@@ -28,6 +29,9 @@ struct PagePlan
     // as removed yet), with their ids in the ledger: removed, perhaps.
     QList<QByteArray> gone;
     QList<qint64> goneIds;
+    // Of the pages to send, those the endpoint was told are gone: listed again, they go again
+    // once they can be indexed, and are not announced as removed twice.
+    QSet<qsizetype> announcedRemoved;
 };
 
 namespace ChangedPages {
@@ -39,7 +43,7 @@ constexpr qsizetype batchSize = 10000;
 constexpr qint64 clockSkewMs = 24 * 3600 * 1000;
 
 // `ids` receives, for every page the ledger already knows, its id there (0 for the others).
-PagePlan plan(const PageList& pages, PageLedger& ledger, const QByteArray& host, const QString& endpoint,
+PagePlan plan(const PageList& pages, PageLedger& ledger, const QByteArray& website, const QString& endpoint,
               qint64 now, std::chrono::seconds coolDown, std::vector<qint64>& ids);
 
 // The pages whose last change lies in the future, and the latest such change.

@@ -32,7 +32,7 @@ private:
 
 // The page's last event at an endpoint decides its state: an acceptance, a refusal, or a check
 // that left it out; a page with none was never announced.
-Coverage::State stateOf(qint64 acceptedAt, bool removal, qint64 refusedAt, qint64 leftOutAt)
+Coverage::State stateOf(qint64 acceptedAt, bool removal, bool baseline, qint64 refusedAt, qint64 leftOutAt)
 {
     if (acceptedAt > 0 && removal)
         return Coverage::State::Removed;
@@ -40,7 +40,7 @@ Coverage::State stateOf(qint64 acceptedAt, bool removal, qint64 refusedAt, qint6
     if (latest == 0)
         return Coverage::State::Never;
     if (latest == acceptedAt)
-        return Coverage::State::Accepted;
+        return baseline ? Coverage::State::Recorded : Coverage::State::Accepted;
     return latest == refusedAt ? Coverage::State::Refused : Coverage::State::LeftOut;
 }
 
@@ -51,6 +51,8 @@ QString Coverage::stateName(State state)
     switch (state) {
     case State::Accepted:
         return u"accepted"_s;
+    case State::Recorded:
+        return u"recorded"_s;
     case State::Refused:
         return u"refused"_s;
     case State::LeftOut:
@@ -125,11 +127,11 @@ quint32 Coverage::reasonIndex(const QString& reason)
     return index;
 }
 
-Coverage Coverage::read(HistoryDatabase& database, const QByteArray& host, const QStringList& endpoints,
+Coverage Coverage::read(HistoryDatabase& database, const QByteArray& website, const QStringList& endpoints,
                         QString& error)
 {
     Coverage coverage;
-    coverage.m_host = host;
+    coverage.m_website = website;
     SqliteConnection& connection = database.connection();
     const ReadTransaction snapshot(database);
     const auto failed = [&error](const SqliteStatement& statement) {
@@ -137,47 +139,27 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& host, const
         return Coverage();
     };
 
-    QHash<qint64, QByteArray> origins;
-    SqliteStatement findOrigins(connection, u"SELECT id, origin FROM origins WHERE host = ?"_s);
-    findOrigins.bind(1, QByteArrayView(host));
-    while (findOrigins.next())
-        origins.insert(findOrigins.integer(0), findOrigins.utf8(1).toByteArray());
-    if (findOrigins.errorCode() != 0)
-        return failed(findOrigins);
     PageLedger ledger(database);
-    const QList<qint64> listed = ledger.listing(host, &coverage.m_listedAt);
-    if (!ledger.lastError().isEmpty()) {
-        error = ledger.lastError();
-        return {};
-    }
-
-    // Every page the ledger knows on the host, in the order of their ids, as every table below
-    // is walked.
+    // Every page of the website the ledger knows, in the order of their ids, as every table
+    // below is walked.
     std::vector<qint64> ids;
     QByteArray urls;
     std::vector<quint32> ends;
     std::vector<bool> kept; // listed at the last run, or announced as removed since
     qsizetype listedCount = 0;
-    if (!origins.isEmpty()) {
-        SqliteStatement pages(connection, u"SELECT id, origin, path FROM pages ORDER BY id"_s);
-        auto next = listed.cbegin();
-        listedCount = 0;
-        while (pages.next()) {
-            const auto origin = origins.constFind(pages.integer(1));
-            if (origin == origins.cend())
-                continue;
-            const qint64 id = pages.integer(0);
+    const bool read = ledger.forEachPage(
+        website,
+        [&](qint64 id, QByteArrayView url, bool listed) {
             ids.push_back(id);
-            urls += *origin;
-            urls += pages.utf8(2);
+            urls += url;
             ends.push_back(quint32(urls.size()));
-            while (next != listed.cend() && *next < id)
-                ++next;
-            kept.push_back(next != listed.cend() && *next == id);
-            listedCount += kept.back() ? 1 : 0;
-        }
-        if (pages.errorCode() != 0)
-            return failed(pages);
+            kept.push_back(listed);
+            listedCount += listed ? 1 : 0;
+        },
+        &coverage.m_listedAt);
+    if (!read) {
+        error = ledger.lastError();
+        return {};
     }
     const auto walk = [&ids](SqliteStatement& rows, const std::function<void(size_t page)>& each) {
         size_t page = 0;
@@ -207,7 +189,7 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& host, const
         }))
         return failed(checks);
 
-    // The endpoints asked for, in their order; or every one the host's pages were announced to.
+    // The endpoints asked for, in their order; or every one the website's pages were announced to.
     QList<std::pair<QString, qint64>> candidates;
     SqliteStatement findEndpoints(connection, u"SELECT address, id FROM endpoints ORDER BY address"_s);
     while (findEndpoints.next())
@@ -243,24 +225,26 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& host, const
         std::vector<Entry> entries(ids.size());
         bool touched = false;
         SqliteStatement announcements(
-            connection, u"SELECT page, accepted_at, removal, refused_at, refused_run, refused_position "
-                        u"FROM announcements WHERE endpoint = ? ORDER BY page"_s);
+            connection, u"SELECT page, accepted_at, removal, refused_at, refused_run, refused_position, "
+                        u"baseline FROM announcements WHERE endpoint = ? ORDER BY page"_s);
         announcements.bind(1, endpointId);
         if (!walk(announcements, [&](size_t page) {
                 touched = true;
                 Entry& entry = entries[page];
-                entry.lastAccepted = announcements.integer(1);
+                const qint64 acceptedAt = announcements.integer(1);
                 const bool removal = announcements.integer(2) != 0;
+                const bool baseline = announcements.integer(6) != 0;
                 const qint64 refusedAt = announcements.integer(3);
-                entry.state = stateOf(entry.lastAccepted, removal, refusedAt, leftOutAt[page]);
+                entry.state = stateOf(acceptedAt, removal, baseline, refusedAt, leftOutAt[page]);
+                entry.lastAccepted = baseline ? 0 : acceptedAt;
                 if (entry.state == State::Refused)
                     entry.reason = refusalReason(announcements.integer(4), announcements.integer(5));
-                if (removal && entry.lastAccepted > 0)
+                if (removal && acceptedAt > 0)
                     kept[page] = true;
             }))
             return failed(announcements);
         if (!touched && endpoints.isEmpty())
-            continue; // nothing of this host went there
+            continue; // nothing of this website went there
         for (size_t page = 0; page < ids.size(); ++page) {
             Entry& entry = entries[page];
             if (entry.state == State::Never && leftOutAt[page] > 0)

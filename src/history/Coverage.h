@@ -14,33 +14,36 @@
 class HistoryDatabase;
 
 // What became of each page of a website's sitemaps at each endpoint, as the ledger knows it:
-// accepted (and when last), refused (with the engine's answer), left out by the check before it
-// was announced (with the reason), announced as removed, or never announced. The pages are those
-// the sitemaps listed at the last run, and those announced as removed since they left. Read in
-// one pass over the ledger, kept compact: a million pages fit in well under 200 MB.
+// accepted (and when last), recorded as announced by a baseline (nothing was sent), refused
+// (with the engine's answer), left out by the check before it was announced (with the reason),
+// announced as removed, or never announced. The pages are those the sitemaps listed at the last
+// run, and those announced as removed since they left. Read in one pass over the ledger, kept
+// compact: a million pages fit in well under 200 MB.
 class Coverage
 {
 public:
-    enum class State : quint8 { Accepted, Refused, LeftOut, Removed, Never };
-    static constexpr int stateCount = 5;
+    enum class State : quint8 { Accepted, Recorded, Refused, LeftOut, Removed, Never };
+    static constexpr int stateCount = 6;
     using Counts = std::array<int, stateCount>;
 
-    // "accepted", "refused", "left-out", "removed", "never": as CSV columns and filters name them.
+    // "accepted", "recorded", "refused", "left-out", "removed", "never": as CSV columns and
+    // filters name them.
     static QString stateName(State state);
 
     struct Entry
     {
-        qint64 lastAccepted = 0; // 0: never accepted
+        qint64 lastAccepted = 0; // 0: never accepted by the engine (a baseline's record is no acceptance)
         quint32 reason = 0;      // into the reasons; 0 is none
         State state = State::Never;
     };
 
-    // The coverage of the host at the endpoints, or at every endpoint that accepted or refused
-    // one of its pages when none are given. Empty, with `error`, when the ledger cannot be read.
-    static Coverage read(HistoryDatabase& database, const QByteArray& host, const QStringList& endpoints,
+    // The coverage of the website (its origin, as PageLedger knows it) at the endpoints, or at
+    // every endpoint that accepted or refused one of its pages when none are given. Empty, with
+    // `error`, when the ledger cannot be read.
+    static Coverage read(HistoryDatabase& database, const QByteArray& website, const QStringList& endpoints,
                          QString& error);
 
-    QByteArray host() const { return m_host; }
+    QByteArray website() const { return m_website; }
     qint64 listedAt() const { return m_listedAt; } // 0 when no run listed the pages
     const QStringList& endpoints() const { return m_endpoints; }
     qsizetype pageCount() const { return qsizetype(m_urlEnds.size()); }
@@ -72,7 +75,7 @@ public:
 private:
     quint32 reasonIndex(const QString& reason);
 
-    QByteArray m_host;
+    QByteArray m_website;
     qint64 m_listedAt = 0;
     qsizetype m_removedSince = 0;
     QStringList m_endpoints;

@@ -26,10 +26,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList stateCaptions{u"Accepted"_s, u"Refused"_s, u"Left out"_s, u"Removed"_s,
-                                u"Never announced"_s};
+const QStringList stateCaptions{u"Accepted"_s, u"Recorded as announced"_s, u"Refused"_s, u"Left out"_s,
+                                u"Removed"_s,  u"Never announced"_s};
 // Under the bars, where room is short.
-const QStringList barCaptions{u"Accepted"_s, u"Refused"_s, u"Left out"_s, u"Removed"_s, u"Never"_s};
+const QStringList barCaptions{u"Accepted"_s, u"Recorded"_s, u"Refused"_s,
+                              u"Left out"_s, u"Removed"_s,  u"Never"_s};
 
 QChartView* chartView(const QString& name, const QString& title, QWidget* parent)
 {
@@ -96,13 +97,13 @@ void CoveragePage::showProfile(const QString& title, const QString& address)
 {
     m_coverage.reset();
     m_names.clear();
-    const QByteArray host = WebAddress::siteHost(address);
+    const QByteArray website = WebAddress::siteOrigin(address);
     QString error;
     const std::unique_ptr<HistoryDatabase> database =
-        host.isEmpty() ? nullptr
-                       : HistoryDatabase::open(m_historyFile, HistoryDatabase::Mode::OpenExisting, error);
+        website.isEmpty() ? nullptr
+                          : HistoryDatabase::open(m_historyFile, HistoryDatabase::Mode::OpenExisting, error);
     if (database) {
-        auto coverage = std::make_shared<Coverage>(Coverage::read(*database, host, {}, error));
+        auto coverage = std::make_shared<Coverage>(Coverage::read(*database, website, {}, error));
         GoogleRecords(*database).describeIn(*coverage);
         for (const QString& endpoint : coverage->endpoints())
             m_names << m_siteName(endpoint);
@@ -113,10 +114,10 @@ void CoveragePage::showProfile(const QString& title, const QString& address)
         m_dialogs.inform(
             u"The history \"%1\" cannot be read: %2."_s.arg(QDir::toNativeSeparators(m_historyFile), error),
             u"Run History"_s, Dialogs::Icon::Warning);
-    if (host.isEmpty())
+    if (website.isEmpty())
         m_summary = u"The profile has no website address."_s;
     else if (!m_coverage)
-        m_summary = u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(host));
+        m_summary = u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(website));
     else
         m_summary = CoverageReport::pagesText(*m_coverage);
     drawRuns(database ? RunJournal(*database).announcedPerRun(title) : QList<RunJournal::AnnouncedPages>());
@@ -215,8 +216,10 @@ void CoveragePage::onExportClicked()
     const CoverageReport::Filter filter{ui->coverageSite->currentIndex(),
                                         state <= 0 ? std::nullopt
                                                    : std::optional(Coverage::State(state - 1))};
-    exportCsv(
-        m_dialogs, u"Export Pages"_s,
-        QDir::home().filePath(QString::fromUtf8(m_coverage->host()) + u"-coverage.csv"_s), u"The pages"_s,
-        [this, &filter](QTextStream& out) { CoverageReport::writeCsv(*m_coverage, m_names, filter, out); });
+    exportCsv(m_dialogs, u"Export Pages"_s,
+              QDir::home().filePath(QString::fromUtf8(WebAddress::hostOf(m_coverage->website())) +
+                                    u"-coverage.csv"_s),
+              u"The pages"_s, [this, &filter](QTextStream& out) {
+                  CoverageReport::writeCsv(*m_coverage, m_names, filter, out);
+              });
 }

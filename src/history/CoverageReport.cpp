@@ -10,11 +10,11 @@ using namespace Qt::StringLiterals;
 
 QString CoverageReport::pagesText(const Coverage& coverage)
 {
-    const QString host = QString::fromUtf8(coverage.host());
+    const QString website = QString::fromUtf8(coverage.website());
     if (coverage.listedAt() == 0)
-        return u"No run has listed the pages of %1 yet."_s.arg(host);
+        return u"No run has listed the pages of %1 yet."_s.arg(website);
     QString text = u"%1: %2 listed by its sitemaps at the last run (%3)"_s.arg(
-        host, counted(coverage.pageCount() - coverage.removedSince(), u"%1 page"_s, u"%1 pages"_s),
+        website, counted(coverage.pageCount() - coverage.removedSince(), u"%1 page"_s, u"%1 pages"_s),
         acceptedText(coverage.listedAt()));
     if (coverage.removedSince() > 0)
         text += u", and %1 since"_s.arg(
@@ -24,8 +24,11 @@ QString CoverageReport::pagesText(const Coverage& coverage)
 
 QString CoverageReport::countsText(const Coverage::Counts& counts)
 {
-    return u"%1 accepted, %2 refused, %3 left out, %4 removed, %5 never announced"_s
+    // A baseline's pages are counted apart, where there are any: nothing was sent for them.
+    const int recorded = counts[size_t(Coverage::State::Recorded)];
+    return u"%1 accepted, %2%3 refused, %4 left out, %5 removed, %6 never announced"_s
         .arg(counts[size_t(Coverage::State::Accepted)])
+        .arg(recorded == 0 ? QString() : u"%1 recorded as announced, "_s.arg(recorded))
         .arg(counts[size_t(Coverage::State::Refused)])
         .arg(counts[size_t(Coverage::State::LeftOut)])
         .arg(counts[size_t(Coverage::State::Removed)])
@@ -48,7 +51,8 @@ void CoverageReport::writeText(const Coverage& coverage, const QStringList& name
         out << names.value(endpoint) << u": "_s << countsText(coverage.counts(endpoint)) << u".\n"_s;
         for (qsizetype page = 0; page < coverage.pageCount(); ++page) {
             const Coverage::Entry& entry = coverage.entry(endpoint, page);
-            if (entry.state == Coverage::State::Accepted || entry.state == Coverage::State::Never)
+            if (entry.state == Coverage::State::Accepted || entry.state == Coverage::State::Recorded ||
+                entry.state == Coverage::State::Never)
                 continue; // the ones that need a look
             out << u"   "_s << Coverage::stateName(entry.state).leftJustified(9) << u' '
                 << QString::fromUtf8(coverage.url(page));

@@ -1,5 +1,6 @@
 #include "HistoryDatabase.h"
 
+#include "PageLedger.h"
 #include "SqliteConnection.h"
 #include "SqliteStatement.h"
 #include "WebAddress.h"
@@ -66,6 +67,17 @@ const QStringList toFourthLayout = {
     u"coverage TEXT, last_crawl INTEGER, robots TEXT, indexing TEXT, fetch_state TEXT, google_canonical TEXT)"_s,
     u"CREATE TABLE google_quota(property TEXT NOT NULL, day TEXT NOT NULL, used INTEGER NOT NULL, "
     u"exhausted INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(property, day)) WITHOUT ROWID"_s,
+};
+
+// The fifth: pages a baseline recorded as announced, told apart from pages an engine accepted,
+// and baselines that say they sent nothing (a baseline's pages were recorded at the time its run
+// began); the lists of listed pages kept by website rather than by host (PageLedger).
+const QStringList toFifthLayout = {
+    u"ALTER TABLE announcements ADD COLUMN baseline INTEGER NOT NULL DEFAULT 0"_s,
+    u"UPDATE announcements SET baseline = 1 WHERE removal = 0 AND accepted_at IN "
+    u"(SELECT started_at FROM runs WHERE mode = 'baseline')"_s,
+    u"UPDATE results SET outcome = 'recorded' WHERE run IN (SELECT id FROM runs WHERE mode = 'baseline')"_s,
+    u"UPDATE runs SET succeeded = 0 WHERE mode = 'baseline'"_s,
 };
 
 // The tables of the first layout, which had no version: pages recorded by profile title and
@@ -157,8 +169,8 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
     };
     qint64 found = 0;
     QSet<QString> tables;
-    {
-        // Finished before anything is changed: an open statement would keep the tables locked.
+    // Finished before anything is changed: an open statement would keep the tables locked.
+    const auto readLayout = [&] {
         SqliteStatement version(*m_connection, u"PRAGMA user_version"_s);
         if (!version.next())
             return refuse(u"cannot be read: %1."_s.arg(version.errorText()));
@@ -166,24 +178,45 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
         SqliteStatement list(
             *m_connection,
             u"SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'"_s);
+        tables.clear();
         while (list.next())
             tables.insert(list.text(0));
         if (list.errorCode() != 0)
             return refuse(u"cannot be read: %1."_s.arg(list.errorText()));
-    }
-    if (found == layout)
         return true;
-    if (found > layout)
-        return refuse(
-            u"was written by a newer version of Orvanta (layout %1; this one knows up to %2)."_s.arg(found)
-                .arg(layout));
-    if (found == 0 && !tables.isEmpty() && tables != firstLayoutTables) {
+    };
+    const auto refuseForeign = [&] {
+        if (found > layout)
+            return refuse(u"was written by a newer version of Orvanta (layout %1; this one knows up to %2)."_s
+                              .arg(found)
+                              .arg(layout));
         QStringList names(tables.cbegin(), tables.cend());
         names.sort();
         return refuse(u"is not an Orvanta history: it holds the tables %1."_s.arg(names.join(u", "_s)));
-    }
+    };
+    const auto foreign = [&] {
+        return found > layout || (found == 0 && !tables.isEmpty() && tables != firstLayoutTables);
+    };
+    if (!readLayout())
+        return false;
+    if (found == layout)
+        return true;
+    if (foreign())
+        return refuseForeign();
     if (!begin())
         return refuse(u"cannot be written: %1."_s.arg(m_lastError));
+    // Read again under the write lock: another process (or thread) may have brought the file up
+    // to date, or made it, while this one waited for the lock.
+    if (!readLayout()) {
+        rollback();
+        return false;
+    }
+    if (found == layout)
+        return commit() || refuse(u"cannot be written: %1."_s.arg(m_lastError));
+    if (foreign()) {
+        rollback();
+        return refuseForeign();
+    }
     // Each layout is reached from the one before, in one transaction: all of it or nothing.
     bool written = true;
     if (found < 2) {
@@ -204,8 +237,18 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
         for (const QString& statement : toThirdLayout)
             written = written && exec(statement);
     }
-    for (const QString& statement : toFourthLayout)
+    if (found < 4) {
+        for (const QString& statement : toFourthLayout)
+            written = written && exec(statement);
+    }
+    for (const QString& statement : toFifthLayout)
         written = written && exec(statement);
+    if (written) {
+        PageLedger ledger(*this);
+        written = ledger.keyListingsByWebsite();
+        if (!written)
+            m_lastError = ledger.lastError();
+    }
     written = written && exec(u"PRAGMA user_version = %1"_s.arg(layout)) && commit();
     if (!written) {
         rollback();

@@ -15,7 +15,7 @@ class SqliteConnection;
 class HistoryDatabase
 {
 public:
-    static constexpr int layout = 4;
+    static constexpr int layout = 5;
 
     enum class Mode {
         OpenOrCreate, // a run: the file and its directory are made when missing

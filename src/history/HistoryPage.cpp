@@ -61,6 +61,16 @@ qint64 HistoryPage::pickedRun() const
     return current.isValid() ? m_runs->item(current.row())->data().toLongLong() : 0;
 }
 
+namespace {
+
+// A baseline records pages as announced: it has no requests that could succeed or fail.
+bool sentNothing(const RunJournal::RunSummary& run)
+{
+    return run.mode == QStringLiteral("baseline");
+}
+
+} // namespace
+
 void HistoryPage::reload()
 {
     const qint64 picked = pickedRun();
@@ -80,7 +90,8 @@ void HistoryPage::reload()
     for (const RunJournal::RunSummary& run : journal.runs()) {
         QList<QStandardItem*> items =
             row({HistoryReport::timeText(run.startedAt), run.profile, run.frontEnd, run.mode, run.state,
-                 QString::number(run.succeeded), QString::number(run.failed)});
+                 sentNothing(run) ? QString() : QString::number(run.succeeded),
+                 sentNothing(run) ? QString() : QString::number(run.failed)});
         items.first()->setData(run.id);
         if (run.id == picked)
             pickRow = m_runs->rowCount();

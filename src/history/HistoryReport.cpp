@@ -25,6 +25,13 @@ QString HistoryReport::timeText(qint64 msecs)
     return msecs == 0 ? QString() : QDateTime::fromMSecsSinceEpoch(msecs).toString(u"yyyy-MM-dd HH:mm:ss"_s);
 }
 
+QString HistoryReport::outcomeText(const RunJournal::RunSummary& run)
+{
+    if (run.mode == u"baseline"_s) // it recorded pages as announced, and sent no request
+        return u"nothing sent"_s;
+    return u"%1 succeeded, %2 failed"_s.arg(run.succeeded).arg(run.failed);
+}
+
 void HistoryReport::writeCsv(RunJournal& journal, const Selection& selection, QTextStream& out)
 {
     const auto field = [](const QString& text) {
@@ -53,10 +60,8 @@ void HistoryReport::writeText(RunJournal& journal, const Selection& selection, Q
         return;
     }
     for (const RunJournal::RunSummary& run : runs) {
-        out << u"Run %1, %2, \"%3\", %4, %5: %6, %7 succeeded, %8 failed\n"_s.arg(run.id)
-                   .arg(timeText(run.startedAt), run.profile, run.frontEnd, run.mode, run.state)
-                   .arg(run.succeeded)
-                   .arg(run.failed);
+        out << u"Run %1, %2, \"%3\", %4, %5: %6, %7\n"_s.arg(run.id).arg(
+            timeText(run.startedAt), run.profile, run.frontEnd, run.mode, run.state, outcomeText(run));
         for (const RunJournal::ResultRow& row : journal.results(run.id, selection.failuresOnly)) {
             out << u"  %1. %2 %3"_s.arg(row.position).arg(row.outcome.leftJustified(9), row.site);
             QStringList said;

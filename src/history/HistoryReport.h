@@ -1,8 +1,9 @@
 #pragma once
 
+#include "RunJournal.h"
+
 #include <QString>
 
-class RunJournal;
 class QTextStream;
 
 // The journal as people read it: the runs, newest first, each with its requests' outcomes, as
@@ -20,6 +21,8 @@ struct Selection
 
 // A run's time, in the one form the page and the report show it.
 QString timeText(qint64 msecs);
+// "3 succeeded, 1 failed", or for a baseline, which sent nothing, "nothing sent".
+QString outcomeText(const RunJournal::RunSummary& run);
 
 void writeText(RunJournal& journal, const Selection& selection, QTextStream& out);
 // Fields a spreadsheet would take for a formula are written as text.

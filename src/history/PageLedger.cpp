@@ -32,52 +32,74 @@ qint64 PageLedger::endpointId(const QString& address, bool add)
     return find.errorCode() == 0 ? 0 : -1;
 }
 
-bool PageLedger::forEachPage(const QByteArray& host, const QString& endpoint, const PageHandler& each)
+bool PageLedger::forEachPage(const QByteArray& website, const ListedPageHandler& each, qint64* listedAt)
 {
     QHash<qint64, QByteArray> origins;
-    SqliteStatement findOrigins(m_database.connection(), u"SELECT id, origin FROM origins WHERE host = ?"_s);
-    findOrigins.bind(1, QByteArrayView(host));
-    while (findOrigins.next())
+    qint64 own = 0;
+    SqliteStatement findOrigins(m_database.connection(), u"SELECT id, origin FROM origins"_s);
+    while (findOrigins.next()) {
         origins.insert(findOrigins.integer(0), findOrigins.utf8(1).toByteArray());
+        if (findOrigins.utf8(1) == QByteArrayView(website))
+            own = findOrigins.integer(0);
+    }
     if (findOrigins.errorCode() != 0) {
         m_lastError = findOrigins.errorText();
         return false;
     }
+    m_lastError.clear();
+    const QList<qint64> listed = listing(website, listedAt);
+    if (!m_lastError.isEmpty())
+        return false;
+    if (own == 0 && listed.isEmpty())
+        return true;
+    SqliteStatement pages(m_database.connection(), u"SELECT id, origin, path FROM pages ORDER BY id"_s);
+    auto next = listed.cbegin();
+    QByteArray url;
+    while (pages.next()) {
+        const qint64 id = pages.integer(0);
+        while (next != listed.cend() && *next < id)
+            ++next;
+        const qint64 origin = pages.integer(1);
+        const bool isListed = next != listed.cend() && *next == id;
+        if (origin != own && !isListed)
+            continue;
+        url = origins.value(origin);
+        url += pages.utf8(2);
+        each(id, url, isListed);
+    }
+    if (pages.errorCode() != 0) {
+        m_lastError = pages.errorText();
+        return false;
+    }
+    return true;
+}
+
+bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint, const PageHandler& each)
+{
     const qint64 endpointKey = endpointId(endpoint, false);
     if (endpointKey < 0)
         return false;
-    if (origins.isEmpty())
-        return true;
-
     // Both come in the order of the page ids and are walked side by side.
-    SqliteStatement pages(m_database.connection(), u"SELECT id, origin, path FROM pages ORDER BY id"_s);
     SqliteStatement sent(
         m_database.connection(),
         u"SELECT page, lastmod, accepted_at, removal FROM announcements WHERE endpoint = ? AND "
         u"accepted_at IS NOT NULL ORDER BY page"_s);
     sent.bind(1, endpointKey);
     bool sentRow = sent.next();
-    QByteArray url;
-    while (pages.next()) {
-        const auto origin = origins.constFind(pages.integer(1));
-        if (origin == origins.cend())
-            continue;
-        const qint64 page = pages.integer(0);
+    const bool read = forEachPage(website, [&](qint64 page, QByteArrayView url, bool) {
         while (sentRow && sent.integer(0) < page)
             sentRow = sent.next();
         std::optional<Sent> accepted;
         if (sentRow && sent.integer(0) == page)
             accepted = Sent{sent.isNull(1) ? PageList::unknownTime : sent.integer(1), sent.integer(2),
                             sent.integer(3) != 0};
-        url = *origin;
-        url += pages.utf8(2);
         each(url, page, accepted);
-    }
-    if (pages.errorCode() != 0 || sent.errorCode() != 0) {
-        m_lastError = pages.errorCode() != 0 ? pages.errorText() : sent.errorText();
+    });
+    if (read && sent.errorCode() != 0) {
+        m_lastError = sent.errorText();
         return false;
     }
-    return true;
+    return read;
 }
 
 bool PageLedger::addPages(const PageList& pages, const QList<qsizetype>& indices, std::vector<qint64>& ids)
@@ -119,7 +141,7 @@ bool PageLedger::addPages(const PageList& pages, const QList<qsizetype>& indices
 }
 
 bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, const QList<qsizetype>& indices,
-                            const std::vector<qint64>& ids, qint64 sentAt, bool removal)
+                            const std::vector<qint64>& ids, qint64 sentAt, Announcement announcement)
 {
     const qint64 endpointKey = endpointId(endpoint, true);
     if (endpointKey <= 0)
@@ -130,9 +152,9 @@ bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, cons
               [&ids](qsizetype a, qsizetype b) { return ids[size_t(a)] < ids[size_t(b)]; });
     SqliteStatement insert(
         m_database.connection(),
-        u"INSERT INTO announcements(endpoint, page, lastmod, accepted_at, removal) VALUES (?, ?, ?, ?, ?) "
-        u"ON CONFLICT(endpoint, page) DO UPDATE SET lastmod = excluded.lastmod, "
-        u"accepted_at = excluded.accepted_at, removal = excluded.removal"_s);
+        u"INSERT INTO announcements(endpoint, page, lastmod, accepted_at, removal, baseline) "
+        u"VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT(endpoint, page) DO UPDATE SET lastmod = excluded.lastmod, "
+        u"accepted_at = excluded.accepted_at, removal = excluded.removal, baseline = excluded.baseline"_s);
     for (const qsizetype index : std::as_const(byId)) {
         insert.reset();
         insert.bind(1, endpointKey);
@@ -142,7 +164,8 @@ bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, cons
         else
             insert.bind(3, pages.lastModified(index));
         insert.bind(4, sentAt);
-        insert.bind(5, qint64(removal ? 1 : 0));
+        insert.bind(5, qint64(announcement == Announcement::Removal ? 1 : 0));
+        insert.bind(6, qint64(announcement == Announcement::Baseline ? 1 : 0));
         if (!insert.run()) {
             m_lastError = insert.errorText();
             return false;
@@ -242,12 +265,12 @@ QList<qint64> unpackIds(QByteArrayView packed)
 
 } // namespace
 
-bool PageLedger::recordListing(const QByteArray& host, QList<qint64> pages, qint64 at)
+bool PageLedger::recordListing(const QByteArray& website, QList<qint64> pages, qint64 at)
 {
     std::sort(pages.begin(), pages.end());
     SqliteStatement insert(m_database.connection(),
-                           u"INSERT OR REPLACE INTO listings(host, listed_at, pages) VALUES (?, ?, ?)"_s);
-    insert.bind(1, QByteArrayView(host));
+                           u"INSERT OR REPLACE INTO listings(website, listed_at, pages) VALUES (?, ?, ?)"_s);
+    insert.bind(1, QByteArrayView(website));
     insert.bind(2, at);
     insert.bindBlob(3, packIds(pages));
     if (insert.run())
@@ -256,10 +279,11 @@ bool PageLedger::recordListing(const QByteArray& host, QList<qint64> pages, qint
     return false;
 }
 
-QList<qint64> PageLedger::listing(const QByteArray& host, qint64* listedAt)
+QList<qint64> PageLedger::listing(const QByteArray& website, qint64* listedAt)
 {
-    SqliteStatement find(m_database.connection(), u"SELECT listed_at, pages FROM listings WHERE host = ?"_s);
-    find.bind(1, QByteArrayView(host));
+    SqliteStatement find(m_database.connection(),
+                         u"SELECT listed_at, pages FROM listings WHERE website = ?"_s);
+    find.bind(1, QByteArrayView(website));
     if (!find.next()) {
         m_lastError = find.errorText();
         return {};
@@ -267,4 +291,50 @@ QList<qint64> PageLedger::listing(const QByteArray& host, qint64* listedAt)
     if (listedAt)
         *listedAt = find.integer(0);
     return unpackIds(find.blob(1));
+}
+
+bool PageLedger::keyListingsByWebsite()
+{
+    const auto failed = [this](const SqliteStatement& statement) {
+        m_lastError = statement.errorText();
+        return false;
+    };
+    SqliteStatement create(
+        m_database.connection(),
+        u"CREATE TABLE listings_by_website(website TEXT PRIMARY KEY, listed_at INTEGER NOT NULL, "
+        u"pages BLOB NOT NULL)"_s);
+    if (!create.run())
+        return failed(create);
+    {
+        // Finished before the old table goes: an open statement would keep it locked.
+        SqliteStatement old(m_database.connection(), u"SELECT listed_at, pages FROM listings"_s);
+        SqliteStatement originOf(
+            m_database.connection(),
+            u"SELECT o.origin FROM pages p JOIN origins o ON o.id = p.origin WHERE p.id = ?"_s);
+        SqliteStatement insert(
+            m_database.connection(),
+            u"INSERT OR REPLACE INTO listings_by_website(website, listed_at, pages) VALUES (?, ?, ?)"_s);
+        while (old.next()) {
+            const QList<qint64> ids = unpackIds(old.blob(1));
+            if (ids.isEmpty())
+                continue; // nothing was listed: nothing to know it by
+            originOf.reset();
+            originOf.bind(1, ids.first());
+            if (!originOf.next())
+                continue;
+            insert.reset();
+            insert.bind(1, originOf.utf8(0));
+            insert.bind(2, old.integer(0));
+            insert.bindBlob(3, old.blob(1));
+            if (!insert.run())
+                return failed(insert);
+        }
+        if (old.errorCode() != 0)
+            return failed(old);
+    }
+    SqliteStatement drop(m_database.connection(), u"DROP TABLE listings"_s);
+    if (!drop.run())
+        return failed(drop);
+    SqliteStatement rename(m_database.connection(), u"ALTER TABLE listings_by_website RENAME TO listings"_s);
+    return rename.run() || failed(rename);
 }

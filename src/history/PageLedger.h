@@ -15,7 +15,9 @@ class PageList;
 // The ledger: which pages of a website each endpoint accepted, when, and with which last change,
 // so that the next run sends only what changed since. Keyed by what identifies an announcement,
 // the page's address and the endpoint's address: renaming a profile or a catalogue row resends
-// nothing, and two profiles of one website share what was sent. Each page is kept once.
+// nothing, and two profiles of one website share what was sent. Each page is kept once. A
+// website is its origin ("https://www.example.com"): its pages are those of its origin, and those
+// of other origins its sitemaps listed at the last run.
 class PageLedger
 {
 public:
@@ -29,18 +31,26 @@ public:
     };
     using PageHandler = std::function<void(QByteArrayView url, qint64 page, const std::optional<Sent>& sent)>;
 
-    // Every page the ledger knows on the host, with its id and how the endpoint last accepted
-    // it (nothing when it never did). False, with lastError(), when the ledger cannot be read.
-    bool forEachPage(const QByteArray& host, const QString& endpoint, const PageHandler& each);
+    // Every page of the website, with its id and how the endpoint last accepted it (nothing when
+    // it never did), in the order of their ids. False, with lastError(), when the ledger cannot
+    // be read.
+    bool forEachPage(const QByteArray& website, const QString& endpoint, const PageHandler& each);
+    // Every page of the website, with its id and whether its sitemaps listed it at the last run, in
+    // the order of their ids; `listedAt` receives when that was (0: never).
+    using ListedPageHandler = std::function<void(qint64 page, QByteArrayView url, bool listed)>;
+    bool forEachPage(const QByteArray& website, const ListedPageHandler& each, qint64* listedAt = nullptr);
 
     // The ids of the pages at `indices`, adding those the ledger does not know yet (ids[i] is 0
     // for them and is filled in). Part of the caller's transaction.
     bool addPages(const PageList& pages, const QList<qsizetype>& indices, std::vector<qint64>& ids);
-    // Records the pages at `indices` (whose ids are known) as accepted by the endpoint now, as
-    // changed pages or as removed ones, in the order the ledger keeps them. Part of the caller's
-    // transaction.
+    // How pages came to count as announced: sent and accepted, announced as removed, or recorded
+    // as announced by a baseline, which sent nothing.
+    enum class Announcement { Accepted, Removal, Baseline };
+    // Records the pages at `indices` (whose ids are known) as announced to the endpoint now, in
+    // the order the ledger keeps them. Part of the caller's transaction.
     bool recordSent(const QString& endpoint, const PageList& pages, const QList<qsizetype>& indices,
-                    const std::vector<qint64>& ids, qint64 sentAt, bool removal = false);
+                    const std::vector<qint64>& ids, qint64 sentAt,
+                    Announcement announcement = Announcement::Accepted);
     // Records the pages as refused by the endpoint, with the journal's request that says why.
     bool recordRefused(const QString& endpoint, const QList<qint64>& pages, qint64 run, int position,
                        qint64 at);
@@ -55,9 +65,13 @@ public:
     };
     bool recordChecks(const QList<Check>& checks, qint64 at);
     // The pages the website's sitemaps list now, in place of the last such list.
-    bool recordListing(const QByteArray& host, QList<qint64> pages, qint64 at);
+    bool recordListing(const QByteArray& website, QList<qint64> pages, qint64 at);
     // The pages of that list, in the order of their ids; none when no run listed any.
-    QList<qint64> listing(const QByteArray& host, qint64* listedAt = nullptr);
+    QList<qint64> listing(const QByteArray& website, qint64* listedAt = nullptr);
+
+    // A file whose lists of listed pages were kept by host keeps them by website: the origin
+    // of the pages each holds. Part of the caller's transaction.
+    bool keyListingsByWebsite();
 
     QString lastError() const { return m_lastError; }
 

@@ -46,17 +46,24 @@ bool RunJournal::addResult(qint64 run, const Result& result)
     insert.bind(1, run);
     insert.bind(2, qint64(result.position));
     insert.bind(3, result.site);
-    insert.bind(4, result.succeeded ? u"succeeded"_s : u"failed"_s);
+    insert.bind(4, result.ending == Ending::Succeeded ? u"succeeded"_s
+                   : result.ending == Ending::Failed  ? u"failed"_s
+                                                      : u"recorded"_s);
     insert.bind(5, qint64(result.status));
     insert.bind(6, result.detail.size() > longestDetail ? result.detail.left(longestDetail - 1) + u'…'
                                                         : result.detail);
     insert.bind(7, qint64(result.pages.size()));
-    SqliteStatement count(m_database.connection(),
-                          result.succeeded ? u"UPDATE runs SET succeeded = succeeded + 1 WHERE id = ?"_s
-                                           : u"UPDATE runs SET failed = failed + 1 WHERE id = ?"_s);
-    count.bind(1, run);
-    if (!ran(insert, m_database) || !ran(count, m_database))
+    if (!ran(insert, m_database))
         return false;
+    if (result.ending != Ending::Recorded) {
+        SqliteStatement count(m_database.connection(),
+                              result.ending == Ending::Succeeded
+                                  ? u"UPDATE runs SET succeeded = succeeded + 1 WHERE id = ?"_s
+                                  : u"UPDATE runs SET failed = failed + 1 WHERE id = ?"_s);
+        count.bind(1, run);
+        if (!ran(count, m_database))
+            return false;
+    }
     SqliteStatement page(m_database.connection(),
                          u"INSERT OR IGNORE INTO result_pages(run, position, page) VALUES (?, ?, ?)"_s);
     for (const qint64 id : result.pages) {

@@ -25,14 +25,17 @@ public:
         qint64 startedAt = 0;
         QString profile;
         QString frontEnd; // "window" or "command line"
-        QString mode;     // "address" or "changed pages"
+        QString mode;     // "address", "changed pages" or "baseline"
         int requests = 0;
     };
+    // How a request ended: its site took it or not, or (a baseline's) its pages were only
+    // recorded as announced, with nothing sent.
+    enum class Ending { Succeeded, Failed, Recorded };
     struct Result
     {
         int position = 0; // from 1, in the run's order
         QString site;
-        bool succeeded = false;
+        Ending ending = Ending::Failed;
         int status = 0; // the HTTP status, 0 when no answer came
         QString detail;
         QList<qint64> pages; // the ledger's ids of the pages a batch carried
@@ -54,7 +57,7 @@ public:
     {
         int position = 0;
         QString site;
-        QString outcome; // "succeeded" or "failed"
+        QString outcome; // "succeeded", "failed" or "recorded"
         int status = 0;
         QString detail;
         int pageCount = 0;

@@ -218,3 +218,9 @@ QByteArray WebAddress::siteHost(const QString& address)
     const Normalised site = normalise(address.trimmed().toUtf8());
     return site.address.isEmpty() ? QByteArray() : hostOf(site.address).toByteArray();
 }
+
+QByteArray WebAddress::siteOrigin(const QString& address)
+{
+    const Normalised site = normalise(address.trimmed().toUtf8());
+    return site.address.isEmpty() ? QByteArray() : originOf(site.address).toByteArray();
+}

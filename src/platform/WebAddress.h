@@ -43,5 +43,9 @@ QByteArrayView originOf(QByteArrayView normalised);
 // The host of a website's address as the rest of the program compares it, in the normal form
 // above; empty when the address is no usable web address.
 QByteArray siteHost(const QString& address);
+// The website an address belongs to, as the history keeps websites apart: its origin
+// ("https://www.example.com", "http://127.0.0.1:8080"); empty when it is no usable web address.
+// www.example.com and example.com are two websites, as they are two hosts.
+QByteArray siteOrigin(const QString& address);
 
 } // namespace WebAddress

@@ -34,8 +34,8 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
         return ExitStatus::badUsage;
     }
     const QString address = store.read(*slot).value(ProfileField::Url);
-    const QByteArray host = WebAddress::siteHost(address);
-    if (host.isEmpty()) {
+    const QByteArray website = WebAddress::siteOrigin(address);
+    if (website.isEmpty()) {
         say(err, u"The profile \"%1\" has no website address to look up."_s.arg(options.profileTitle));
         return ExitStatus::badUsage;
     }
@@ -69,10 +69,10 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
         return ExitStatus::failure;
     }
     if (!database) {
-        say(out, u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(host)));
+        say(out, u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(website)));
         return ExitStatus::success;
     }
-    Coverage coverage = Coverage::read(*database, host, endpoints, error);
+    Coverage coverage = Coverage::read(*database, website, endpoints, error);
     GoogleRecords(*database).describeIn(coverage);
     if (!error.isEmpty()) {
         say(err, u"The history \"%1\" cannot be read: %2."_s.arg(options.historyFile, error));

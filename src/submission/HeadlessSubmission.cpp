@@ -53,12 +53,12 @@ public:
         }
         if (m_options.dryRun) {
             RequestPreview::writeItems(*m_catalogue, plan.items, m_profile, m_out);
-            RequestPreview::writeLeftOut(plan.leftOut, m_out);
+            RequestPreview::writePageNotes(plan, m_out);
             return m_keyInvalid ? ExitStatus::badUsage : ExitStatus::success;
         }
         if (m_options.baseline)
             return ExitStatus::success;
-        RequestPreview::writeLeftOut(plan.leftOut, m_out); // a cron log says why a page never went
+        RequestPreview::writePageNotes(plan, m_out); // a cron log says why a page never went
         if (plan.items.isEmpty()) {
             say(m_out, u"Nothing to send."_s);
             return ExitStatus::success;

@@ -139,6 +139,11 @@ RequestComposer::RequestComposer(const Profile& profile)
         profile.indexNowKey.isEmpty() ? QString() : keyLocation.toString(QUrl::FullyEncoded);
     if (!profile.indexNowKey.isEmpty() && !keyLocation.isEmpty())
         m_keyFile = keyLocation.toString(QUrl::RemoveScheme | QUrl::FullyEncoded).mid(2);
+    // IndexNow takes the address in the one form its host and key location are in too.
+    const QByteArray normal = WebAddress::normalise(address.trimmed().toUtf8()).address;
+    const QString normalAddress = normal.isEmpty() ? address : QString::fromLatin1(normal);
+    m_normalAddress = {formUrlEncode(normalAddress), jsonEscape(normalAddress), xmlEscape(normalAddress),
+                       normalAddress};
     for (size_t i = 0; i < placeholderCount; ++i) {
         m_empty[i] = plain[i].isEmpty();
         m_values[size_t(Encoding::Form)][i] = formUrlEncode(plain[i]);
@@ -215,8 +220,18 @@ QString RequestComposer::xmlEscape(const QString& value)
 
 RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate, Encoding encoding) const
 {
+    return inspect(requestTemplate, encoding, false);
+}
+
+RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate, Encoding encoding,
+                                                 bool normalAddress) const
+{
     using RequestTemplate::Notification;
-    const std::array<QString, placeholderCount>& values = m_values[size_t(encoding)];
+    std::array<QString, placeholderCount> values = m_values[size_t(encoding)];
+    if (normalAddress) {
+        const auto url = std::find(placeholderFields.cbegin(), placeholderFields.cend(), ProfileField::Url);
+        values[size_t(url - placeholderFields.cbegin())] = m_normalAddress[size_t(encoding)];
+    }
     const bool firstOnly = encoding == Encoding::Form;
     Filled filled;
     // The placeholders to replace, found first, so the text is made in one piece of its final size.
@@ -264,7 +279,8 @@ RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate,
 SubmissionRequest RequestComposer::compose(const PromoSite& site, Filled* inspected) const
 {
     const std::optional<Encoding> encoding = RequestTemplate::encodingNamed(site.encoding);
-    Filled filled = inspect(site.data, encoding.value_or(Encoding::Form));
+    Filled filled =
+        inspect(site.data, encoding.value_or(Encoding::Form), AnswerRule::isIndexNowEndpoint(site.action));
     SubmissionRequest request{site.sitename, site.method.toLower(), site.action, filled.text, site.data};
     request.encoding = encoding.value_or(Encoding::Form);
     request.answerRule = AnswerRule::forSite(site, m_keyFile);

@@ -59,8 +59,12 @@ private:
     static constexpr size_t encodingCount = 4;
     static constexpr size_t placeholderCount = RequestTemplate::placeholderCount;
 
+    // `normalAddress`: the website's address goes in its normal form (see WebAddress).
+    Filled inspect(const QString& requestTemplate, Encoding encoding, bool normalAddress) const;
+
     std::array<std::array<QString, placeholderCount>, encodingCount> m_values; // by encoding
     std::array<bool, placeholderCount> m_empty{};
+    std::array<QString, encodingCount> m_normalAddress; // by encoding
     bool m_keyInvalid = false; // a key edited by hand that breaks the protocol's rules
     QString m_keyFile;         // where the key should be served, as a site's answer explains it
 };

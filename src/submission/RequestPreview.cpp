@@ -140,13 +140,17 @@ void RequestPreview::writeItems(SiteDatabase& catalogue, const QList<WorkItem>& 
     }
 }
 
-void RequestPreview::writeLeftOut(const QList<RunPlan::LeftOutPage>& pages, QIODevice& out)
+void RequestPreview::writePageNotes(const RunPlan& plan, QIODevice& out)
 {
-    if (pages.isEmpty())
-        return;
-    out.write(u"Not announced (%1):\n"_s.arg(pages.size()).toUtf8());
-    for (const RunPlan::LeftOutPage& page : pages)
-        out.write((u"   "_s + page.address + u" \u2014 "_s + page.reason +
-                   (page.detail.isEmpty() ? QString() : u": "_s + page.detail) + u'\n')
-                      .toUtf8());
+    const auto list = [&out](const QString& heading, const QList<RunPlan::PageNote>& pages) {
+        if (pages.isEmpty())
+            return;
+        out.write(u"%1 (%2):\n"_s.arg(heading).arg(pages.size()).toUtf8());
+        for (const RunPlan::PageNote& page : pages)
+            out.write((u"   "_s + page.address + u" \u2014 "_s + page.reason +
+                       (page.detail.isEmpty() ? QString() : u": "_s + page.detail) + u'\n')
+                          .toUtf8());
+    };
+    list(u"Not announced"_s, plan.leftOut);
+    list(u"Announced as removed"_s, plan.removed);
 }

@@ -22,7 +22,7 @@ void write(SiteDatabase& catalogue, const QList<qsizetype>& sites, const Profile
 // The same for requests made beforehand, such as batches of changed pages.
 void writeItems(SiteDatabase& catalogue, const QList<WorkItem>& items, const Profile& profile,
                 QIODevice& out);
-// The pages a check left out, each with why, after the requests.
-void writeLeftOut(const QList<RunPlan::LeftOutPage>& pages, QIODevice& out);
+// The pages a check left out, each with why, and those announced as removed, after the requests.
+void writePageNotes(const RunPlan& plan, QIODevice& out);
 
 } // namespace RequestPreview

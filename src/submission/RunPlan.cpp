@@ -22,6 +22,7 @@ struct Outcome
     int batches = 0;
     QMap<QString, int> leftOut; // by reason
     int listedButGone = 0;
+    int listedStillGone = 0; // announced as removed by an earlier run
     int goneRemoved = 0;
     int stillServed = 0;
     QMap<QString, int> notForEveryEngine; // sent, but some crawlers may not index them: by why
@@ -29,15 +30,23 @@ struct Outcome
 
 QString siteLine(const QString& site, const PagePlan& plan, const Outcome& outcome)
 {
-    QString line =
-        outcome.toSend + outcome.removals == 0
-            ? u"%1: no page changed since the last run, nothing to send"_s.arg(site)
-            : u"%1: %2%3 to send in %4"_s.arg(
-                  site, counted(outcome.toSend, u"%1 new or changed page"_s, u"%1 new or changed pages"_s),
-                  outcome.removals == 0 ? QString()
-                                        : u" and %1"_s.arg(counted(outcome.removals, u"%1 removed page"_s,
-                                                                   u"%1 removed pages"_s)),
-                  counted(outcome.batches, u"%1 request"_s, u"%1 requests"_s));
+    // Pages that all stay back are no "nothing changed": say how many there were.
+    int heldBack = outcome.stillServed + outcome.listedStillGone;
+    for (const int count : outcome.leftOut)
+        heldBack += count;
+    QString line = outcome.toSend + outcome.removals > 0 ? QString()
+                   : heldBack == 0
+                       ? u"%1: no page changed since the last run, nothing to send"_s.arg(site)
+                       : u"%1: nothing to send: %2 left out"_s.arg(
+                             site, heldBack == 1 ? u"the 1 page to announce was"_s
+                                                 : u"all %1 pages to announce were"_s.arg(heldBack));
+    if (line.isEmpty())
+        line = u"%1: %2%3 to send in %4"_s.arg(
+            site, counted(outcome.toSend, u"%1 new or changed page"_s, u"%1 new or changed pages"_s),
+            outcome.removals == 0
+                ? QString()
+                : u" and %1"_s.arg(counted(outcome.removals, u"%1 removed page"_s, u"%1 removed pages"_s)),
+            counted(outcome.batches, u"%1 request"_s, u"%1 requests"_s));
     line += u" (%1 unchanged"_s.arg(plan.unchanged);
     if (plan.coolingDown > 0)
         line += u", %1 changed but sent within the cool-down"_s.arg(plan.coolingDown);
@@ -49,6 +58,8 @@ QString siteLine(const QString& site, const PagePlan& plan, const Outcome& outco
         line += u"; left out: "_s + reasons.join(u", "_s);
     if (outcome.listedButGone > 0)
         line += u"; %1 listed but gone, announced as removed"_s.arg(outcome.listedButGone);
+    if (outcome.listedStillGone > 0)
+        line += u"; %1 listed but still gone, announced as removed before"_s.arg(outcome.listedStillGone);
     if (outcome.goneRemoved > 0)
         line += u"; %1 gone from the sitemaps, announced as removed"_s.arg(outcome.goneRemoved);
     if (outcome.stillServed > 0)
@@ -80,7 +91,7 @@ RunPlan RunPlanner::compare(const Input& input)
     RunPlan plan;
     plan.changedPages = true;
     plan.pages = input.pages;
-    plan.host = input.host;
+    plan.website = input.website;
     plan.summary << input.sitemapSummary;
     QString error;
     const std::unique_ptr<HistoryDatabase> history =
@@ -103,7 +114,7 @@ RunPlan RunPlanner::compare(const Input& input)
     for (RunPlan::Site site : input.sites) {
         if (!site.indexNowEndpoint.isEmpty()) {
             if (ledger) {
-                site.pages = ChangedPages::plan(*input.pages, *ledger, input.host, site.indexNowEndpoint,
+                site.pages = ChangedPages::plan(*input.pages, *ledger, input.website, site.indexNowEndpoint,
                                                 input.now, input.coolDown, *plan.pageIds);
             } else { // no history yet: every page is new
                 for (qsizetype page = 0; page < input.pages->size(); ++page)
@@ -143,15 +154,17 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
     plan.verdicts = std::move(verdicts);
     plan.items.clear();
     plan.leftOut.clear();
+    plan.removed.clear();
     QStringList lines;
-    QSet<qsizetype> reported; // a page left out is listed once, however many sites it was for
+    QSet<qsizetype> reported; // a page is listed once, however many sites it was for
     const auto verdictOf = [&plan](QByteArrayView url) -> const PageVerdict& {
         return (*plan.verdicts)[size_t(plan.checkedPages->find(url))];
     };
-    const auto report = [&](qsizetype checked, const QString& reason, const QString& detail) {
+    const auto report = [&](qsizetype checked, const QString& reason, const QString& detail,
+                            QList<RunPlan::PageNote>& list) {
         if (!reported.contains(checked)) {
             reported.insert(checked);
-            plan.leftOut.append({plan.checkedPages->urlText(checked), reason, detail});
+            list.append({plan.checkedPages->urlText(checked), reason, detail});
         }
     };
     bool indexNow = false;
@@ -176,12 +189,20 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
                 if (!verdict.exceptFor.isEmpty())
                     ++outcome.notForEveryEngine[verdict.exceptFor];
             } else if (verdict.kind == PageVerdict::Kind::Gone) {
-                removals << checked;
-                ++outcome.listedButGone;
-                report(checked, u"listed but gone"_s, verdict.detail + u", announced as removed"_s);
+                // The engine was told so already: once is enough.
+                const bool told = site.pages.announcedRemoved.contains(page);
+                if (told) {
+                    ++outcome.listedStillGone;
+                    report(checked, u"listed but gone"_s, verdict.detail + u", announced as removed before"_s,
+                           plan.leftOut);
+                } else {
+                    removals << checked;
+                    ++outcome.listedButGone;
+                    report(checked, u"listed but gone"_s, verdict.detail, plan.removed);
+                }
             } else {
                 ++outcome.leftOut[verdict.reason];
-                report(checked, verdict.reason, verdict.detail);
+                report(checked, verdict.reason, verdict.detail, plan.leftOut);
             }
         }
         for (const QByteArray& gone : std::as_const(site.pages.gone)) {
@@ -192,12 +213,13 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
             if (verdict.kind == PageVerdict::Kind::Gone) {
                 removals << checked;
                 ++outcome.goneRemoved;
+                report(checked, u"gone from the sitemaps"_s, verdict.detail, plan.removed);
             } else if (verdict.kind == PageVerdict::Kind::Indexable) {
                 ++outcome.stillServed;
-                report(checked, u"left the sitemaps but still served"_s, verdict.detail);
+                report(checked, u"left the sitemaps but still served"_s, verdict.detail, plan.leftOut);
             } else { // neither there nor gone for sure (a redirect, a 503): nothing to announce yet
                 ++outcome.leftOut[verdict.reason];
-                report(checked, verdict.reason, verdict.detail);
+                report(checked, verdict.reason, verdict.detail, plan.leftOut);
             }
         }
         const QList<QList<qsizetype>> sendPieces = ChangedPages::batches(send);

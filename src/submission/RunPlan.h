@@ -27,7 +27,8 @@ struct RunPlan
         qsizetype row = -1;       // in the catalogue
         PagePlan pages;           // what changed for it
     };
-    struct LeftOutPage
+    // A page the plan says something of: why it is left out, or why it is announced as removed.
+    struct PageNote
     {
         QString address;
         QString reason;
@@ -39,8 +40,8 @@ struct RunPlan
     QStringList summary;   // what was found and what goes out
     bool changedPages = false;
     bool cancelled = false; // given up before it was made
-    QByteArray host;
-    QList<Site> sites; // the selection, with what changed for each IndexNow site
+    QByteArray website;     // the origin the ledger knows the website by
+    QList<Site> sites;      // the selection, with what changed for each IndexNow site
     // The sitemaps' pages and, for each, its id in the ledger (0 while it has none).
     std::shared_ptr<const PageList> pages;
     std::shared_ptr<std::vector<qint64>> pageIds;
@@ -49,7 +50,8 @@ struct RunPlan
     std::shared_ptr<PageList> checkedPages;
     std::shared_ptr<std::vector<qint64>> checkedIds;
     std::shared_ptr<const std::vector<PageVerdict>> verdicts;
-    QList<LeftOutPage> leftOut;
+    QList<PageNote> leftOut;
+    QList<PageNote> removed; // announced as removed in this run
 
     // A run over changed pages in which no IndexNow site has a page to send.
     bool nothingToSend() const { return changedPages && error.isEmpty() && items.isEmpty(); }
@@ -65,7 +67,7 @@ struct Input
 {
     QList<RunPlan::Site> sites; // the selection, in the run's order
     std::shared_ptr<const PageList> pages;
-    QByteArray host;        // the website's, which the pages are on
+    QByteArray website;     // the website's origin, which the ledger knows it by
     QString sitemapSummary; // what reading the sitemaps found
     QString historyFile;    // the ledger to plan against
     qint64 now = 0;

@@ -46,8 +46,12 @@ public:
         if (m_runId == 0)
             beginRun(); // the file may have been held by another process a moment ago
         const bool succeeded = verdict.outcome == Outcome::Succeeded;
-        RunJournal::Result result{position + 1,   item.caption(), succeeded,
-                                  verdict.status, verdict.detail, {}};
+        RunJournal::Result result{position + 1,
+                                  item.caption(),
+                                  succeeded ? RunJournal::Ending::Succeeded : RunJournal::Ending::Failed,
+                                  verdict.status,
+                                  verdict.detail,
+                                  {}};
         // A batch's pages and its outcome go in together, or not at all.
         if (!check(m_database->begin()))
             return;
@@ -67,7 +71,8 @@ public:
             std::sort(result.pages.begin(), result.pages.end());
             if (written && succeeded)
                 written = ledger.recordSent(batch.endpoint, *batch.pages, batch.indices, ids, sentAt,
-                                            batch.removal);
+                                            batch.removal ? PageLedger::Announcement::Removal
+                                                          : PageLedger::Announcement::Accepted);
             // An engine's answer refusing the batch is kept for each page; a failure to reach it is not one.
             else if (written && verdict.status != 0 && m_runId != 0)
                 written = ledger.recordRefused(batch.endpoint, result.pages, m_runId, position + 1, sentAt);
@@ -119,7 +124,8 @@ public:
         for (const RunPlan::Site& site : plan.sites) {
             if (site.indexNowEndpoint.isEmpty() || !written)
                 continue;
-            written = ledger.recordSent(site.indexNowEndpoint, *plan.pages, every, *plan.pageIds, at);
+            written = ledger.recordSent(site.indexNowEndpoint, *plan.pages, every, *plan.pageIds, at,
+                                        PageLedger::Announcement::Baseline);
             if (!written)
                 m_database->setLastError(ledger.lastError());
             written =
@@ -128,7 +134,7 @@ public:
                  RunJournal(*m_database)
                      .addResult(m_runId, {++position,
                                           site.name,
-                                          true,
+                                          RunJournal::Ending::Recorded,
                                           0,
                                           counted(plan.pages->size(), u"%1 page recorded as announced"_s,
                                                   u"%1 pages recorded as announced"_s) +
@@ -169,9 +175,9 @@ private:
         PageLedger ledger(*m_database);
         QList<qsizetype> every(plan.pages->size());
         std::iota(every.begin(), every.end(), 0);
-        bool written =
-            ledger.addPages(*plan.pages, every, *plan.pageIds) &&
-            ledger.recordListing(plan.host, QList<qint64>(plan.pageIds->cbegin(), plan.pageIds->cend()), at);
+        bool written = ledger.addPages(*plan.pages, every, *plan.pageIds) &&
+                       ledger.recordListing(plan.website,
+                                            QList<qint64>(plan.pageIds->cbegin(), plan.pageIds->cend()), at);
         if (written && plan.verdicts) {
             QList<qsizetype> checked(plan.checkedPages->size());
             std::iota(checked.begin(), checked.end(), 0);

@@ -106,11 +106,13 @@ SubmissionSession::SubmissionSession(SiteDatabase& catalogue, Setup setup, QObje
     connect(m_run, &SubmissionRun::cancelled, this, [this] { onRunEnded(0, 0, true); });
 
     // The file is brought up to date here, where the catalogue can name the sites an older
-    // layout recorded by name; the threads that read and write it later find it current.
+    // layout recorded by name; the threads that read and write it later find it current. It is
+    // made by the first run that records: a summary, a preview or a dry run makes nothing.
     const HistoryDatabase::Upgrade upgrade{
         [this](const QString& site) { return m_catalogue.site(site).action; }};
-    if (HistoryDatabase::open(m_setup.historyFile, HistoryDatabase::Mode::OpenOrCreate, m_historyProblem,
-                              upgrade)) {
+    HistoryDatabase::open(m_setup.historyFile, HistoryDatabase::Mode::OpenExisting, m_historyProblem,
+                          upgrade);
+    if (m_historyProblem.isEmpty()) {
         m_recorder =
             std::make_unique<RunRecorder>(*m_run, m_setup.historyFile, m_setup.frontEnd, m_setup.clock);
         connect(m_recorder.get(), &RunRecorder::written, this, &SubmissionSession::onWritten);
@@ -168,16 +170,17 @@ void SubmissionSession::prepare(const Request& request, Purpose purpose)
     }
     ++m_generation;
     m_request = request;
+    m_request.changedPages = request.changedPages || purpose == Purpose::Baseline; // a baseline is of pages
     m_purpose = purpose;
     m_searchConsoleReady = false;
     // Search Console takes the website's sitemaps: a classic run with it reads them too.
-    if (!request.changedPages && purpose != Purpose::Baseline && searchConsoleRows().isEmpty()) {
+    if (!m_request.changedPages && searchConsoleRows().isEmpty()) {
         m_preparing = false;
         planAddresses();
         return;
     }
     m_preparing = true;
-    if (!m_historyProblem.isEmpty() && request.changedPages) {
+    if (!m_historyProblem.isEmpty() && m_request.changedPages) {
         RunPlan unknown;
         unknown.changedPages = true;
         unknown.error = m_historyProblem + u" Without it, what changed is not known."_s;
@@ -262,7 +265,7 @@ void SubmissionSession::plan()
                             {}});
     });
     input.pages = std::shared_ptr<const PageList>(m_sitemaps, &m_sitemaps->pages);
-    input.host = m_sitemaps->host;
+    input.website = m_sitemaps->origin;
     input.sitemapSummary = m_sitemaps->summary();
     input.historyFile = m_setup.historyFile;
     input.now = m_setup.clock().toMSecsSinceEpoch();

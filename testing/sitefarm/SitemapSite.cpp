@@ -13,14 +13,19 @@ SitemapSite::SitemapSite(SiteFarm& farm, int pages, const QDateTime& published)
 {
     for (int page = 0; page < pages; ++page)
         m_lastModified << published;
-    m_farm.route(
-        u"/robots.txt"_s,
-        SiteFarm::Route::answering(200, "User-agent: *\nDisallow: /private/\n# the site's map:\nSitemap: " +
-                                            m_farm.url(u"/sitemap_index.xml"_s).toUtf8() + "\n"));
+    serveRobots();
     m_farm.route(u"/sitemap_index.xml"_s,
                  SiteFarm::Route::answering(200, index({m_farm.url(u"/sitemaps/pages.xml.gz"_s),
                                                         m_farm.url(u"/sitemaps/more.xml"_s)})));
     publish();
+}
+
+void SitemapSite::serveRobots()
+{
+    m_farm.route(
+        u"/robots.txt"_s,
+        SiteFarm::Route::answering(200, "User-agent: *\nDisallow: /private/\n# the site's map:\nSitemap: " +
+                                            m_farm.url(u"/sitemap_index.xml"_s).toUtf8() + "\n"));
 }
 
 QString SitemapSite::address() const
@@ -68,6 +73,14 @@ void SitemapSite::remove(const QString& path, int status)
     if (const QRegularExpressionMatch match = numbered.match(path); match.hasMatch())
         m_lastModified[match.captured(1).toInt()] = QDateTime(); // a numbered page is listed no more
     m_farm.route(path, SiteFarm::Route::answering(status, "No such page."));
+    publish();
+}
+
+void SitemapSite::addPage(const QString& path, const SiteFarm::Route& route)
+{
+    m_farm.route(path, route);
+    if (!m_more.contains(path))
+        m_more << path;
     publish();
 }
 

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "SiteFarm.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 
 #include <utility>
-
-class SiteFarm;
 
 // A website on the farm with sitemaps as real ones come: a robots.txt that names a sitemap
 // index, which lists a gzip-compressed URL set and a plain one. A few listed pages lie on
@@ -32,6 +32,10 @@ public:
     static inline const int pagesThatCannotBeIndexed = 6;
     // The page at that path leaves the sitemaps and answers with the status from now on.
     void remove(const QString& path, int status);
+    // Serves the site's robots.txt (again): every crawler kept out of /private/, the index named.
+    void serveRobots();
+    // One page more in the sitemaps (or back in them), served as the route says.
+    void addPage(const QString& path, const SiteFarm::Route& route);
 
     static QByteArray gzip(const QByteArray& bytes);
     // A URL set of these addresses and last changes (an empty time writes no <lastmod>).
