@@ -73,6 +73,12 @@ private slots:
                      SiteFarm::Route::raw(hints + "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nhello"));
         m_farm.route(u"/hints-redirect"_s,
                      SiteFarm::Route::raw(hints + "HTTP/1.1 302 Found\r\nLocation: /hints\r\n\r\n"));
+        m_farm.route(u"/elsewhere"_s,
+                     SiteFarm::Route(SiteFarm::Behaviour::Redirect,
+                                     u"http://localhost:%1/ok"_s.arg(m_farm.port()).toUtf8()));
+        m_farm.route(u"/hints-elsewhere"_s,
+                     SiteFarm::Route::raw(hints + "HTTP/1.1 307 Moved\r\nLocation: http://localhost:" +
+                                          QByteArray::number(m_farm.port()) + "/ok\r\n\r\n"));
         m_farm.route(u"/hints-404"_s,
                      SiteFarm::Route::raw(hints + "HTTP/1.1 404 Not Found\r\n\r\nno such page"));
         for (const char* scheme :
@@ -357,6 +363,15 @@ private slots:
         QTest::newRow("103 before a body cut short")
             << m_farm.url(u"/hints-short"_s) << false << 0 << u"Connection closed 45 bytes before the end"_s;
         QTest::newRow("redirect to 200") << m_farm.url(u"/redirect"_s) << true << 200 << QString();
+        QTest::newRow("redirect to another host") << m_farm.url(u"/elsewhere"_s) << false << 200 << QString();
+        // A token or a secret goes where it was meant for, and nowhere else.
+        QTest::newRow("with credentials: redirect on the same host")
+            << m_farm.url(u"/redirect"_s) << true << 200 << QString();
+        QTest::newRow("with credentials: redirect to another host")
+            << m_farm.url(u"/elsewhere"_s) << true << 0
+            << u"Redirected to another host (localhost); the credentials"_s;
+        QTest::newRow("with credentials: redirect to another host after 103")
+            << m_farm.url(u"/hints-elsewhere"_s) << true << 0 << u"Redirected to another host (localhost)"_s;
         QTest::newRow("20 MB body to a POST") << m_farm.url(u"/huge"_s) << true << 200 << QString();
         QTest::newRow("404 is a complete response") << m_farm.url(u"/404"_s) << false << 404 << QString();
         QTest::newRow("400 is the site's answer") << m_farm.url(u"/400"_s) << true << 400 << QString();
@@ -389,6 +404,8 @@ private slots:
         request.post = post;
         request.deadline = std::chrono::milliseconds(1500);
         request.keepBytes = 100;
+        request.carriesCredentials = QByteArrayView(QTest::currentDataTag()).startsWith("with credentials");
+        const qsizetype before = m_farm.requests().size();
         const FetchResult result = fetch(request);
         QVERIFY2(result.status != -1, qPrintable(result.error));
         QCOMPARE(result.complete, status != 0);
@@ -398,6 +415,9 @@ private slots:
         QVERIFY2(result.error.contains(error, Qt::CaseInsensitive), qPrintable(result.error));
         if (url.contains(u"/hints"_s) && status == 200)
             QCOMPARE(result.body, QByteArray("hello"));
+        if (request.carriesCredentials && status == 0) // nothing went to the other host
+            QVERIFY(std::none_of(m_farm.requests().cbegin() + before, m_farm.requests().cend(),
+                                 [](const QByteArray& sent) { return sent.contains(" /ok HTTP/1.1\r\n"); }));
     }
 
     void fetch_completenessRules_data()

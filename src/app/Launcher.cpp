@@ -392,6 +392,7 @@ int google(const QCommandLineParser& parser, const Options& options)
     run.clientFile = parser.value(options.client);
     run.serviceAccountFile = parser.value(options.serviceAccount);
     run.historyFile = pathsFrom(parser, options).historyFile();
+    run.runLockFile = pathsFrom(parser, options).runLockFile();
     SettingsStore settings;
     run.secretsDirectory = QFileInfo(settings.fileName()).absolutePath();
     // A browser opens where there is a desktop; elsewhere the address printed is the way.
@@ -462,6 +463,7 @@ int Launcher::run(int argc, char* argv[])
 
     // Everything else runs without a display.
     QCoreApplication app(argc, argv);
+    TerminalOutput::escapeQtMessages();
     if (!parsed)
         return usageError(parser.errorText());
     if (parser.isSet(options.help) || parser.isSet(options.version)) {

@@ -3,6 +3,7 @@
 #include "HttpFetch.h"
 #include "SecretStore.h"
 #include "ServiceAccount.h"
+#include "Wording.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,6 +33,7 @@ void fetchOnce(QNetworkAccessManager& network, const FetchRequest& request, QObj
     FetchRequest bounded = request;
     bounded.keepBytes = largestAnswer;
     bounded.maxBytes = largestAnswer;
+    bounded.carriesCredentials = true; // every request to Google carries a token, a code or a secret
     fetch->start(bounded);
 }
 
@@ -131,8 +133,8 @@ void GoogleAccount::fetchToken(const QByteArray& form, const TokenCallback& call
         }
         if (result.status != 200 || token.isEmpty()) {
             // invalid_grant: the refresh token was revoked or expired, or the key was deleted.
-            const QString reason = answer.value(u"error_description"_s).toString();
-            const QString code = answer.value(u"error"_s).toString();
+            const QString reason = oneLine(answer.value(u"error_description"_s).toString());
+            const QString code = oneLine(answer.value(u"error"_s).toString());
             callback(
                 {},
                 u"Google no longer accepts this sign-in (%1): sign in again."_s.arg(
@@ -144,10 +146,16 @@ void GoogleAccount::fetchToken(const QByteArray& form, const TokenCallback& call
         m_credentials.accessTokenExpires =
             QDateTime::currentDateTimeUtc().addSecs(answer.value(u"expires_in"_s).toInteger(3600));
         // A person's fresh token is kept, so the next command need not fetch one; a service
-        // account's is made again from its key each time.
+        // account's is made again from its key each time. Kept only while the same sign-in is
+        // stored: a sign-out that came meanwhile wins.
         if (m_credentials.kind == GoogleCredentials::Kind::User) {
             QString ignored;
-            m_secrets.write(secretKey(m_profileTitle), m_credentials.toJson(), ignored);
+            m_secrets.replace(
+                secretKey(m_profileTitle), m_credentials.toJson(),
+                [refresh = m_credentials.refreshToken](const QByteArray& stored) {
+                    return GoogleCredentials::fromJson(stored).refreshToken == refresh;
+                },
+                ignored);
         }
         callback(token, {}, false);
     });
@@ -155,14 +163,21 @@ void GoogleAccount::fetchToken(const QByteArray& form, const TokenCallback& call
 
 void GoogleAccount::signOut(const std::function<void(const QString& error)>& callback)
 {
-    const QString token =
-        m_credentials.refreshToken.isEmpty() ? m_credentials.accessToken : m_credentials.refreshToken;
     QString error;
     if (m_credentials.kind == GoogleCredentials::Kind::User)
         m_secrets.remove(secretKey(m_profileTitle), error);
+    revoke([callback, error](const QString& revocationError) {
+        callback(error.isEmpty() ? revocationError : error);
+    });
+}
+
+void GoogleAccount::revoke(const std::function<void(const QString& error)>& callback)
+{
+    const QString token =
+        m_credentials.refreshToken.isEmpty() ? m_credentials.accessToken : m_credentials.refreshToken;
     m_credentials = GoogleCredentials();
     if (token.isEmpty()) {
-        callback(error);
+        callback({});
         return;
     }
     FetchRequest request;
@@ -170,10 +185,8 @@ void GoogleAccount::signOut(const std::function<void(const QString& error)>& cal
     request.post = true;
     request.body = "token=" + formValue(token);
     request.contentType = "application/x-www-form-urlencoded";
-    fetchOnce(m_network, request, this, [callback, error](const FetchResult& result) {
-        if (!error.isEmpty())
-            callback(error);
-        else if (!result.complete)
+    fetchOnce(m_network, request, this, [callback](const FetchResult& result) {
+        if (!result.complete)
             callback(u"Google's revocation service could not be reached: %1"_s.arg(result.error));
         else if (result.status != 200)
             callback(u"Google did not revoke the token (HTTP %1)."_s.arg(result.status));

@@ -36,6 +36,8 @@ public:
 
     // Keeps a person's sign-in in the secret store (replacing the profile's earlier one).
     bool keep(const GoogleCredentials& credentials, QString& error);
+    // Uses a person's sign-in for now, without keeping it anywhere (to try it first).
+    void use(const GoogleCredentials& credentials) { m_credentials = credentials; }
 
     using TokenCallback = std::function<void(const QString& token, const QString& error, bool signInAgain)>;
     // A token that is good for a while, fetched first when the one held has expired.
@@ -46,6 +48,8 @@ public:
     // Revokes the token at Google and forgets the sign-in; the forgetting happens whatever
     // Google answers, and `error` says when the revocation failed.
     void signOut(const std::function<void(const QString& error)>& callback);
+    // Revokes the token at Google only: a sign-in tried and not kept.
+    void revoke(const std::function<void(const QString& error)>& callback);
 
     static QString secretKey(const QString& profileTitle) { return QStringLiteral("google:") + profileTitle; }
 

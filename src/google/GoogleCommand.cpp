@@ -6,10 +6,12 @@
 #include "GoogleSignIn.h"
 #include "HistoryDatabase.h"
 #include "ProfileStore.h"
+#include "RunLock.h"
 #include "SearchConsole.h"
 #include "SecretStore.h"
 #include "ServiceAccount.h"
 #include "WebAddress.h"
+#include "Wording.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -24,6 +26,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr std::chrono::milliseconds inspectionInterval{100};
+// Google asking to slow down within a minute's limit is waited out this often for one page,
+// each wait at most this long, before the rest wait for the next run.
+constexpr int slowDownsPerPage = 5;
+constexpr int longestSlowDownSeconds = 120;
 
 void say(QIODevice& device, const QString& line)
 {
@@ -66,8 +72,13 @@ public:
         m_secrets = std::make_unique<SecretStore>(m_options.secretsDirectory);
         m_account = std::make_unique<GoogleAccount>(m_network, m_endpoints, *m_secrets, m_profile.title,
                                                     m_profile.googleServiceAccount);
-        if (!m_account->load(error))
-            return refuse(error);
+        if (!m_account->load(error)) {
+            // A store that cannot be read is said; a new sign-in may still replace it (and keeps it aside).
+            if (m_options.action != GoogleCommand::Action::Login)
+                return refuse(error);
+            say(m_err, error);
+        }
+        tellNotice();
         m_console = std::make_unique<SearchConsole>(m_network, m_endpoints, *m_account);
         switch (m_options.action) {
         case GoogleCommand::Action::Login:
@@ -97,6 +108,12 @@ private:
                                                                     : ExitStatus::failure;
     }
 
+    void tellNotice()
+    {
+        if (const QString notice = m_secrets->takeNotice(); !notice.isEmpty())
+            say(m_err, notice);
+    }
+
     bool saveProfile()
     {
         if (m_store.save(m_slot, m_profile))
@@ -105,79 +122,73 @@ private:
         return false;
     }
 
+    // Commands that write the home's history hold its lock, as runs do.
+    bool lockHome(int& status)
+    {
+        QString whyNot;
+        if (m_lock.tryLock(whyNot))
+            return true;
+        status = refuse(whyNot);
+        return false;
+    }
+
+    // A new way in replaces the old one only once it is known to work with a property that
+    // covers the website: on any failure the old sign-in, its property and its key stay whole.
     int login()
     {
         QString error;
+        GoogleCredentials person;
+        QString serviceAccount;
         if (!m_options.serviceAccountFile.isEmpty()) {
-            const QString path = QFileInfo(m_options.serviceAccountFile).absoluteFilePath();
-            if (!ServiceAccount::read(path, error).isValid())
+            serviceAccount = QFileInfo(m_options.serviceAccountFile).absoluteFilePath();
+            if (!ServiceAccount::read(serviceAccount, error).isValid())
                 return refuse(error);
-            // One way in at a time: a person's earlier sign-in gives way to the service account.
-            if (m_account->credentials().kind == GoogleCredentials::Kind::User &&
-                !m_secrets->remove(GoogleAccount::secretKey(m_profile.title), error))
+        } else {
+            const OAuthClientFile client = OAuthClientFile::read(m_options.clientFile, error);
+            if (!error.isEmpty())
                 return refuse(error);
-            m_profile.googleServiceAccount = path;
-            if (!saveProfile())
+            if (!signIn(client, person, error)) {
+                say(m_err, error);
                 return ExitStatus::failure;
-            m_account =
-                std::make_unique<GoogleAccount>(m_network, m_endpoints, *m_secrets, m_profile.title, path);
-            m_console = std::make_unique<SearchConsole>(m_network, m_endpoints, *m_account);
+            }
+        }
+        GoogleAccount trial(m_network, m_endpoints, *m_secrets, m_profile.title, serviceAccount);
+        if (person.isSignedIn())
+            trial.use(person);
+        SearchConsole console(m_network, m_endpoints, trial);
+        QString property;
+        if (const int status = findProperty(console, property); status != ExitStatus::success) {
+            if (person.isSignedIn()) // a token nobody will use is given back
+                ask([&trial](const auto& done) {
+                    trial.revoke([done](const QString&) { done(GoogleAnswer()); });
+                });
+            return status;
+        }
+
+        if (person.isSignedIn()) {
+            if (!m_account->keep(person, error)) {
+                say(m_err, error);
+                return ExitStatus::failure;
+            }
+            tellNotice();
+            say(m_out, u"\"%1\" is signed in to Google; the tokens are kept in %2."_s.arg(
+                           m_profile.title, m_secrets->description()));
+        } else {
+            // One way in at a time: a person's earlier sign-in is revoked and forgotten.
+            if (m_account->credentials().kind == GoogleCredentials::Kind::User) {
+                QString revocation;
+                ask([&](const auto& done) {
+                    m_account->signOut([&, done](const QString& why) {
+                        revocation = why;
+                        done(GoogleAnswer());
+                    });
+                });
+                if (!revocation.isEmpty())
+                    say(m_err, u"The earlier sign-in is forgotten, but %1"_s.arg(revocation));
+            }
+            m_profile.googleServiceAccount = serviceAccount;
             say(m_out, u"\"%1\" uses the service account %2; only the key file's path is stored."_s.arg(
-                           m_profile.title, ServiceAccount::read(path, error).email()));
-            return matchProperty();
-        }
-
-        const OAuthClientFile client = OAuthClientFile::read(m_options.clientFile, error);
-        if (!error.isEmpty())
-            return refuse(error);
-        GoogleSignIn signIn(m_network, m_endpoints, client);
-        signIn.setPatience(m_options.patience);
-        QObject::connect(&signIn, &GoogleSignIn::openBrowser, [this](const QUrl& address) {
-            say(m_out, u"Open this address in a browser to sign in to Google:\n%1"_s.arg(address.toString()));
-            if (m_options.openBrowser)
-                m_options.openBrowser(address);
-        });
-        GoogleCredentials credentials;
-        QEventLoop loop;
-        QObject::connect(&signIn, &GoogleSignIn::finished, &loop,
-                         [&](const GoogleCredentials& given, const QString& why) {
-                             credentials = given;
-                             error = why;
-                             loop.quit();
-                         });
-        if (!signIn.start(error))
-            return refuse(error);
-        loop.exec();
-        if (!error.isEmpty()) {
-            say(m_err, error);
-            return ExitStatus::failure;
-        }
-        if (!m_account->keep(credentials, error)) {
-            say(m_err, error);
-            return ExitStatus::failure;
-        }
-        say(m_out, u"\"%1\" is signed in to Google; the tokens are kept in %2."_s.arg(
-                       m_profile.title, m_secrets->description()));
-        return matchProperty();
-    }
-
-    // Finds the account's property that covers the profile's website and keeps it.
-    int matchProperty()
-    {
-        const GoogleAnswer answer = ask([this](const auto& done) { m_console->listProperties(done); });
-        if (!answer.ok())
-            return fail(answer);
-        const QList<GoogleProperty> properties = GoogleProperty::listFrom(answer.body);
-        const QString website = m_profile.value(ProfileField::Url);
-        const QString property = GoogleProperty::match(website, properties);
-        if (property.isEmpty()) {
-            QStringList names;
-            for (const GoogleProperty& entry : properties)
-                names << entry.siteUrl;
-            say(m_err, u"None of the account's Search Console properties covers %1 (it has: %2). Add the "
-                       u"website in Search Console, or give this account access to its property."_s.arg(
-                           website, names.isEmpty() ? u"none"_s : names.join(u", "_s)));
-            return ExitStatus::failure;
+                           m_profile.title, ServiceAccount::read(serviceAccount, error).email()));
         }
         m_profile.googleProperty = property;
         if (!saveProfile())
@@ -186,21 +197,61 @@ private:
         return ExitStatus::success;
     }
 
+    bool signIn(const OAuthClientFile& client, GoogleCredentials& credentials, QString& error)
+    {
+        GoogleSignIn signIn(m_network, m_endpoints, client);
+        signIn.setPatience(m_options.patience);
+        QObject::connect(&signIn, &GoogleSignIn::openBrowser, [this](const QUrl& address) {
+            say(m_out, u"Open this address in a browser to sign in to Google:\n%1"_s.arg(address.toString()));
+            if (m_options.openBrowser)
+                m_options.openBrowser(address);
+        });
+        QEventLoop loop;
+        QObject::connect(&signIn, &GoogleSignIn::finished, &loop,
+                         [&](const GoogleCredentials& given, const QString& why) {
+                             credentials = given;
+                             error = why;
+                             loop.quit();
+                         });
+        if (!signIn.start(error))
+            return false;
+        loop.exec();
+        return error.isEmpty();
+    }
+
+    // The account's property that covers the profile's website.
+    int findProperty(SearchConsole& console, QString& property)
+    {
+        const GoogleAnswer answer = ask([&console](const auto& done) { console.listProperties(done); });
+        if (!answer.ok())
+            return fail(answer);
+        const QList<GoogleProperty> properties = GoogleProperty::listFrom(answer.body);
+        const QString website = m_profile.value(ProfileField::Url);
+        property = GoogleProperty::match(website, properties);
+        if (!property.isEmpty())
+            return ExitStatus::success;
+        QStringList names;
+        for (const GoogleProperty& entry : properties)
+            names << entry.siteUrl;
+        say(m_err,
+            u"None of the account's Search Console properties covers %1 (it has: %2). Add the website in "
+            u"Search Console, or give this account access to its property."_s.arg(
+                website, names.isEmpty() ? u"none"_s : names.join(u", "_s)));
+        return ExitStatus::failure;
+    }
+
     int logout()
     {
         if (!m_account->isSignedIn())
             return refuse(u"Nobody is signed in to Google for the profile \"%1\"."_s.arg(m_profile.title));
         const bool person = m_account->credentials().kind == GoogleCredentials::Kind::User;
         QString revocationError;
-        QEventLoop loop;
-        bool ended = false; // a sign-in without a token to revoke ends at once
-        m_account->signOut([&](const QString& error) {
-            revocationError = error;
-            ended = true;
-            loop.quit();
+        ask([&](const auto& done) {
+            m_account->signOut([&, done](const QString& error) {
+                revocationError = error;
+                done(GoogleAnswer());
+            });
         });
-        if (!ended)
-            loop.exec();
         m_profile.googleServiceAccount.clear();
         m_profile.googleProperty.clear();
         if (!saveProfile())
@@ -224,7 +275,9 @@ private:
         }
         if (!m_profile.googleProperty.isEmpty())
             return true;
-        status = matchProperty();
+        status = findProperty(*m_console, m_profile.googleProperty);
+        if (status == ExitStatus::success && !saveProfile())
+            status = ExitStatus::failure;
         return status == ExitStatus::success;
     }
 
@@ -240,13 +293,18 @@ private:
     int status()
     {
         int status = ExitStatus::success;
-        if (!haveProperty(status))
+        if (!haveProperty(status) || !lockHome(status))
             return status;
         const QString property = m_profile.googleProperty;
         const GoogleAnswer answer = ask([&](const auto& done) { m_console->listSitemaps(property, done); });
         if (!answer.ok())
             return fail(answer);
-        const QList<GoogleSitemapStatus> sitemaps = GoogleSitemapStatus::listFrom(answer.body);
+        QString problem;
+        const QList<GoogleSitemapStatus> sitemaps = GoogleSitemapStatus::listFrom(answer.body, problem);
+        if (!problem.isEmpty()) {
+            say(m_err, problem + u'.');
+            return ExitStatus::failure;
+        }
         const std::unique_ptr<HistoryDatabase> database =
             openHistory(HistoryDatabase::Mode::OpenOrCreate, status);
         if (!database)
@@ -264,10 +322,25 @@ private:
         return ExitStatus::success;
     }
 
+    // One page's inspection, waiting out the minute's limit when Google asks to slow down.
+    GoogleAnswer inspectPage(const QString& property, const QString& page)
+    {
+        for (int attempt = 0;; ++attempt) {
+            if (m_sinceLast.isValid() && m_sinceLast.elapsed() < inspectionInterval.count())
+                QThread::msleep(qulonglong(inspectionInterval.count() - m_sinceLast.elapsed()));
+            m_sinceLast.start();
+            const GoogleAnswer answer =
+                ask([&](const auto& done) { m_console->inspect(property, page, done); });
+            if (answer.outcome != GoogleAnswer::Outcome::SlowDown || attempt == slowDownsPerPage)
+                return answer;
+            QThread::sleep(qulonglong(std::min(answer.retryAfterSeconds, longestSlowDownSeconds)));
+        }
+    }
+
     int inspect()
     {
         int status = ExitStatus::success;
-        if (!haveProperty(status))
+        if (!haveProperty(status) || !lockHome(status))
             return status;
         const QString property = m_profile.googleProperty;
         const std::unique_ptr<HistoryDatabase> database =
@@ -289,37 +362,38 @@ private:
                 u"Today's inspections for %1 are used up; the pages wait for tomorrow."_s.arg(property));
             return ExitStatus::success;
         }
-        int asked = 0;
+        const auto unrecorded = [&] {
+            say(m_err, u"The history could not be written: %1"_s.arg(records.lastError()));
+            return ExitStatus::failure;
+        };
         // Google allows 600 inspections a minute per property: one each 100 ms at most, so that a
-        // day's 2,000 never meet the minute's limit, whose refusal reads like the day's.
-        QElapsedTimer sinceLast;
+        // day's 2,000 seldom meet the minute's limit; when they do, it is waited out.
+        int asked = 0;
         for (const GoogleRecords::QueuedPage& page : queue) {
-            if (sinceLast.isValid() && sinceLast.elapsed() < inspectionInterval.count())
-                QThread::msleep(qulonglong(inspectionInterval.count() - sinceLast.elapsed()));
-            sinceLast.start();
-            const GoogleAnswer answer =
-                ask([&](const auto& done) { m_console->inspect(property, page.url, done); });
-            const bool spent = answer.outcome == GoogleAnswer::Outcome::QuotaExceeded;
-            if (answer.ok() || spent)
-                ++asked;
-            if (!answer.ok()) {
-                records.countInspections(property, day, asked, spent);
-                say(m_err,
-                    spent ? u"Google's inspection quota for %1 is spent for today (%2); the remaining pages "
-                            u"wait for tomorrow."_s.arg(property, answer.message)
-                          : answer.message);
-                return answer.outcome == GoogleAnswer::Outcome::SignInAgain ? fail(answer)
-                                                                            : ExitStatus::failure;
-            }
-            const GoogleIndexStatus index = GoogleIndexStatus::fromJson(answer.body);
-            if (!records.recordInspection(page.page, index, QDateTime::currentMSecsSinceEpoch())) {
-                say(m_err, u"The history could not be written: %1"_s.arg(records.lastError()));
+            const GoogleAnswer answer = inspectPage(property, page.url);
+            if (answer.outcome == GoogleAnswer::Outcome::QuotaExceeded) {
+                if (!records.countInspections(property, day, 0, true))
+                    return unrecorded();
+                say(m_err, u"Google's inspection quota for %1 is spent for today (%2); the remaining pages "
+                           u"wait for tomorrow."_s.arg(property, answer.message));
                 return ExitStatus::failure;
             }
+            if (!answer.ok()) {
+                if (answer.outcome == GoogleAnswer::Outcome::SlowDown)
+                    say(m_err,
+                        u"Google keeps asking to slow down (%1); the remaining pages wait for the next "
+                        u"run."_s.arg(answer.message));
+                return fail(answer);
+            }
+            // Counted as it is recorded: a command that is killed loses no count of what Google took.
+            const GoogleIndexStatus index = GoogleIndexStatus::fromJson(answer.body);
+            if (!records.recordCountedInspection(page.page, index, QDateTime::currentMSecsSinceEpoch(),
+                                                 property, day))
+                return unrecorded();
+            ++asked;
             say(m_out, u"%1: %2"_s.arg(page.url, index.describe(page.announcedAt)));
         }
-        records.countInspections(property, day, asked, false);
-        say(m_out, u"%1 %2 inspected."_s.arg(asked).arg(asked == 1 ? u"page"_s : u"pages"_s));
+        say(m_out, counted(asked, u"%1 page inspected."_s, u"%1 pages inspected."_s));
         return ExitStatus::success;
     }
 
@@ -334,6 +408,8 @@ private:
     std::unique_ptr<SecretStore> m_secrets;
     std::unique_ptr<GoogleAccount> m_account;
     std::unique_ptr<SearchConsole> m_console;
+    RunLock m_lock{m_options.runLockFile};
+    QElapsedTimer m_sinceLast;
 };
 
 } // namespace

@@ -26,8 +26,9 @@ struct Options
     QString serviceAccountFile; // login: a service account's JSON key file
     int limit = -1;             // inspect: at most this many pages; -1 as the quota allows
     QString historyFile;
-    QString secretsDirectory;                     // where the secrets file goes without a secret store
-    std::function<void(const QUrl&)> openBrowser; // login: shows the sign-in page, if it can
+    QString runLockFile;      // status and inspect write the history: one at a time per home, as runs
+    QString secretsDirectory; // where the secrets file goes without a secret store
+    std::function<void(const QUrl&)> openBrowser;                // login: shows the sign-in page, if it can
     std::chrono::milliseconds patience{std::chrono::minutes(5)}; // login: how long to wait for the browser
 };
 

@@ -1,6 +1,7 @@
 #include "GoogleCredentials.h"
 
-#include <QFile>
+#include "RegularFile.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimeZone>
@@ -57,12 +58,11 @@ GoogleCredentials GoogleCredentials::fromJson(const QByteArray& json)
 
 OAuthClientFile OAuthClientFile::read(const QString& path, QString& error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = u"The OAuth client file \"%1\" cannot be read: %2."_s.arg(path, file.errorString());
+    QByteArray json;
+    if (!RegularFile::read(path, u"The OAuth client file"_s, largestCredentialFile,
+                           RegularFile::Links::Follow, false, json, error))
         return {};
-    }
-    OAuthClientFile client = parse(file.read(largestCredentialFile), error);
+    OAuthClientFile client = parse(json, error);
     if (!error.isEmpty())
         error = u"The OAuth client file \"%1\" %2"_s.arg(path, error);
     return client;

@@ -142,6 +142,18 @@ bool GoogleRecords::recordInspection(qint64 page, const GoogleIndexStatus& statu
     return write.run() || failed(write.errorText());
 }
 
+bool GoogleRecords::recordCountedInspection(qint64 page, const GoogleIndexStatus& status, qint64 at,
+                                            const QString& property, const QString& day)
+{
+    if (!m_database.begin())
+        return failed(m_database.lastError());
+    if (!recordInspection(page, status, at) || !countInspections(property, day, 1, false)) {
+        m_database.rollback();
+        return false;
+    }
+    return m_database.commit() || failed(m_database.lastError());
+}
+
 QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const QByteArray& website)
 {
     SqliteStatement read(

@@ -42,6 +42,10 @@ public:
     };
     QList<QueuedPage> inspectionQueue(const QByteArray& website, int limit);
     bool recordInspection(qint64 page, const GoogleIndexStatus& status, qint64 at);
+    // What Google said of a page and the quota it took, in one transaction: an answer that is
+    // recorded is counted, and one that is counted is recorded.
+    bool recordCountedInspection(qint64 page, const GoogleIndexStatus& status, qint64 at,
+                                 const QString& property, const QString& day);
 
     struct StoredInspection
     {

@@ -1,13 +1,12 @@
 #include "GoogleSignIn.h"
 
 #include "GoogleAccount.h"
+#include "HttpFetch.h"
+#include "Wording.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QOAuth2AuthorizationCodeFlow>
 #include <QOAuthHttpServerReplyHandler>
 #include <QRandomGenerator>
 
@@ -18,72 +17,35 @@ namespace {
 
 constexpr auto base64url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
-QByteArray randomVerifier()
+QByteArray randomText(int bytes)
 {
-    // 64 random bytes: 86 characters, within the 43 to 128 RFC 7636 allows.
-    QByteArray bytes(64, Qt::Uninitialized);
-    QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
-    return bytes.toBase64(base64url);
+    QByteArray random(bytes, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(random.begin(), random.end());
+    return random.toBase64(base64url);
+}
+
+QByteArray formValue(const QString& value)
+{
+    return QUrl::toPercentEncoding(value);
+}
+
+// The redirect's parameters arrive as the query carried them, escapes and all.
+QString parameter(const QVariantMap& values, const QString& name)
+{
+    return QUrl::fromPercentEncoding(values.value(name).toString().toUtf8());
 }
 
 } // namespace
 
 GoogleSignIn::GoogleSignIn(QNetworkAccessManager& network, const GoogleEndpoints& endpoints,
                            const OAuthClientFile& client, QObject* parent)
-    : QObject(parent), m_client(client), m_flow(new QOAuth2AuthorizationCodeFlow(&network, this)),
-      m_handler(new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, 0, this)),
-      m_verifier(randomVerifier())
+    : QObject(parent), m_network(network), m_endpoints(endpoints), m_client(client),
+      m_listener(new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, 0, this)),
+      // 64 random bytes: 86 characters, within the 43 to 128 RFC 7636 allows.
+      m_verifier(randomText(64)), m_state(randomText(24))
 {
-    m_flow->setAuthorizationUrl(endpoints.authorization);
-    m_flow->setAccessTokenUrl(endpoints.token);
-    m_flow->setClientIdentifier(client.clientId);
-    m_flow->setClientIdentifierSharedKey(client.clientSecret);
-    m_flow->setScope(GoogleAccount::scope);
-    m_flow->setReplyHandler(m_handler);
-    m_handler->setCallbackText(u"Orvanta is signed in to Google. You may close this page."_s);
-    m_flow->setModifyParametersFunction(
-        [this](QAbstractOAuth::Stage stage, QMultiMap<QString, QVariant>* parameters) {
-            if (stage == QAbstractOAuth::Stage::RequestingAuthorization) {
-                parameters->insert(u"code_challenge"_s, QString::fromLatin1(challengeOf(m_verifier)));
-                parameters->insert(u"code_challenge_method"_s, u"S256"_s);
-            } else if (stage == QAbstractOAuth::Stage::RequestingAccessToken) {
-                parameters->insert(u"code_verifier"_s, QString::fromLatin1(m_verifier));
-                // Qt hands the code on still escaped as the redirect carried it ("4%2F0A…"); the token
-                // endpoint wants the code itself, and the form encoding escapes it once.
-                const QString code = parameters->value(u"code"_s).toString();
-                parameters->replace(u"code"_s, QUrl::fromPercentEncoding(code.toLatin1()));
-            }
-        });
-    connect(m_flow, &QAbstractOAuth::authorizeWithBrowser, this, &GoogleSignIn::openBrowser);
-    connect(m_flow, &QAbstractOAuth::granted, this, [this] {
-        GoogleCredentials credentials;
-        credentials.kind = GoogleCredentials::Kind::User;
-        credentials.clientId = m_client.clientId;
-        credentials.clientSecret = m_client.clientSecret;
-        credentials.accessToken = m_flow->token();
-        credentials.refreshToken = m_flow->refreshToken();
-        credentials.accessTokenExpires = m_flow->expirationAt().toUTC();
-        finish(credentials, {});
-    });
-    connect(m_flow, &QAbstractOAuth2::error, this, [this](const QString& error, const QString& description) {
-        finish({}, u"Google did not sign you in: %1."_s.arg(description.isEmpty() ? error : description));
-    });
-    connect(m_flow, &QAbstractOAuth::requestFailed, this,
-            [this] { finish({}, u"Google's token service did not give a token for the sign-in."_s); });
-    // Qt only warns when the token endpoint refuses the code; the refusal must end the sign-in,
-    // in Google's words, rather than leave it waiting.
-    const QUrl tokenUrl = endpoints.token;
-    connect(&network, &QNetworkAccessManager::finished, this, [this, tokenUrl](QNetworkReply* reply) {
-        if (reply->url() != tokenUrl || reply->error() == QNetworkReply::NoError)
-            return;
-        const QJsonObject answer = QJsonDocument::fromJson(reply->read(64 * 1024)).object();
-        QString reason = answer.value(u"error_description"_s).toString();
-        if (reason.isEmpty())
-            reason = reply->errorString();
-        if (reason.endsWith(u'.'))
-            reason.chop(1);
-        finish({}, u"Google refused the sign-in: %1."_s.arg(reason));
-    });
+    m_listener->setCallbackText(u"Orvanta received Google's answer. You may close this page."_s);
+    connect(m_listener, &QOAuthHttpServerReplyHandler::callbackReceived, this, &GoogleSignIn::onRedirected);
     m_patience.setSingleShot(true);
     m_patience.setInterval(5min);
     connect(&m_patience, &QTimer::timeout, this,
@@ -95,12 +57,18 @@ GoogleSignIn::~GoogleSignIn() = default;
 bool GoogleSignIn::start(QString& error)
 {
     // Only this machine may deliver the code: a loopback address, a port the system picks.
-    if (!m_handler->isListening()) {
+    if (!m_listener->isListening()) {
         error = u"No port on 127.0.0.1 could be opened for Google's answer."_s;
         return false;
     }
+    const QByteArray query = "response_type=code&client_id=" + formValue(m_client.clientId) +
+                             "&redirect_uri=" + QUrl::toPercentEncoding(m_listener->callback(), ":/") +
+                             "&scope=" + formValue(GoogleAccount::scope) + "&state=" + m_state +
+                             "&code_challenge=" + challengeOf(m_verifier) + "&code_challenge_method=S256";
+    QUrl address = m_endpoints.authorization;
+    address.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
     m_patience.start();
-    m_flow->grant();
+    emit openBrowser(address);
     return true;
 }
 
@@ -109,12 +77,72 @@ QByteArray GoogleSignIn::challengeOf(const QByteArray& verifier)
     return QCryptographicHash::hash(verifier, QCryptographicHash::Sha256).toBase64(base64url);
 }
 
+void GoogleSignIn::onRedirected(const QVariantMap& values)
+{
+    // A redirect with another state is another site's forgery: it signs nobody in.
+    if (m_finished || m_exchanging || parameter(values, u"state"_s).toLatin1() != m_state)
+        return;
+    if (const QString refusal = parameter(values, u"error"_s); !refusal.isEmpty())
+        return finish({}, u"Google did not sign you in: %1."_s.arg(oneLine(refusal)));
+    const QString code = parameter(values, u"code"_s);
+    if (code.isEmpty())
+        return finish({}, u"Google's answer in the browser carried no code to sign in with."_s);
+    exchange(code);
+}
+
+void GoogleSignIn::exchange(const QString& code)
+{
+    m_exchanging = true;
+    FetchRequest request;
+    request.url = m_endpoints.token;
+    request.post = true;
+    request.contentType = "application/x-www-form-urlencoded";
+    request.body = "grant_type=authorization_code&code=" + formValue(code) +
+                   "&redirect_uri=" + formValue(m_listener->callback()) +
+                   "&client_id=" + formValue(m_client.clientId) +
+                   "&client_secret=" + formValue(m_client.clientSecret) + "&code_verifier=" + m_verifier;
+    // Bounded and carrying credentials as every request to Google is; any answer ends the
+    // sign-in at once, with what Google sent.
+    fetchOnce(m_network, request, this, [this](const FetchResult& result) {
+        if (!result.complete)
+            return finish({}, u"Google's token service gave no usable answer: %1."_s.arg(result.error));
+        QJsonParseError parsed;
+        const QJsonDocument document = QJsonDocument::fromJson(result.body, &parsed);
+        const QJsonObject answer = document.object();
+        if (result.status != 200) {
+            QString reason = oneLine(answer.value(u"error_description"_s).toString());
+            if (reason.isEmpty())
+                reason = oneLine(answer.value(u"error"_s).toString());
+            if (reason.isEmpty())
+                reason = u"HTTP %1"_s.arg(result.status);
+            if (reason.endsWith(u'.'))
+                reason.chop(1);
+            return finish({}, u"Google refused the sign-in: %1."_s.arg(reason));
+        }
+        const QString token = answer.value(u"access_token"_s).toString();
+        if (parsed.error != QJsonParseError::NoError || !document.isObject() || token.isEmpty()) {
+            const QString text = oneLine(QString::fromUtf8(result.body.left(200)).simplified());
+            return finish({}, u"Google's token service answered without a token (%1)."_s.arg(
+                                  text.isEmpty() ? u"an empty answer"_s : u"it said \"%1\""_s.arg(text)));
+        }
+        GoogleCredentials credentials;
+        credentials.kind = GoogleCredentials::Kind::User;
+        credentials.clientId = m_client.clientId;
+        credentials.clientSecret = m_client.clientSecret;
+        credentials.accessToken = token;
+        credentials.refreshToken = answer.value(u"refresh_token"_s).toString();
+        credentials.accessTokenExpires =
+            QDateTime::currentDateTimeUtc().addSecs(answer.value(u"expires_in"_s).toInteger(3600));
+        finish(credentials, {});
+    });
+}
+
 void GoogleSignIn::finish(const GoogleCredentials& credentials, const QString& error)
 {
     if (m_finished)
         return;
     m_finished = true;
     m_patience.stop();
-    m_handler->close();
+    m_listener->close();
     emit finished(credentials, error);
 }

@@ -7,14 +7,15 @@
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
+#include <QVariantMap>
 
 class QNetworkAccessManager;
-class QOAuth2AuthorizationCodeFlow;
 class QOAuthHttpServerReplyHandler;
 
-// A person signs in to Google in their browser: Qt's authorisation-code flow with PKCE (S256)
-// and a loopback redirect to 127.0.0.1 on a port chosen now, the `state` checked by Qt. Google
-// blocked the copy-and-paste flow in 2023; this is the flow it asks desktop programs to use.
+// A person signs in to Google in their browser: the authorisation-code flow with PKCE (S256) and
+// a loopback redirect to 127.0.0.1 on a port chosen now (Qt's listener), the `state` checked, the
+// code exchanged for tokens within the bounds every answer from Google has. Google blocked the
+// copy-and-paste flow in 2023; this is the flow it asks desktop programs to use.
 class GoogleSignIn final : public QObject
 {
     Q_OBJECT
@@ -39,12 +40,17 @@ signals:
     void finished(const GoogleCredentials& credentials, const QString& error);
 
 private:
+    void onRedirected(const QVariantMap& values);
+    void exchange(const QString& code);
     void finish(const GoogleCredentials& credentials, const QString& error);
 
+    QNetworkAccessManager& m_network;
+    GoogleEndpoints m_endpoints;
     OAuthClientFile m_client;
-    QOAuth2AuthorizationCodeFlow* m_flow;
-    QOAuthHttpServerReplyHandler* m_handler;
+    QOAuthHttpServerReplyHandler* m_listener;
     QByteArray m_verifier;
+    QByteArray m_state;
     QTimer m_patience;
+    bool m_exchanging = false;
     bool m_finished = false;
 };

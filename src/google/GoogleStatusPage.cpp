@@ -99,9 +99,14 @@ void GoogleStatusPage::onRefreshClicked()
             m_status->setText(why);
             return;
         }
+        QString problem;
+        const QList<GoogleSitemapStatus> sitemaps = GoogleSitemapStatus::listFrom(answer.body, problem);
+        if (!problem.isEmpty()) {
+            m_status->setText(problem + u'.');
+            return;
+        }
         GoogleRecords records(*database);
-        if (!records.recordSitemaps(m_profile.title, GoogleSitemapStatus::listFrom(answer.body),
-                                    QDateTime::currentMSecsSinceEpoch())) {
+        if (!records.recordSitemaps(m_profile.title, sitemaps, QDateTime::currentMSecsSinceEpoch())) {
             m_status->setText(u"The history could not be written: %1"_s.arg(records.lastError()));
             return;
         }

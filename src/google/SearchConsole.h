@@ -19,14 +19,17 @@ struct GoogleAnswer
     enum class Outcome {
         Answered,      // 2xx: done as asked; `body` holds the JSON, if any
         Refused,       // Google refused it (403, 404, 400, …): `message` is Google's own
-        QuotaExceeded, // 429 or RESOURCE_EXHAUSTED: ask again another day
+        SlowDown,      // 429 within a minute's limit: ask again after `retryAfterSeconds`
+        QuotaExceeded, // 429 or RESOURCE_EXHAUSTED of the day's quota: ask again another day
         SignInAgain,   // no token could be had, or a fresh one was refused too
         Unreachable,   // no whole answer arrived
+        Unreadable,    // a 2xx without the JSON the request expects: not Google's answer
     };
     Outcome outcome = Outcome::Unreachable;
     int status = 0;
-    QString message;
+    QString message; // on one line, whatever Google sent
     QJsonObject body;
+    int retryAfterSeconds = 0;
 
     bool ok() const { return outcome == Outcome::Answered; }
 };
@@ -37,6 +40,7 @@ struct GoogleProperty
     QString siteUrl; // "https://www.example.com/" or "sc-domain:example.com"
     QString permissionLevel;
 
+    // Names come as Google sent them, on one line.
     static QList<GoogleProperty> listFrom(const QJsonObject& body);
     // The property that covers a website's address: the longest URL-prefix property it starts
     // with, else a domain property of its host or a parent domain; empty when none does.
@@ -56,8 +60,10 @@ struct GoogleSitemapStatus
     qint64 errors = 0;
     qint64 submittedPages = 0;
 
-    static GoogleSitemapStatus fromJson(const QJsonObject& entry);
-    static QList<GoogleSitemapStatus> listFrom(const QJsonObject& body);
+    // The counts must be whole numbers from 0 to a bound no sitemap comes near; `problem` says
+    // which one is not, in which case the status is Google's error, not to be shown or kept.
+    static GoogleSitemapStatus fromJson(const QJsonObject& entry, QString& problem);
+    static QList<GoogleSitemapStatus> listFrom(const QJsonObject& body, QString& problem);
     // "downloaded 5 Dec 2026 10:00 UTC, 120 pages, 0 errors, 1 warning" or "pending".
     QString describe() const;
 };
@@ -102,12 +108,14 @@ public:
     void listSitemaps(const QString& property, const Callback& done);
     void inspect(const QString& property, const QString& page, const Callback& done);
 
-    // What a raw answer means, from its status and Google's JSON error body.
-    static GoogleAnswer interpret(int status, const QByteArray& body);
+    // What a raw answer means, from its status, its Retry-After and Google's JSON error body;
+    // `expectsJson`: a success must carry a JSON object.
+    static GoogleAnswer interpret(int status, const QByteArray& body, const QByteArray& retryAfter,
+                                  bool expectsJson);
 
 private:
-    void call(const QByteArray& method, const QUrl& url, const QByteArray& body, const Callback& done,
-              bool retried = false);
+    void call(const QByteArray& method, const QUrl& url, const QByteArray& body, bool expectsJson,
+              const Callback& done, bool retried = false);
 
     QNetworkAccessManager& m_network;
     GoogleEndpoints m_endpoints;

@@ -1,46 +1,88 @@
 #include "SecretStore.h"
 
 #include "BlockingWait.h"
+#include "RegularFile.h"
+#include "SessionBusProbe.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSaveFile>
 #include <qt6keychain/keychain.h>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 
 const QString service = u"Orvanta"_s;
 const QString probeKey = u"orvanta-probe"_s;
 constexpr qint64 largestSecretsFile = 16 * 1024 * 1024;
+// A store that does not answer its first question in this time is taken for none.
+constexpr auto probePatience = 3s;
+// Later questions may wait for the user to unlock the store, but not for ever.
+constexpr auto jobPatience = 2min;
+constexpr auto lockPatience = 10s;
 
-// Runs a keychain job to its end; its error, or NoError.
-QKeychain::Error finish(QKeychain::Job& job, QString& error)
+// Runs a keychain job to its end, or for as long as `patience`; its error, or NoError.
+QKeychain::Error finish(QKeychain::Job& job, std::chrono::milliseconds patience, QString& error)
 {
     job.setAutoDelete(false);
-    waitFor(&job, &QKeychain::Job::finished, [&job] { job.start(); });
+    if (!waitFor(
+            &job, &QKeychain::Job::finished, [&job] { job.start(); }, patience)) {
+        error = u"The desktop's secret store gave no answer within %1 seconds."_s.arg(
+            std::chrono::duration_cast<std::chrono::seconds>(patience).count());
+        return QKeychain::OtherError;
+    }
     if (job.error() != QKeychain::NoError && job.error() != QKeychain::EntryNotFound)
         error = u"The desktop's secret store refused: %1"_s.arg(job.errorString());
     return job.error();
 }
 
+// What the file holds; false when it holds something else than the program wrote.
+bool parse(const QByteArray& bytes, QJsonObject& secrets, QString& why)
+{
+    if (bytes.trimmed().isEmpty())
+        return true;
+    QJsonParseError parsed;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parsed);
+    if (parsed.error != QJsonParseError::NoError || !document.isObject()) {
+        why = parsed.error != QJsonParseError::NoError ? parsed.errorString() : u"it is not a JSON object"_s;
+        return false;
+    }
+    secrets = document.object();
+    return true;
+}
+
 } // namespace
 
-SecretStore::SecretStore(const QString& directory) : m_file(QDir(directory).filePath(u"secrets.json"_s))
+SecretStore::SecretStore(const QString& directory)
+    : m_file(QDir(directory).filePath(u"secrets.json"_s)),
+      m_lockFile(QDir(directory).filePath(u"secrets.lock"_s))
 {
     if (qEnvironmentVariable("ORVANTA_SECRET_STORE") == u"file"_s)
         return;
+    if (!SessionBusProbe::answers(probePatience)) {
+        if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            m_notice =
+                u"The session bus gave no answer within %1 seconds, so the desktop's secret store cannot "
+                u"be reached; sign-ins are kept instead in %2."_s
+                    .arg(std::chrono::duration_cast<std::chrono::seconds>(probePatience).count())
+                    .arg(description());
+        return;
+    }
     // A store that answers a read, found or not, is there and unlocked.
     QKeychain::ReadPasswordJob probe(service);
     probe.setKey(probeKey);
-    QString ignored;
-    const QKeychain::Error error = finish(probe, ignored);
+    QString problem;
+    const QKeychain::Error error = finish(probe, probePatience, problem);
     if (error == QKeychain::NoError || error == QKeychain::EntryNotFound)
         m_where = Where::Keychain;
+    else if (problem.contains(u"no answer"_s))
+        m_notice = problem + u" Sign-ins are kept in %1 instead."_s.arg(description());
 }
 
 QString SecretStore::description() const
@@ -50,58 +92,121 @@ QString SecretStore::description() const
                : u"the file %1, readable only by you"_s.arg(QDir::toNativeSeparators(m_file));
 }
 
+QString SecretStore::takeNotice()
+{
+    return std::exchange(m_notice, QString());
+}
+
 QByteArray SecretStore::read(const QString& key, QString& error) const
+{
+    return readStored(key, error);
+}
+
+bool SecretStore::write(const QString& key, const QByteArray& value, QString& error)
+{
+    return underLock([&] { return writeStored(key, &value, error); }, error);
+}
+
+bool SecretStore::replace(const QString& key, const QByteArray& value,
+                          const std::function<bool(const QByteArray& stored)>& stillCurrent, QString& error)
+{
+    return underLock(
+        [&] {
+            const QByteArray stored = readStored(key, error);
+            return error.isEmpty() && stillCurrent(stored) && writeStored(key, &value, error);
+        },
+        error);
+}
+
+bool SecretStore::remove(const QString& key, QString& error)
+{
+    return underLock([&] { return writeStored(key, nullptr, error); }, error);
+}
+
+bool SecretStore::underLock(const std::function<bool()>& change, QString& error)
+{
+    QDir().mkpath(QFileInfo(m_lockFile).absolutePath());
+    QLockFile lock(m_lockFile);
+    if (!lock.tryLock(std::chrono::milliseconds(lockPatience).count())) {
+        error = u"The sign-ins are being changed by another Orvanta; try again."_s;
+        return false;
+    }
+    return change();
+}
+
+QByteArray SecretStore::readStored(const QString& key, QString& error) const
 {
     if (m_where == Where::File)
         return readFile(key, error);
     QKeychain::ReadPasswordJob job(service);
     job.setKey(key);
-    return finish(job, error) == QKeychain::NoError ? job.binaryData() : QByteArray();
+    return finish(job, jobPatience, error) == QKeychain::NoError ? job.binaryData() : QByteArray();
 }
 
-bool SecretStore::write(const QString& key, const QByteArray& value, QString& error)
+bool SecretStore::writeStored(const QString& key, const QByteArray* value, QString& error)
 {
     if (m_where == Where::File)
-        return writeFile(key, &value, error);
+        return writeFile(key, value, error);
+    if (!value) {
+        QKeychain::DeletePasswordJob job(service);
+        job.setKey(key);
+        const QKeychain::Error result = finish(job, jobPatience, error);
+        return result == QKeychain::NoError || result == QKeychain::EntryNotFound;
+    }
     QKeychain::WritePasswordJob job(service);
     job.setKey(key);
-    job.setBinaryData(value);
-    return finish(job, error) == QKeychain::NoError;
-}
-
-bool SecretStore::remove(const QString& key, QString& error)
-{
-    if (m_where == Where::File)
-        return writeFile(key, nullptr, error);
-    QKeychain::DeletePasswordJob job(service);
-    job.setKey(key);
-    const QKeychain::Error result = finish(job, error);
-    return result == QKeychain::NoError || result == QKeychain::EntryNotFound;
+    job.setBinaryData(*value);
+    return finish(job, jobPatience, error) == QKeychain::NoError;
 }
 
 QByteArray SecretStore::readFile(const QString& key, QString& error) const
 {
-    QFile file(m_file);
-    if (!file.exists())
+    QByteArray bytes;
+    QJsonObject secrets;
+    QString why;
+    if (!RegularFile::read(m_file, u"The secrets file"_s, largestSecretsFile, RegularFile::Links::Refuse,
+                           true, bytes, error))
         return {};
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = u"The secrets file \"%1\" cannot be read: %2."_s.arg(m_file, file.errorString());
+    if (!parse(bytes, secrets, why)) {
+        error = u"The secrets file \"%1\" is damaged (%2); the next sign-in keeps it as %3 and starts a new "
+                u"one."_s.arg(m_file, why, m_file + u".bak"_s);
         return {};
     }
-    const QJsonObject secrets = QJsonDocument::fromJson(file.read(largestSecretsFile)).object();
     return QByteArray::fromBase64(secrets.value(key).toString().toLatin1());
 }
 
 bool SecretStore::writeFile(const QString& key, const QByteArray* value, QString& error)
 {
+    QByteArray bytes;
     QJsonObject secrets;
-    if (QFile existing(m_file); existing.open(QIODevice::ReadOnly))
-        secrets = QJsonDocument::fromJson(existing.read(largestSecretsFile)).object();
+    QString why;
+    if (!RegularFile::read(m_file, u"The secrets file"_s, largestSecretsFile, RegularFile::Links::Refuse,
+                           true, bytes, error))
+        return false;
+    if (!parse(bytes, secrets, why)) {
+        // What cannot be read is kept aside, never dropped unseen with every other profile's entry.
+        const QString kept = m_file + u".bak"_s;
+        QFile::remove(kept);
+        if (!QFile::rename(m_file, kept)) {
+            error = u"The secrets file \"%1\" is damaged (%2) and cannot be kept aside as %3."_s.arg(
+                m_file, why, kept);
+            return false;
+        }
+        m_notice = u"The secrets file \"%1\" was damaged (%2); it is kept as %3."_s.arg(m_file, why, kept);
+    }
     if (value)
         secrets.insert(key, QString::fromLatin1(value->toBase64()));
+    else if (!secrets.contains(key))
+        return true; // nothing to forget
     else
         secrets.remove(key);
     QDir().mkpath(QFileInfo(m_file).absolutePath());
+    if (QFileInfo(m_file).isSymLink()) { // the link would be replaced, or its target written
+        error =
+            u"The secrets file \"%1\" is a symbolic link, which Orvanta does not follow: remove the link."_s
+                .arg(m_file);
+        return false;
+    }
     QSaveFile file(m_file);
     // The permissions are set on the new file before anything secret is in it.
     const bool written = file.open(QIODevice::WriteOnly) &&

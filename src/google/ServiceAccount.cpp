@@ -1,6 +1,7 @@
 #include "ServiceAccount.h"
 
-#include <QFile>
+#include "RegularFile.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -13,6 +14,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qint64 largestKeyFile = 1024 * 1024;
+constexpr int minimumKeyBits = 2048;
 constexpr auto base64url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
 struct OpenSslDeleter
@@ -48,12 +50,11 @@ QByteArray signRs256(const QByteArray& pem, const QByteArray& input)
 
 ServiceAccount ServiceAccount::read(const QString& path, QString& error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = u"The service account key file \"%1\" cannot be read: %2."_s.arg(path, file.errorString());
+    QByteArray json;
+    if (!RegularFile::read(path, u"The service account key file"_s, largestKeyFile,
+                           RegularFile::Links::Follow, false, json, error))
         return {};
-    }
-    ServiceAccount account = parse(file.read(largestKeyFile), error);
+    ServiceAccount account = parse(json, error);
     if (!error.isEmpty())
         error = u"The service account key file \"%1\" %2"_s.arg(path, error);
     return account;
@@ -71,6 +72,30 @@ ServiceAccount ServiceAccount::parse(const QByteArray& json, QString& error)
     account.m_privateKeyPem = object.value(u"private_key"_s).toString().toUtf8();
     if (account.m_email.isEmpty() || !account.m_privateKeyPem.contains("PRIVATE KEY")) {
         error = u"lacks the client_email or the private_key."_s;
+        return {};
+    }
+    // A key that cannot make Google's RS256 signature is refused now, before it takes the place
+    // of a sign-in that works.
+    const OpenSslPointer<BIO> bio(
+        BIO_new_mem_buf(account.m_privateKeyPem.constData(), int(account.m_privateKeyPem.size())));
+    const OpenSslPointer<EVP_PKEY> key(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)
+                                           : nullptr);
+    if (!key) {
+        error = u"holds a private key that cannot be read: it is damaged."_s;
+        return {};
+    }
+    if (EVP_PKEY_base_id(key.get()) != EVP_PKEY_RSA) {
+        error = u"holds a private key that is not an RSA key; Google signs service accounts' assertions "
+                u"with RSA (RS256) only."_s;
+        return {};
+    }
+    if (EVP_PKEY_bits(key.get()) < minimumKeyBits) {
+        error = u"holds an RSA key of %1 bits; Google's are %2 bits or more."_s.arg(EVP_PKEY_bits(key.get()))
+                    .arg(minimumKeyBits);
+        return {};
+    }
+    if (signRs256(account.m_privateKeyPem, "probe").isEmpty()) {
+        error = u"holds a private key that cannot sign."_s;
         return {};
     }
     return account;
@@ -91,7 +116,7 @@ QByteArray ServiceAccount::assertion(const QString& scope, const QString& audien
                                     QJsonDocument(claims).toJson(QJsonDocument::Compact).toBase64(base64url);
     const QByteArray signature = signRs256(m_privateKeyPem, signingInput);
     if (signature.isEmpty()) {
-        error = u"The service account's private key cannot sign (it is damaged or not an RSA key)."_s;
+        error = u"The service account's private key cannot sign."_s;
         return {};
     }
     return signingInput + '.' + signature.toBase64(base64url);

@@ -35,6 +35,13 @@ QString seconds(std::chrono::milliseconds duration)
 
 } // namespace
 
+QString HttpFetch::redirectRefused(const QUrl& from, const QByteArray& location)
+{
+    const QUrl target = from.resolved(QUrl::fromEncoded(location));
+    return u"Redirected to another host (%1); the credentials the request carries are not sent there"_s.arg(
+        target.host().isEmpty() ? QString::fromUtf8(location) : target.host());
+}
+
 QByteArray FetchResult::header(const QByteArray& name) const
 {
     for (const auto& [key, value] : headers) {
@@ -94,7 +101,8 @@ void HttpFetch::startReply(const QUrl& url)
     if (!request.userAgent.isEmpty())
         networkRequest.setHeader(QNetworkRequest::UserAgentHeader, request.userAgent);
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                                QNetworkRequest::NoLessSafeRedirectPolicy);
+                                request.carriesCredentials ? QNetworkRequest::SameOriginRedirectPolicy
+                                                           : QNetworkRequest::NoLessSafeRedirectPolicy);
     // With a limit of our own, a compressed answer is bounded by it: Qt's check would refuse
     // files the protocol allows (a 10 MiB sitemap that compresses well).
     if (request.maxBytes >= 0)
@@ -197,6 +205,8 @@ QString HttpFetch::whyIncomplete(const FetchResult& ended, bool statusReceived,
     const QByteArray location = ended.header("Location");
     if (error == QNetworkReply::ProtocolUnknownError && !location.isEmpty())
         return u"Redirected to \"%1\", which is not a web address"_s.arg(QString::fromUtf8(location));
+    if (error == QNetworkReply::InsecureRedirectError)
+        return redirectRefused(ended.url, location);
     if (!statusReceived || isTransportError(error))
         return errorText;
     // Qt reports an error status (400, 403, 422, 500 …) as an error of its own: that is the
@@ -228,27 +238,31 @@ void HttpFetch::readPastInterimAnswers(const QUrl& url)
                                   ? m_request.method
                                   : (m_request.post ? QByteArray("POST") : QByteArray("GET"));
     m_exchange = new PlainHttpExchange(url, method, headers, m_request.body, this);
-    connect(m_exchange, &PlainHttpExchange::headReceived, this,
-            [this, url](int status, const QString& reason, const PlainHttpExchange::Headers& headers) {
-                m_result.status = status;
-                m_result.reason = reason;
-                m_result.headers = headers;
-                m_result.url = url;
-                const QByteArray location = m_result.header("Location");
-                if (status < 300 || status >= 400 || location.isEmpty())
-                    return;
-                // A redirect goes back to Qt, which follows it as it follows every other.
-                const QUrl target = url.resolved(QUrl::fromEncoded(location));
-                const QString scheme = target.scheme().toLower();
-                releaseExchange();
-                if (scheme != u"http"_s && scheme != u"https"_s)
-                    return failWithoutTransfer(u"Redirected to \"%1\", which is not a web address"_s.arg(
-                        QString::fromUtf8(location)));
-                if (url.scheme() == u"https"_s && scheme == u"http"_s)
-                    return failWithoutTransfer(u"Redirected from https to http: %1"_s.arg(target.toString()));
-                m_result = FetchResult();
-                startReply(target);
-            });
+    connect(
+        m_exchange, &PlainHttpExchange::headReceived, this,
+        [this, url](int status, const QString& reason, const PlainHttpExchange::Headers& headers) {
+            m_result.status = status;
+            m_result.reason = reason;
+            m_result.headers = headers;
+            m_result.url = url;
+            const QByteArray location = m_result.header("Location");
+            if (status < 300 || status >= 400 || location.isEmpty())
+                return;
+            // A redirect goes back to Qt, which follows it as it follows every other.
+            const QUrl target = url.resolved(QUrl::fromEncoded(location));
+            const QString scheme = target.scheme().toLower();
+            releaseExchange();
+            if (scheme != u"http"_s && scheme != u"https"_s)
+                return failWithoutTransfer(
+                    u"Redirected to \"%1\", which is not a web address"_s.arg(QString::fromUtf8(location)));
+            if (url.scheme() == u"https"_s && scheme == u"http"_s)
+                return failWithoutTransfer(u"Redirected from https to http: %1"_s.arg(target.toString()));
+            if (m_request.carriesCredentials && (target.scheme() != url.scheme() ||
+                                                 target.host() != url.host() || target.port() != url.port()))
+                return failWithoutTransfer(redirectRefused(url, location));
+            m_result = FetchResult();
+            startReply(target);
+        });
     connect(m_exchange, &PlainHttpExchange::bodyReceived, this,
             [this](const QByteArray& chunk) { consume(chunk, m_result.status); });
     connect(m_exchange, &PlainHttpExchange::ended, this, &HttpFetch::onExchangeEnded);

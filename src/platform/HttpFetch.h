@@ -25,6 +25,9 @@ struct FetchRequest
     QList<QPair<QByteArray, QByteArray>> headers; // sent as they are (an Authorization, say)
     QByteArray contentType;                       // sent when not empty
     QByteArray userAgent;                         // sent when not empty, else Qt's own
+    // The request carries credentials (a token, a client secret): a redirect to another origin
+    // is not followed, so they go nowhere but where they were meant for.
+    bool carriesCredentials = false;
     std::chrono::milliseconds deadline{20000};
     qint64 keepBytes = 0;      // the first this-many bytes of the body are kept for the caller
     bool stopWhenKept = false; // those bytes are all that is wanted: the transfer ends there
@@ -71,6 +74,8 @@ public:
     // received and Qt's error; empty when it is complete.
     static QString whyIncomplete(const FetchResult& ended, bool statusReceived,
                                  QNetworkReply::NetworkError error, const QString& errorText);
+    // Why a redirect was not followed for a request that carries credentials.
+    static QString redirectRefused(const QUrl& from, const QByteArray& location);
 
 signals:
     void finished(const FetchResult& result);

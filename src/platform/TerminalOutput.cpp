@@ -1,5 +1,9 @@
 #include "TerminalOutput.h"
 
+#include "Wording.h"
+
+#include <cstdio>
+
 namespace {
 
 void appendEscape(QByteArray& out, unsigned code)
@@ -57,4 +61,13 @@ qint64 TerminalOutput::writeData(const char* data, qint64 size)
     if (m_target.write(out) != out.size())
         return -1;
     return size;
+}
+
+void TerminalOutput::escapeQtMessages()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        const QByteArray line = (oneLine(qFormatLogMessage(type, context, message)) + u'\n').toUtf8();
+        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+        std::fflush(stderr);
+    });
 }

@@ -14,6 +14,10 @@ public:
     explicit TerminalOutput(QIODevice& target);
     ~TerminalOutput() override;
 
+    // Qt's own warnings, which may quote what a server sent (a reason phrase), go to stderr the
+    // same way, each on one line.
+    static void escapeQtMessages();
+
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override;

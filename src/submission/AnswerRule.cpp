@@ -1,11 +1,8 @@
 #include "AnswerRule.h"
 
-#include "GoogleEndpoints.h"
 #include "PromoSite.h"
-#include "SearchConsole.h"
 
 #include <QDateTime>
-#include <QJsonDocument>
 #include <QLocale>
 #include <QTimeZone>
 
@@ -85,7 +82,6 @@ AnswerRule AnswerRule::forSite(const PromoSite& site, const QString& keyFile)
     AnswerRule rule;
     rule.m_keyFile = keyFile;
     rule.m_indexNow = isIndexNowEndpoint(site.action);
-    rule.m_searchConsole = GoogleEndpoints::isSearchConsole(site.action);
     rule.m_explains =
         rule.m_indexNow || !site.encoding.isEmpty() || !site.accept.isEmpty() || !site.reject.isEmpty();
     const std::optional<QList<int>> accepted = site.acceptedStatuses();
@@ -136,22 +132,6 @@ Verdict AnswerRule::judge(int status, const QString& reason, const QByteArray& b
                           const QByteArray& retryAfter) const
 {
     const bool accepted = m_accepted.isEmpty() ? status < 400 : m_accepted.contains(status);
-    if (m_searchConsole) {
-        if (!accepted) {
-            const GoogleAnswer answer = SearchConsole::interpret(status, body);
-            return {Outcome::Failed,
-                    u"HTTP %1: %2"_s.arg(status).arg(
-                        status == 401 ? u"Google refused the sign-in; sign in again"_s : answer.message),
-                    status, status == 429 ? AnswerRule::retryAfter(retryAfter) : QString()};
-        }
-        // The answer read back after the submission: what Google now says of the sitemap.
-        return {Outcome::Succeeded,
-                u"submitted; Google: "_s +
-                    GoogleSitemapStatus::fromJson(QJsonDocument::fromJson(body).object()).describe(),
-                status,
-                {},
-                body};
-    }
     if (!accepted) {
         QString detail = QString(u"HTTP %1 "_s.arg(status) + reason).trimmed();
         const QString again = status == 429 ? AnswerRule::retryAfter(retryAfter) : QString();

@@ -52,7 +52,6 @@ private:
     QList<int> m_accepted;                      // empty: every status below 400
     std::optional<QRegularExpression> m_reject; // none for most rows, which then cost nothing
     bool m_indexNow = false;
-    bool m_searchConsole = false; // Google's JSON errors, and its view of the sitemap on success
     bool m_explains = false;
     QString m_keyFile;
     QString m_problem;

@@ -1,7 +1,9 @@
 #include "HttpTransferSlot.h"
 
 #include "HttpFetch.h"
-#include "SubmissionRequest.h"
+#include "SearchConsole.h"
+
+#include <QJsonDocument>
 
 using namespace Qt::StringLiterals;
 
@@ -14,59 +16,81 @@ HttpTransferSlot::HttpTransferSlot(QNetworkAccessManager& network, std::chrono::
 
 void HttpTransferSlot::execute(const TransferRequest& request)
 {
+    if (request.sitemapSubmission.console)
+        return submitSitemap(request.sitemapSubmission);
     FetchRequest fetch;
     fetch.url = QUrl::fromEncoded(request.url, QUrl::StrictMode);
     fetch.post = request.post;
     fetch.body = request.body;
     fetch.contentType = request.contentType;
-    fetch.method = request.method;
-    fetch.headers = request.headers;
     fetch.deadline = m_deadline;
     m_answerRule = request.answerRule;
-    if (m_answerRule.readsBody() || request.readBack)
+    if (m_answerRule.readsBody())
         fetch.keepBytes = AnswerRule::bodyBytesRead;
-    m_readingBack = false;
-    m_readBack = FetchRequest();
-    if (request.readBack) {
-        m_readBack = fetch;
-        m_readBack.method = "GET";
-        m_readBack.body.clear();
-        m_readBack.contentType.clear();
-    }
     m_fetch->start(fetch);
 }
 
 bool HttpTransferSlot::isBusy() const
 {
-    return m_fetch->isBusy();
+    return m_fetch->isBusy() || m_submission;
 }
 
 void HttpTransferSlot::cancel()
 {
     m_fetch->cancel();
+    delete m_submission;
 }
 
 void HttpTransferSlot::onFetched(const FetchResult& result)
 {
-    // Taken: what the service now says of it makes the verdict. A failure to read that back is
-    // still a request taken, and said so.
-    if (m_readingBack && (!result.complete || result.status < 200 || result.status >= 300)) {
-        emit finished(Verdict{Outcome::Succeeded,
-                              u"submitted; its status could not be read back (%1)"_s.arg(
-                                  result.complete ? u"HTTP %1"_s.arg(result.status) : result.error),
-                              result.status,
-                              {}});
-        return;
-    }
     if (!result.complete) {
         emit finished(Verdict{Outcome::Failed, result.error, 0, {}});
         return;
     }
-    if (!m_readBack.url.isEmpty() && !m_readingBack && result.status >= 200 && result.status < 300) {
-        m_readingBack = true;
-        m_fetch->start(m_readBack);
-        return;
-    }
     emit finished(
         m_answerRule.judge(result.status, result.reason, result.body, result.header("Retry-After")));
+}
+
+void HttpTransferSlot::submitSitemap(const TransferRequest::SitemapSubmission& submission)
+{
+    auto* under = new QObject(this);
+    m_submission = under;
+    const QPointer<QObject> alive(under);
+    const auto end = [this, alive](const Verdict& verdict) {
+        if (!alive)
+            return; // cancelled meanwhile
+        delete alive.data();
+        emit finished(verdict);
+    };
+    const QPointer<SearchConsole> console = submission.console;
+    console->submitSitemap(submission.property, submission.sitemap, [=](const GoogleAnswer& taken) {
+        if (!alive || !console)
+            return;
+        if (!taken.ok()) {
+            const bool slowDown = taken.outcome == GoogleAnswer::Outcome::SlowDown ||
+                                  taken.outcome == GoogleAnswer::Outcome::QuotaExceeded;
+            return end(Verdict{
+                Outcome::Failed,
+                taken.status == 0 ? taken.message : u"HTTP %1: %2"_s.arg(taken.status).arg(taken.message),
+                taken.status, slowDown ? QString::number(taken.retryAfterSeconds) : QString()});
+        }
+        // Taken: what Google now says of it makes the verdict. A failure to read that back is
+        // still a sitemap taken, and said so.
+        console->readSitemap(submission.property, submission.sitemap, [=](const GoogleAnswer& read) {
+            QString problem;
+            const GoogleSitemapStatus status =
+                read.ok() ? GoogleSitemapStatus::fromJson(read.body, problem) : GoogleSitemapStatus();
+            if (!read.ok() || !problem.isEmpty())
+                return end(Verdict{Outcome::Succeeded,
+                                   u"submitted; its status could not be read back (%1)"_s.arg(
+                                       read.ok() ? problem : read.message),
+                                   read.status,
+                                   {}});
+            end(Verdict{Outcome::Succeeded,
+                        u"submitted; Google: "_s + status.describe(),
+                        read.status,
+                        {},
+                        QJsonDocument(read.body).toJson(QJsonDocument::Compact)});
+        });
+    });
 }

@@ -81,8 +81,9 @@ public:
         }
         // Google's view of a sitemap it took, kept for the History page and google status.
         if (written && succeeded && !item.sitemap.isEmpty()) {
+            QString unused; // the slot kept no answer whose counts were wrong
             GoogleSitemapStatus status =
-                GoogleSitemapStatus::fromJson(QJsonDocument::fromJson(verdict.answer).object());
+                GoogleSitemapStatus::fromJson(QJsonDocument::fromJson(verdict.answer).object(), unused);
             status.path = item.sitemap;
             GoogleRecords records(*m_database);
             written = records.recordSitemap(m_start.profile, status, sentAt, true);

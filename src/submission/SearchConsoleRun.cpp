@@ -1,6 +1,6 @@
 #include "SearchConsoleRun.h"
 
-#include "PromoSite.h"
+#include "SearchConsole.h"
 #include "Wording.h"
 
 using namespace Qt::StringLiterals;
@@ -40,15 +40,9 @@ void SearchConsoleRun::expand(RunPlan& plan, const QList<qsizetype>& rows, const
     plan.items = items;
 }
 
-TransferRequest SearchConsoleRun::request(const SearchConsoleAccess& access, const PromoSite& site,
-                                          const QString& sitemap)
+TransferRequest SearchConsoleRun::request(const SearchConsoleAccess& access, const QString& sitemap)
 {
     TransferRequest request;
-    request.method = "PUT";
-    request.url = access.endpoints.sitemap(access.property, sitemap).toEncoded();
-    request.contentType.clear();
-    request.headers = {{"Authorization", "Bearer " + access.token.toLatin1()}};
-    request.readBack = true;
-    request.answerRule = AnswerRule::forSite(site);
+    request.sitemapSubmission = {access.console, access.property, sitemap};
     return request;
 }

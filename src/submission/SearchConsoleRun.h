@@ -1,6 +1,5 @@
 #pragma once
 
-#include "GoogleEndpoints.h"
 #include "RunPlan.h"
 #include "SubmissionRequest.h"
 
@@ -11,21 +10,20 @@
 
 #include <chrono>
 
-struct PromoSite;
+class SearchConsole;
 
-// What a run needs to submit sitemaps to Search Console: where, for which property, with which
-// access token; or why it cannot (nobody signed in, no property), which each of its requests
-// then says.
+// What a run needs to submit sitemaps to Search Console: the profile's client, for which
+// property; or why it cannot (nobody signed in, no property), which each of its requests then
+// says.
 struct SearchConsoleAccess
 {
-    GoogleEndpoints endpoints;
+    SearchConsole* console = nullptr;
     QString property;
-    QString token;
     QString problem;
 };
 
 // A Search Console site in a run: one request per sitemap of the website (those robots.txt
-// names, else /sitemap.xml), each a PUT with the profile's token, its status read back.
+// names, else /sitemap.xml), each submitted with the profile's sign-in, its status read back.
 namespace SearchConsoleRun {
 
 // Replaces the item of each site at `rows` with one per sitemap; a sitemap submitted within the
@@ -33,6 +31,6 @@ namespace SearchConsoleRun {
 void expand(RunPlan& plan, const QList<qsizetype>& rows, const QStringList& sitemaps,
             const QHash<QString, qint64>& submittedAt, qint64 now, std::chrono::seconds coolDown);
 
-TransferRequest request(const SearchConsoleAccess& access, const PromoSite& site, const QString& sitemap);
+TransferRequest request(const SearchConsoleAccess& access, const QString& sitemap);
 
 } // namespace SearchConsoleRun

@@ -4,7 +4,10 @@
 #include "RequestTemplate.h"
 
 #include <QByteArray>
+#include <QPointer>
 #include <QString>
+
+class SearchConsole;
 
 // The request composed for one site of a run: what the run hands to a transfer slot.
 struct SubmissionRequest
@@ -30,11 +33,17 @@ struct TransferRequest
     QByteArray body; // empty for a GET
     QByteArray contentType = RequestTemplate::contentType(RequestTemplate::Encoding::Form);
     AnswerRule answerRule{};
-    // Search Console: a PUT with an access token, and once it is taken, a GET of the same address
-    // for what Google now says of the sitemap, which the verdict is made from.
-    QByteArray method{};
-    QList<QPair<QByteArray, QByteArray>> headers{};
-    bool readBack = false;
+
+    // Search Console: the sitemap submitted through the profile's Google client (which renews an
+    // expired token once, as for every other request to Google), and once it is taken, what
+    // Google now says of it, which the verdict is made from.
+    struct SitemapSubmission
+    {
+        QPointer<SearchConsole> console;
+        QString property;
+        QString sitemap;
+    };
+    SitemapSubmission sitemapSubmission{};
 
     static TransferRequest from(const SubmissionRequest& request);
 };

@@ -147,7 +147,7 @@ void SubmissionRun::dispatch(int laneIndex)
     if (!item.sitemap.isEmpty()) {
         if (!m_searchConsole.problem.isEmpty())
             return onTransferFinished(laneIndex, Verdict{Outcome::Failed, m_searchConsole.problem, 0, {}});
-        lane.transfer().execute(SearchConsoleRun::request(m_searchConsole, site, item.sitemap));
+        lane.transfer().execute(SearchConsoleRun::request(m_searchConsole, item.sitemap));
         return;
     }
     const SubmissionRequest request =

@@ -10,6 +10,7 @@
 #include "PageList.h"
 #include "RunLock.h"
 #include "RunRecorder.h"
+#include "SearchConsole.h"
 #include "SecretStore.h"
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
@@ -361,13 +362,15 @@ bool SubmissionSession::prepareSearchConsole(RunPlan& plan)
         return true;
 
     SearchConsoleAccess access;
-    access.endpoints = GoogleEndpoints::fromEnvironment(access.problem);
+    const GoogleEndpoints endpoints = GoogleEndpoints::fromEnvironment(access.problem);
     access.property = m_request.profile.googleProperty;
     if (!m_secrets)
         m_secrets = std::make_unique<SecretStore>(m_setup.secretsDirectory);
-    m_google =
-        std::make_unique<GoogleAccount>(*m_network, access.endpoints, *m_secrets, m_request.profile.title,
-                                        m_request.profile.googleServiceAccount);
+    m_console.reset(); // it refers to the account it replaces
+    m_google = std::make_unique<GoogleAccount>(*m_network, endpoints, *m_secrets, m_request.profile.title,
+                                               m_request.profile.googleServiceAccount);
+    m_console = std::make_unique<SearchConsole>(*m_network, endpoints, *m_google);
+    access.console = m_console.get();
     if (access.problem.isEmpty() && !m_google->load(access.problem))
         access.problem = u"not signed in to Google: "_s + access.problem;
     if (access.problem.isEmpty() && !m_google->isSignedIn())
@@ -378,15 +381,16 @@ bool SubmissionSession::prepareSearchConsole(RunPlan& plan)
         m_run->setSearchConsole(access);
         return true;
     }
-    m_google->withToken([this, access, plan, generation = m_generation](const QString& token,
-                                                                        const QString& why, bool) mutable {
-        if (generation != m_generation)
-            return;
-        access.token = token;
-        access.problem = why;
-        m_run->setSearchConsole(access);
-        finishPreparation(plan);
-    });
+    // A token now, so that a sign-in Google no longer takes is said before the run rather than
+    // by every sitemap; the client renews it during the run when it expires.
+    m_google->withToken(
+        [this, access, plan, generation = m_generation](const QString&, const QString& why, bool) mutable {
+            if (generation != m_generation)
+                return;
+            access.problem = why;
+            m_run->setSearchConsole(access);
+            finishPreparation(plan);
+        });
     return false;
 }
 

@@ -23,6 +23,7 @@ class QNetworkAccessManager;
 class SecretStore;
 class RunLock;
 class RunRecorder;
+class SearchConsole;
 class SiteDatabase;
 class SubmissionRun;
 template <typename T> class QFutureWatcher;
@@ -153,9 +154,10 @@ private:
     QHash<QByteArray, KnownVerdict> m_verdicts;
     RunPlan m_checking; // the plan whose pages are being checked
     std::shared_ptr<PageList> m_uncheckedPages;
-    QList<Outcome> m_unrecorded;             // runs that ended, whose records are still being written
-    std::unique_ptr<SecretStore> m_secrets;  // made when a run first needs Google
-    std::unique_ptr<GoogleAccount> m_google; // the profile's way into Search Console
-    bool m_searchConsoleReady = false;       // this preparation's Google part is done
-    QStringList m_searchConsoleSitemaps;     // the website's sitemaps, as last read
+    QList<Outcome> m_unrecorded;              // runs that ended, whose records are still being written
+    std::unique_ptr<SecretStore> m_secrets;   // made when a run first needs Google
+    std::unique_ptr<GoogleAccount> m_google;  // the profile's way into Search Console
+    std::unique_ptr<SearchConsole> m_console; // its client, which the run's sitemap submissions go through
+    bool m_searchConsoleReady = false;        // this preparation's Google part is done
+    QStringList m_searchConsoleSitemaps;      // the website's sitemaps, as last read
 };

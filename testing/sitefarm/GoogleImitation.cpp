@@ -183,6 +183,10 @@ GoogleImitation::GoogleImitation(SiteFarm& farm, QObject* parent)
 
     const auto authorised = [this](const SiteFarm::Request& request) {
         const QByteArray authorization = request.header("authorization");
+        if (std::exchange(m_refuseNextApiCall, false)) {
+            m_accessTokens.remove(authorization.mid(7));
+            return false;
+        }
         return authorization.startsWith("Bearer ") && m_accessTokens.contains(authorization.mid(7));
     };
     const SiteFarm::Answer unauthenticated = apiError(
@@ -266,6 +270,17 @@ GoogleImitation::GoogleImitation(SiteFarm& farm, QObject* parent)
                     429,
                     u"Quota exceeded for quota metric 'Inspection requests' and limit 'Inspection requests per day' of service 'searchconsole.googleapis.com'."_s,
                     u"RESOURCE_EXHAUSTED"_s);
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            m_inspectedAt.removeIf([now](qint64 at) { return now - at >= 1000; });
+            if (m_inspectedAt.size() >= m_inspectionsPerMinute) {
+                SiteFarm::Answer slowDown = apiError(
+                    429,
+                    u"Quota exceeded for quota metric 'Inspection requests' and limit 'Inspection requests per minute' of service 'searchconsole.googleapis.com'."_s,
+                    u"RESOURCE_EXHAUSTED"_s);
+                slowDown.headers = "Retry-After: 1\r\n";
+                return slowDown;
+            }
+            m_inspectedAt.append(now);
             ++m_inspectionsToday;
             const QJsonObject status = m_indexStatus.value(
                 page, QJsonObject{{u"verdict"_s, u"NEUTRAL"_s},

@@ -33,9 +33,16 @@ public:
         QStringLiteral("cron@orvanta-test.iam.gserviceaccount.com");
 
     void addProperty(const QString& siteUrl, const QString& permission = QStringLiteral("siteOwner"));
+    void removeProperty(const QString& siteUrl) { m_properties.remove(siteUrl); }
     // What URL Inspection says of a page: the indexStatusResult object.
     void setIndexStatus(const QString& page, const QJsonObject& indexStatusResult);
     void setDailyInspections(int quota) { m_dailyInspections = quota; }
+    // URL Inspection's limit per minute, its minute made a second here: past it, a 429 that asks
+    // to come back in a second.
+    void setInspectionsPerMinute(int quota) { m_inspectionsPerMinute = quota; }
+    // The next API request is refused as one with an expired token (401), as a token that
+    // expires between two requests is.
+    void refuseNextApiCall() { m_refuseNextApiCall = true; }
     // A sitemap the owner submitted in Search Console itself, downloaded with this many pages.
     void addSitemap(const QString& property, const QString& path, int pages);
     // Google has downloaded every submitted sitemap and found this many pages in each.
@@ -73,6 +80,9 @@ private:
     QByteArray m_privateKeyPem;
     QByteArray m_publicKeyPem;
     int m_dailyInspections = 2000;
+    int m_inspectionsPerMinute = 600;
+    QList<qint64> m_inspectedAt; // in this "minute", ms
+    bool m_refuseNextApiCall = false;
     int m_inspectionsToday = 0;
     int m_revocations = 0;
     int m_sequence = 0;

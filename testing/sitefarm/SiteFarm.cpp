@@ -223,9 +223,15 @@ QByteArray SiteFarm::Request::header(const QByteArray& name) const
     return headerValue(head, name.toLower());
 }
 
+QByteArray SiteFarm::Request::host() const
+{
+    const QByteArray value = header("host");
+    return value.left(value.lastIndexOf(':') < 0 ? value.size() : value.lastIndexOf(':'));
+}
+
 void SiteFarm::handle(const QString& prefix, Handler handler)
 {
-    m_handlers.append({prefix, std::move(handler)});
+    m_handlers.prepend({prefix, std::move(handler)});
 }
 
 void SiteFarm::answer(QTcpSocket* socket, const Request& request)

@@ -78,6 +78,8 @@ public:
 
         // The first header of that name, matched without regard to case.
         QByteArray header(const QByteArray& name) const;
+        // The host it was sent to, as its Host header names it, without the port.
+        QByteArray host() const;
     };
     struct Answer
     {
@@ -92,7 +94,8 @@ public:
         QByteArray headers; // header lines to add, each ending in CRLF
     };
     // Every path that starts with `prefix` is answered by the handler (a service imitated in
-    // code, such as Google's), before the routes.
+    // code, such as Google's), before the routes; the handler given last first, so that a test
+    // can make a service misbehave.
     using Handler = std::function<Answer(const Request&)>;
     void handle(const QString& prefix, Handler handler);
 
