@@ -54,9 +54,12 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("duplicate name")
             << header + "a,list,x,GET,http://h/,\r\nb,list,x,GET,http://h/,\r\na,list,y,GET,http://h/,\r\n"
-            << u"line 4: UNIQUE constraint failed"_s;
-        QTest::newRow("null action") << header + "a,list,x,GET,,\r\n"
-                                     << u"line 2: NOT NULL constraint failed: promosites.action"_s;
+            << u"line 4: the sitename \"a\" is on an earlier line too"_s;
+        QTest::newRow("no action")
+            << header + "a,list,x,GET,,\r\n"
+            << u"line 2, column 5 (action): no value; an empty text is written \"\"."_s;
+        QTest::newRow("unquoted empty data") << header + "a,list,,GET,http://h/,\r\n"
+                                             << u"line 2, column 3 (data): no value"_s;
         QTest::newRow("malformed CSV") << header + "a,list,\"x,GET,http://h/,\r\n"
                                        << u"line 2: a quoted field is never closed"_s;
         QTest::newRow("required columns missing")

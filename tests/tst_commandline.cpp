@@ -20,6 +20,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +47,32 @@ private:
                 PromoSite{u"Beta"_s, u"engine"_s, u"u=[url]"_s, u"post"_s, m_farm.url(u"/slow"_s)},
                 PromoSite{u"Gamma"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/slower"_s)},
                 PromoSite{u"Delta"_s, u"list"_s, u"t=[title]"_s, u"get"_s, m_farm.url(u"/ok"_s)}};
+    }
+
+    // A program as a user starts it, with the test's settings and without a display.
+    static Outcome runProgram(const QString& program, const QStringList& arguments,
+                              QProcessEnvironment environment, const QString& directory = QString())
+    {
+        environment.remove(u"DISPLAY"_s);
+        environment.remove(u"WAYLAND_DISPLAY"_s);
+        environment.remove(u"QT_QPA_PLATFORM"_s);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(directory);
+        process.start(program, arguments);
+        // The farm answers meanwhile.
+        for (int waited = 0; waited < 3000 && process.state() != QProcess::NotRunning; ++waited)
+            QTest::qWait(10);
+        return Outcome{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                       QString::fromUtf8(process.readAllStandardOutput()),
+                       QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, m_app->configDirectory());
+        return environment;
     }
 
     Outcome runHeadless(HeadlessSubmission::Options options)
@@ -283,8 +310,9 @@ private slots:
                    file.arg(u"more"_s));
         QTest::newRow("not reachable") << u"key-away"_s << SiteFarm::refusedUrl() << Route() << 1
                                        << u"cannot be reached: Connection refused."_s;
-        QTest::newRow("no key") << QString() << site << Route() << 1
-                                << u"The profile has no IndexNow key. Generate one first."_s;
+        QTest::newRow("no key")
+            << QString() << site << Route() << 1
+            << u"The profile has no IndexNow key yet: generate one with orvanta key generate --profile \"Shop\"."_s;
         QTest::newRow("not a key")
             << u"key_x"_s << site << Route() << 1
             << u"The IndexNow key must be 8 to 128 letters (a-z, A-Z), digits or hyphens."_s;
@@ -427,8 +455,9 @@ private slots:
         QTest::newRow("unknown type")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--type"_s, u"blog"_s} << 2
             << u"Unknown site type \"blog\""_s;
-        QTest::newRow("key check") << QStringList{u"key"_s, u"check"_s, u"--profile"_s, u"Shop"_s} << 1
-                                   << u"The profile has no IndexNow key. Generate one first.\n"_s;
+        QTest::newRow("key check")
+            << QStringList{u"key"_s, u"check"_s, u"--profile"_s, u"Shop"_s} << 1
+            << u"The profile has no IndexNow key yet: generate one with orvanta key generate --profile \"Shop\".\n"_s;
         QTest::newRow("key with a word too many")
             << QStringList{u"key"_s, u"check"_s, u"now"_s, u"--profile"_s, u"Shop"_s} << 2
             << u"Say key generate or key check."_s;
@@ -458,7 +487,20 @@ private slots:
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--all"_s, u"BAD-KEY"_s} << 2
             << u"The IndexNow key of the profile \"Shop\" is not valid"_s;
         QTest::newRow("history of a home that is not there") // a reader creates nothing
-            << QStringList{u"history"_s, u"--home"_s, u"HOME/typo"_s} << 0 << u"No runs recorded yet.\n"_s;
+            << QStringList{u"history"_s, u"--home"_s, u"HOME/typo"_s} << 2
+            << u"The home \"HOME/typo\" does not exist.\n"_s;
+        QTest::newRow("coverage of a home that is a file")
+            << QStringList{u"coverage"_s, u"--profile"_s, u"Shop"_s, u"--home"_s, u"HOME/sublog.htm"_s} << 2
+            << u"The home \"HOME/sublog.htm\" is not a directory.\n"_s;
+        QTest::newRow("submit from a home that is a file")
+            << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s,
+                           u"--all"_s,  u"--home"_s,    u"HOME/sublog.htm"_s}
+            << 2 << u"The site catalogue \"HOME/sublog.htm/orvd.dll\" cannot be read: Not a directory.\n"_s;
+        QTest::newRow("history of a profile nobody has")
+            << QStringList{u"history"_s, u"--profile"_s, u"Nobody"_s} << 2
+            << u"Unknown profile \"Nobody\"."_s;
+        QTest::newRow("the window without a display")
+            << QStringList{} << 2 << u"Orvanta's window needs a display (an X11 or Wayland session)"_s;
         QTest::newRow("what a server sends reaches the terminal escaped")
             << QStringList{u"key"_s, u"check"_s, u"--profile"_s, u"Shop"_s, u"ESCAPES"_s} << 1
             << u"holds \"\\x1B[2J\\x1B]0;owned\\x07key-other\"."_s;
@@ -478,11 +520,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, output);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"XDG_CONFIG_HOME"_s, m_app->configDirectory());
-        environment.remove(u"DISPLAY"_s);
-        environment.remove(u"WAYLAND_DISPLAY"_s);
-        environment.remove(u"QT_QPA_PLATFORM"_s);
+        QProcessEnvironment environment = this->environment();
         QTemporaryDir broken;
         if (arguments.removeAll(u"BROKEN-SETTINGS"_s) > 0) {
             QVERIFY(QDir().mkpath(broken.filePath(u"orv/orv.conf"_s)));
@@ -501,17 +539,119 @@ private slots:
         if (!arguments.contains(u"--home"_s))
             arguments << u"--home"_s << u"HOME"_s;
         arguments.replaceInStrings(u"HOME"_s, m_app->home());
-        QProcess orvanta;
-        orvanta.setProcessEnvironment(environment);
-        orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE), arguments);
-        QTRY_VERIFY_WITH_TIMEOUT(orvanta.state() == QProcess::NotRunning,
-                                 30000); // the farm answers meanwhile
+        output.replace(u"HOME"_s, m_app->home());
+        TestData::writeFile(m_app->homeFile(u"sublog.htm"_s), "a file, not a directory");
+        const Outcome run = runProgram(QStringLiteral(ORVANTA_EXECUTABLE), arguments, environment);
         QVERIFY(!QFile::exists(m_app->homeFile(u"typo"_s)));
-        QCOMPARE(orvanta.exitStatus(), QProcess::NormalExit);
-        const QString printed =
-            QString::fromUtf8(orvanta.readAllStandardOutput() + orvanta.readAllStandardError());
-        QVERIFY2(orvanta.exitCode() == status, qPrintable(printed));
+        const QString printed = run.out + run.err;
+        QVERIFY2(run.status == status, qPrintable(printed));
         QVERIFY2(printed.contains(output), qPrintable(printed));
+    }
+
+    void csv_withNothingToShowIsTheHeaderAloneOnStdout()
+    {
+        const Outcome history =
+            runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                       {u"history"_s, u"--csv"_s, u"--home"_s, m_app->home()}, environment());
+        QCOMPARE(history.status, 0);
+        QCOMPARE(history.out,
+                 u"run,started,profile,front end,mode,state,position,site,outcome,status,detail,pages\r\n"_s);
+        QCOMPARE(history.err, u"No runs recorded yet.\n"_s);
+        const Outcome coverage =
+            runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                       {u"coverage"_s, u"--profile"_s, u"Shop"_s, u"--csv"_s, u"--home"_s, m_app->home()},
+                       environment());
+        QCOMPARE(coverage.status, 2); // its address is "url value": no website to look up
+        QVERIFY(m_app->settings().setValue(u"2"_s, u"url"_s, m_farm.url(u"/"_s)));
+        const Outcome empty =
+            runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                       {u"coverage"_s, u"--profile"_s, u"Shop"_s, u"--csv"_s, u"--home"_s, m_app->home()},
+                       environment());
+        QCOMPARE(empty.status, 0);
+        QCOMPARE(empty.out, u"page,site,state,reason,last_accepted,google\r\n"_s);
+        QVERIFY2(empty.err.startsWith(u"No run has listed the pages of http://127.0.0.1:"_s),
+                 qPrintable(empty.err));
+    }
+
+    void documentedExamples_runAsWritten()
+    {
+        // Every command line the README's code blocks and the manual pages' examples show, but for
+        // the synopses (TITLE, NAME ...), what builds or installs Orvanta, and the window.
+        QStringList examples;
+        const auto take = [&examples](QString line) {
+            line = line.section(u"  #"_s, 0, 0).trimmed().replace(u"\\-"_s, u"-"_s);
+            static const QRegularExpression cron(u"^([0-9*/,-]+\\s+){5}"_s);
+            line.remove(cron);
+            const QString program = line.section(u' ', 0, 0);
+            if ((program == u"orvanta"_s || program == u"orvanta-catalogue"_s ||
+                 program.endsWith(u"/orvanta"_s)) &&
+                !line.contains(u"TITLE"_s) && !line.contains(u"[--"_s) && line.contains(u' '))
+                examples << line;
+        };
+        bool inBlock = false;
+        for (const QString& line :
+             QString::fromUtf8(TestData::readFile(QStringLiteral(ORVANTA_SOURCE_DIR "/README.md")))
+                 .split(u'\n')) {
+            if (line.startsWith(u"```"_s))
+                inBlock = !inBlock;
+            else if (inBlock)
+                take(line);
+        }
+        for (const QString& manual : {u"orvanta-catalogue"_s, u"orvanta"_s}) {
+            inBlock = false;
+            for (const QString& line :
+                 QString::fromUtf8(TestData::readFile(QStringLiteral(ORVANTA_SOURCE_DIR "/packaging/man/") +
+                                                      manual + u".h2m"_s))
+                     .split(u'\n')) {
+                if (line == u".nf"_s || line == u".fi"_s)
+                    inBlock = line == u".nf"_s;
+                else if (inBlock)
+                    take(line);
+            }
+        }
+        QVERIFY(examples.size() >= 8);
+
+        // A user's machine: a home directory, the catalogue's source at hand, a profile "My Shop"
+        // for a website of the farm. Nothing leaves this machine: a submission is made a dry run.
+        QTemporaryDir user;
+        QVERIFY(QDir(user.path()).mkpath(u"orvanta"_s) && QDir(user.path()).mkpath(u"work/data"_s));
+        const QString work = user.filePath(u"work"_s);
+        for (const QString& copy : {u"work/sites.csv"_s, u"work/data/catalogue.csv"_s})
+            QVERIFY(
+                QFile::copy(QStringLiteral(ORVANTA_SOURCE_DIR "/data/catalogue.csv"), user.filePath(copy)));
+        SitemapSite website(m_farm, 3, QDateTime::currentDateTimeUtc().addDays(-1));
+        TestData::storeCompleteProfile(m_app->settings(), 7, u"My Shop"_s);
+        QVERIFY(m_app->settings().setValue(u"7"_s, u"url"_s, website.address()));
+        QVERIFY(m_app->settings().setValue(u"7"_s, SettingsKeys::profileIndexNowKey, u"0123456789abcdef"_s));
+        QProcessEnvironment environment = this->environment();
+        environment.insert(u"HOME"_s, user.path());
+        // The catalogue tool's examples first: they make the catalogue the others may name.
+        std::stable_partition(examples.begin(), examples.end(),
+                              [](const QString& line) { return line.startsWith(u"orvanta-catalogue"_s); });
+        for (const QString& example : std::as_const(examples)) {
+            QStringList words;
+            static const QRegularExpression word(u"\"([^\"]*)\"|(\\S+)"_s);
+            for (auto it = word.globalMatch(example); it.hasNext();) {
+                const QRegularExpressionMatch match = it.next();
+                QString text = match.captured(1).isNull() ? match.captured(2) : match.captured(1);
+                if (text.startsWith(u'>') || text == u"2>&1"_s)
+                    break; // where the output goes is the shell's business
+                text.replace(u"$HOME"_s, user.path());
+                if (text.startsWith(u"~/"_s))
+                    text = user.filePath(text.mid(2));
+                words << text;
+            }
+            const QString program = words.takeFirst();
+            if (program != u"orvanta-catalogue"_s && !words.contains(u"submit"_s))
+                continue; // the window needs a display
+            if (words.contains(u"submit"_s))
+                words << u"--dry-run"_s;
+            const Outcome run =
+                runProgram(program == u"orvanta-catalogue"_s ? QStringLiteral(CATALOGUE_EXECUTABLE)
+                                                             : QStringLiteral(ORVANTA_EXECUTABLE),
+                           words, environment, work);
+            QVERIFY2(run.status == 0, qPrintable(example + u"\n"_s + run.out.left(2000) + run.err));
+        }
     }
 };
 

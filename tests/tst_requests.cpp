@@ -422,13 +422,12 @@ private slots:
             u"   Empty profile fields: [fax]\n   Not placeholders, sent as they stand: [homepage], [Name]\n\n"
             u"2. Notify\n   Method: POST\n   URL: %3\n   Content-Type: application/json; charset=utf-8\n"
             u"   Body: {\"k\":\"\",\"n\":\"Ann Lee\"}\n   Accepted statuses: 200,202\n"
-            u"   Cannot be sent: needs an IndexNow key: set it on the profile page\n\n"
+            u"   Cannot be sent: needs an IndexNow key, and the profile has none yet\n\n"
             u"3. Poster\n   Method: POST\n   URL: %2\n   Body: n=Ann+Lee\n\nNo sites are selected.\n"
             u"1. Notify\n   Method: POST\n   URL: %3\n   Content-Type: application/json; charset=utf-8\n"
             u"   Body: {\"k\":\"bad key/../x\",\"n\":\"Ann Lee\"}\n   Accepted statuses: 200,202\n"
-            u"   Cannot be sent: needs a valid IndexNow key (8 to 128 letters, digits or hyphens): correct "
-            u"it on "
-            u"the profile page\n\n"_s.arg(m_farm.url(u"/add"_s), m_farm.url(u"/p"_s), m_farm.url(u"/n"_s)));
+            u"   Cannot be sent: needs a valid IndexNow key (8 to 128 letters, digits or hyphens), and the "
+            u"profile's is not\n\n"_s.arg(m_farm.url(u"/add"_s), m_farm.url(u"/p"_s), m_farm.url(u"/n"_s)));
     }
 };
 

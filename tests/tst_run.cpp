@@ -166,12 +166,12 @@ private slots:
         for (const QList<QVariant>& end : std::as_const(ended))
             details << end.at(3).toString();
         QCOMPARE(details,
-                 QStringList({u"needs an IndexNow key: set it on the profile page"_s,
-                              u"needs a feed address: set it on the profile page"_s,
+                 QStringList({u"needs an IndexNow key, and the profile has none yet"_s,
+                              u"needs a feed address, and the profile has none"_s,
                               u"the catalogue's accept column \"2xx\" is not a list of HTTP statuses"_s,
                               u"the catalogue's encoding \"yaml\" is none of form, json, xml or text"_s}));
-        QVERIFY(log().contains("<tr><td>IndexNow</td><td>Connection Error: needs an IndexNow key: set it on "
-                               "the profile page</td></tr>"));
+        QVERIFY(log().contains("<tr><td>IndexNow</td><td>Connection Error: needs an IndexNow key, and the "
+                               "profile has none yet</td></tr>"));
     }
 
     void run_dispatchesFiveATimeAndCompletes()

@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
@@ -29,7 +30,10 @@
 #include <QProcess>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -89,19 +93,19 @@ struct Options
                                      u"and site."_s};
 };
 
-// One line per way to call the program; the options list gives the rest (--home for every
-// command, --sitemap and --cool-down for --changed-pages).
+// One line per way to call the program; the options list gives the rest.
 const QStringList synopsis{
     u"orvanta [--home DIR]"_s,
-    u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--dry-run] "
-    u"[--changed-pages [--no-check]] [--baseline]"_s,
+    u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] [--dry-run] "
+    u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
     u"orvanta key generate --profile TITLE [--replace]"_s,
     u"orvanta key check --profile TITLE"_s,
     u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
     u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
     u"orvanta google login --profile TITLE (--client FILE | --service-account FILE)"_s,
-    u"orvanta google logout|status --profile TITLE"_s,
-    u"orvanta google inspect --profile TITLE [--limit N]"_s,
+    u"orvanta google logout --profile TITLE"_s,
+    u"orvanta google status --profile TITLE [--home DIR]"_s,
+    u"orvanta google inspect --profile TITLE [--limit N] [--home DIR]"_s,
     u"orvanta profiles"_s,
 };
 
@@ -120,8 +124,9 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"Submits a website's profile to search engines, link lists and directories.\n\n"
         u"Without a command Orvanta opens its window. With a command it runs without one;\n"
         u"options may stand before or after the command.\n\n"
-        u"submit prints a line per finished site and the totals, and exits with 0 when every site\n"
-        u"succeeded, 1 when any failed, and 2 when it could not run as asked.\n\n"
+        u"submit prints a line per finished site and the totals. Every command exits with 0 when it did\n"
+        u"what was asked, 1 when something failed on the way (a site, the network, Google, a record), and\n"
+        u"2 when it could not run as asked (see EXIT STATUS in the manual).\n\n"
         u"key generate stores a new IndexNow key in the profile and says where the site must serve it;\n"
         u"key check fetches the key file from the site and says whether engines can read it (exit 0)\n"
         u"or not (exit 1).\n\n"
@@ -131,9 +136,10 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"can be indexed (it answers 200, says no noindex, names itself as canonical and robots.txt\n"
         u"allows it); pages that answer 404 or 410 are announced as removed.\n\n"
         u"history lists the recorded runs, newest first. coverage says, for each page the website's\n"
-        u"sitemaps listed at the last run and each IndexNow site, whether the site accepted it, refused\n"
-        u"it, it was left out by the check, announced as removed, or never announced. profiles prints\n"
-        u"the stored profiles' titles, one per line.\n\n"
+        u"sitemaps listed at the last run and each IndexNow site, whether the site accepted it, it was\n"
+        u"recorded as announced by a baseline, refused it, left out by the check, announced as removed,\n"
+        u"or never announced; with --csv the columns are page, site, state, reason, last_accepted and\n"
+        u"google. profiles prints the stored profiles' titles, one per line.\n\n"
         u"google login signs a profile in to Google Search Console: with your own OAuth client in a\n"
         u"browser, or with a service account's key file for cron. google status reads back what\n"
         u"Google made of the website's sitemaps; google inspect asks Google whether announced pages\n"
@@ -182,6 +188,29 @@ int usageError(const QString& message)
     for (const QString& line : synopsis)
         text += u"  "_s + line + u'\n';
     print(console.err, text + u"See orvanta --help.\n"_s);
+    return ExitStatus::badUsage;
+}
+
+// A home named with --home that cannot be read is said, not taken for one without runs.
+std::optional<int> refuseUnreadableHome(const QCommandLineParser& parser, const Options& options)
+{
+    if (!parser.isSet(options.home))
+        return std::nullopt;
+    const QString home = parser.value(options.home);
+    struct stat status
+    {};
+    QString problem;
+    if (::stat(QFile::encodeName(home).constData(), &status) != 0)
+        problem = errno == ENOENT ? u"does not exist"_s
+                                  : u"cannot be read: %1"_s.arg(QString::fromLocal8Bit(std::strerror(errno)));
+    else if (!S_ISDIR(status.st_mode))
+        problem = u"is not a directory"_s;
+    else if (::access(QFile::encodeName(home).constData(), R_OK | X_OK) != 0)
+        problem = u"cannot be read: %1"_s.arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (problem.isEmpty())
+        return std::nullopt;
+    Console console;
+    print(console.err, u"The home \"%1\" %2.\n"_s.arg(QDir::toNativeSeparators(home), problem));
     return ExitStatus::badUsage;
 }
 
@@ -305,6 +334,8 @@ int history(const QCommandLineParser& parser, const Options& options)
         if (!number || selection.last < 1)
             return usageError(u"--last takes a number of runs, 1 or more."_s);
     }
+    if (const std::optional<int> refused = refuseUnreadableHome(parser, options))
+        return *refused;
     // A reader creates nothing: a home without a history has no runs. An older history is
     // brought up to date, with the catalogue naming the sites it recorded by name.
     const AppPaths paths = pathsFrom(parser, options);
@@ -320,19 +351,33 @@ int history(const QCommandLineParser& parser, const Options& options)
         print(console.err, error + u'\n');
         return ExitStatus::badUsage;
     }
+    std::optional<RunJournal> journal;
+    if (database) {
+        journal.emplace(*database);
+        journal->markInterrupted(paths.runLockFile());
+    }
+    // A title that names no stored profile and no recorded run is a mistake, not a profile without runs.
+    if (!selection.profile.isEmpty() && !(journal && !journal->runs(selection.profile, 1).isEmpty())) {
+        SettingsStore settings;
+        if (!ProfileStore(settings).findNamed(selection.profile, error)) {
+            print(console.err, error + u'\n');
+            return ExitStatus::badUsage;
+        }
+    }
+    const QString none = selection.profile.isEmpty()
+                             ? u"No runs recorded yet.\n"_s
+                             : u"No runs recorded for the profile \"%1\".\n"_s.arg(selection.profile);
     QString text;
     QTextStream out(&text);
-    if (!database) {
-        out << (selection.profile.isEmpty()
-                    ? u"No runs recorded yet.\n"_s
-                    : u"No runs recorded for the profile \"%1\".\n"_s.arg(selection.profile));
+    if (parser.isSet(options.csv)) {
+        // A spreadsheet or a script gets the header alone; the sentence is for the person.
+        if ((journal ? HistoryReport::writeCsv(*journal, selection, out)
+                     : HistoryReport::writeCsvHeader(out)) == 0)
+            print(console.err, none);
+    } else if (!journal) {
+        out << none;
     } else {
-        RunJournal journal(*database);
-        journal.markInterrupted(paths.runLockFile());
-        if (parser.isSet(options.csv))
-            HistoryReport::writeCsv(journal, selection, out);
-        else
-            HistoryReport::writeText(journal, selection, out);
+        HistoryReport::writeText(*journal, selection, out);
     }
     out.flush();
     print(console.out, text);
@@ -350,6 +395,8 @@ int coverage(const QCommandLineParser& parser, const Options& options)
         return usageError(u"Name the profile with --profile TITLE."_s);
     if (parser.values(options.site).size() > 1)
         return usageError(u"coverage takes one --site NAME, or none for every site."_s);
+    if (const std::optional<int> refused = refuseUnreadableHome(parser, options))
+        return *refused;
     const AppPaths paths = pathsFrom(parser, options);
     const CoverageCommand::Options run{parser.value(options.profile), parser.value(options.site),
                                        parser.isSet(options.csv), paths.catalogueFile(), paths.historyFile()};
@@ -458,8 +505,20 @@ int Launcher::run(int argc, char* argv[])
     const QString command = parser.positionalArguments().value(0);
     const bool needsWindow =
         parsed && command.isEmpty() && !parser.isSet(options.help) && !parser.isSet(options.version);
-    if (needsWindow)
+    // Qt would abort in its platform plugin: a session over SSH hears why instead.
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (needsWindow && !noDisplay)
         return window(argc, argv, parser, options);
+    if (needsWindow) {
+        QCoreApplication app(argc, argv);
+        Console console;
+        print(console.err,
+              u"Orvanta's window needs a display (an X11 or Wayland session), and there is none here. "
+              u"The commands run without one: see orvanta --help.\n"_s);
+        return ExitStatus::badUsage;
+    }
 
     // Everything else runs without a display.
     QCoreApplication app(argc, argv);

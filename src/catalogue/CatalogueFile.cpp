@@ -3,9 +3,14 @@
 #include "PromoSite.h"
 #include "SqliteConnection.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -68,11 +73,17 @@ QString CatalogueFile::lacksColumns(const QString& subject, const QStringList& m
 
 std::unique_ptr<SqliteConnection> CatalogueFile::open(const QString& path, QString& error)
 {
-    const QFileInfo file(path);
-    if (!file.exists()) {
-        error = u"The site catalogue \"%1\" does not exist."_s.arg(path);
+    // Asked of the system itself: a file in a directory the user may not read is there all the
+    // same, and "does not exist" would send the user looking for the wrong fault.
+    struct stat status
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        error = errno == ENOENT ? u"The site catalogue \"%1\" does not exist."_s.arg(path)
+                                : u"The site catalogue \"%1\" cannot be read: %2."_s.arg(
+                                      path, QString::fromLocal8Bit(std::strerror(errno)));
         return nullptr;
     }
+    const QFileInfo file(path);
     if (file.isDir()) {
         error = u"The site catalogue \"%1\" is a directory, not a file."_s.arg(path);
         return nullptr;

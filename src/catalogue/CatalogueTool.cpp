@@ -72,13 +72,44 @@ bool writeTable(QIODevice& csv, const QString& csvPath, QSqlDatabase& db, QStrin
     db.transaction();
     query.prepare(
         u"INSERT INTO promosites VALUES (%1)"_s.arg(QStringList(header.size(), u"?"_s).join(u", "_s)));
+    // Said in the CSV's own terms before SQLite would say it in its own ("NOT NULL constraint
+    // failed: promosites.data").
+    QList<qsizetype> required;
+    qsizetype nameColumn = -1;
+    for (qsizetype column = 0; column < header.size(); ++column) {
+        const QString name = header.at(column).toLower();
+        if (name == PromoSiteColumns::sitename)
+            nameColumn = column;
+        if (name == PromoSiteColumns::sitename || name == PromoSiteColumns::data ||
+            name == PromoSiteColumns::method || name == PromoSiteColumns::action)
+            required << column;
+    }
     Csv::Record record;
     while (reader.next(record, csvError)) {
+        for (const qsizetype column : std::as_const(required)) {
+            if (!record.fields.value(column)) {
+                error =
+                    u"\"%1\" line %2, column %3 (%4): no value; an empty text is written \"\"."_s.arg(csvPath)
+                        .arg(record.line)
+                        .arg(column + 1)
+                        .arg(header.at(column));
+                break;
+            }
+        }
+        if (!error.isEmpty())
+            break;
         for (const Csv::Field& field : std::as_const(record.fields))
             query.addBindValue(field ? QVariant(*field) : QVariant(QMetaType(QMetaType::QString)));
         if (!query.exec()) {
+            const bool twice = query.lastError().databaseText().startsWith(u"UNIQUE constraint failed"_s);
             error =
-                u"\"%1\" line %2: %3."_s.arg(csvPath).arg(record.line).arg(query.lastError().databaseText());
+                twice ? u"\"%1\" line %2: the sitename \"%3\" is on an earlier line too; each site's name is "
+                        u"its own."_s.arg(csvPath)
+                            .arg(record.line)
+                            .arg(record.fields.value(nameColumn).value_or(QString()))
+                      : u"\"%1\" line %2: %3."_s.arg(csvPath)
+                            .arg(record.line)
+                            .arg(query.lastError().databaseText());
             break;
         }
         ++rows;
@@ -333,8 +364,12 @@ int CatalogueTool::run(const QStringList& arguments, QTextStream& out, QTextStre
     if (arguments.size() == 1 && (command == u"--help"_s || command == u"-h"_s)) {
         out << usage
             << u"Builds, checks, lists and exports Orvanta's site catalogues (orvd.dll).\n\n"
-               u"build compiles a CSV file (header row, the columns sitename, sitetype, data, method,\n"
-               u"action and referer, any more kept as they are) into a catalogue, atomically.\n\n"
+               u"build compiles a CSV file into a catalogue, atomically: a header row, the columns\n"
+               u"sitename, sitetype, data, method, action and referer, and optionally encoding (form,\n"
+               u"json, xml or text: how the profile's values are escaped in data), accept (the HTTP\n"
+               u"statuses that mean accepted, such as 200,202) and reject (a regular expression whose\n"
+               u"match in the answer means rejected); any more columns are kept as they are. An empty\n"
+               u"text is written \"\"; data, method and action must not be empty.\n\n"
                u"check reports every broken rule and exits with 1 if there is any.\n\n"
                u"list prints each site's name and type in the order Orvanta lists them.\n\n"
                u"export prints the catalogue as CSV.\n\n"

@@ -77,14 +77,21 @@ void CoverageReport::writeText(const Coverage& coverage, const QStringList& name
     }
 }
 
-void CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names, const Filter& filter,
-                              QTextStream& out)
+int CoverageReport::writeCsvHeader(QTextStream& out)
+{
+    out << Csv::formatRecord(
+        {u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s, u"google"_s});
+    return 0;
+}
+
+int CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names, const Filter& filter,
+                             QTextStream& out)
 {
     const auto field = [](const QString& text) {
         return text.isEmpty() ? Csv::Field() : Csv::Field(Csv::spreadsheetText(text));
     };
-    out << Csv::formatRecord(
-        {u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s, u"google"_s});
+    writeCsvHeader(out);
+    int rows = 0;
     for (int endpoint = 0; endpoint < coverage.endpoints().size(); ++endpoint) {
         if (filter.endpoint >= 0 && endpoint != filter.endpoint)
             continue;
@@ -97,6 +104,8 @@ void CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names
                                       Coverage::stateName(entry.state), field(coverage.reason(entry)),
                                       field(acceptedText(entry.lastAccepted)),
                                       field(coverage.googleText(page))});
+            ++rows;
         }
     }
+    return rows;
 }

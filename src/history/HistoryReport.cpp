@@ -32,15 +32,23 @@ QString HistoryReport::outcomeText(const RunJournal::RunSummary& run)
     return u"%1 succeeded, %2 failed"_s.arg(run.succeeded).arg(run.failed);
 }
 
-void HistoryReport::writeCsv(RunJournal& journal, const Selection& selection, QTextStream& out)
+int HistoryReport::writeCsvHeader(QTextStream& out)
+{
+    out << Csv::formatRecord({u"run"_s, u"started"_s, u"profile"_s, u"front end"_s, u"mode"_s, u"state"_s,
+                              u"position"_s, u"site"_s, u"outcome"_s, u"status"_s, u"detail"_s, u"pages"_s});
+    return 0;
+}
+
+int HistoryReport::writeCsv(RunJournal& journal, const Selection& selection, QTextStream& out)
 {
     const auto field = [](const QString& text) {
         return text.isEmpty() ? Csv::Field() : Csv::Field(Csv::spreadsheetText(text));
     };
-    out << Csv::formatRecord({u"run"_s, u"started"_s, u"profile"_s, u"front end"_s, u"mode"_s, u"state"_s,
-                              u"position"_s, u"site"_s, u"outcome"_s, u"status"_s, u"detail"_s, u"pages"_s});
+    writeCsvHeader(out);
+    int rows = 0;
     for (const RunJournal::RunSummary& run : runsOf(journal, selection)) {
         for (const RunJournal::ResultRow& row : journal.results(run.id, selection.failuresOnly)) {
+            ++rows;
             out << Csv::formatRecord({QString::number(run.id), timeText(run.startedAt), field(run.profile),
                                       run.frontEnd, run.mode, run.state, QString::number(row.position),
                                       field(row.site), row.outcome,
@@ -48,6 +56,7 @@ void HistoryReport::writeCsv(RunJournal& journal, const Selection& selection, QT
                                       field(row.detail), QString::number(row.pageCount)});
         }
     }
+    return rows;
 }
 
 void HistoryReport::writeText(RunJournal& journal, const Selection& selection, QTextStream& out)

@@ -25,7 +25,9 @@ QString timeText(qint64 msecs);
 QString outcomeText(const RunJournal::RunSummary& run);
 
 void writeText(RunJournal& journal, const Selection& selection, QTextStream& out);
-// Fields a spreadsheet would take for a formula are written as text.
-void writeCsv(RunJournal& journal, const Selection& selection, QTextStream& out);
+// Fields a spreadsheet would take for a formula are written as text. Both return the number of
+// rows written below the header.
+int writeCsv(RunJournal& journal, const Selection& selection, QTextStream& out);
+int writeCsvHeader(QTextStream& out);
 
 } // namespace HistoryReport

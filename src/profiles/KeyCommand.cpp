@@ -44,6 +44,11 @@ int check(const Profile& profile, QTextStream& out)
     QObject::connect(&check, &KeyFileCheck::finished, &check,
                      [&result](const KeyFileCheck::Result& found) { result = found; });
     waitFor(&check, &KeyFileCheck::finished, [&] { check.start(profile); });
+    // The command that does it, to the person at the command line.
+    if (result.finding == KeyFileCheck::Finding::NoKey)
+        result.message =
+            u"The profile has no IndexNow key yet: generate one with orvanta key generate --profile \"%1\"."_s
+                .arg(profile.title);
     out << result.message << u'\n';
     return result.finding == KeyFileCheck::Finding::Served ? ExitStatus::success : ExitStatus::failure;
 }

@@ -37,7 +37,11 @@ std::optional<KeyFileCheck::Result> KeyFileCheck::unfetchable(const Profile& pro
 {
     const QString& key = profile.indexNowKey;
     if (key.isEmpty())
-        return Result{Finding::NoKey, u"The profile has no IndexNow key. Generate one first."_s, {}};
+        return Result{Finding::NoKey,
+                      u"The profile has no IndexNow key yet: generate one (Generate beside the key on the "
+                      u"profile page, "
+                      u"or orvanta key generate)."_s,
+                      {}};
     if (!IndexNowKey::isValid(key))
         return Result{Finding::InvalidKey,
                       u"The IndexNow key must be 8 to 128 letters (a-z, A-Z), digits or hyphens."_s,

@@ -68,8 +68,13 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
         say(err, error);
         return ExitStatus::failure;
     }
+    const QString none = u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(website));
+    QTextStream stream(&out);
     if (!database) {
-        say(out, u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(website)));
+        // A spreadsheet or a script gets the header alone; the sentence is for the person.
+        if (options.csv)
+            CoverageReport::writeCsvHeader(stream);
+        say(options.csv ? err : out, none);
         return ExitStatus::success;
     }
     Coverage coverage = Coverage::read(*database, website, endpoints, error);
@@ -79,13 +84,15 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
         return ExitStatus::failure;
     }
     // Straight to the output: a million rows are never held as one text.
-    QTextStream stream(&out);
     QStringList names;
     for (const QString& endpoint : coverage.endpoints())
         names << (catalogue ? catalogue->nameOf(endpoint) : endpoint);
-    if (options.csv)
-        CoverageReport::writeCsv(coverage, names, {}, stream);
-    else
+    if (options.csv) {
+        if (CoverageReport::writeCsv(coverage, names, {}, stream) == 0) {
+            stream.flush();
+            say(err, coverage.listedAt() == 0 ? none : u"No page has been announced to a site yet."_s);
+        }
+    } else
         CoverageReport::writeText(coverage, names, stream);
     stream.flush();
     return ExitStatus::success;

@@ -17,13 +17,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// What a site that needs a value the profile lacks fails with, at once.
-const QString needsKey = u"needs an IndexNow key: set it on the profile page"_s;
+// What a site that needs a value the profile lacks fails with, at once: in the window and on the
+// command line alike, so naming the value rather than where either sets it.
+const QString needsKey = u"needs an IndexNow key, and the profile has none yet"_s;
 const QString needsValidKey =
-    u"needs a valid IndexNow key (8 to 128 letters, digits or hyphens): correct it on the "
-    u"profile page"_s;
-const QString needsHost = u"needs a website address with a host name: set the URL on the profile page"_s;
-const QString needsFeed = u"needs a feed address: set it on the profile page"_s;
+    u"needs a valid IndexNow key (8 to 128 letters, digits or hyphens), and the profile's is not"_s;
+const QString needsHost = u"needs a website address with a host name, and the profile's URL has none"_s;
+const QString needsFeed = u"needs a feed address, and the profile has none"_s;
 
 // The profile field behind each of the first seventeen placeholders, in the order of
 // RequestTemplate::placeholderKeywords().
