@@ -608,7 +608,7 @@ private slots:
         m_google->setDailyInspections(2);
         CommandRun run = google(GoogleCommand::Action::Inspect, {}, 1);
         QVERIFY2(run.status == 0, qPrintable(run.err));
-        QVERIFY2(run.out.startsWith(u"%1old: announced 1 Jan 1970, crawled by Google 5 Dec 2026, indexed "
+        QVERIFY2(run.out.startsWith(u"%1old: announced 1970-01-01, crawled by Google 2026-12-05, indexed "
                                     u"(Submitted and indexed)\n"_s.arg(m_website)),
                  qPrintable(run.out));
         // The removed page is never asked about; Google's own quota ends the next run.
@@ -616,7 +616,7 @@ private slots:
         QCOMPARE(run.status, 1);
         QVERIFY2(
             run.out.startsWith(
-                u"%1middle: announced 1 Jan 1970, Google has not seen it (URL is unknown to Google)\n"_s.arg(
+                u"%1middle: announced 1970-01-01, Google has not seen it (URL is unknown to Google)\n"_s.arg(
                     m_website)),
             qPrintable(run.out));
         QVERIFY2(run.err.contains(u"quota"_s) && run.err.contains(u"wait for tomorrow"_s),

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "EngineSelectionPage.h"
 #include "GoogleImitation.h"
 #include "InstalledVersion.h"
 #include "ProfileStore.h"
@@ -24,13 +25,17 @@
 #include <QLineSeries>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -349,6 +354,9 @@ private slots:
         openWindow({});
         m_app->click(u"Bprofile"_s);
         QCOMPARE(m_app->text(u"googleStatus"_s), u"Not signed in to Google."_s);
+        // Nothing to sign out of, and no property to pick.
+        QVERIFY(!m_app->get<QWidget>(u"googleSignOut"_s)->isEnabled());
+        QVERIFY(!m_app->get<QWidget>(u"googleProperty"_s)->isEnabled());
 
         // A service account: only its key's path is kept, with the property that covers the website.
         m_app->dialogs.queueInput(key);
@@ -379,7 +387,9 @@ private slots:
         m_app->click(u"Bhistory"_s);
         QCOMPARE(m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)->toPlainText(),
                  u"No sitemap status recorded yet."_s);
-        m_app->click(u"refreshFromGoogle"_s);
+        auto* refresh = m_app->get<QPushButton>(u"refreshFromGoogle"_s);
+        refresh->setFocus();
+        refresh->click();
         QTRY_VERIFY2(m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)
                          ->toPlainText()
                          .startsWith(m_farm.url(u"/sitemap.xml"_s) + u": downloaded "_s),
@@ -387,6 +397,7 @@ private slots:
         QVERIFY(m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)
                     ->toPlainText()
                     .contains(u", 42 pages, 0 errors"_s));
+        QCOMPARE(QApplication::focusWidget(), refresh); // where the user left it
 
         m_app->click(u"Bprofile"_s);
         m_app->click(u"googleSignOut"_s);
@@ -449,9 +460,10 @@ private slots:
         const QByteArray exported = TestData::readFile(m_app->homeFile(u"run.csv"_s));
         QCOMPARE(exported.count("\r\n"), 2);
         QVERIFY(exported.contains(",Other,failed,"));
-        QCOMPARE(m_app->dialogs.shown.last().text,
-                 u"The run was exported to \"%1\"."_s.arg(
-                     QDir::toNativeSeparators(m_app->homeFile(u"run.csv"_s))));
+        QCOMPARE(
+            m_app->dialogs.shown.last().text,
+            u"Exported the run to \"%1\"."_s.arg(QDir::toNativeSeparators(m_app->homeFile(u"run.csv"_s))));
+        QCOMPARE(m_app->dialogs.shown.at(m_app->dialogs.shown.size() - 2).filter, u"CSV files (*.csv)"_s);
     }
 
     void changedPages_leftOutAreNamedAndTheReadingCanBeCancelled()
@@ -485,13 +497,24 @@ private slots:
                 u"noindex, 1 redirect; 1 listed but gone, announced as removed."_s.arg(indexNow.sitename)),
             qPrintable(summary()));
         QVERIFY(m_app->get<QWidget>(u"preparationProgress"_s)->isHidden());
-        m_app->click(u"preview"_s); // page by page, what is left out and why
-        QTRY_VERIFY(m_app->window().findChild<QPlainTextEdit*>(u"previewText"_s));
-        const QString preview = m_app->get<QPlainTextEdit>(u"previewText"_s)->toPlainText();
-        QVERIFY2(preview.contains(u"Not announced (5):\n"_s) &&
-                     preview.contains(u"Announced as removed (1):\n"_s) &&
-                     preview.contains(u"/x-robots.html \u2014 noindex: X-Robots-Tag: noindex\n"_s),
-                 qPrintable(preview));
+        m_app->click(u"preview"_s); // a line per request, and page by page what is left out and why
+        QTRY_VERIFY(m_app->window().findChild<QTableView*>(u"previewPages"_s));
+        const QAbstractItemModel* requests = m_app->get<QListView>(u"previewRequests"_s)->model();
+        QCOMPARE(requests->rowCount(), 2);
+        QCOMPARE(requests->index(1, 0).data().toString(),
+                 u"2. %1 (batch 2 of 2): 1 removed page, from %2 to %2"_s.arg(indexNow.sitename,
+                                                                              m_farm.url(u"/broken.html"_s)));
+        m_app->get<QListView>(u"previewRequests"_s)->setCurrentIndex(requests->index(1, 0));
+        QVERIFY(m_app->get<QPlainTextEdit>(u"previewText"_s)->toPlainText().startsWith(u"2. "_s));
+        const QAbstractItemModel* pages = m_app->get<QTableView>(u"previewPages"_s)->model();
+        QStringList rows;
+        for (int row = 0; row < pages->rowCount(); ++row)
+            rows << QUrl(pages->index(row, 0).data().toString()).path() + u' ' +
+                        pages->index(row, 1).data().toString() + u": "_s +
+                        pages->index(row, 2).data().toString();
+        QVERIFY2(rows.size() == 6 && rows.contains(u"/x-robots.html not announced: noindex"_s) &&
+                     rows.last() == u"/broken.html announced as removed: listed but gone"_s,
+                 qPrintable(rows.join(u'\n')));
         m_app->window().findChild<QDialog*>(u"requestPreview"_s)->close();
         m_app->dialogs.queueYesNo(false);
         m_app->click(u"Command15"_s);
@@ -499,6 +522,8 @@ private slots:
 
         // The coverage view: counts, a bar per state, the run's pages, and the pages of a state.
         m_app->click(u"Bhistory"_s);
+        // Read on a thread of its own, the window answering meanwhile.
+        QVERIFY(m_app->text(u"coverageSummary"_s).startsWith(u"Reading the coverage of http://127.0.0.1:"_s));
         m_app->get<QTabWidget>(u"historyTabs"_s)->setCurrentIndex(1);
         // The page reads the history again once the run's last records are written.
         QTRY_VERIFY2(
@@ -515,10 +540,16 @@ private slots:
         const QList<QPointF> perRun = qobject_cast<QLineSeries*>(seriesOf(u"coverageRuns"_s))->points();
         QCOMPARE(perRun.size(), 1);
         QCOMPARE(perRun.first().y(), 4.0);
+        // The charts in words too, for those who do not see them.
+        QCOMPARE(
+            m_app->get<QChartView>(u"coverageStates"_s)->accessibleDescription(),
+            u"Accepted: 3, Recorded as announced: 0, Refused: 0, Left out: 5, Removed: 1, Never announced: 0."_s);
+        QVERIFY(m_app->get<QChartView>(u"coverageRuns"_s)->accessibleDescription().endsWith(u": 4."_s));
         m_app->get<QComboBox>(u"coverageState"_s)->setCurrentIndex(4); // left out
         QCOMPARE(m_app->get<QTableView>(u"coveragePages"_s)->model()->rowCount(), 5);
         m_app->dialogs.queueInput(m_app->homeFile(u"pages.csv"_s));
-        m_app->click(u"coverageExport"_s);
+        m_app->click(u"coverageExport"_s); // written on a thread of its own, with a bar and Cancel
+        QTRY_VERIFY(m_app->dialogs.shown.last().text.startsWith(u"Exported the pages to"_s));
         const QByteArray exported = TestData::readFile(m_app->homeFile(u"pages.csv"_s));
         QCOMPARE(exported.count("\r\n"), 6);
         QVERIFY(exported.contains(",left-out,noindex: X-Robots-Tag: noindex,"));
@@ -532,6 +563,12 @@ private slots:
                      qPrintable(summary()));
 
         const qsizetype before = m_farm.requests().size();
+        m_app->click(u"baseline"_s); // what it does, in numbers, with Cancel as the default
+        QCOMPARE(m_app->dialogs.shown.last().text,
+                 u"Mark 9 pages as announced to 1 IndexNow site?\n\nNothing is sent. From then on, only the "
+                 u"pages that change are sent to them."_s);
+        QCOMPARE(m_app->dialogs.shown.last().action, u"Mark as Announced"_s);
+        QVERIFY(!m_app->window().session().isPreparing()); // cancelled: nothing was recorded
         m_app->dialogs.queueYesNo(true);
         m_app->click(u"baseline"_s);
         QTRY_VERIFY(m_app->dialogs.shown.last().text.endsWith(
@@ -691,21 +728,12 @@ private slots:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QStringList>("order");
         QTest::newRow("submission") << u"Bsubmission"_s
-                                    << QStringList{u"List1"_s,
-                                                   u"Command11"_s,
-                                                   u"Command10"_s,
-                                                   u"List2"_s,
-                                                   u"Check2"_s,
-                                                   u"Check3"_s,
-                                                   u"Check4"_s,
-                                                   u"addressOnly"_s,
-                                                   u"changedPages"_s,
-                                                   u"checkPages"_s,
-                                                   u"cancelPreparation"_s,
-                                                   u"baseline"_s,
-                                                   u"preview"_s,
-                                                   u"resubmitFailed"_s,
-                                                   u"Command15"_s};
+                                    << QStringList{
+                                           u"List1"_s,      u"Command11"_s,      u"Command10"_s,
+                                           u"List2"_s,      u"Check2"_s,         u"Check3"_s,
+                                           u"Check4"_s,     u"addressOnly"_s,    u"changedPages"_s,
+                                           u"checkPages"_s, u"baseline"_s,       u"cancelPreparation"_s,
+                                           u"preview"_s,    u"resubmitFailed"_s, u"Command15"_s};
         QTest::newRow("history") << u"Bhistory"_s
                                  << QStringList{u"historyRuns"_s, u"historyResults"_s, u"historyDetail"_s,
                                                 u"historyFailuresOnly"_s, u"historyExport"_s};
@@ -799,6 +827,108 @@ private slots:
             QVERIFY2(after[part].height() > before[part].height() + 150, qPrintable(part));
         // The toolbar keeps its width.
         QCOMPARE(after[u"Picture1"_s].width(), before[u"Picture1"_s].width());
+    }
+
+    void display_theBarSaysItAllWithoutMovingTheLists()
+    {
+        QMainWindow& window = openWindow({TestData::site(u"One"_s)});
+        window.resize(960, 640);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* page = window.findChild<EngineSelectionPage*>();
+        auto* bar = m_app->get<QProgressBar>(u"preparationProgress"_s);
+        const QRect lists = m_app->get<QWidget>(u"List1"_s)->geometry();
+        page->showPreparation(u"Checking the pages"_s, 3068, 1000000, u"about 2 min left"_s);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QString said = u"Checking the pages: 3,068 of 1,000,000, about 2 min left"_s;
+        QCOMPARE(bar->accessibleDescription(), said);
+        QCOMPARE(bar->text(), said);
+        QVERIFY2(bar->width() >= bar->fontMetrics().horizontalAdvance(said),
+                 qPrintable(QString::number(bar->width())));
+        QCOMPARE(m_app->get<QWidget>(u"List1"_s)->geometry(), lists); // the row was there all along
+        page->hidePreparation();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCOMPARE(m_app->get<QWidget>(u"List1"_s)->geometry(), lists);
+    }
+
+    void changedPages_theSummaryIsOfTheProfileShown()
+    {
+        SiteFarm other;
+        QVERIFY(other.listen());
+        SitemapSite shop(m_farm, 3, QDateTime::currentDateTimeUtc().addDays(-1));
+        SitemapSite blog(other, 7, QDateTime::currentDateTimeUtc().addDays(-1));
+        ProfileStore store(m_app->settings());
+        for (const auto& [slot, address] : {std::pair(1, shop.address()), std::pair(2, blog.address())}) {
+            TestData::storeCompleteProfile(m_app->settings(), slot, slot == 1 ? u"Shop"_s : u"Blog"_s);
+            Profile profile = store.read(slot);
+            profile.value(ProfileField::Url) = address;
+            QVERIFY(store.save(slot, profile));
+        }
+        PromoSite indexNow = TestData::bundledSites().at(0);
+        openWindow({indexNow});
+        auto* chooser = m_app->get<QComboBox>(u"Combo4"_s);
+        chooser->setCurrentIndex(chooser->findText(u"Shop"_s));
+        emit chooser->activated(chooser->currentIndex());
+        m_app->click(u"Bsubmission"_s);
+        m_app->get<QRadioButton>(u"changedPages"_s)->click();
+        m_app->get<QCheckBox>(u"Check4"_s)->click();
+        const auto summary = [this] { return m_app->text(u"pagesSummary"_s); };
+        QTRY_VERIFY2(summary().startsWith(u"3 pages found"_s), qPrintable(summary()));
+        m_app->click(u"Bprofile"_s);
+        chooser->setCurrentIndex(chooser->findText(u"Blog"_s));
+        emit chooser->activated(chooser->currentIndex());
+        m_app->click(u"Bsubmission"_s); // the Shop's numbers are not the Blog's
+        QVERIFY2(!summary().startsWith(u"3 pages found"_s), qPrintable(summary()));
+        QTRY_VERIFY2(summary().startsWith(u"7 pages found"_s), qPrintable(summary()));
+    }
+
+    void mnemonics_everyControlHasOneOfItsOwn()
+    {
+        m_app->openWindow({TestData::site(u"One"_s)});
+        // The controls that are the program's own; the classic captions keep the keys they had.
+        const QMap<QString, QStringList> ours{
+            {u"Bprofile"_s, {u"googleSignIn"_s, u"googleServiceAccount"_s, u"googleSignOut"_s}},
+            {u"Bsubmission"_s,
+             {u"addressOnly"_s, u"changedPages"_s, u"checkPages"_s, u"baseline"_s, u"cancelPreparation"_s,
+              u"preview"_s, u"resubmitFailed"_s}},
+            {u"Bhistory"_s, {u"historyFailuresOnly"_s, u"historyExport"_s}},
+        };
+        const auto keyOf = [](const QString& text) {
+            const qsizetype at = QString(text).replace(u"&&"_s, u"__"_s).indexOf(u'&');
+            return at < 0 ? QChar() : text.at(at + 1).toLower();
+        };
+        for (auto page = ours.cbegin(); page != ours.cend(); ++page) {
+            m_app->click(page.key());
+            QMultiMap<QChar, QString> keys; // of everything the user can reach on the page
+            for (const QAbstractButton* button : m_app->window().findChildren<QAbstractButton*>()) {
+                if (button->isVisibleTo(&m_app->window()) || page.value().contains(button->objectName()))
+                    keys.insert(keyOf(button->text()), button->objectName());
+            }
+            for (const QLabel* label : m_app->window().findChildren<QLabel*>()) {
+                if (label->buddy() && label->isVisibleTo(&m_app->window()))
+                    keys.insert(keyOf(label->text()), label->objectName());
+            }
+            for (const QAction* menu : m_app->window().menuBar()->actions())
+                keys.insert(keyOf(menu->text()), menu->text());
+            for (const QTabBar* tabs : m_app->window().findChildren<QTabBar*>()) {
+                for (int tab = 0; tabs->isVisibleTo(&m_app->window()) && tab < tabs->count(); ++tab)
+                    keys.insert(keyOf(tabs->tabText(tab)), tabs->tabText(tab));
+            }
+            for (const QString& control : page.value()) {
+                const QChar key = keyOf(m_app->get<QAbstractButton>(control)->text());
+                QVERIFY2(!key.isNull(), qPrintable(control));
+                QVERIFY2(keys.values(key).size() == 1,
+                         qPrintable(control + u": "_s + keys.values(key).join(u", "_s)));
+            }
+        }
+    }
+
+    void coverage_withoutRunsSaysSo()
+    {
+        openWindow({});
+        m_app->click(u"Bhistory"_s);
+        QChart* runs = m_app->get<QChartView>(u"coverageRuns"_s)->chart();
+        QTRY_COMPARE(runs->title(), u"Pages announced per run: no runs yet"_s);
+        QVERIFY(runs->series().isEmpty() && runs->axes().isEmpty());
     }
 };
 

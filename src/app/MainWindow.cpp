@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "AnswerRule.h"
 #include "CoveragePage.h"
 #include "DesktopOpener.h"
 #include "Dialogs.h"
@@ -114,14 +115,11 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
             &SubmissionSession::cancelPreparation);
     connect(m_session, &SubmissionSession::readingProgressed, this, [this](int files, qsizetype pages) {
         m_selectionPage->showPreparation(
-            u"Reading the sitemaps: %1, %2"_s.arg(counted(files, u"%1 file"_s, u"%1 files"_s),
-                                                  counted(pages, u"%1 page"_s, u"%1 pages"_s)),
+            u"Reading the sitemaps: %1, %2"_s.arg(counted(files, u"%L1 file"_s, u"%L1 files"_s),
+                                                  counted(pages, u"%L1 page"_s, u"%L1 pages"_s)),
             0, 0);
     });
-    connect(m_session, &SubmissionSession::checkingProgressed, this,
-            [this](qsizetype checked, qsizetype total) {
-                m_selectionPage->showPreparation(u"Checking the pages: %v of %m"_s, checked, total);
-            });
+    connect(m_session, &SubmissionSession::checkingProgressed, this, &MainWindow::onCheckingProgressed);
     connect(m_selectionPage, &EngineSelectionPage::selectionChanged, this, [this] {
         if (m_selectionPage->changedPagesChosen())
             m_summaryDue->start();
@@ -180,7 +178,7 @@ void MainWindow::connectPageSwitches()
     connect(ui->Bsubmission, &QAbstractButton::clicked, this, &MainWindow::openSelectionFromToolbar);
     connect(ui->sub, &QAction::triggered, this, [this] {
         if (checkProfileComplete())
-            showPage(ui->subform, u"Submission"_s);
+            showSelectionPage(u"Submission"_s);
     });
 }
 
@@ -214,7 +212,7 @@ void MainWindow::openSelectionFromToolbar()
     if (!checkProfileComplete())
         return;
     m_selectionPage->refillCatalogue();
-    showPage(ui->subform, u" Submission"_s);
+    showSelectionPage(u" Submission"_s);
     m_selectionPage->showTotals();
 }
 
@@ -244,25 +242,52 @@ void MainWindow::onSubmitClicked()
     showPreparationIfBusy();
 }
 
+void MainWindow::onCheckingProgressed(qsizetype checked, qsizetype total)
+{
+    // The time left at the pace so far, once there is a pace to go by.
+    if (checked <= 1 || !m_checkingClock.isValid())
+        m_checkingClock.start();
+    QString left;
+    const qint64 elapsed = m_checkingClock.elapsed();
+    if (checked > 1 && elapsed >= 2000) {
+        const qint64 seconds = elapsed * (total - checked) / (checked - 1) / 1000;
+        left = seconds < 60     ? u"about %1 s left"_s.arg(seconds)
+               : seconds < 3600 ? u"about %1 min left"_s.arg((seconds + 30) / 60)
+                                : u"about %1 h %2 min left"_s.arg(seconds / 3600).arg(seconds % 3600 / 60);
+    }
+    m_selectionPage->showPreparation(u"Checking the pages"_s, checked, total, left);
+}
+
 void MainWindow::showPreparationIfBusy()
 {
     if (m_session->isPreparing())
         m_selectionPage->showPreparation(u"Reading the sitemaps"_s, 0, 0);
+    m_checkingClock.invalidate();
 }
 
 void MainWindow::onBaselineRequested()
 {
-    if (m_selectionPage->selection().selectedCount() == 0) {
+    int engines = 0;
+    m_catalogue.readSites(m_selectionPage->selection().selectedRows(), [&engines](const PromoSite& site) {
+        engines += AnswerRule::isIndexNowEndpoint(site.action) ? 1 : 0;
+    });
+    if (engines == 0) {
         m_context.dialogs.inform(u"Please select the IndexNow sites to record the pages for first."_s,
                                  u"No engines selected"_s, Dialogs::Icon::Warning);
         return;
     }
-    // Nothing is sent, and pages recorded this way are not sent again until they change.
-    if (!m_context.dialogs.askYesNo(
-            u"Record every page of the sitemaps of %1 as already announced to the "
-            u"selected IndexNow sites, without sending anything?\n\nFrom then on, only "
-            u"pages that change are sent."_s.arg(profile().value(ProfileField::Url)),
-            u"Mark All as Announced"_s, Dialogs::Icon::Question))
+    // Said with the numbers of this profile's summary when it has one; nothing is sent, and pages
+    // recorded this way are not sent again until they change, which cannot be undone.
+    const QString sites = counted(engines, u"%L1 IndexNow site"_s, u"%L1 IndexNow sites"_s);
+    const QString what = m_summaryPages >= 0 && m_summaryFor == summaryKey()
+                             ? u"Mark %1 as announced to %2?"_s.arg(
+                                   counted(m_summaryPages, u"%L1 page"_s, u"%L1 pages"_s), sites)
+                             : u"Mark every page of the sitemaps of %1 as announced to %2?"_s.arg(
+                                   profile().value(ProfileField::Url), sites);
+    if (!m_context.dialogs.confirm(what +
+                                       u"\n\nNothing is sent. From then on, only the pages that change are "
+                                       u"sent to them."_s,
+                                   u"Mark All as Announced"_s, u"Mark as Announced"_s))
         return;
     m_session->prepare(request(), SubmissionSession::Purpose::Baseline);
     showPreparationIfBusy();
@@ -286,22 +311,16 @@ void MainWindow::onPlanned(const RunPlan& plan, SubmissionSession::Purpose purpo
         return;
     }
     if (purpose == SubmissionSession::Purpose::Preview) {
-        QBuffer preview;
-        preview.open(QIODevice::WriteOnly);
-        if (!plan.error.isEmpty()) {
-            preview.write(plan.error.toUtf8() + '\n');
-        } else {
-            RequestPreview::writeItems(m_catalogue, plan.items, profile(), preview);
-            RequestPreview::writePageNotes(plan, preview);
-        }
-        auto* dialog = new RequestPreviewDialog(
-            plan.summary.join(u'\n') + u"\n\n"_s + QString::fromUtf8(preview.data()), this);
-        dialog->setWindowIcon(windowIcon());
-        dialog->show();
+        if (!plan.error.isEmpty())
+            m_context.dialogs.inform(plan.error, u"Request Preview"_s, Dialogs::Icon::Warning);
+        else
+            showPreviewDialog(plan.summary.join(u'\n'), plan.items, plan);
         return;
     }
     if (plan.changedPages && m_selectionPage->changedPagesChosen())
         m_selectionPage->showPagesSummary(plan.error.isEmpty() ? plan.summary.join(u'\n') : plan.error);
+    if (purpose == SubmissionSession::Purpose::Summary && plan.error.isEmpty() && plan.pages)
+        m_summaryPages = plan.pages->size();
     if (purpose != SubmissionSession::Purpose::Run)
         return;
     if (m_session->run().isBusy())
@@ -332,11 +351,27 @@ void MainWindow::showPagesSummary()
         m_selectionPage->showPagesSummary(QString());
         return;
     }
+    m_summaryFor = summaryKey();
+    m_summaryPages = -1; // until this profile's summary is planned
     if (!m_session->isPreparing())
         m_selectionPage->showPagesSummary(
             u"Reading the sitemaps of %1…"_s.arg(profile().value(ProfileField::Url)));
     m_session->prepare(request(), SubmissionSession::Purpose::Summary);
     showPreparationIfBusy();
+}
+
+QString MainWindow::summaryKey() const
+{
+    const Profile shown = profile();
+    return shown.title + u'\n' + shown.value(ProfileField::Url);
+}
+
+void MainWindow::showSelectionPage(const QString& title)
+{
+    showPage(ui->subform, title);
+    // Another profile since the summary was made: its numbers are not this one's.
+    if (m_selectionPage->changedPagesChosen() && m_summaryFor != summaryKey())
+        showPagesSummary();
 }
 
 void MainWindow::openHistory()
@@ -420,10 +455,24 @@ void MainWindow::showRequestPreview()
         showPreparationIfBusy();
         return;
     }
-    QBuffer preview;
-    preview.open(QIODevice::WriteOnly);
-    RequestPreview::write(m_catalogue, m_selectionPage->selection().selectedRows(), profile(), preview);
-    auto* dialog = new RequestPreviewDialog(QString::fromUtf8(preview.data()), this);
+    QList<WorkItem> items;
+    for (const qsizetype row : m_selectionPage->selection().selectedRows())
+        items.append(WorkItem{m_catalogue.name(row), nullptr, row});
+    showPreviewDialog(QString(), items, RunPlan());
+}
+
+void MainWindow::showPreviewDialog(const QString& summary, const QList<WorkItem>& items, const RunPlan& plan)
+{
+    // Each request composed when it is picked, by the code that sends it.
+    auto* dialog = new RequestPreviewDialog(
+        summary, items,
+        [this, items, shown = profile()](int position) {
+            QBuffer preview;
+            preview.open(QIODevice::WriteOnly);
+            RequestPreview::writeItems(m_catalogue, {items.at(position)}, shown, preview, position + 1);
+            return QString::fromUtf8(preview.data()).trimmed();
+        },
+        plan, this);
     dialog->setWindowIcon(windowIcon());
     dialog->show();
 }

@@ -4,6 +4,7 @@
 #include "Profile.h"
 #include "SubmissionSession.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <memory>
@@ -59,6 +60,11 @@ private:
     void startRun();
     void showPagesSummary();
     void showPreparationIfBusy();
+    void onCheckingProgressed(qsizetype checked, qsizetype total);
+    void showSelectionPage(const QString& title);
+    void showPreviewDialog(const QString& summary, const QList<WorkItem>& items, const RunPlan& plan);
+    // The profile a summary is for: its title and address.
+    QString summaryKey() const;
     void onBaselineRequested();
     void openHistory();
     void onStopQuestionDue();
@@ -77,6 +83,9 @@ private:
     HistoryPage* m_historyPage;
     CoveragePage* m_coveragePage;
     GoogleStatusPage* m_googlePage = nullptr;
-    QTimer* m_summaryDue; // the summary follows the selection, a moment after it settles
+    QTimer* m_summaryDue;          // the summary follows the selection, a moment after it settles
+    QElapsedTimer m_checkingClock; // since the check of the pages began, for the time it has left
+    QString m_summaryFor;          // the profile (summaryKey) the summary shown was asked for
+    qsizetype m_summaryPages = -1; // the pages of its sitemaps, once planned
     bool m_closeWhenCancelled = false;
 };

@@ -3,9 +3,9 @@
 #include "ui_EngineSelectionPage.h"
 
 #include <QAccessible>
+#include <QLocale>
 
 #include <algorithm>
-#include <climits>
 
 using namespace Qt::StringLiterals;
 
@@ -47,6 +47,13 @@ EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, QWidget* paren
         connect(selected, change, this, &EngineSelectionPage::selectionChanged);
     connect(selected, &QAbstractItemModel::modelReset, this, &EngineSelectionPage::selectionChanged);
     ui->resubmitFailed->setEnabled(false);
+    // The bar's row keeps its height while hidden, so the lists above do not jump when it shows.
+    for (QWidget* shownWhileBusy :
+         std::initializer_list<QWidget*>{ui->preparationProgress, ui->cancelPreparation}) {
+        QSizePolicy policy = shownWhileBusy->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        shownWhileBusy->setSizePolicy(policy);
+    }
 }
 
 EngineSelectionPage::~EngineSelectionPage() = default;
@@ -80,14 +87,21 @@ bool EngineSelectionPage::checkPagesChosen() const
     return ui->checkPages->isChecked();
 }
 
-void EngineSelectionPage::showPreparation(const QString& what, qsizetype done, qsizetype total)
+void EngineSelectionPage::showPreparation(const QString& what, qsizetype done, qsizetype total,
+                                          const QString& timeLeft)
 {
-    ui->preparationProgress->setRange(0, int(std::min<qsizetype>(total, INT_MAX)));
-    ui->preparationProgress->setValue(int(std::min<qsizetype>(done, INT_MAX)));
-    ui->preparationProgress->setFormat(what);
+    // The text whole, with the locale's separators, as the bar shows it and a screen reader reads it.
+    const QLocale locale;
+    QString text = total > 0 ? u"%1: %2 of %3"_s.arg(what, locale.toString(done), locale.toString(total))
+                             : what + u"…"_s;
+    if (!timeLeft.isEmpty())
+        text += u", "_s + timeLeft;
+    ui->preparationProgress->setRange(0, total > 0 ? 1000 : 0);
+    ui->preparationProgress->setValue(total > 0 ? int(1000 * done / total) : 0);
+    ui->preparationProgress->setFormat(QString(text).replace(u'%', u"%%"_s));
     ui->preparationProgress->setTextVisible(total > 0);
-    ui->preparationProgress->setToolTip(what);
-    ui->preparationProgress->setAccessibleDescription(what);
+    ui->preparationProgress->setToolTip(text);
+    ui->preparationProgress->setAccessibleDescription(text);
     ui->preparationProgress->setVisible(true);
     ui->cancelPreparation->setVisible(true);
 }

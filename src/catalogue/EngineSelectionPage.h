@@ -47,9 +47,10 @@ public:
     bool checkPagesChosen() const;
     // What the window found out about the sitemap's pages, shown under the choice.
     void showPagesSummary(const QString& text);
-    // How far the reading of the sitemaps or the check of the pages is, beside the summary, with
-    // a Cancel button: `done` of `total`, or a busy bar while the total is not known (0).
-    void showPreparation(const QString& what, qsizetype done, qsizetype total);
+    // How far the reading of the sitemaps or the check of the pages is, below the summary, with
+    // a Cancel button: "Checking the pages: 3,068 of 1,000,000, about 2 min left", or a busy bar
+    // while the total is not known (0).
+    void showPreparation(const QString& what, qsizetype done, qsizetype total, const QString& timeLeft = {});
     void hidePreparation();
 
 signals:

@@ -20,9 +20,9 @@ using namespace Qt::StringLiterals;
 
 GoogleAccountPanel::GoogleAccountPanel(QWidget* parent)
     : QGroupBox(u"Google Search Console"_s, parent), m_network(new QNetworkAccessManager(this)),
-      m_status(new QLabel(this)), m_signInButton(new QPushButton(u"Sign in to Google\u2026"_s, this)),
-      m_serviceAccountButton(new QPushButton(u"Service account key\u2026"_s, this)),
-      m_signOutButton(new QPushButton(u"Sign out"_s, this)), m_property(new QComboBox(this))
+      m_status(new QLabel(this)), m_signInButton(new QPushButton(u"Sign &in to Google\u2026"_s, this)),
+      m_serviceAccountButton(new QPushButton(u"Service account &key\u2026"_s, this)),
+      m_signOutButton(new QPushButton(u"Sign &out"_s, this)), m_property(new QComboBox(this))
 {
     m_status->setObjectName(u"googleStatus"_s);
     m_status->setWordWrap(true);
@@ -39,7 +39,7 @@ GoogleAccountPanel::GoogleAccountPanel(QWidget* parent)
     layout->addWidget(m_signInButton, 1, 0);
     layout->addWidget(m_serviceAccountButton, 1, 1);
     layout->addWidget(m_signOutButton, 1, 2);
-    auto* propertyLabel = new QLabel(u"Property"_s, this);
+    auto* propertyLabel = new QLabel(u"P&roperty"_s, this);
     propertyLabel->setBuddy(m_property);
     layout->addWidget(propertyLabel, 2, 0);
     layout->addWidget(m_property, 2, 1, 1, 2);
@@ -87,8 +87,7 @@ void GoogleAccountPanel::showProfile(const Profile& profile)
     const bool stored = m_context && m_context->slot() != 0;
     m_signInButton->setEnabled(stored);
     m_serviceAccountButton->setEnabled(stored);
-    m_signOutButton->setEnabled(stored);
-    m_property->setEnabled(stored);
+    showSignedIn();
     if (!stored) {
         say(u"Save the profile to sign it in to Google."_s);
         return;
@@ -100,6 +99,15 @@ void GoogleAccountPanel::showProfile(const Profile& profile)
         say(u"Signed in to Google."_s);
     else
         say(u"Not signed in to Google."_s);
+}
+
+void GoogleAccountPanel::showSignedIn()
+{
+    // Known from the profile, without asking the secret store: a sign-in leaves a property or a key.
+    const bool stored = m_context && m_context->slot() != 0;
+    m_signOutButton->setEnabled(
+        stored && (!m_profile.googleProperty.isEmpty() || !m_profile.googleServiceAccount.isEmpty()));
+    m_property->setEnabled(stored && m_property->count() > 0);
 }
 
 void GoogleAccountPanel::say(const QString& status)
@@ -117,6 +125,7 @@ bool GoogleAccountPanel::keep(const QString& property, const QString& serviceAcc
     }
     m_profile.googleProperty = property;
     m_profile.googleServiceAccount = serviceAccount;
+    showSignedIn();
     emit googleChanged(property, serviceAccount);
     return true;
 }
@@ -198,6 +207,7 @@ void GoogleAccountPanel::findProperty()
         for (const GoogleProperty& property : properties)
             m_property->addItem(property.siteUrl);
         m_property->setCurrentIndex(m_property->findText(matched));
+        showSignedIn();
         if (matched.isEmpty()) {
             say(u"%1. None of the account's properties covers the website: pick one, or add the website in "
                 u"Search Console."_s.arg(m_account->describe()));

@@ -58,6 +58,8 @@ private:
     void findProperty();
     bool keep(const QString& property, const QString& serviceAccount);
     void say(const QString& status);
+    // Sign out and the property list as the profile's sign-in allows them.
+    void showSignedIn();
     SecretStore& secrets();
     std::unique_ptr<GoogleAccount> account(const Profile& profile);
 

@@ -183,12 +183,12 @@ QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const
     return found;
 }
 
-void GoogleRecords::describeIn(Coverage& coverage)
+void GoogleRecords::describeIn(Coverage& coverage, QString (*date)(qint64))
 {
     QHash<QString, Coverage::GoogleNote> notes;
     const QHash<QString, StoredInspection> inspected = inspections(coverage.website());
     for (auto it = inspected.cbegin(); it != inspected.cend(); ++it)
-        notes.insert(it.key(), {it->status.state(), it->status.describe(it->announcedAt)});
+        notes.insert(it.key(), {it->status.state(), it->status.describe(it->announcedAt, date)});
     coverage.setGoogle(notes);
 }
 

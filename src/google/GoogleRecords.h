@@ -56,8 +56,9 @@ public:
     // Every inspected page of the website (its origin), by its address.
     QHash<QString, StoredInspection> inspections(const QByteArray& website);
 
-    // Each inspected page's state and sentence, put beside the coverage of its website.
-    void describeIn(Coverage& coverage);
+    // Each inspected page's state and sentence, put beside the coverage of its website, the dates
+    // written as `date` writes them.
+    void describeIn(Coverage& coverage, QString (*date)(qint64) = TimeText::writtenDate);
 
     // The quota's day is Google's: it turns at midnight Pacific time.
     static QString quotaDay(const QDateTime& now);

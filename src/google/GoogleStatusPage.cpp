@@ -5,14 +5,17 @@
 #include "HistoryDatabase.h"
 #include "SearchConsole.h"
 #include "SecretStore.h"
+#include "TimeText.h"
 
 #include <QDateTime>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimeZone>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 using namespace Qt::StringLiterals;
 
@@ -57,11 +60,9 @@ void GoogleStatusPage::showStored()
     if (database) {
         for (const GoogleRecords::StoredSitemap& stored :
              GoogleRecords(*database).sitemaps(m_profile.title)) {
-            QString line = stored.status.path + u": "_s + stored.status.describe();
+            QString line = stored.status.path + u": "_s + stored.status.describe(TimeText::shown);
             if (stored.submittedAt != 0)
-                line += u"; submitted by Orvanta %1"_s.arg(
-                    QDateTime::fromMSecsSinceEpoch(stored.submittedAt, QTimeZone::utc())
-                        .toString(u"d MMM yyyy HH:mm 'UTC'"_s));
+                line += u"; submitted by Orvanta %1"_s.arg(TimeText::shown(stored.submittedAt));
             lines << line;
         }
     }
@@ -84,34 +85,47 @@ void GoogleStatusPage::onRefreshClicked()
         m_status->setText(error);
         return;
     }
-    m_refresh->setEnabled(false);
+    // The button keeps its focus and stays where it is; a second press while Google answers the
+    // first is not a second question.
+    if (m_asking)
+        return;
+    m_asking = true;
     m_status->setText(u"Asking Google\u2026"_s);
     m_console = std::make_unique<SearchConsole>(*m_network, endpoints, *m_account);
     m_console->listSitemaps(m_profile.googleProperty, [this](const GoogleAnswer& answer) {
-        m_refresh->setEnabled(true);
         if (!answer.ok()) {
+            m_asking = false;
             m_status->setText(answer.message);
-            return;
-        }
-        QString why;
-        const auto database = HistoryDatabase::open(m_historyFile, HistoryDatabase::Mode::OpenOrCreate, why);
-        if (!database) {
-            m_status->setText(why);
             return;
         }
         QString problem;
         const QList<GoogleSitemapStatus> sitemaps = GoogleSitemapStatus::listFrom(answer.body, problem);
         if (!problem.isEmpty()) {
+            m_asking = false;
             m_status->setText(problem + u'.');
             return;
         }
-        GoogleRecords records(*database);
-        if (!records.recordSitemaps(m_profile.title, sitemaps, QDateTime::currentMSecsSinceEpoch())) {
-            m_status->setText(u"The history could not be written: %1"_s.arg(records.lastError()));
-            return;
-        }
-        m_status->setText(u"Read from Google %1."_s.arg(
-            QDateTime::currentDateTimeUtc().toString(u"d MMM yyyy HH:mm 'UTC'"_s)));
-        showStored();
+        // Written on a thread of its own: a run writing meanwhile may hold the file for a while,
+        // and the window does not wait for it.
+        auto* recording = new QFutureWatcher<QString>(this);
+        connect(recording, &QFutureWatcher<QString>::finished, this, [this, recording] {
+            recording->deleteLater();
+            m_asking = false;
+            const QString failure = recording->result();
+            m_status->setText(failure.isEmpty() ? u"Read from Google %1."_s.arg(
+                                                      TimeText::shown(QDateTime::currentMSecsSinceEpoch()))
+                                                : failure);
+            showStored();
+        });
+        recording->setFuture(QtConcurrent::run([file = m_historyFile, profile = m_profile.title, sitemaps] {
+            QString why;
+            const auto database = HistoryDatabase::open(file, HistoryDatabase::Mode::OpenOrCreate, why);
+            if (!database)
+                return why;
+            GoogleRecords records(*database);
+            if (!records.recordSitemaps(profile, sitemaps, QDateTime::currentMSecsSinceEpoch()))
+                return u"The history could not be written: %1"_s.arg(records.lastError());
+            return QString();
+        }));
     });
 }

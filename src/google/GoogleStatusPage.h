@@ -41,4 +41,5 @@ private:
     QLabel* m_status;
     QPlainTextEdit* m_sitemaps;
     QPushButton* m_refresh;
+    bool m_asking = false; // Google is being asked, or its answer written
 };

@@ -129,11 +129,11 @@ QList<GoogleSitemapStatus> GoogleSitemapStatus::listFrom(const QJsonObject& body
     return list;
 }
 
-QString GoogleSitemapStatus::describe() const
+QString GoogleSitemapStatus::describe(QString (*time)(qint64)) const
 {
     QStringList parts;
     if (lastDownloaded.isValid())
-        parts << u"downloaded %1"_s.arg(lastDownloaded.toString(u"d MMM yyyy HH:mm 'UTC'"_s));
+        parts << u"downloaded %1"_s.arg(time(lastDownloaded.toMSecsSinceEpoch()));
     else
         parts << u"not downloaded yet"_s;
     if (pending)
@@ -166,14 +166,13 @@ QString GoogleIndexStatus::state() const
     return wasCrawled() ? u"crawled, not indexed"_s : u"not seen by Google"_s;
 }
 
-QString GoogleIndexStatus::describe(qint64 announcedAt) const
+QString GoogleIndexStatus::describe(qint64 announcedAt, QString (*date)(qint64)) const
 {
     QStringList parts;
     if (announcedAt != 0)
-        parts << u"announced %1"_s.arg(
-            QDateTime::fromMSecsSinceEpoch(announcedAt, QTimeZone::utc()).toString(u"d MMM yyyy"_s));
+        parts << u"announced %1"_s.arg(date(announcedAt));
     if (wasCrawled())
-        parts << u"crawled by Google %1"_s.arg(lastCrawl.toString(u"d MMM yyyy"_s));
+        parts << u"crawled by Google %1"_s.arg(date(lastCrawl.toMSecsSinceEpoch()));
     QString verdictText = isIndexed() || wasCrawled() ? state() : u"Google has not seen it"_s;
     if (!coverageState.isEmpty() && coverageState != verdictText)
         verdictText += u" (%1)"_s.arg(coverageState);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GoogleEndpoints.h"
+#include "TimeText.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -64,8 +65,9 @@ struct GoogleSitemapStatus
     // which one is not, in which case the status is Google's error, not to be shown or kept.
     static GoogleSitemapStatus fromJson(const QJsonObject& entry, QString& problem);
     static QList<GoogleSitemapStatus> listFrom(const QJsonObject& body, QString& problem);
-    // "downloaded 5 Dec 2026 10:00 UTC, 120 pages, 0 errors, 1 warning" or "pending".
-    QString describe() const;
+    // "downloaded 2026-12-05T10:00:00Z, 120 pages, 0 errors, 1 warning" or "pending", the time
+    // written as `time` writes it.
+    QString describe(QString (*time)(qint64) = TimeText::written) const;
 };
 
 // Google's index status of one page, as URL Inspection reports it. It reports what Google last
@@ -86,9 +88,9 @@ struct GoogleIndexStatus
     bool wasCrawled() const { return lastCrawl.isValid(); }
     // "indexed", "crawled, not indexed" or "not seen by Google".
     QString state() const;
-    // "announced 3 Dec 2026, crawled by Google 5 Dec 2026, indexed (Submitted and indexed)"; the
-    // announcement is left out when `announcedAt` (ms) is 0.
-    QString describe(qint64 announcedAt) const;
+    // "announced 2026-12-03, crawled by Google 2026-12-05, indexed (Submitted and indexed)", the
+    // dates written as `date` writes them; the announcement is left out when `announcedAt` (ms) is 0.
+    QString describe(qint64 announcedAt, QString (*date)(qint64) = TimeText::writtenDate) const;
 };
 
 // Search Console's API, one request at a time: properties, a sitemap submitted or read back, a

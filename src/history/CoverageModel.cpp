@@ -1,6 +1,7 @@
 #include "CoverageModel.h"
 
 #include "CoverageReport.h"
+#include "TimeText.h"
 
 using namespace Qt::StringLiterals;
 
@@ -46,7 +47,7 @@ QVariant CoverageModel::data(const QModelIndex& index, int role) const
     case ReasonColumn:
         return m_coverage->reason(entry);
     case AcceptedColumn:
-        return CoverageReport::acceptedText(entry.lastAccepted);
+        return TimeText::shown(entry.lastAccepted);
     case GoogleColumn:
         return m_coverage->googleText(page);
     default:

@@ -1,21 +1,21 @@
 #include "CoverageReport.h"
 
 #include "Csv.h"
+#include "TimeText.h"
 #include "Wording.h"
 
-#include <QDateTime>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
 
-QString CoverageReport::pagesText(const Coverage& coverage)
+QString CoverageReport::pagesText(const Coverage& coverage, QString (*time)(qint64))
 {
     const QString website = QString::fromUtf8(coverage.website());
     if (coverage.listedAt() == 0)
         return u"No run has listed the pages of %1 yet."_s.arg(website);
     QString text = u"%1: %2 listed by its sitemaps at the last run (%3)"_s.arg(
         website, counted(coverage.pageCount() - coverage.removedSince(), u"%1 page"_s, u"%1 pages"_s),
-        acceptedText(coverage.listedAt()));
+        time(coverage.listedAt()));
     if (coverage.removedSince() > 0)
         text += u", and %1 since"_s.arg(
             counted(coverage.removedSince(), u"%1 page removed"_s, u"%1 pages removed"_s));
@@ -33,11 +33,6 @@ QString CoverageReport::countsText(const Coverage::Counts& counts)
         .arg(counts[size_t(Coverage::State::LeftOut)])
         .arg(counts[size_t(Coverage::State::Removed)])
         .arg(counts[size_t(Coverage::State::Never)]);
-}
-
-QString CoverageReport::acceptedText(qint64 msecs)
-{
-    return msecs == 0 ? QString() : QDateTime::fromMSecsSinceEpoch(msecs).toUTC().toString(Qt::ISODate);
 }
 
 void CoverageReport::writeText(const Coverage& coverage, const QStringList& names, QTextStream& out)
@@ -85,7 +80,7 @@ int CoverageReport::writeCsvHeader(QTextStream& out)
 }
 
 int CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names, const Filter& filter,
-                             QTextStream& out)
+                             QTextStream& out, const std::function<bool(qint64 rows)>& goOn)
 {
     const auto field = [](const QString& text) {
         return text.isEmpty() ? Csv::Field() : Csv::Field(Csv::spreadsheetText(text));
@@ -102,9 +97,10 @@ int CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names,
                 continue;
             out << Csv::formatRecord({field(QString::fromUtf8(coverage.url(page))), site,
                                       Coverage::stateName(entry.state), field(coverage.reason(entry)),
-                                      field(acceptedText(entry.lastAccepted)),
+                                      field(TimeText::written(entry.lastAccepted)),
                                       field(coverage.googleText(page))});
-            ++rows;
+            if (++rows % 4096 == 0 && goOn && !goOn(rows))
+                return -1;
         }
     }
     return rows;

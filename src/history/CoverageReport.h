@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Coverage.h"
+#include "TimeText.h"
 
+#include <functional>
 #include <optional>
 
 class QTextStream;
@@ -20,17 +22,18 @@ struct Filter
 
 // What the coverage covers: "https://example.com: 246 pages listed by its sitemaps at the last run
 // (2026-12-07T06:23:36Z), and 1 page removed since."; or that no run listed its pages yet.
-QString pagesText(const Coverage& coverage);
+QString pagesText(const Coverage& coverage, QString (*time)(qint64) = TimeText::written);
 // The count line of a site: "4 accepted, 1 refused, 2 left out, 1 removed, 3 never announced".
 QString countsText(const Coverage::Counts& counts);
-// When the page was last accepted, in UTC, as CSV and the page show it; empty for never.
-QString acceptedText(qint64 msecs);
 
 // `names` names the coverage's endpoints, in their order. The CSV's columns: page, site, state,
 // reason, last_accepted and google (what URL Inspection said); both CSV writers return the number
 // of rows below the header.
 void writeText(const Coverage& coverage, const QStringList& names, QTextStream& out);
-int writeCsv(const Coverage& coverage, const QStringList& names, const Filter& filter, QTextStream& out);
+// `goOn`, when given, hears how many rows are written now and then, and ends the writing (-1 is
+// returned) when it says no.
+int writeCsv(const Coverage& coverage, const QStringList& names, const Filter& filter, QTextStream& out,
+             const std::function<bool(qint64 rows)>& goOn = {});
 int writeCsvHeader(QTextStream& out);
 
 } // namespace CoverageReport

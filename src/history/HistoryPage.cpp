@@ -5,6 +5,7 @@
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
 #include "RunJournal.h"
+#include "TimeText.h"
 #include "ui_HistoryPage.h"
 
 #include <QDir>
@@ -89,7 +90,7 @@ void HistoryPage::reload()
     int pickRow = 0;
     for (const RunJournal::RunSummary& run : journal.runs()) {
         QList<QStandardItem*> items =
-            row({HistoryReport::timeText(run.startedAt), run.profile, run.frontEnd, run.mode, run.state,
+            row({TimeText::shown(run.startedAt), run.profile, run.frontEnd, run.mode, run.state,
                  sentNothing(run) ? QString() : QString::number(run.succeeded),
                  sentNothing(run) ? QString() : QString::number(run.failed)});
         items.first()->setData(run.id);
@@ -135,8 +136,8 @@ void HistoryPage::onExportClicked()
         m_dialogs.inform(u"There is no run to export yet."_s, u"Export Run"_s, Dialogs::Icon::Information);
         return;
     }
-    exportCsv(
-        m_dialogs, u"Export Run"_s, QDir::home().filePath(u"run-%1.csv"_s.arg(run)), u"The run"_s,
+    CsvExport::exportNow(
+        m_dialogs, u"Export Run"_s, QDir::home().filePath(u"run-%1.csv"_s.arg(run)), u"the run"_s,
         [this, run](QTextStream& out) {
             RunJournal journal(*m_database);
             HistoryReport::writeCsv(journal, {QString(), -1, run, ui->historyFailuresOnly->isChecked()}, out);

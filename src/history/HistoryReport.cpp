@@ -2,8 +2,8 @@
 
 #include "Csv.h"
 #include "RunJournal.h"
+#include "TimeText.h"
 
-#include <QDateTime>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -19,11 +19,6 @@ QList<RunJournal::RunSummary> runsOf(RunJournal& journal, const HistoryReport::S
 }
 
 } // namespace
-
-QString HistoryReport::timeText(qint64 msecs)
-{
-    return msecs == 0 ? QString() : QDateTime::fromMSecsSinceEpoch(msecs).toString(u"yyyy-MM-dd HH:mm:ss"_s);
-}
 
 QString HistoryReport::outcomeText(const RunJournal::RunSummary& run)
 {
@@ -49,9 +44,9 @@ int HistoryReport::writeCsv(RunJournal& journal, const Selection& selection, QTe
     for (const RunJournal::RunSummary& run : runsOf(journal, selection)) {
         for (const RunJournal::ResultRow& row : journal.results(run.id, selection.failuresOnly)) {
             ++rows;
-            out << Csv::formatRecord({QString::number(run.id), timeText(run.startedAt), field(run.profile),
-                                      run.frontEnd, run.mode, run.state, QString::number(row.position),
-                                      field(row.site), row.outcome,
+            out << Csv::formatRecord({QString::number(run.id), TimeText::written(run.startedAt),
+                                      field(run.profile), run.frontEnd, run.mode, run.state,
+                                      QString::number(row.position), field(row.site), row.outcome,
                                       field(row.status ? QString::number(row.status) : QString()),
                                       field(row.detail), QString::number(row.pageCount)});
         }
@@ -69,8 +64,9 @@ void HistoryReport::writeText(RunJournal& journal, const Selection& selection, Q
         return;
     }
     for (const RunJournal::RunSummary& run : runs) {
-        out << u"Run %1, %2, \"%3\", %4, %5: %6, %7\n"_s.arg(run.id).arg(
-            timeText(run.startedAt), run.profile, run.frontEnd, run.mode, run.state, outcomeText(run));
+        out << u"Run %1, %2, \"%3\", %4, %5: %6, %7\n"_s.arg(run.id).arg(TimeText::written(run.startedAt),
+                                                                         run.profile, run.frontEnd, run.mode,
+                                                                         run.state, outcomeText(run));
         for (const RunJournal::ResultRow& row : journal.results(run.id, selection.failuresOnly)) {
             out << u"  %1. %2 %3"_s.arg(row.position).arg(row.outcome.leftJustified(9), row.site);
             QStringList said;

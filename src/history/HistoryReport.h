@@ -6,9 +6,9 @@
 
 class QTextStream;
 
-// The journal as people read it: the runs, newest first, each with its requests' outcomes, as
-// text, or as CSV with a row per request and the run's columns beside it, for a spreadsheet.
-// The command line and the History page write it alike.
+// The journal as the command line and its files show it: the runs, newest first, each with its
+// requests' outcomes, as text, or as CSV with a row per request and the run's columns beside it,
+// for a spreadsheet; times in UTC (TimeText::written). The History page's export writes it alike.
 namespace HistoryReport {
 
 struct Selection
@@ -19,8 +19,6 @@ struct Selection
     bool failuresOnly = false;
 };
 
-// A run's time, in the one form the page and the report show it.
-QString timeText(qint64 msecs);
 // "3 succeeded, 1 failed", or for a baseline, which sent nothing, "nothing sent".
 QString outcomeText(const RunJournal::RunSummary& run);
 

@@ -20,11 +20,17 @@ public:
     virtual bool askYesNo(const QString& text, const QString& title, Icon icon,
                           Answer byDefault = Answer::Yes) = 0;
 
+    /// Asks before an action that cannot be undone: the action's own button (`action`, "Mark as
+    /// Announced") and Cancel, which Enter answers; true when the user chose the action.
+    virtual bool confirm(const QString& text, const QString& title, const QString& action) = 0;
+
     /// Asks for one line of text; an empty text when the user cancelled.
     virtual QString inputText(const QString& prompt, const QString& title) = 0;
 
-    /// Asks where to save a file, starting from a suggested path; empty when the user cancelled.
-    virtual QString saveFileName(const QString& title, const QString& suggestedPath) = 0;
+    /// Asks where to save a file of the kinds `filter` names ("CSV files (*.csv)"), starting from
+    /// a suggested path; empty when the user cancelled.
+    virtual QString saveFileName(const QString& title, const QString& suggestedPath,
+                                 const QString& filter) = 0;
 
     /// Asks for a file to read, of the kinds `filter` names ("JSON files (*.json)"); empty when
     /// the user cancelled.

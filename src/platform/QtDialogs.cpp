@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -45,6 +46,15 @@ bool QtDialogs::askYesNo(const QString& text, const QString& title, Icon icon, A
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtDialogs::confirm(const QString& text, const QString& title, const QString& action)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QAbstractButton* act = box.addButton(action, QMessageBox::AcceptRole);
+    box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+    box.exec();
+    return box.clickedButton() == act;
+}
+
 QString QtDialogs::inputText(const QString& prompt, const QString& title)
 {
     bool accepted = false;
@@ -53,9 +63,9 @@ QString QtDialogs::inputText(const QString& prompt, const QString& title)
     return accepted ? text : QString();
 }
 
-QString QtDialogs::saveFileName(const QString& title, const QString& suggestedPath)
+QString QtDialogs::saveFileName(const QString& title, const QString& suggestedPath, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(m_parent, title, suggestedPath);
+    return QFileDialog::getSaveFileName(m_parent, title, suggestedPath, filter);
 }
 
 QString QtDialogs::openFileName(const QString& title, const QString& filter)

@@ -17,8 +17,9 @@ public:
     void inform(const QString& text, const QString& title, Icon icon) override;
     bool askYesNo(const QString& text, const QString& title, Icon icon,
                   Answer byDefault = Answer::Yes) override;
+    bool confirm(const QString& text, const QString& title, const QString& action) override;
     QString inputText(const QString& prompt, const QString& title) override;
-    QString saveFileName(const QString& title, const QString& suggestedPath) override;
+    QString saveFileName(const QString& title, const QString& suggestedPath, const QString& filter) override;
     QString openFileName(const QString& title, const QString& filter) override;
 
 private:

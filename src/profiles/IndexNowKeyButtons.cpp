@@ -71,7 +71,8 @@ void IndexNowKeyButtons::onSaveKeyFileClicked()
         return;
     }
     const QString path = m_dialogs->saveFileName(
-        u"Save key file"_s, QDir::home().filePath(IndexNowKey::fileName(profile.indexNowKey)));
+        u"Save key file"_s, QDir::home().filePath(IndexNowKey::fileName(profile.indexNowKey)),
+        u"Text files (*.txt)"_s);
     if (path.isEmpty())
         return;
     QSaveFile file(path);

@@ -111,14 +111,14 @@ void RequestPreview::write(SiteDatabase& catalogue, const QList<qsizetype>& site
 }
 
 void RequestPreview::writeItems(SiteDatabase& catalogue, const QList<WorkItem>& items, const Profile& profile,
-                                QIODevice& out)
+                                QIODevice& out, int first)
 {
     if (items.isEmpty()) {
         out.write("Nothing to send.\n");
         return;
     }
     const RequestComposer composer(profile);
-    int number = 0;
+    int number = first - 1;
     QByteArray entry;
     QString unused;
     const GoogleEndpoints google = GoogleEndpoints::fromEnvironment(unused);

@@ -19,9 +19,9 @@ namespace RequestPreview {
 // Written to `out` as UTF-8, a site at a time.
 // The sites are list rows of the catalogue, as the selection holds them.
 void write(SiteDatabase& catalogue, const QList<qsizetype>& sites, const Profile& profile, QIODevice& out);
-// The same for requests made beforehand, such as batches of changed pages.
-void writeItems(SiteDatabase& catalogue, const QList<WorkItem>& items, const Profile& profile,
-                QIODevice& out);
+// The same for requests made beforehand, such as batches of changed pages, numbered from `first`.
+void writeItems(SiteDatabase& catalogue, const QList<WorkItem>& items, const Profile& profile, QIODevice& out,
+                int first = 1);
 // The pages a check left out, each with why, and those announced as removed, after the requests.
 void writePageNotes(const RunPlan& plan, QIODevice& out);
 

@@ -34,6 +34,14 @@ bool ScriptedDialogs::askYesNo(const QString& text, const QString& title, Icon i
     return !m_answers.isEmpty() && m_answers.dequeue();
 }
 
+bool ScriptedDialogs::confirm(const QString& text, const QString& title, const QString& action)
+{
+    shown.append({text, title, Icon::Question, Answer::No, action});
+    if (whileAsking)
+        whileAsking();
+    return !m_answers.isEmpty() && m_answers.dequeue();
+}
+
 QString ScriptedDialogs::inputText(const QString& prompt, const QString& title)
 {
     shown.append({prompt, title, Icon::None});

@@ -37,6 +37,8 @@ public:
         QString title;
         Icon icon;
         Answer byDefault = Answer::Yes; // for a question
+        QString action{};               // for a confirmation: its action's button
+        QString filter{};               // for a file name: the kinds offered
     };
 
     void queueYesNo(bool answer) { m_answers.enqueue(answer); }
@@ -50,11 +52,15 @@ public:
     }
     bool askYesNo(const QString& text, const QString& title, Icon icon,
                   Answer byDefault = Answer::Yes) override;
+    // Answered from the Yes/No queue; recorded with the action as `action` and No as its default.
+    bool confirm(const QString& text, const QString& title, const QString& action) override;
     QString inputText(const QString& prompt, const QString& title) override;
     // Answered from the same queue as inputText().
-    QString saveFileName(const QString& title, const QString& suggestedPath) override
+    QString saveFileName(const QString& title, const QString& suggestedPath, const QString& filter) override
     {
-        return inputText(suggestedPath, title);
+        const QString answer = inputText(suggestedPath, title);
+        shown.last().filter = filter;
+        return answer;
     }
     QString openFileName(const QString& title, const QString& filter) override
     {

@@ -1,0 +1,34 @@
+#include "TimeText.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace {
+
+// Straight from UTC: going through local time asks the system's zone files once per moment.
+QDateTime utc(qint64 msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+}
+
+} // namespace
+
+QString TimeText::shown(qint64 msecs)
+{
+    return msecs == 0 ? QString() : QLocale().toString(utc(msecs).toLocalTime(), QLocale::ShortFormat);
+}
+
+QString TimeText::shownDate(qint64 msecs)
+{
+    return msecs == 0 ? QString() : QLocale().toString(utc(msecs).toLocalTime().date(), QLocale::ShortFormat);
+}
+
+QString TimeText::written(qint64 msecs)
+{
+    return msecs == 0 ? QString() : utc(msecs).toString(Qt::ISODate);
+}
+
+QString TimeText::writtenDate(qint64 msecs)
+{
+    return msecs == 0 ? QString() : utc(msecs).date().toString(Qt::ISODate);
+}
