@@ -69,7 +69,7 @@ void addCountAxis(QChart* chart, QAbstractSeries* series, int top)
     scale->setRange(0, std::max(1, top));
     scale->setTickCount(std::min(5, std::max(2, top + 1)));
     scale->applyNiceNumbers();
-    scale->setLabelFormat(u"%d"_s);
+    scale->setLabelFormat(u"%.0f"_s); // localised: "%d" draws no label at all once numbers are localised
     chart->addAxis(scale, Qt::AlignLeft);
     series->attachAxis(scale);
 }
@@ -105,8 +105,8 @@ CoveragePage::CoveragePage(QString historyFile, SiteNamer siteName, Dialogs& dia
     ui->setupUi(this);
     m_states = chartView(u"coverageStates"_s, u"Pages by state"_s, this);
     m_runs = chartView(u"coverageRuns"_s, runsTitle, this);
-    ui->coverageCharts->addWidget(m_states, 1);
-    ui->coverageCharts->addWidget(m_runs, 1);
+    ui->coverageCharts->addWidget(m_states, 3); // six bars and their names need the room
+    ui->coverageCharts->addWidget(m_runs, 2);
     ui->coverageState->addItem(u"All pages"_s);
     ui->coverageState->addItems(stateCaptions);
     ui->coveragePages->setModel(m_model);
@@ -264,14 +264,18 @@ void CoveragePage::drawRuns(const QList<RunJournal::AnnouncedPages>& runs)
     chart->addSeries(series);
     // A time axis as wide as the runs are apart, with room on both sides: runs minutes apart
     // are minutes apart on it, a single run stands in the middle.
+    constexpr qint64 minute = 60 * 1000;
+    constexpr qint64 day = 24 * 60 * minute;
     const qint64 first = runs.first().startedAt;
     const qint64 last = runs.last().startedAt;
-    const qint64 room = std::max<qint64>((last - first) / 10, 30 * 60 * 1000);
+    const qint64 room = std::max<qint64>((last - first) / 10, minute);
     const qint64 span = last - first + 2 * room;
     auto* time = new QDateTimeAxis;
-    time->setFormat(span <= 2 * 24 * 3600 * 1000LL     ? u"HH:mm"_s
-                    : span <= 365 * 24 * 3600 * 1000LL ? u"d MMM"_s
-                                                       : u"MMM yyyy"_s);
+    time->setFormat(span <= 10 * minute ? u"HH:mm:ss"_s
+                    : span <= day       ? u"HH:mm"_s
+                    : span <= 7 * day   ? u"d MMM HH:mm"_s
+                    : span <= 365 * day ? u"d MMM"_s
+                                        : u"MMM yyyy"_s);
     time->setRange(QDateTime::fromMSecsSinceEpoch(first - room), QDateTime::fromMSecsSinceEpoch(last + room));
     time->setTickCount(4);
     chart->addAxis(time, Qt::AlignBottom);
