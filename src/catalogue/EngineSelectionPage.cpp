@@ -1,9 +1,9 @@
 #include "EngineSelectionPage.h"
 
+#include "ProgressBars.h"
 #include "ui_EngineSelectionPage.h"
 
 #include <QAccessible>
-#include <QLocale>
 
 #include <algorithm>
 
@@ -90,19 +90,7 @@ bool EngineSelectionPage::checkPagesChosen() const
 void EngineSelectionPage::showPreparation(const QString& what, qsizetype done, qsizetype total,
                                           const QString& timeLeft)
 {
-    // The text whole, with the locale's separators, as the bar shows it and a screen reader reads it.
-    const QLocale locale;
-    QString text = total > 0 ? u"%1: %2 of %3"_s.arg(what, locale.toString(done), locale.toString(total))
-                             : what + u"…"_s;
-    if (!timeLeft.isEmpty())
-        text += u", "_s + timeLeft;
-    ui->preparationProgress->setRange(0, total > 0 ? 1000 : 0);
-    ui->preparationProgress->setValue(total > 0 ? int(1000 * done / total) : 0);
-    ui->preparationProgress->setFormat(QString(text).replace(u'%', u"%%"_s));
-    ui->preparationProgress->setTextVisible(total > 0);
-    ui->preparationProgress->setToolTip(text);
-    ui->preparationProgress->setAccessibleDescription(text);
-    ui->preparationProgress->setVisible(true);
+    ProgressBars::show(*ui->preparationProgress, what, done, total, timeLeft);
     ui->cancelPreparation->setVisible(true);
 }
 

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "GoogleRecords.h"
 #include "HistoryDatabase.h"
+#include "ProgressBars.h"
 #include "RunJournal.h"
 #include "TimeText.h"
 #include "WebAddress.h"
@@ -347,16 +348,7 @@ void CoveragePage::onCancelClicked()
 
 void CoveragePage::showProgress(const QString& text, qint64 done, qint64 total)
 {
-    // The text whole, as the bar shows it and as a screen reader reads it.
-    const QString shown =
-        total > 0 ? u"%1: %2 of %3"_s.arg(text, number(done), number(total)) : text + u"…"_s;
-    ui->coverageProgress->setRange(0, total > 0 ? 1000 : 0);
-    ui->coverageProgress->setValue(total > 0 ? int(1000 * done / total) : 0);
-    ui->coverageProgress->setFormat(shown);
-    ui->coverageProgress->setTextVisible(total > 0);
-    ui->coverageProgress->setToolTip(shown);
-    ui->coverageProgress->setAccessibleDescription(shown);
-    ui->coverageProgress->setVisible(true);
+    ProgressBars::show(*ui->coverageProgress, text, done, total);
     ui->coverageCancel->setVisible(true);
 }
 
