@@ -75,7 +75,7 @@ QByteArray canonicalInLink(QByteArrayView link)
     return {};
 }
 
-// Crawlers with the same reason, in one phrase each: "bingbot: meta bingbot says noindex".
+// Crawlers with the same reason, in one phrase each: "bingbot: meta bingbot: noindex".
 QString byReason(const QMap<QString, QByteArrayList>& crawlersByReason)
 {
     QStringList phrases;
