@@ -504,11 +504,14 @@ private slots:
             << u"/google/v1/"_s << Answer(200, {}) << inspect << u"is not the JSON it should be"_s;
         QTest::newRow("a negative count")
             << sitemaps << list(R"("warnings":"-5")") << status << u"cannot be right (warnings: \"-5\")"_s;
-        QTest::newRow("counts that overflow together")
+        QTest::newRow("counts of int64's maximum")
             << sitemaps
             << list(
                    R"("warnings":"0","contents":[{"submitted":"9223372036854775807"},{"submitted":"9223372036854775807"}])")
-            << status << u"cannot be right (submitted"_s;
+            << status << u"cannot be right (submitted: \"9223372036854775807\")"_s;
+        QTest::newRow("counts that are too many together")
+            << sitemaps << list(R"("contents":[{"submitted":1125899906842624},{"submitted":1}])") << status
+            << u"cannot be right (submitted: 1125899906842625)"_s;
         QTest::newRow("a count of no integer") << sitemaps << list(R"("warnings":1.5e300)") << status
                                                << u"cannot be right (warnings: 1.5e+300)"_s;
         QTest::newRow("a message of many lines")

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -33,8 +34,11 @@ bool countOf(const QJsonValue& value, qint64& count)
         return true;
     if (value.isString()) {
         bool number = false;
-        count = value.toString().toLongLong(&number);
-        return number && count >= 0 && count <= largestCount;
+        const qint64 read = value.toString().toLongLong(&number);
+        if (!number || read < 0 || read > largestCount)
+            return false;
+        count = read;
+        return true;
     }
     const double number = value.toDouble(-1);
     if (!value.isDouble() || number < 0 || number > double(largestCount) || number != std::floor(number))
@@ -114,7 +118,8 @@ GoogleSitemapStatus GoogleSitemapStatus::fromJson(const QJsonObject& entry, QStr
     for (const QJsonValue& content : entry.value(u"contents"_s).toArray()) {
         qint64 submitted = 0;
         take(u"submitted"_s, content.toObject().value(u"submitted"_s), submitted);
-        status.submittedPages += submitted;
+        // Each part is at most largestCount, so the capped sum cannot overflow however many parts come.
+        status.submittedPages = std::min(status.submittedPages + submitted, largestCount + 1);
         if (status.submittedPages > largestCount)
             take(u"submitted"_s, QJsonValue(double(status.submittedPages)), submitted);
     }
