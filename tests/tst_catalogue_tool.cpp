@@ -196,6 +196,13 @@ private slots:
         QTest::newRow("list without its file") << QStringList{u"list"_s} << 2 << QString() << usage;
         QTest::newRow("build without target")
             << QStringList{u"build"_s, u"a.csv"_s} << 2 << QString() << usage;
+        // Said in the user's words, not SQLite's "unable to open database file".
+        QTest::newRow("build into a folder that is not there")
+            << QStringList{u"build"_s, u"/dev/null"_s, u"/nonexistent-orvanta/orvd.dll"_s} << 1 << QString()
+            << u"Cannot write in \"/nonexistent-orvanta\": No such file or directory.\n"_s;
+        QTest::newRow("list of a catalogue that is not there")
+            << QStringList{u"list"_s, u"/nonexistent-orvanta.dll"_s} << 1 << QString()
+            << u"The site catalogue \"/nonexistent-orvanta.dll\" does not exist.\n"_s;
     }
 
     void tool_commandLine()
