@@ -460,6 +460,12 @@ private slots:
         const QByteArray exported = TestData::readFile(m_app->homeFile(u"run.csv"_s));
         QCOMPARE(exported.count("\r\n"), 2);
         QVERIFY(exported.contains(",Other,failed,"));
+        // One moment, two ways: ISO 8601 in UTC in the file, the locale's own form of local time on screen.
+        const QDateTime started = QDateTime::fromString(
+            QString::fromUtf8(exported.split('\n').at(1).split(',').at(1)), Qt::ISODate);
+        QCOMPARE(started.timeSpec(), Qt::UTC);
+        QCOMPARE(m_app->get<QTableView>(u"historyRuns"_s)->model()->index(0, 0).data().toString(),
+                 QLocale().toString(started.toLocalTime(), QLocale::ShortFormat));
         QCOMPARE(
             m_app->dialogs.shown.last().text,
             u"Exported the run to \"%1\"."_s.arg(QDir::toNativeSeparators(m_app->homeFile(u"run.csv"_s))));
