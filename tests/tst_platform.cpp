@@ -464,6 +464,9 @@ private slots:
             << Headers{{"Location", "ftp://h/x"}} << qint64(0) << 302
             << int(QNetworkReply::ProtocolUnknownError)
             << u"Redirected to \"ftp://h/x\", which is not a web address"_s;
+        QTest::newRow("redirect from https to http")
+            << Headers{{"Location", "http://h/x"}} << qint64(0) << 302
+            << int(QNetworkReply::InsecureRedirectError) << u"Redirected from https to http: http://h/x"_s;
     }
 
     void fetch_completenessRules()
@@ -474,6 +477,7 @@ private slots:
         QFETCH(int, error);
         QFETCH(QString, why);
         FetchResult ended;
+        ended.url = QUrl(u"https://h/a"_s);
         ended.headers = headers;
         ended.bodySize = received;
         ended.status = status;

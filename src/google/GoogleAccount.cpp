@@ -15,12 +15,32 @@ namespace {
 // Google's answers are small JSON documents; anything larger is not one of them.
 constexpr qint64 largestAnswer = 4 * 1024 * 1024;
 
+} // namespace
+
 QByteArray formValue(const QString& value)
 {
     return QUrl::toPercentEncoding(value);
 }
 
-} // namespace
+void postForm(QNetworkAccessManager& network, const QUrl& url, const QByteArray& form, QObject* context,
+              const std::function<void(const FetchResult&)>& done)
+{
+    FetchRequest request;
+    request.url = url;
+    request.post = true;
+    request.body = form;
+    request.contentType = "application/x-www-form-urlencoded";
+    fetchOnce(network, request, context, done);
+}
+
+QString oauthRefusal(const QJsonObject& answer, int status)
+{
+    // invalid_grant and the like come with a description; the code alone, or the status, else.
+    QString reason = oneLine(answer.value(u"error_description"_s).toString());
+    if (reason.isEmpty())
+        reason = oneLine(answer.value(u"error"_s).toString());
+    return reason.isEmpty() ? u"HTTP %1"_s.arg(status) : reason;
+}
 
 void fetchOnce(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
                const std::function<void(const FetchResult&)>& done)
@@ -119,12 +139,7 @@ void GoogleAccount::withToken(const TokenCallback& callback)
 
 void GoogleAccount::fetchToken(const QByteArray& form, const TokenCallback& callback)
 {
-    FetchRequest request;
-    request.url = m_endpoints.token;
-    request.post = true;
-    request.body = form;
-    request.contentType = "application/x-www-form-urlencoded";
-    fetchOnce(m_network, request, this, [this, callback](const FetchResult& result) {
+    postForm(m_network, m_endpoints.token, form, this, [this, callback](const FetchResult& result) {
         const QJsonObject answer = QJsonDocument::fromJson(result.body).object();
         const QString token = answer.value(u"access_token"_s).toString();
         if (!result.complete) {
@@ -133,13 +148,10 @@ void GoogleAccount::fetchToken(const QByteArray& form, const TokenCallback& call
         }
         if (result.status != 200 || token.isEmpty()) {
             // invalid_grant: the refresh token was revoked or expired, or the key was deleted.
-            const QString reason = oneLine(answer.value(u"error_description"_s).toString());
-            const QString code = oneLine(answer.value(u"error"_s).toString());
-            callback(
-                {},
-                u"Google no longer accepts this sign-in (%1): sign in again."_s.arg(
-                    reason.isEmpty() ? (code.isEmpty() ? u"HTTP %1"_s.arg(result.status) : code) : reason),
-                true);
+            callback({},
+                     u"Google no longer accepts this sign-in (%1): sign in again."_s.arg(
+                         oauthRefusal(answer, result.status)),
+                     true);
             return;
         }
         m_credentials.accessToken = token;
@@ -180,17 +192,13 @@ void GoogleAccount::revoke(const std::function<void(const QString& error)>& call
         callback({});
         return;
     }
-    FetchRequest request;
-    request.url = m_endpoints.revocation;
-    request.post = true;
-    request.body = "token=" + formValue(token);
-    request.contentType = "application/x-www-form-urlencoded";
-    fetchOnce(m_network, request, this, [callback](const FetchResult& result) {
-        if (!result.complete)
-            callback(u"Google's revocation service could not be reached: %1"_s.arg(result.error));
-        else if (result.status != 200)
-            callback(u"Google did not revoke the token (HTTP %1)."_s.arg(result.status));
-        else
-            callback({});
-    });
+    postForm(m_network, m_endpoints.revocation, "token=" + formValue(token), this,
+             [callback](const FetchResult& result) {
+                 if (!result.complete)
+                     callback(u"Google's revocation service could not be reached: %1"_s.arg(result.error));
+                 else if (result.status != 200)
+                     callback(u"Google did not revoke the token (HTTP %1)."_s.arg(result.status));
+                 else
+                     callback({});
+             });
 }

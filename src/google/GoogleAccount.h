@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QJsonObject;
 class QNetworkAccessManager;
 class SecretStore;
 struct FetchRequest;
@@ -66,3 +67,9 @@ private:
 // One request to Google, run to its end without blocking; the callback gets the result.
 void fetchOnce(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
                const std::function<void(const FetchResult&)>& done);
+// The same for a form posted to one of Google's OAuth services, and a value written into it.
+void postForm(QNetworkAccessManager& network, const QUrl& url, const QByteArray& form, QObject* context,
+              const std::function<void(const FetchResult&)>& done);
+QByteArray formValue(const QString& value);
+// Why an OAuth service refused (its answer and status), in its own words, on one line.
+QString oauthRefusal(const QJsonObject& answer, int status);

@@ -24,11 +24,6 @@ QByteArray randomText(int bytes)
     return random.toBase64(base64url);
 }
 
-QByteArray formValue(const QString& value)
-{
-    return QUrl::toPercentEncoding(value);
-}
-
 // The redirect's parameters arrive as the query carried them, escapes and all.
 QString parameter(const QVariantMap& values, const QString& name)
 {
@@ -93,35 +88,27 @@ void GoogleSignIn::onRedirected(const QVariantMap& values)
 void GoogleSignIn::exchange(const QString& code)
 {
     m_exchanging = true;
-    FetchRequest request;
-    request.url = m_endpoints.token;
-    request.post = true;
-    request.contentType = "application/x-www-form-urlencoded";
-    request.body = "grant_type=authorization_code&code=" + formValue(code) +
-                   "&redirect_uri=" + formValue(m_listener->callback()) +
-                   "&client_id=" + formValue(m_client.clientId) +
-                   "&client_secret=" + formValue(m_client.clientSecret) + "&code_verifier=" + m_verifier;
+    const QByteArray form =
+        "grant_type=authorization_code&code=" + formValue(code) +
+        "&redirect_uri=" + formValue(m_listener->callback()) + "&client_id=" + formValue(m_client.clientId) +
+        "&client_secret=" + formValue(m_client.clientSecret) + "&code_verifier=" + m_verifier;
     // Bounded and carrying credentials as every request to Google is; any answer ends the
     // sign-in at once, with what Google sent.
-    fetchOnce(m_network, request, this, [this](const FetchResult& result) {
+    postForm(m_network, m_endpoints.token, form, this, [this](const FetchResult& result) {
         if (!result.complete)
             return finish({}, u"Google's token service gave no usable answer: %1."_s.arg(result.error));
         QJsonParseError parsed;
         const QJsonDocument document = QJsonDocument::fromJson(result.body, &parsed);
         const QJsonObject answer = document.object();
         if (result.status != 200) {
-            QString reason = oneLine(answer.value(u"error_description"_s).toString());
-            if (reason.isEmpty())
-                reason = oneLine(answer.value(u"error"_s).toString());
-            if (reason.isEmpty())
-                reason = u"HTTP %1"_s.arg(result.status);
+            QString reason = oauthRefusal(answer, result.status);
             if (reason.endsWith(u'.'))
                 reason.chop(1);
             return finish({}, u"Google refused the sign-in: %1."_s.arg(reason));
         }
         const QString token = answer.value(u"access_token"_s).toString();
         if (parsed.error != QJsonParseError::NoError || !document.isObject() || token.isEmpty()) {
-            const QString text = oneLine(QString::fromUtf8(result.body.left(200)).simplified());
+            const QString text = openingOf(result.body);
             return finish({}, u"Google's token service answered without a token (%1)."_s.arg(
                                   text.isEmpty() ? u"an empty answer"_s : u"it said \"%1\""_s.arg(text)));
         }

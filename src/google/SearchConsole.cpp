@@ -231,7 +231,7 @@ GoogleAnswer SearchConsole::interpret(int status, const QByteArray& body, const 
         if (expectsJson && (parsed.error != QJsonParseError::NoError || !document.isObject())) {
             // An empty page or a proxy's HTML is no "nothing to report".
             answer.outcome = GoogleAnswer::Outcome::Unreadable;
-            const QString text = oneLine(QString::fromUtf8(body.left(200)).simplified());
+            const QString text = openingOf(body);
             answer.message = u"Google's answer (HTTP %1) is not the JSON it should be: %2"_s.arg(status).arg(
                 body.trimmed().isEmpty() ? u"it is empty"_s : u"it begins \"%1\""_s.arg(text));
             return answer;

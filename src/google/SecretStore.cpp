@@ -200,13 +200,9 @@ bool SecretStore::writeFile(const QString& key, const QByteArray* value, QString
         return true; // nothing to forget
     else
         secrets.remove(key);
+    // A symbolic link in the file's place was refused by the read above: QSaveFile would write
+    // its target.
     QDir().mkpath(QFileInfo(m_file).absolutePath());
-    if (QFileInfo(m_file).isSymLink()) { // the link would be replaced, or its target written
-        error =
-            u"The secrets file \"%1\" is a symbolic link, which Orvanta does not follow: remove the link."_s
-                .arg(m_file);
-        return false;
-    }
     QSaveFile file(m_file);
     // The permissions are set on the new file before anything secret is in it.
     const bool written = file.open(QIODevice::WriteOnly) &&

@@ -25,12 +25,16 @@ struct OpenSslDeleter
 };
 template <typename T> using OpenSslPointer = std::unique_ptr<T, OpenSslDeleter>;
 
-QByteArray signRs256(const QByteArray& pem, const QByteArray& input)
+OpenSslPointer<EVP_PKEY> privateKey(const QByteArray& pem)
 {
     const OpenSslPointer<BIO> bio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
-    if (!bio)
-        return {};
-    const OpenSslPointer<EVP_PKEY> key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+    return OpenSslPointer<EVP_PKEY>(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)
+                                        : nullptr);
+}
+
+QByteArray signRs256(const QByteArray& pem, const QByteArray& input)
+{
+    const OpenSslPointer<EVP_PKEY> key = privateKey(pem);
     const OpenSslPointer<EVP_MD_CTX> context(EVP_MD_CTX_new());
     if (!key || !context || EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) != 1)
         return {};
@@ -76,10 +80,7 @@ ServiceAccount ServiceAccount::parse(const QByteArray& json, QString& error)
     }
     // A key that cannot make Google's RS256 signature is refused now, before it takes the place
     // of a sign-in that works.
-    const OpenSslPointer<BIO> bio(
-        BIO_new_mem_buf(account.m_privateKeyPem.constData(), int(account.m_privateKeyPem.size())));
-    const OpenSslPointer<EVP_PKEY> key(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)
-                                           : nullptr);
+    const OpenSslPointer<EVP_PKEY> key = privateKey(account.m_privateKeyPem);
     if (!key) {
         error = u"holds a private key that cannot be read: it is damaged."_s;
         return {};

@@ -38,6 +38,11 @@ QString seconds(std::chrono::milliseconds duration)
 QString HttpFetch::redirectRefused(const QUrl& from, const QByteArray& location)
 {
     const QUrl target = from.resolved(QUrl::fromEncoded(location));
+    const QString scheme = target.scheme().toLower();
+    if (scheme != u"http"_s && scheme != u"https"_s)
+        return u"Redirected to \"%1\", which is not a web address"_s.arg(QString::fromUtf8(location));
+    if (from.scheme().toLower() == u"https"_s && scheme == u"http"_s)
+        return u"Redirected from https to http: %1"_s.arg(target.toString());
     return u"Redirected to another host (%1); the credentials the request carries are not sent there"_s.arg(
         target.host().isEmpty() ? QString::fromUtf8(location) : target.host());
 }
@@ -203,9 +208,8 @@ QString HttpFetch::whyIncomplete(const FetchResult& ended, bool statusReceived,
                                  QNetworkReply::NetworkError error, const QString& errorText)
 {
     const QByteArray location = ended.header("Location");
-    if (error == QNetworkReply::ProtocolUnknownError && !location.isEmpty())
-        return u"Redirected to \"%1\", which is not a web address"_s.arg(QString::fromUtf8(location));
-    if (error == QNetworkReply::InsecureRedirectError)
+    if ((error == QNetworkReply::ProtocolUnknownError && !location.isEmpty()) ||
+        error == QNetworkReply::InsecureRedirectError)
         return redirectRefused(ended.url, location);
     if (!statusReceived || isTransportError(error))
         return errorText;
@@ -238,31 +242,29 @@ void HttpFetch::readPastInterimAnswers(const QUrl& url)
                                   ? m_request.method
                                   : (m_request.post ? QByteArray("POST") : QByteArray("GET"));
     m_exchange = new PlainHttpExchange(url, method, headers, m_request.body, this);
-    connect(
-        m_exchange, &PlainHttpExchange::headReceived, this,
-        [this, url](int status, const QString& reason, const PlainHttpExchange::Headers& headers) {
-            m_result.status = status;
-            m_result.reason = reason;
-            m_result.headers = headers;
-            m_result.url = url;
-            const QByteArray location = m_result.header("Location");
-            if (status < 300 || status >= 400 || location.isEmpty())
-                return;
-            // A redirect goes back to Qt, which follows it as it follows every other.
-            const QUrl target = url.resolved(QUrl::fromEncoded(location));
-            const QString scheme = target.scheme().toLower();
-            releaseExchange();
-            if (scheme != u"http"_s && scheme != u"https"_s)
-                return failWithoutTransfer(
-                    u"Redirected to \"%1\", which is not a web address"_s.arg(QString::fromUtf8(location)));
-            if (url.scheme() == u"https"_s && scheme == u"http"_s)
-                return failWithoutTransfer(u"Redirected from https to http: %1"_s.arg(target.toString()));
-            if (m_request.carriesCredentials && (target.scheme() != url.scheme() ||
-                                                 target.host() != url.host() || target.port() != url.port()))
-                return failWithoutTransfer(redirectRefused(url, location));
-            m_result = FetchResult();
-            startReply(target);
-        });
+    connect(m_exchange, &PlainHttpExchange::headReceived, this,
+            [this, url](int status, const QString& reason, const PlainHttpExchange::Headers& headers) {
+                m_result.status = status;
+                m_result.reason = reason;
+                m_result.headers = headers;
+                m_result.url = url;
+                const QByteArray location = m_result.header("Location");
+                if (status < 300 || status >= 400 || location.isEmpty())
+                    return;
+                // A redirect goes back to Qt, which follows it as it follows every other, under the
+                // same policy as Qt's own redirects.
+                const QUrl target = url.resolved(QUrl::fromEncoded(location));
+                const QString scheme = target.scheme().toLower();
+                const bool otherOrigin = scheme != url.scheme().toLower() || target.host() != url.host() ||
+                                         target.port() != url.port();
+                releaseExchange();
+                if ((scheme != u"http"_s && scheme != u"https"_s) ||
+                    (url.scheme() == u"https"_s && scheme == u"http"_s) ||
+                    (m_request.carriesCredentials && otherOrigin))
+                    return failWithoutTransfer(redirectRefused(url, location));
+                m_result = FetchResult();
+                startReply(target);
+            });
     connect(m_exchange, &PlainHttpExchange::bodyReceived, this,
             [this](const QByteArray& chunk) { consume(chunk, m_result.status); });
     connect(m_exchange, &PlainHttpExchange::ended, this, &HttpFetch::onExchangeEnded);

@@ -74,7 +74,8 @@ public:
     // received and Qt's error; empty when it is complete.
     static QString whyIncomplete(const FetchResult& ended, bool statusReceived,
                                  QNetworkReply::NetworkError error, const QString& errorText);
-    // Why a redirect was not followed for a request that carries credentials.
+    // Why a redirect was not followed: to no web address, from https to http, or, for a request
+    // that carries credentials, to another origin.
     static QString redirectRefused(const QUrl& from, const QByteArray& location);
 
 signals:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // "1 page", "2 pages": a count with its noun, in the one way every message of the program says it.
@@ -27,4 +28,10 @@ inline QString oneLine(QStringView text)
         }
     }
     return line;
+}
+
+// The beginning of an answer that is not what it should be, to quote on one line.
+inline QString openingOf(const QByteArray& answer)
+{
+    return oneLine(QString::fromUtf8(answer.left(200)).simplified());
 }
