@@ -55,6 +55,7 @@ bool PageLedger::forEachPage(const QByteArray& website, const ListedPageHandler&
     SqliteStatement pages(m_database.connection(), u"SELECT id, origin, path FROM pages ORDER BY id"_s);
     auto next = listed.cbegin();
     QByteArray url;
+    url.reserve(256);
     while (pages.next()) {
         const qint64 id = pages.integer(0);
         while (next != listed.cend() && *next < id)
@@ -63,7 +64,10 @@ bool PageLedger::forEachPage(const QByteArray& website, const ListedPageHandler&
         const bool isListed = next != listed.cend() && *next == id;
         if (origin != own && !isListed)
             continue;
-        url = origins.value(origin);
+        // Written into one buffer that keeps its room: a million pages, no allocation each.
+        url.resize(0);
+        if (const auto found = origins.constFind(origin); found != origins.cend())
+            url += *found;
         url += pages.utf8(2);
         each(id, url, isListed);
     }
