@@ -44,6 +44,12 @@ using Routes = QList<QPair<QString, QByteArray>>;
 namespace {
 const QDateTime published(QDate(2026, 11, 1), QTime(8, 0), QTimeZone::utc());
 const qint64 day = 24 * 3600 * 1000;
+// The runs table as every layout of the history has written it, for files of earlier layouts.
+const QString runsOfEarlierLayouts =
+    u"CREATE TABLE runs(id INTEGER PRIMARY KEY, started_at INTEGER NOT NULL, ended_at INTEGER, profile TEXT "
+    u"NOT NULL, front_end TEXT NOT NULL, mode TEXT NOT NULL, requests INTEGER NOT NULL, succeeded INTEGER "
+    u"NOT "
+    u"NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL DEFAULT 'running')"_s;
 } // namespace
 
 // A home whose catalogue holds the farm's IndexNow imitation (and any other sites), with a
@@ -1052,12 +1058,7 @@ private slots:
             path,
             {u"CREATE TABLE sent(profile TEXT NOT NULL, endpoint TEXT NOT NULL, url TEXT NOT NULL, lastmod "
              u"INTEGER, sent_at INTEGER NOT NULL, PRIMARY KEY(profile, endpoint, url)) WITHOUT ROWID"_s,
-             u"CREATE TABLE runs(id INTEGER PRIMARY KEY, started_at INTEGER NOT NULL, ended_at INTEGER, "
-             u"profile "
-             u"TEXT NOT NULL, front_end TEXT NOT NULL, mode TEXT NOT NULL, requests INTEGER NOT NULL, "
-             u"succeeded "
-             u"INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL DEFAULT "
-             u"'running')"_s,
+             runsOfEarlierLayouts,
              u"CREATE TABLE results(run INTEGER NOT NULL, position INTEGER NOT NULL, site TEXT NOT NULL, "
              u"outcome "
              u"TEXT NOT NULL, status INTEGER, detail TEXT, url_count INTEGER NOT NULL DEFAULT 0, PRIMARY "
@@ -1108,12 +1109,7 @@ private slots:
              u"accepted_at INTEGER, removal INTEGER NOT NULL DEFAULT 0, refused_at INTEGER, refused_run "
              u"INTEGER, "
              u"refused_position INTEGER, PRIMARY KEY(endpoint, page)) WITHOUT ROWID"_s,
-             u"CREATE TABLE runs(id INTEGER PRIMARY KEY, started_at INTEGER NOT NULL, ended_at INTEGER, "
-             u"profile "
-             u"TEXT NOT NULL, front_end TEXT NOT NULL, mode TEXT NOT NULL, requests INTEGER NOT NULL, "
-             u"succeeded "
-             u"INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL DEFAULT "
-             u"'running')"_s,
+             runsOfEarlierLayouts,
              u"CREATE TABLE results(run INTEGER NOT NULL, position INTEGER NOT NULL, site TEXT NOT NULL, "
              u"outcome "
              u"TEXT NOT NULL, status INTEGER, detail TEXT, page_count INTEGER NOT NULL DEFAULT 0, PRIMARY "
