@@ -5,6 +5,7 @@
 #include "DesktopOpener.h"
 #include "Dialogs.h"
 #include "EngineSelectionPage.h"
+#include "GoogleConnection.h"
 #include "GoogleStatusPage.h"
 #include "HistoryPage.h"
 #include "InstalledVersion.h"
@@ -41,7 +42,9 @@ const QSize firstSize(960, 640);
 
 MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), m_context(std::move(context)),
-      m_catalogue(catalogue), m_profileStore(std::make_unique<ProfileStore>(m_context.settings))
+      m_catalogue(catalogue), m_profileStore(std::make_unique<ProfileStore>(m_context.settings)),
+      m_google(std::make_unique<GoogleConnections>(QFileInfo(m_context.settings.fileName()).absolutePath(),
+                                                   SecretStore::Answers::OffThread))
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(u":/images/orvanta.png"_s));
@@ -57,16 +60,16 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
 
     m_profilePage = new ProfilePage(*m_profileStore, m_context.dialogs, ui->proform);
     ui->proform->layout()->addWidget(m_profilePage);
-    m_profilePage->setUpGoogle(m_context.desktop, QFileInfo(m_context.settings.fileName()).absolutePath());
+    m_profilePage->setUpGoogle(m_context.desktop, *m_google);
     m_selectionPage = new EngineSelectionPage(m_catalogue, ui->subform);
     ui->subform->layout()->addWidget(m_selectionPage);
 
-    m_session =
-        new SubmissionSession(m_catalogue,
-                              {m_context.paths.runLogFile(), m_context.paths.historyFile(),
-                               m_context.paths.runLockFile(), u"window"_s, m_context.transferDeadline,
-                               m_context.clock, QFileInfo(m_context.settings.fileName()).absolutePath()},
-                              this);
+    m_session = new SubmissionSession(
+        m_catalogue,
+        {m_context.paths.runLogFile(), m_context.paths.historyFile(), m_context.paths.runLockFile(),
+         u"window"_s, m_context.transferDeadline, m_context.clock,
+         QFileInfo(m_context.settings.fileName()).absolutePath(), m_google.get()},
+        this);
     SubmissionRun& run = m_session->run();
     ui->statsform->layout()->addWidget(new RunPanel(run, ui->statsform));
     connect(m_selectionPage, &EngineSelectionPage::submitRequested, this, &MainWindow::onSubmitClicked);
@@ -98,8 +101,7 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
         historyTabs);
     historyTabs->addTab(m_historyPage, u"&Runs"_s);
     historyTabs->addTab(m_coveragePage, u"C&overage"_s);
-    m_googlePage = new GoogleStatusPage(m_context.paths.historyFile(),
-                                        QFileInfo(m_context.settings.fileName()).absolutePath(), historyTabs);
+    m_googlePage = new GoogleStatusPage(m_context.paths.historyFile(), *m_google, historyTabs);
     historyTabs->addTab(m_googlePage, u"&Google"_s);
     ui->historyform->layout()->addWidget(historyTabs);
     connect(ui->Bhistory, &QAbstractButton::clicked, this, &MainWindow::openHistory);
@@ -120,6 +122,8 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
             0, 0);
     });
     connect(m_session, &SubmissionSession::checkingProgressed, this, &MainWindow::onCheckingProgressed);
+    connect(m_session, &SubmissionSession::baselineRecording, this,
+            [this] { m_selectionPage->showRecording(u"Recording the pages as announced"_s); });
     connect(m_selectionPage, &EngineSelectionPage::selectionChanged, this, [this] {
         if (m_selectionPage->changedPagesChosen())
             m_summaryDue->start();
@@ -143,7 +147,16 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     ui->Label27->setText(u"Orvanta Version "_s + InstalledVersion(m_context.settings).readOrRecordFirst());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Whatever holds a way to Google goes before the network and the secret store it uses; the
+    // session says nothing to a window that is going.
+    m_session->disconnect(this);
+    m_session->run().disconnect(this);
+    delete m_session;
+    delete m_googlePage;
+    delete m_profilePage;
+}
 
 Profile MainWindow::profile() const
 {

@@ -11,6 +11,7 @@
 
 class EngineSelectionPage;
 class CoveragePage;
+class GoogleConnections;
 class GoogleStatusPage;
 class HistoryPage;
 class ProfilePage;
@@ -77,6 +78,7 @@ private:
     AppContext m_context;
     SiteDatabase& m_catalogue;
     std::unique_ptr<ProfileStore> m_profileStore;
+    std::unique_ptr<GoogleConnections> m_google; // the pages' and the runs' one way to Google
     ProfilePage* m_profilePage;
     EngineSelectionPage* m_selectionPage;
     SubmissionSession* m_session;

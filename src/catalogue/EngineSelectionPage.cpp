@@ -91,6 +91,16 @@ void EngineSelectionPage::showPreparation(const QString& what, qsizetype done, q
                                           const QString& timeLeft)
 {
     ProgressBars::show(*ui->preparationProgress, what, done, total, timeLeft);
+    ui->cancelPreparation->setText(u"&Cancel"_s);
+    ui->cancelPreparation->setEnabled(true);
+    ui->cancelPreparation->setVisible(true);
+}
+
+void EngineSelectionPage::showRecording(const QString& what)
+{
+    ProgressBars::show(*ui->preparationProgress, what, 0, 0);
+    ui->cancelPreparation->setText(u"Being written\u2026"_s);
+    ui->cancelPreparation->setEnabled(false);
     ui->cancelPreparation->setVisible(true);
 }
 

@@ -52,6 +52,8 @@ public:
     // while the total is not known (0).
     void showPreparation(const QString& what, qsizetype done, qsizetype total, const QString& timeLeft = {});
     void hidePreparation();
+    // What is prepared is being written and cannot be given up: the Cancel button says so.
+    void showRecording(const QString& what);
 
 signals:
     void pagesModeChanged(bool changedPages);

@@ -30,7 +30,7 @@ void postForm(QNetworkAccessManager& network, const QUrl& url, const QByteArray&
     request.post = true;
     request.body = form;
     request.contentType = "application/x-www-form-urlencoded";
-    fetchOnce(network, request, context, done);
+    askGoogle(network, request, context, done);
 }
 
 QString oauthRefusal(const QJsonObject& answer, int status)
@@ -42,19 +42,14 @@ QString oauthRefusal(const QJsonObject& answer, int status)
     return reason.isEmpty() ? u"HTTP %1"_s.arg(status) : reason;
 }
 
-void fetchOnce(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
+void askGoogle(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
                const std::function<void(const FetchResult&)>& done)
 {
-    auto* fetch = new HttpFetch(network, context);
-    QObject::connect(fetch, &HttpFetch::finished, context, [fetch, done](const FetchResult& result) {
-        fetch->deleteLater();
-        done(result);
-    });
     FetchRequest bounded = request;
     bounded.keepBytes = largestAnswer;
     bounded.maxBytes = largestAnswer;
     bounded.carriesCredentials = true; // every request to Google carries a token, a code or a secret
-    fetch->start(bounded);
+    HttpFetch::once(network, bounded, context, done);
 }
 
 GoogleAccount::GoogleAccount(QNetworkAccessManager& network, const GoogleEndpoints& endpoints,
@@ -69,16 +64,19 @@ GoogleAccount::GoogleAccount(QNetworkAccessManager& network, const GoogleEndpoin
     }
 }
 
-bool GoogleAccount::load(QString& error)
+void GoogleAccount::load(const Done& done)
 {
-    const QByteArray stored = m_secrets.read(secretKey(m_profileTitle), error);
-    if (!error.isEmpty())
-        return false;
-    // A person's sign-in counts before a service account named in the profile.
-    const GoogleCredentials user = GoogleCredentials::fromJson(stored);
-    if (user.kind == GoogleCredentials::Kind::User)
-        m_credentials = user;
-    return true;
+    m_secrets.read(secretKey(m_profileTitle), this,
+                   [this, done](const QByteArray& stored, const QString& error) {
+                       if (!error.isEmpty())
+                           return done(error);
+                       m_loaded = true;
+                       // A person's sign-in counts before a service account named in the profile.
+                       const GoogleCredentials user = GoogleCredentials::fromJson(stored);
+                       if (user.kind == GoogleCredentials::Kind::User)
+                           m_credentials = user;
+                       done({});
+                   });
 }
 
 QString GoogleAccount::describe() const
@@ -94,16 +92,29 @@ QString GoogleAccount::describe() const
     return u"not signed in to Google"_s;
 }
 
-bool GoogleAccount::keep(const GoogleCredentials& credentials, QString& error)
+void GoogleAccount::keep(const GoogleCredentials& credentials, const Done& done)
 {
-    if (!m_secrets.write(secretKey(m_profileTitle), credentials.toJson(), error))
-        return false;
-    m_credentials = credentials;
-    return true;
+    m_secrets.write(secretKey(m_profileTitle), credentials.toJson(), this,
+                    [this, credentials, done](bool written, const QString& error) {
+                        if (written) {
+                            m_credentials = credentials;
+                            m_loaded = true;
+                        }
+                        done(written ? QString() : error);
+                    });
 }
 
 void GoogleAccount::withToken(const TokenCallback& callback)
 {
+    if (!m_loaded && !m_credentials.hasFreshAccessToken(QDateTime::currentDateTimeUtc())) {
+        load([this, callback](const QString& error) {
+            if (!error.isEmpty())
+                callback({}, error, true);
+            else
+                withToken(callback);
+        });
+        return;
+    }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (m_credentials.hasFreshAccessToken(now)) {
         callback(m_credentials.accessToken, {}, false);
@@ -160,30 +171,29 @@ void GoogleAccount::fetchToken(const QByteArray& form, const TokenCallback& call
         // A person's fresh token is kept, so the next command need not fetch one; a service
         // account's is made again from its key each time. Kept only while the same sign-in is
         // stored: a sign-out that came meanwhile wins.
-        if (m_credentials.kind == GoogleCredentials::Kind::User) {
-            QString ignored;
-            m_secrets.replace(
-                secretKey(m_profileTitle), m_credentials.toJson(),
-                [refresh = m_credentials.refreshToken](const QByteArray& stored) {
-                    return GoogleCredentials::fromJson(stored).refreshToken == refresh;
-                },
-                ignored);
-        }
-        callback(token, {}, false);
+        if (m_credentials.kind != GoogleCredentials::Kind::User)
+            return callback(token, {}, false);
+        m_secrets.replace(
+            secretKey(m_profileTitle), m_credentials.toJson(),
+            [refresh = m_credentials.refreshToken](const QByteArray& stored) {
+                return GoogleCredentials::fromJson(stored).refreshToken == refresh;
+            },
+            this, [callback, token](bool, const QString&) { callback(token, {}, false); });
     });
 }
 
-void GoogleAccount::signOut(const std::function<void(const QString& error)>& callback)
+void GoogleAccount::signOut(const Done& callback)
 {
-    QString error;
-    if (m_credentials.kind == GoogleCredentials::Kind::User)
-        m_secrets.remove(secretKey(m_profileTitle), error);
-    revoke([callback, error](const QString& revocationError) {
-        callback(error.isEmpty() ? revocationError : error);
+    if (m_credentials.kind != GoogleCredentials::Kind::User)
+        return revoke(callback);
+    m_secrets.remove(secretKey(m_profileTitle), this, [this, callback](bool, const QString& error) {
+        revoke([callback, error](const QString& revocationError) {
+            callback(error.isEmpty() ? revocationError : error);
+        });
     });
 }
 
-void GoogleAccount::revoke(const std::function<void(const QString& error)>& callback)
+void GoogleAccount::revoke(const Done& callback)
 {
     const QString token =
         m_credentials.refreshToken.isEmpty() ? m_credentials.accessToken : m_credentials.refreshToken;

@@ -28,29 +28,32 @@ public:
 
     static inline const QString scope = QStringLiteral("https://www.googleapis.com/auth/webmasters");
 
-    // Reads what the secret store holds for the profile; false with a sentence when it failed.
-    bool load(QString& error);
+    using Done = std::function<void(const QString& error)>;
+    // Reads what the secret store holds for the profile; `error` says when it failed. Every
+    // callback of this object ends with it.
+    void load(const Done& done);
     const GoogleCredentials& credentials() const { return m_credentials; }
     bool isSignedIn() const { return m_credentials.isSignedIn(); }
     // "signed in with its own OAuth client" or "as the service account x@y".
     QString describe() const;
 
     // Keeps a person's sign-in in the secret store (replacing the profile's earlier one).
-    bool keep(const GoogleCredentials& credentials, QString& error);
+    void keep(const GoogleCredentials& credentials, const Done& done);
     // Uses a person's sign-in for now, without keeping it anywhere (to try it first).
     void use(const GoogleCredentials& credentials) { m_credentials = credentials; }
 
     using TokenCallback = std::function<void(const QString& token, const QString& error, bool signInAgain)>;
-    // A token that is good for a while, fetched first when the one held has expired.
+    // A token that is good for a while, fetched first when the one held has expired (and the
+    // sign-in read from the store first when it has not been).
     void withToken(const TokenCallback& callback);
     // The held token was refused (401): the next withToken() fetches a new one.
     void forgetAccessToken() { m_credentials.accessToken.clear(); }
 
     // Revokes the token at Google and forgets the sign-in; the forgetting happens whatever
     // Google answers, and `error` says when the revocation failed.
-    void signOut(const std::function<void(const QString& error)>& callback);
+    void signOut(const Done& callback);
     // Revokes the token at Google only: a sign-in tried and not kept.
-    void revoke(const std::function<void(const QString& error)>& callback);
+    void revoke(const Done& callback);
 
     static QString secretKey(const QString& profileTitle) { return QStringLiteral("google:") + profileTitle; }
 
@@ -62,10 +65,12 @@ private:
     SecretStore& m_secrets;
     QString m_profileTitle;
     GoogleCredentials m_credentials;
+    bool m_loaded = false;
 };
 
-// One request to Google, run to its end without blocking; the callback gets the result.
-void fetchOnce(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
+// One request to Google, bounded as its answers are, run to its end without blocking; the
+// callback gets the result, and never once `context` is gone.
+void askGoogle(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
                const std::function<void(const FetchResult&)>& done);
 // The same for a form posted to one of Google's OAuth services, and a value written into it.
 void postForm(QNetworkAccessManager& network, const QUrl& url, const QByteArray& form, QObject* context,

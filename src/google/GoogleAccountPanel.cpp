@@ -3,24 +3,23 @@
 #include "DesktopOpener.h"
 #include "Dialogs.h"
 #include "GoogleAccount.h"
+#include "GoogleConnection.h"
 #include "GoogleSignIn.h"
 #include "ProfileStore.h"
 #include "SearchConsole.h"
-#include "SecretStore.h"
 #include "ServiceAccount.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
-#include <QNetworkAccessManager>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
 GoogleAccountPanel::GoogleAccountPanel(QWidget* parent)
-    : QGroupBox(u"Google Search Console"_s, parent), m_network(new QNetworkAccessManager(this)),
-      m_status(new QLabel(this)), m_signInButton(new QPushButton(u"Sign &in to Google\u2026"_s, this)),
+    : QGroupBox(u"Google Search Console"_s, parent), m_status(new QLabel(this)),
+      m_signInButton(new QPushButton(u"Sign &in to Google\u2026"_s, this)),
       m_serviceAccountButton(new QPushButton(u"Service account &key\u2026"_s, this)),
       m_signOutButton(new QPushButton(u"Sign &out"_s, this)), m_property(new QComboBox(this))
 {
@@ -57,29 +56,27 @@ void GoogleAccountPanel::setUp(const Context& context)
     m_context = std::make_unique<Context>(context);
 }
 
-SecretStore& GoogleAccountPanel::secrets()
+GoogleConnection::For GoogleAccountPanel::shown() const
 {
-    // Asked for only when Google is first needed: finding the desktop's store takes a moment.
-    if (!m_secrets)
-        m_secrets = std::make_unique<SecretStore>(m_context->secretsDirectory);
-    return *m_secrets;
+    return {m_context->slot(), m_context->workingCopy().title};
 }
 
-std::unique_ptr<GoogleAccount> GoogleAccountPanel::account(const Profile& profile)
+GoogleConnection& GoogleAccountPanel::connectAgain()
 {
-    QString error;
-    const GoogleEndpoints endpoints = GoogleEndpoints::fromEnvironment(error);
-    auto account = std::make_unique<GoogleAccount>(*m_network, endpoints, secrets(), profile.title,
-                                                   profile.googleServiceAccount);
-    if (error.isEmpty())
-        account->load(error);
-    if (!error.isEmpty())
-        say(error);
-    return account;
+    m_connection = m_context->google.connect(m_profile, m_context->slot());
+    if (!m_connection->problem().isEmpty())
+        say(m_connection->problem());
+    return *m_connection;
 }
 
 void GoogleAccountPanel::showProfile(const Profile& profile)
 {
+    if (m_context && (!m_connection || m_connection->madeFor() != shown())) {
+        // Another profile: nothing asked for the one before may land in this one's place.
+        m_connection.reset();
+        delete m_signIn;
+        m_signIn = nullptr;
+    }
     m_profile = profile;
     m_property->clear();
     if (!profile.googleProperty.isEmpty())
@@ -144,7 +141,7 @@ void GoogleAccountPanel::onSignInClicked()
         return;
     }
     delete m_signIn;
-    m_signIn = new GoogleSignIn(*m_network, endpoints, client, this);
+    m_signIn = new GoogleSignIn(m_context->google.network(), endpoints, client, this);
     connect(m_signIn, &GoogleSignIn::openBrowser, this, [this](const QUrl& address) {
         say(u"Sign in in your browser; Orvanta waits for Google's answer."_s);
         m_context->desktop.open(address);
@@ -153,18 +150,17 @@ void GoogleAccountPanel::onSignInClicked()
             [this](const GoogleCredentials& credentials, const QString& why) {
                 m_signIn->deleteLater();
                 m_signIn = nullptr;
-                if (!why.isEmpty()) {
-                    say(why);
-                    return;
-                }
-                m_account = account(m_context->workingCopy());
-                QString error;
-                if (!m_account->keep(credentials, error) || !keep(m_profile.googleProperty, QString())) {
-                    say(error);
-                    return;
-                }
-                m_account = account(m_profile);
-                findProperty();
+                if (!why.isEmpty())
+                    return say(why);
+                // Kept as a person's sign-in: a service account named before gives way to it.
+                m_profile.googleServiceAccount.clear();
+                GoogleConnection& connection = connectAgain();
+                connection.account().keep(credentials, [this](const QString& error) {
+                    if (!error.isEmpty())
+                        return say(error);
+                    if (keep(m_profile.googleProperty, QString()))
+                        findProperty();
+                });
             });
     if (!m_signIn->start(error))
         say(error);
@@ -182,27 +178,28 @@ void GoogleAccountPanel::onServiceAccountClicked()
         return;
     }
     // One way in at a time: a person's sign-in gives way to the service account.
-    secrets().remove(GoogleAccount::secretKey(m_profile.title), error);
-    if (!keep(m_profile.googleProperty, QFileInfo(path).absoluteFilePath()))
-        return;
-    m_account = account(m_profile);
-    findProperty();
+    const GoogleConnection::For made = shown();
+    m_context->google.secrets().remove(
+        GoogleAccount::secretKey(m_profile.title), this,
+        [this, made, key = QFileInfo(path).absoluteFilePath()](bool, const QString&) {
+            if (made != shown() || !keep(m_profile.googleProperty, key))
+                return; // another profile is shown now
+            connectAgain();
+            findProperty();
+        });
 }
 
 void GoogleAccountPanel::findProperty()
 {
     say(u"Asking Google for the account's Search Console properties\u2026"_s);
-    QString unusable; // told when the account was made
-    m_console =
-        std::make_unique<SearchConsole>(*m_network, GoogleEndpoints::fromEnvironment(unusable), *m_account);
-    m_console->listProperties([this](const GoogleAnswer& answer) {
+    const QString website = m_context->workingCopy().value(ProfileField::Url);
+    m_connection->console().listProperties([this, website](const GoogleAnswer& answer) {
         if (!answer.ok()) {
             say(answer.message);
             return;
         }
         const QList<GoogleProperty> properties = GoogleProperty::listFrom(answer.body);
-        const QString matched =
-            GoogleProperty::match(m_context->workingCopy().value(ProfileField::Url), properties);
+        const QString matched = GoogleProperty::match(website, properties);
         m_property->clear();
         for (const GoogleProperty& property : properties)
             m_property->addItem(property.siteUrl);
@@ -210,12 +207,12 @@ void GoogleAccountPanel::findProperty()
         showSignedIn();
         if (matched.isEmpty()) {
             say(u"%1. None of the account's properties covers the website: pick one, or add the website in "
-                u"Search Console."_s.arg(m_account->describe()));
+                u"Search Console."_s.arg(m_connection->account().describe()));
             return;
         }
         if (keep(matched, m_profile.googleServiceAccount))
-            say(u"%1; property %2. Tokens are kept in %3."_s.arg(m_account->describe(), matched,
-                                                                 secrets().description()));
+            say(u"%1; property %2. Tokens are kept in %3."_s.arg(m_connection->account().describe(), matched,
+                                                                 m_connection->secrets().description()));
     });
 }
 
@@ -227,14 +224,17 @@ void GoogleAccountPanel::onPropertyPicked(int index)
 
 void GoogleAccountPanel::onSignOutClicked()
 {
-    m_account = account(m_profile);
-    if (!m_account->isSignedIn()) {
-        say(u"Not signed in to Google."_s);
-        return;
-    }
-    m_account->signOut([this](const QString& error) {
-        keep(QString(), QString());
-        m_property->clear();
-        say(error.isEmpty() ? u"Signed out of Google."_s : u"The sign-in is forgotten, but %1"_s.arg(error));
+    GoogleAccount& account = connectAgain().account();
+    account.load([this, &account](const QString& error) {
+        if (!error.isEmpty())
+            return say(error);
+        if (!account.isSignedIn())
+            return say(u"Not signed in to Google."_s);
+        account.signOut([this](const QString& error) {
+            keep(QString(), QString());
+            m_property->clear();
+            say(error.isEmpty() ? u"Signed out of Google."_s
+                                : u"The sign-in is forgotten, but %1"_s.arg(error));
+        });
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GoogleConnection.h"
 #include "Profile.h"
 
 #include <QGroupBox>
@@ -9,15 +10,12 @@
 
 class DesktopOpener;
 class Dialogs;
-class GoogleAccount;
+class GoogleConnections;
 class GoogleSignIn;
 class ProfileStore;
 class QComboBox;
 class QLabel;
-class QNetworkAccessManager;
 class QPushButton;
-class SearchConsole;
-class SecretStore;
 
 // The profile page's "Google Search Console" group: sign the stored profile in (with the
 // user's own OAuth client in the browser, or with a service account's key file), sign it out,
@@ -36,13 +34,14 @@ public:
         Dialogs& dialogs;
         DesktopOpener& desktop;
         ProfileStore& store;
-        QString secretsDirectory;
+        GoogleConnections& google;
         std::function<Profile()> workingCopy; // its title names the profile
         std::function<int()> slot;            // where it is stored; 0 while it is not
     };
     // Set once by the page before the group is used.
     void setUp(const Context& context);
-    // Shows how the profile stands with Google.
+    // Shows how the profile stands with Google. What Google still answers for a profile shown
+    // before is dropped.
     void showProfile(const Profile& profile);
 
 signals:
@@ -60,14 +59,13 @@ private:
     void say(const QString& status);
     // Sign out and the property list as the profile's sign-in allows them.
     void showSignedIn();
-    SecretStore& secrets();
-    std::unique_ptr<GoogleAccount> account(const Profile& profile);
+    // The profile shown now, as a connection to Google is made for it.
+    GoogleConnection::For shown() const;
+    // A new connection for the profile shown, in place of the one before and its answers.
+    GoogleConnection& connectAgain();
 
     std::unique_ptr<Context> m_context;
-    QNetworkAccessManager* m_network;
-    std::unique_ptr<SecretStore> m_secrets;
-    std::unique_ptr<GoogleAccount> m_account;
-    std::unique_ptr<SearchConsole> m_console;
+    std::unique_ptr<GoogleConnection> m_connection;
     GoogleSignIn* m_signIn = nullptr;
     QLabel* m_status;
     QPushButton* m_signInButton;

@@ -1,24 +1,23 @@
 #include "GoogleCommand.h"
 
+#include "BlockingWait.h"
 #include "ExitStatus.h"
 #include "GoogleAccount.h"
+#include "GoogleConnection.h"
 #include "GoogleRecords.h"
 #include "GoogleSignIn.h"
 #include "HistoryDatabase.h"
 #include "ProfileStore.h"
 #include "RunLock.h"
 #include "SearchConsole.h"
-#include "SecretStore.h"
 #include "ServiceAccount.h"
 #include "WebAddress.h"
 #include "Wording.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QNetworkAccessManager>
 #include <QThread>
 
 using namespace Qt::StringLiterals;
@@ -39,17 +38,27 @@ void say(QIODevice& device, const QString& line)
 // One request to Search Console, waited for: the command line has nothing else to do meanwhile.
 GoogleAnswer ask(const std::function<void(const SearchConsole::Callback&)>& call)
 {
-    QEventLoop loop;
     GoogleAnswer answer;
-    bool ended = false;
-    call([&](const GoogleAnswer& given) {
-        answer = given;
-        ended = true;
-        loop.quit();
+    waitFor([&](const std::function<void()>& done) {
+        call([&answer, done](const GoogleAnswer& given) {
+            answer = given;
+            done();
+        });
     });
-    if (!ended)
-        loop.exec();
     return answer;
+}
+
+// Something the account does, waited for; its error, if any.
+QString awaited(const std::function<void(const GoogleAccount::Done&)>& call)
+{
+    QString error;
+    waitFor([&](const std::function<void()>& done) {
+        call([&error, done](const QString& given) {
+            error = given;
+            done();
+        });
+    });
+    return error;
 }
 
 class Command
@@ -69,17 +78,16 @@ public:
             return refuse(error);
         m_slot = *slot;
         m_profile = m_store.read(m_slot);
-        m_secrets = std::make_unique<SecretStore>(m_options.secretsDirectory);
-        m_account = std::make_unique<GoogleAccount>(m_network, m_endpoints, *m_secrets, m_profile.title,
-                                                    m_profile.googleServiceAccount);
-        if (!m_account->load(error)) {
+        m_connection = m_google.connect(m_profile, m_slot);
+        m_account = &m_connection->account();
+        m_console = &m_connection->console();
+        if (error = awaited([this](const auto& done) { m_account->load(done); }); !error.isEmpty()) {
             // A store that cannot be read is said; a new sign-in may still replace it (and keeps it aside).
             if (m_options.action != GoogleCommand::Action::Login)
                 return refuse(error);
             say(m_err, error);
         }
         tellNotice();
-        m_console = std::make_unique<SearchConsole>(m_network, m_endpoints, *m_account);
         switch (m_options.action) {
         case GoogleCommand::Action::Login:
             return login();
@@ -110,7 +118,7 @@ private:
 
     void tellNotice()
     {
-        if (const QString notice = m_secrets->takeNotice(); !notice.isEmpty())
+        if (const QString notice = m_google.secrets().takeNotice(); !notice.isEmpty())
             say(m_err, notice);
     }
 
@@ -152,37 +160,30 @@ private:
                 return ExitStatus::failure;
             }
         }
-        GoogleAccount trial(m_network, m_endpoints, *m_secrets, m_profile.title, serviceAccount);
+        Profile tried = m_profile;
+        tried.googleServiceAccount = serviceAccount;
+        const std::unique_ptr<GoogleConnection> trial = m_google.connect(tried, m_slot);
         if (person.isSignedIn())
-            trial.use(person);
-        SearchConsole console(m_network, m_endpoints, trial);
+            trial->account().use(person);
         QString property;
-        if (const int status = findProperty(console, property); status != ExitStatus::success) {
+        if (const int status = findProperty(trial->console(), property); status != ExitStatus::success) {
             if (person.isSignedIn()) // a token nobody will use is given back
-                ask([&trial](const auto& done) {
-                    trial.revoke([done](const QString&) { done(GoogleAnswer()); });
-                });
+                awaited([&trial](const auto& done) { trial->account().revoke(done); });
             return status;
         }
 
         if (person.isSignedIn()) {
-            if (!m_account->keep(person, error)) {
+            if (error = awaited([&](const auto& done) { m_account->keep(person, done); }); !error.isEmpty()) {
                 say(m_err, error);
                 return ExitStatus::failure;
             }
             tellNotice();
             say(m_out, u"\"%1\" is signed in to Google; the tokens are kept in %2."_s.arg(
-                           m_profile.title, m_secrets->description()));
+                           m_profile.title, m_google.secrets().description()));
         } else {
             // One way in at a time: a person's earlier sign-in is revoked and forgotten.
             if (m_account->credentials().kind == GoogleCredentials::Kind::User) {
-                QString revocation;
-                ask([&](const auto& done) {
-                    m_account->signOut([&, done](const QString& why) {
-                        revocation = why;
-                        done(GoogleAnswer());
-                    });
-                });
+                const QString revocation = awaited([this](const auto& done) { m_account->signOut(done); });
                 if (!revocation.isEmpty())
                     say(m_err, u"The earlier sign-in is forgotten, but %1"_s.arg(revocation));
             }
@@ -199,23 +200,24 @@ private:
 
     bool signIn(const OAuthClientFile& client, GoogleCredentials& credentials, QString& error)
     {
-        GoogleSignIn signIn(m_network, m_endpoints, client);
+        GoogleSignIn signIn(m_google.network(), m_endpoints, client);
         signIn.setPatience(m_options.patience);
         QObject::connect(&signIn, &GoogleSignIn::openBrowser, [this](const QUrl& address) {
             say(m_out, u"Open this address in a browser to sign in to Google:\n%1"_s.arg(address.toString()));
             if (m_options.openBrowser)
                 m_options.openBrowser(address);
         });
-        QEventLoop loop;
-        QObject::connect(&signIn, &GoogleSignIn::finished, &loop,
-                         [&](const GoogleCredentials& given, const QString& why) {
-                             credentials = given;
-                             error = why;
-                             loop.quit();
-                         });
-        if (!signIn.start(error))
-            return false;
-        loop.exec();
+        waitFor([&](const std::function<void()>& done) {
+            QObject::connect(
+                &signIn, &GoogleSignIn::finished,
+                [&credentials, &error, done](const GoogleCredentials& given, const QString& why) {
+                    credentials = given;
+                    error = why;
+                    done();
+                });
+            if (!signIn.start(error))
+                done();
+        });
         return error.isEmpty();
     }
 
@@ -245,13 +247,7 @@ private:
         if (!m_account->isSignedIn())
             return refuse(u"Nobody is signed in to Google for the profile \"%1\"."_s.arg(m_profile.title));
         const bool person = m_account->credentials().kind == GoogleCredentials::Kind::User;
-        QString revocationError;
-        ask([&](const auto& done) {
-            m_account->signOut([&, done](const QString& error) {
-                revocationError = error;
-                done(GoogleAnswer());
-            });
-        });
+        const QString revocationError = awaited([this](const auto& done) { m_account->signOut(done); });
         m_profile.googleServiceAccount.clear();
         m_profile.googleProperty.clear();
         if (!saveProfile())
@@ -401,13 +397,13 @@ private:
     ProfileStore m_store;
     QIODevice& m_out;
     QIODevice& m_err;
-    QNetworkAccessManager m_network;
+    GoogleConnections m_google{m_options.secretsDirectory, SecretStore::Answers::AtOnce};
     GoogleEndpoints m_endpoints;
     int m_slot = 0;
     Profile m_profile;
-    std::unique_ptr<SecretStore> m_secrets;
-    std::unique_ptr<GoogleAccount> m_account;
-    std::unique_ptr<SearchConsole> m_console;
+    std::unique_ptr<GoogleConnection> m_connection;
+    GoogleAccount* m_account = nullptr;
+    SearchConsole* m_console = nullptr;
     RunLock m_lock{m_options.runLockFile};
     QElapsedTimer m_sinceLast;
 };

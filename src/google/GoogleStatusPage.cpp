@@ -1,16 +1,14 @@
 #include "GoogleStatusPage.h"
 
-#include "GoogleAccount.h"
+#include "GoogleConnection.h"
 #include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "SearchConsole.h"
-#include "SecretStore.h"
 #include "TimeText.h"
 
 #include <QDateTime>
 #include <QFutureWatcher>
 #include <QLabel>
-#include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimeZone>
@@ -19,9 +17,8 @@
 
 using namespace Qt::StringLiterals;
 
-GoogleStatusPage::GoogleStatusPage(QString historyFile, QString secretsDirectory, QWidget* parent)
-    : QWidget(parent), m_historyFile(std::move(historyFile)), m_secretsDirectory(std::move(secretsDirectory)),
-      m_network(new QNetworkAccessManager(this)), m_status(new QLabel(this)),
+GoogleStatusPage::GoogleStatusPage(QString historyFile, GoogleConnections& google, QWidget* parent)
+    : QWidget(parent), m_historyFile(std::move(historyFile)), m_google(google), m_status(new QLabel(this)),
       m_sitemaps(new QPlainTextEdit(this)), m_refresh(new QPushButton(u"&Refresh from Google"_s, this))
 {
     m_status->setObjectName(u"googlePageStatus"_s);
@@ -41,6 +38,11 @@ GoogleStatusPage::~GoogleStatusPage() = default;
 
 void GoogleStatusPage::showProfile(const Profile& profile)
 {
+    if (profile.title != m_profile.title) {
+        // Whatever is asked for the profile shown before goes with its connection.
+        m_connection.reset();
+        m_asking = false;
+    }
     m_profile = profile;
     m_status->setText(
         profile.googleProperty.isEmpty()
@@ -73,26 +75,21 @@ void GoogleStatusPage::showStored()
 
 void GoogleStatusPage::onRefreshClicked()
 {
-    QString error;
-    const GoogleEndpoints endpoints = GoogleEndpoints::fromEnvironment(error);
-    if (!m_secrets)
-        m_secrets = std::make_unique<SecretStore>(m_secretsDirectory);
-    m_account = std::make_unique<GoogleAccount>(*m_network, endpoints, *m_secrets, m_profile.title,
-                                                m_profile.googleServiceAccount);
-    if (error.isEmpty())
-        m_account->load(error);
-    if (!error.isEmpty()) {
-        m_status->setText(error);
-        return;
-    }
     // The button keeps its focus and stays where it is; a second press while Google answers the
     // first is not a second question.
     if (m_asking)
         return;
+    m_connection = m_google.connect(m_profile);
+    if (!m_connection->problem().isEmpty()) {
+        m_status->setText(m_connection->problem());
+        return;
+    }
     m_asking = true;
     m_status->setText(u"Asking Google\u2026"_s);
-    m_console = std::make_unique<SearchConsole>(*m_network, endpoints, *m_account);
-    m_console->listSitemaps(m_profile.googleProperty, [this](const GoogleAnswer& answer) {
+    GoogleConnection* connection = m_connection.get();
+    const QString profile = connection->madeFor().title;
+    connection->console().listSitemaps(m_profile.googleProperty, [this, connection,
+                                                                  profile](const GoogleAnswer& answer) {
         if (!answer.ok()) {
             m_asking = false;
             m_status->setText(answer.message);
@@ -106,8 +103,9 @@ void GoogleStatusPage::onRefreshClicked()
             return;
         }
         // Written on a thread of its own: a run writing meanwhile may hold the file for a while,
-        // and the window does not wait for it.
-        auto* recording = new QFutureWatcher<QString>(this);
+        // and the window does not wait for it. Kept under the profile it was asked for, whichever
+        // is shown when it lands; shown only while that one is.
+        auto* recording = new QFutureWatcher<QString>(connection);
         connect(recording, &QFutureWatcher<QString>::finished, this, [this, recording] {
             recording->deleteLater();
             m_asking = false;
@@ -117,7 +115,7 @@ void GoogleStatusPage::onRefreshClicked()
                                                 : failure);
             showStored();
         });
-        recording->setFuture(QtConcurrent::run([file = m_historyFile, profile = m_profile.title, sitemaps] {
+        recording->setFuture(QtConcurrent::run([file = m_historyFile, profile, sitemaps] {
             QString why;
             const auto database = HistoryDatabase::open(file, HistoryDatabase::Mode::OpenOrCreate, why);
             if (!database)

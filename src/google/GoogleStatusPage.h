@@ -6,13 +6,11 @@
 
 #include <memory>
 
-class GoogleAccount;
+class GoogleConnection;
+class GoogleConnections;
 class QLabel;
-class QNetworkAccessManager;
 class QPlainTextEdit;
 class QPushButton;
-class SearchConsole;
-class SecretStore;
 
 // The history's Google tab: what Search Console last said of the profile's sitemaps (downloaded
 // when, pending, pages, errors, warnings), as the history keeps it, and "Refresh from Google" to
@@ -22,9 +20,10 @@ class GoogleStatusPage final : public QWidget
     Q_OBJECT
 
 public:
-    GoogleStatusPage(QString historyFile, QString secretsDirectory, QWidget* parent = nullptr);
+    GoogleStatusPage(QString historyFile, GoogleConnections& google, QWidget* parent = nullptr);
     ~GoogleStatusPage() override;
 
+    // What Google still answers for a profile shown before is dropped, never kept as this one's.
     void showProfile(const Profile& profile);
 
 private:
@@ -32,14 +31,11 @@ private:
     void showStored();
 
     QString m_historyFile;
-    QString m_secretsDirectory;
+    GoogleConnections& m_google;
     Profile m_profile;
-    QNetworkAccessManager* m_network;
-    std::unique_ptr<SecretStore> m_secrets;
-    std::unique_ptr<GoogleAccount> m_account;
-    std::unique_ptr<SearchConsole> m_console;
+    std::unique_ptr<GoogleConnection> m_connection; // made for m_profile by Refresh
     QLabel* m_status;
     QPlainTextEdit* m_sitemaps;
     QPushButton* m_refresh;
-    bool m_asking = false; // Google is being asked, or its answer written
+    bool m_asking = false; // Google is being asked, or its answer written (for m_profile)
 };

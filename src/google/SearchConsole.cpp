@@ -281,7 +281,7 @@ void SearchConsole::call(const QByteArray& method, const QUrl& url, const QByteA
             request.contentType = "application/json";
         request.headers = {{"Authorization", "Bearer " + token.toLatin1()}};
         request.carriesCredentials = true;
-        fetchOnce(m_network, request, this, [=, this](const FetchResult& result) {
+        askGoogle(m_network, request, this, [=, this](const FetchResult& result) {
             if (!result.complete) {
                 GoogleAnswer answer;
                 answer.message = u"Google could not be reached: %1"_s.arg(result.error);

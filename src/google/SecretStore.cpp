@@ -7,10 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
 #include <QSaveFile>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <qt6keychain/keychain.h>
 
 using namespace Qt::StringLiterals;
@@ -27,7 +30,8 @@ constexpr auto probePatience = 3s;
 constexpr auto jobPatience = 2min;
 constexpr auto lockPatience = 10s;
 
-// Runs a keychain job to its end, or for as long as `patience`; its error, or NoError.
+// Runs a keychain job to its end, or for as long as `patience`; its error, or NoError. Waited for
+// on the store's own thread, or on the command line's, which has nothing else to do.
 QKeychain::Error finish(QKeychain::Job& job, std::chrono::milliseconds patience, QString& error)
 {
     job.setAutoDelete(false);
@@ -59,7 +63,37 @@ bool parse(const QByteArray& bytes, QJsonObject& secrets, QString& why)
 
 } // namespace
 
-SecretStore::SecretStore(const QString& directory)
+// The store itself, answering each question before it returns.
+class SecretStore::Storage
+{
+public:
+    explicit Storage(const QString& directory);
+
+    Where where() const { return m_where; }
+    QString description() const;
+    QString takeNotice() { return std::exchange(m_notice, QString()); }
+
+    QByteArray read(const QString& key, QString& error) const { return readStored(key, error); }
+    bool write(const QString& key, const QByteArray& value, QString& error);
+    bool replace(const QString& key, const QByteArray& value,
+                 const std::function<bool(const QByteArray& stored)>& stillCurrent, QString& error);
+    bool remove(const QString& key, QString& error);
+
+private:
+    // Runs the change while this user's every Orvanta is kept from changing the store.
+    bool underLock(const std::function<bool()>& change, QString& error);
+    QByteArray readStored(const QString& key, QString& error) const;
+    bool writeStored(const QString& key, const QByteArray* value, QString& error);
+    QByteArray readFile(const QString& key, QString& error) const;
+    bool writeFile(const QString& key, const QByteArray* value, QString& error);
+
+    Where m_where = Where::File;
+    QString m_file;
+    QString m_lockFile;
+    QString m_notice;
+};
+
+SecretStore::Storage::Storage(const QString& directory)
     : m_file(QDir(directory).filePath(u"secrets.json"_s)),
       m_lockFile(QDir(directory).filePath(u"secrets.lock"_s))
 {
@@ -85,30 +119,21 @@ SecretStore::SecretStore(const QString& directory)
         m_notice = problem + u" Sign-ins are kept in %1 instead."_s.arg(description());
 }
 
-QString SecretStore::description() const
+QString SecretStore::Storage::description() const
 {
     return m_where == Where::Keychain
                ? u"the desktop's secret store"_s
                : u"the file %1, readable only by you"_s.arg(QDir::toNativeSeparators(m_file));
 }
 
-QString SecretStore::takeNotice()
-{
-    return std::exchange(m_notice, QString());
-}
-
-QByteArray SecretStore::read(const QString& key, QString& error) const
-{
-    return readStored(key, error);
-}
-
-bool SecretStore::write(const QString& key, const QByteArray& value, QString& error)
+bool SecretStore::Storage::write(const QString& key, const QByteArray& value, QString& error)
 {
     return underLock([&] { return writeStored(key, &value, error); }, error);
 }
 
-bool SecretStore::replace(const QString& key, const QByteArray& value,
-                          const std::function<bool(const QByteArray& stored)>& stillCurrent, QString& error)
+bool SecretStore::Storage::replace(const QString& key, const QByteArray& value,
+                                   const std::function<bool(const QByteArray& stored)>& stillCurrent,
+                                   QString& error)
 {
     return underLock(
         [&] {
@@ -118,12 +143,12 @@ bool SecretStore::replace(const QString& key, const QByteArray& value,
         error);
 }
 
-bool SecretStore::remove(const QString& key, QString& error)
+bool SecretStore::Storage::remove(const QString& key, QString& error)
 {
     return underLock([&] { return writeStored(key, nullptr, error); }, error);
 }
 
-bool SecretStore::underLock(const std::function<bool()>& change, QString& error)
+bool SecretStore::Storage::underLock(const std::function<bool()>& change, QString& error)
 {
     QDir().mkpath(QFileInfo(m_lockFile).absolutePath());
     QLockFile lock(m_lockFile);
@@ -134,7 +159,7 @@ bool SecretStore::underLock(const std::function<bool()>& change, QString& error)
     return change();
 }
 
-QByteArray SecretStore::readStored(const QString& key, QString& error) const
+QByteArray SecretStore::Storage::readStored(const QString& key, QString& error) const
 {
     if (m_where == Where::File)
         return readFile(key, error);
@@ -143,7 +168,7 @@ QByteArray SecretStore::readStored(const QString& key, QString& error) const
     return finish(job, jobPatience, error) == QKeychain::NoError ? job.binaryData() : QByteArray();
 }
 
-bool SecretStore::writeStored(const QString& key, const QByteArray* value, QString& error)
+bool SecretStore::Storage::writeStored(const QString& key, const QByteArray* value, QString& error)
 {
     if (m_where == Where::File)
         return writeFile(key, value, error);
@@ -159,7 +184,7 @@ bool SecretStore::writeStored(const QString& key, const QByteArray* value, QStri
     return finish(job, jobPatience, error) == QKeychain::NoError;
 }
 
-QByteArray SecretStore::readFile(const QString& key, QString& error) const
+QByteArray SecretStore::Storage::readFile(const QString& key, QString& error) const
 {
     QByteArray bytes;
     QJsonObject secrets;
@@ -175,7 +200,7 @@ QByteArray SecretStore::readFile(const QString& key, QString& error) const
     return QByteArray::fromBase64(secrets.value(key).toString().toLatin1());
 }
 
-bool SecretStore::writeFile(const QString& key, const QByteArray* value, QString& error)
+bool SecretStore::Storage::writeFile(const QString& key, const QByteArray* value, QString& error)
 {
     QByteArray bytes;
     QJsonObject secrets;
@@ -211,4 +236,108 @@ bool SecretStore::writeFile(const QString& key, const QByteArray* value, QString
     if (!written)
         error = u"The secrets file \"%1\" cannot be written: %2."_s.arg(m_file, file.errorString());
     return written;
+}
+
+SecretStore::SecretStore(const QString& directory, Answers answers)
+    : m_file(QDir(directory).filePath(u"secrets.json"_s)), m_directory(directory)
+{
+    if (answers == Answers::AtOnce) {
+        m_storage = std::make_unique<Storage>(m_directory);
+        return;
+    }
+    m_thread = std::make_unique<QThreadPool>();
+    m_thread->setMaxThreadCount(1);
+    m_thread->setExpiryTimeout(-1);
+}
+
+SecretStore::~SecretStore()
+{
+    if (m_thread)
+        m_thread->waitForDone(); // its questions use the storage
+}
+
+SecretStore::Storage& SecretStore::storage()
+{
+    // Off the thread, made by the first question, on the store's thread: finding the desktop's
+    // store may take seconds.
+    if (!m_storage)
+        m_storage = std::make_unique<Storage>(m_directory);
+    return *m_storage;
+}
+
+SecretStore::Where SecretStore::where() const
+{
+    return m_storage ? m_storage->where() : Where::File;
+}
+
+QString SecretStore::description() const
+{
+    return m_storage ? m_storage->description() : u"the desktop's secret store or a file"_s;
+}
+
+QString SecretStore::takeNotice()
+{
+    return m_storage ? m_storage->takeNotice() : QString();
+}
+
+void SecretStore::ask(std::function<Answer(Storage&)> question, QObject* context,
+                      std::function<void(const Answer&)> done)
+{
+    if (!m_thread) {
+        done(question(*m_storage));
+        return;
+    }
+    // The watcher goes with the context, and its answer with it.
+    auto* watcher = new QFutureWatcher<Answer>(context);
+    QObject::connect(watcher, &QFutureWatcher<Answer>::finished, watcher, [watcher, done] {
+        watcher->deleteLater();
+        done(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(m_thread.get(), [this, question] { return question(storage()); }));
+}
+
+void SecretStore::read(const QString& key, QObject* context, const Read& done)
+{
+    ask(
+        [key](Storage& storage) {
+            Answer answer;
+            answer.value = storage.read(key, answer.error);
+            return answer;
+        },
+        context, [done](const Answer& answer) { done(answer.value, answer.error); });
+}
+
+void SecretStore::write(const QString& key, const QByteArray& value, QObject* context, const Changed& done)
+{
+    ask(
+        [key, value](Storage& storage) {
+            Answer answer;
+            answer.changed = storage.write(key, value, answer.error);
+            return answer;
+        },
+        context, [done](const Answer& answer) { done(answer.changed, answer.error); });
+}
+
+void SecretStore::replace(const QString& key, const QByteArray& value,
+                          const std::function<bool(const QByteArray& stored)>& stillCurrent, QObject* context,
+                          const Changed& done)
+{
+    ask(
+        [key, value, stillCurrent](Storage& storage) {
+            Answer answer;
+            answer.changed = storage.replace(key, value, stillCurrent, answer.error);
+            return answer;
+        },
+        context, [done](const Answer& answer) { done(answer.changed, answer.error); });
+}
+
+void SecretStore::remove(const QString& key, QObject* context, const Changed& done)
+{
+    ask(
+        [key](Storage& storage) {
+            Answer answer;
+            answer.changed = storage.remove(key, answer.error);
+            return answer;
+        },
+        context, [done](const Answer& answer) { done(answer.changed, answer.error); });
 }

@@ -4,6 +4,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QObject;
+class QThreadPool;
 
 // Where the program keeps what must stay secret (a signed-in profile's tokens and its OAuth
 // client's secret): the desktop's secret store (GNOME Keyring, KWallet, …) through QtKeychain
@@ -18,38 +22,55 @@ class SecretStore
 {
 public:
     enum class Where { Keychain, File };
+    // The command line answers each question at once; the window has the store answer on a thread
+    // of its own, so that a keyring asking for a password holds up neither clicks nor runs.
+    enum class Answers { AtOnce, OffThread };
 
-    // `directory` is where the file and the lock go.
-    explicit SecretStore(const QString& directory);
+    // `directory` is where the file and the lock go. With Answers::AtOnce the store is found
+    // here; OffThread finds it with the first question.
+    explicit SecretStore(const QString& directory, Answers answers = Answers::AtOnce);
+    ~SecretStore();
+    SecretStore(const SecretStore&) = delete;
+    SecretStore& operator=(const SecretStore&) = delete;
 
-    Where where() const { return m_where; }
+    // Known once the store is found (after the first answer when it answers off the thread).
+    Where where() const;
     // "the desktop's secret store" or "the file …, readable only by you".
     QString description() const;
     // Something the user should know about the store, once: the desktop's store gave no answer,
     // a damaged file was kept aside. Empty when there is nothing to say.
     QString takeNotice();
-
-    // An empty value when nothing is stored under the key; `error` says when the store failed.
-    QByteArray read(const QString& key, QString& error) const;
-    bool write(const QString& key, const QByteArray& value, QString& error);
-    // Writes the value only when `stillCurrent` says yes of what the key holds now, both under the
-    // lock remove() takes: false, with no error, when it says no.
-    bool replace(const QString& key, const QByteArray& value,
-                 const std::function<bool(const QByteArray& stored)>& stillCurrent, QString& error);
-    bool remove(const QString& key, QString& error);
-
     QString fileName() const { return m_file; }
 
-private:
-    // Runs the change while this user's every Orvanta is kept from changing the store.
-    bool underLock(const std::function<bool()>& change, QString& error);
-    QByteArray readStored(const QString& key, QString& error) const;
-    bool writeStored(const QString& key, const QByteArray* value, QString& error);
-    QByteArray readFile(const QString& key, QString& error) const;
-    bool writeFile(const QString& key, const QByteArray* value, QString& error);
+    // Each answer comes through its callback, on the caller's thread, and never once `context`
+    // is gone. A value is empty when nothing is stored under the key; `error` says when the store
+    // failed.
+    using Read = std::function<void(const QByteArray& value, const QString& error)>;
+    using Changed = std::function<void(bool changed, const QString& error)>;
+    void read(const QString& key, QObject* context, const Read& done);
+    void write(const QString& key, const QByteArray& value, QObject* context, const Changed& done);
+    // Writes the value only when `stillCurrent` says yes of what the key holds now, both under the
+    // lock remove() takes: not changed, with no error, when it says no.
+    void replace(const QString& key, const QByteArray& value,
+                 const std::function<bool(const QByteArray& stored)>& stillCurrent, QObject* context,
+                 const Changed& done);
+    void remove(const QString& key, QObject* context, const Changed& done);
 
-    Where m_where = Where::File;
+private:
+    class Storage;
+    struct Answer
+    {
+        QByteArray value;
+        bool changed = false;
+        QString error;
+    };
+    // Runs the question on the store's thread, or at once, and hands its answer to `done`.
+    void ask(std::function<Answer(Storage&)> question, QObject* context,
+             std::function<void(const Answer&)> done);
+    Storage& storage();
+
     QString m_file;
-    QString m_lockFile;
-    QString m_notice;
+    QString m_directory;
+    std::unique_ptr<Storage> m_storage;
+    std::unique_ptr<QThreadPool> m_thread; // one thread, kept: a keyring's jobs stay on it
 };

@@ -333,3 +333,14 @@ void HttpFetch::releaseReply()
     m_reply->deleteLater();
     m_reply = nullptr;
 }
+
+void HttpFetch::once(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
+                     const std::function<void(const FetchResult&)>& done)
+{
+    auto* fetch = new HttpFetch(network, context);
+    connect(fetch, &HttpFetch::finished, context, [fetch, done](const FetchResult& result) {
+        fetch->deleteLater();
+        done(result);
+    });
+    fetch->start(request);
+}

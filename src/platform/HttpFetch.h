@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 
 class PlainHttpExchange;
 class QIODevice;
@@ -66,6 +67,10 @@ public:
 
     // Returns at once; finished() follows from the event loop, never from inside start().
     void start(const FetchRequest& request);
+    // One request run to its end by a fetch of its own; `done` gets the result, and never once
+    // `context` is gone (the fetch goes with it).
+    static void once(QNetworkAccessManager& network, const FetchRequest& request, QObject* context,
+                     const std::function<void(const FetchResult&)>& done);
     // Ends the running fetch quietly: no finished() for it.
     void cancel();
     bool isBusy() const { return m_busy; }

@@ -100,9 +100,9 @@ ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
 
 ProfilePage::~ProfilePage() = default;
 
-void ProfilePage::setUpGoogle(DesktopOpener& desktop, const QString& secretsDirectory)
+void ProfilePage::setUpGoogle(DesktopOpener& desktop, GoogleConnections& google)
 {
-    ui->googleAccount->setUp({m_dialogs, desktop, m_store, secretsDirectory, [this] { return workingCopy(); },
+    ui->googleAccount->setUp({m_dialogs, desktop, m_store, google, [this] { return workingCopy(); },
                               [this] { return currentSlot(); }});
     connect(ui->googleAccount, &GoogleAccountPanel::googleChanged, this,
             [this](const QString& property, const QString& serviceAccount) {

@@ -10,6 +10,7 @@
 
 class DesktopOpener;
 class Dialogs;
+class GoogleConnections;
 class ProfileStore;
 class QColor;
 
@@ -36,7 +37,7 @@ public:
     void loadProfiles();
     // Lets the Google group sign the profile in: the browser opens through `desktop`, and
     // tokens go to `secretsDirectory` where no desktop secret store answers.
-    void setUpGoogle(DesktopOpener& desktop, const QString& secretsDirectory);
+    void setUpGoogle(DesktopOpener& desktop, GoogleConnections& google);
 
 private:
     struct Field

@@ -1,13 +1,9 @@
 #pragma once
 
-#include "ChangedPages.h"
-#include "Profile.h"
 #include "RunPlan.h"
-#include "SitemapReader.h"
+#include "RunPreparation.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -16,24 +12,22 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 
-class GoogleAccount;
+class GoogleConnection;
+class GoogleConnections;
 class QNetworkAccessManager;
-class SecretStore;
 class RunLock;
 class RunRecorder;
-class SearchConsole;
 class SiteDatabase;
+class SitemapReadings;
 class SubmissionRun;
-template <typename T> class QFutureWatcher;
 
-// Everything from a selection to its record, behind both front ends: the network, the five
-// transfers, the run, its recorder, and for a run over changed pages the sitemaps (read on a
-// thread of their own, kept and read again when older than ten minutes), the plan (made off the
-// caller's thread) and the check of each page before it is announced (on the same thread as the
-// reading, its verdicts kept ten minutes too). Commands in (prepare a request for a summary, a
-// preview, a run or a baseline; cancel; stop), signals out (progress, planned, the run's own
+// Everything from a selection to its record, behind both front ends. The session coordinates:
+// the network, the five transfers, the run, its recorder, the home's lock, the thread where
+// sitemaps are read and pages checked, and what is kept between requests (the sitemaps read and
+// the pages' verdicts, ten minutes each). Each request is prepared by a RunPreparation of its
+// own, which a newer request or a cancel deletes. Commands in (prepare a request for a summary,
+// a preview, a run or a baseline; cancel; stop), signals out (progress, planned, the run's own
 // signals, ended). One run at a time per home: a run holds the home's lock from its plan to its
 // last record.
 class SubmissionSession final : public QObject
@@ -50,24 +44,12 @@ public:
         std::chrono::milliseconds transferDeadline{20000};
         std::function<QDateTime()> clock = &QDateTime::currentDateTime;
         QString secretsDirectory{}; // where Google sign-ins are kept without a desktop secret store
+        // The program's way to Google; without one, the session makes its own, answering at once.
+        GoogleConnections* google = nullptr;
     };
 
-    enum class Purpose {
-        Summary,  // what the next run would send, for the window's summary line
-        Preview,  // the same, with the sitemaps read afresh when old
-        Run,      // the same, then the run starts
-        Baseline, // every page of the sitemaps recorded as announced, nothing sent
-    };
-
-    struct Request
-    {
-        Profile profile;
-        QList<qsizetype> rows; // the selected sites, as catalogue rows in the run's order
-        bool changedPages = false;
-        bool checkPages = true; // each page fetched first, and announced only when it can be indexed
-        QString sitemap;        // empty: the sitemaps robots.txt names, else /sitemap.xml
-        std::chrono::seconds coolDown = ChangedPages::defaultCoolDown;
-    };
+    using Purpose = RunPreparation::Purpose;
+    using Request = RunPreparation::Request;
 
     struct Outcome
     {
@@ -77,8 +59,6 @@ public:
         QString recordFailure; // why the history could not be written in full; empty when it was
     };
 
-    static constexpr std::chrono::minutes stayFresh{10};
-
     SubmissionSession(SiteDatabase& catalogue, Setup setup, QObject* parent = nullptr);
     ~SubmissionSession() override;
     Q_DISABLE_COPY_MOVE(SubmissionSession)
@@ -87,9 +67,11 @@ public:
     // With Purpose::Run the run then starts, unless another holds the home. A newer request
     // takes the place of one still being prepared, but nothing takes the place of a run's.
     void prepare(const Request& request, Purpose purpose);
-    // Gives up the preparation under way: planned() follows with a plan that says so.
+    // Gives up the preparation under way: planned() follows with a plan that says so. A baseline
+    // being written is not given up: it is written whole.
     void cancelPreparation();
-    bool isPreparing() const { return m_preparing; }
+    bool isPreparing() const { return m_preparation != nullptr; }
+    bool canCancelPreparation() const { return m_preparation && !m_preparation->isRecording(); }
     // Preparing, running or writing the records of a run.
     bool isBusy() const;
     SubmissionRun& run() { return *m_run; }
@@ -100,23 +82,12 @@ signals:
     void readingProgressed(int files, qsizetype pages);
     void checkingProgressed(qsizetype checked, qsizetype total);
     void planned(const RunPlan& plan, SubmissionSession::Purpose purpose);
+    // A baseline's pages are being written; it can no longer be cancelled.
+    void baselineRecording();
     void ended(const SubmissionSession::Outcome& outcome);
 
 private:
-    class Fetching;
-
-    void readSitemaps(const QString& sitemapsFor);
-    void onSitemapsRead(const std::shared_ptr<SitemapReader::Result>& result, quint64 generation);
-    void plan();
-    void planAddresses(); // a classic run: the profile's address to each site
-    void onCompared(RunPlan plan);
-    void onChecked(const std::shared_ptr<std::vector<PageVerdict>>& fetched, quint64 generation);
-    void finishPreparation(RunPlan plan);
-    // The selected Search Console sites, as catalogue rows.
-    QList<qsizetype> searchConsoleRows() const;
-    // Their sitemaps into the plan and, for a run, a fresh access token; false while the token
-    // is being fetched (finishPreparation() is called again once it is there).
-    bool prepareSearchConsole(RunPlan& plan);
+    void onPrepared(const RunPlan& plan);
     void onRunEnded(int succeeded, int failed, bool cancelled);
     void onWritten(const QString& failure);
 
@@ -127,37 +98,13 @@ private:
     std::unique_ptr<RunRecorder> m_recorder; // none when the history cannot be used
     std::unique_ptr<RunLock> m_lock;
     QString m_historyProblem;
+    std::unique_ptr<GoogleConnections> m_ownGoogle; // when the front end lent none
+    GoogleConnections* m_googleConnections;
+    std::unique_ptr<GoogleConnection> m_google; // the last run's way into Search Console
 
-    QThread m_fetchingThread;
-    Fetching* m_fetching; // the sitemaps' reader and the pages' checker, on that thread
-    QFutureWatcher<RunPlan>* m_comparing;
-
-    Request m_request;
-    Purpose m_purpose = Purpose::Summary;
-    bool m_preparing = false;
-    bool m_replanDue = false; // a newer request came while the plan was being made
-    quint64 m_generation = 0; // of the preparation, so that what a given-up one finds is dropped
-
-    // The last reading of the sitemaps, for this address and sitemap, and its age; and the
-    // address and sitemap of a reading under way.
-    std::shared_ptr<const SitemapReader::Result> m_sitemaps;
-    QString m_sitemapsFor;
-    QString m_readingFor;
-    QElapsedTimer m_sitemapsAge;
-    // What checked pages answered, and when, so that a summary, its preview and its run do not
-    // fetch every page three times.
-    struct KnownVerdict
-    {
-        PageVerdict verdict;
-        qint64 checkedAt = 0;
-    };
-    QHash<QByteArray, KnownVerdict> m_verdicts;
-    RunPlan m_checking; // the plan whose pages are being checked
-    std::shared_ptr<PageList> m_uncheckedPages;
-    QList<Outcome> m_unrecorded;              // runs that ended, whose records are still being written
-    std::unique_ptr<SecretStore> m_secrets;   // made when a run first needs Google
-    std::unique_ptr<GoogleAccount> m_google;  // the profile's way into Search Console
-    std::unique_ptr<SearchConsole> m_console; // its client, which the run's sitemap submissions go through
-    bool m_searchConsoleReady = false;        // this preparation's Google part is done
-    QStringList m_searchConsoleSitemaps;      // the website's sitemaps, as last read
+    QThread m_fetchingThread; // where sitemaps are read and pages checked
+    SitemapReadings* m_readings;
+    KnownVerdicts m_verdicts;
+    RunPreparation* m_preparation = nullptr; // the one under way
+    QList<Outcome> m_unrecorded;             // runs that ended, whose records are still being written
 };
