@@ -650,10 +650,14 @@ private slots:
             path, {u"CREATE TABLE runs(id INTEGER, started_at INTEGER, mode TEXT, succeeded INTEGER)"_s,
                    u"INSERT INTO runs VALUES (7, 1, 'address', 1)"_s,
                    u"CREATE TABLE results(run INTEGER, outcome TEXT)"_s,
-                   u"CREATE TABLE announcements(page INTEGER, accepted_at INTEGER, removal INTEGER)"_s,
+                   u"CREATE TABLE announcements(endpoint INTEGER, page INTEGER, accepted_at INTEGER, removal "
+                   u"INTEGER, "
+                   u"refused_at INTEGER)"_s,
                    u"CREATE TABLE listings(host TEXT, listed_at INTEGER, pages BLOB)"_s,
                    u"CREATE TABLE origins(id INTEGER PRIMARY KEY, origin TEXT)"_s,
                    u"CREATE TABLE pages(id INTEGER PRIMARY KEY, origin INTEGER, path TEXT)"_s,
+                   u"CREATE TABLE result_pages(run INTEGER, position INTEGER, page INTEGER)"_s,
+                   u"CREATE TABLE checks(page INTEGER PRIMARY KEY, checked_at INTEGER)"_s,
                    u"PRAGMA user_version = 3"_s});
         QString error;
         const auto database = HistoryDatabase::open(path, HistoryDatabase::Mode::OpenExisting, error);

@@ -18,11 +18,14 @@
 #include "RunJournal.h"
 #include "RunLock.h"
 #include "SettingsStore.h"
+#include "SiteDatabase.h"
 #include "SiteFarm.h"
 #include "SitemapParser.h"
 #include "SitemapReader.h"
 #include "SitemapSite.h"
 #include "SqliteConnection.h"
+#include "SqliteStatement.h"
+#include "SubmissionSession.h"
 #include "TestSupport.h"
 #include "WebAddress.h"
 
@@ -33,6 +36,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTest>
 #include <QTextStream>
@@ -806,6 +810,82 @@ private slots:
                  qPrintable(unrecorded.err));
     }
 
+    // The session itself, driven as both front ends drive it.
+    void session_preparesOneRequestAtATime()
+    {
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        SitemapSite website(farm, 4, QDateTime::currentDateTimeUtc().addDays(-1));
+        ChangedPagesHome home(farm, website.address());
+        QString error;
+        const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(home.options.catalogueFile, error);
+        QVERIFY2(catalogue, qPrintable(error));
+        SubmissionSession session(*catalogue,
+                                  {home.options.logFile, home.options.historyFile, home.options.runLockFile,
+                                   u"command line"_s, std::chrono::milliseconds(3000)});
+        QSignalSpy planned(&session, &SubmissionSession::planned);
+        QSignalSpy ended(&session, &SubmissionSession::ended);
+        SubmissionSession::Request request;
+        request.profile = ProfileStore(home.settings).read(2);
+        request.rows = {0};
+        request.changedPages = true;
+        request.checkPages = false;
+        const auto robotsRead = [&farm] {
+            return std::count_if(farm.requests().cbegin(), farm.requests().cend(),
+                                 [](const QByteArray& sent) { return sent.startsWith("GET /robots.txt "); });
+        };
+        const auto homeIsFree = [&home] {
+            RunLock other(home.options.runLockFile);
+            QString whyNot;
+            return other.tryLock(whyNot);
+        };
+
+        // A second request while the sitemaps are read takes the first one's place and its reading.
+        session.prepare(request, SubmissionSession::Purpose::Summary);
+        session.prepare(request, SubmissionSession::Purpose::Summary);
+        QTRY_COMPARE(planned.size(), 1);
+        QVERIFY(!session.isPreparing());
+        QCOMPARE(planned.at(0).at(0).value<RunPlan>().summary.value(0).left(13), u"4 pages found"_s);
+        // A reading less than ten minutes old serves the run; the run records and gives the home back.
+        session.prepare(request, SubmissionSession::Purpose::Run);
+        QTRY_COMPARE(planned.size(), 2);
+        QCOMPARE(planned.at(1).at(0).value<RunPlan>().items.size(), 1);
+        QTRY_COMPARE(ended.size(), 1);
+        QCOMPARE(robotsRead(), 1);
+        QVERIFY(homeIsFree());
+
+        // A baseline being written is written whole: neither a cancel nor a summary comes between.
+        // Another writer holds the history meanwhile, so that the writing lasts.
+        const auto writer = history(home.options.historyFile);
+        QVERIFY(writer->begin());
+        QSignalSpy recording(&session, &SubmissionSession::baselineRecording);
+        session.prepare(request, SubmissionSession::Purpose::Baseline);
+        QTRY_COMPARE(recording.size(), 1);
+        QVERIFY(!session.canCancelPreparation());
+        session.cancelPreparation();
+        session.prepare(request, SubmissionSession::Purpose::Summary);
+        QTest::qWait(50);
+        QCOMPARE(planned.size(), 2);
+        QVERIFY(session.isPreparing() && !homeIsFree());
+        writer->rollback();
+        QTRY_COMPARE(planned.size(), 3);
+        const RunPlan baseline = planned.at(2).at(0).value<RunPlan>();
+        QCOMPARE(planned.at(2).at(1).value<SubmissionSession::Purpose>(),
+                 SubmissionSession::Purpose::Baseline);
+        QVERIFY(!baseline.cancelled && baseline.error.isEmpty());
+        QVERIFY(homeIsFree());
+        QTest::qWait(50); // nothing more comes of the cancel or the summary
+        QCOMPARE(planned.size(), 3);
+
+        // A cancel gives up what is under way, and what it would have found never arrives.
+        session.prepare(request, SubmissionSession::Purpose::Preview);
+        session.cancelPreparation();
+        QCOMPARE(planned.size(), 4);
+        QVERIFY(planned.at(3).at(0).value<RunPlan>().cancelled);
+        QTest::qWait(50);
+        QCOMPARE(planned.size(), 4);
+    }
+
     void changedPages_announceOnlyWhatCanBeIndexedAndWhatWentAway()
     {
         SiteFarm farm;
@@ -1015,8 +1095,8 @@ private slots:
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QString>("error"); // empty: opens
         QTest::newRow("newer")
-            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 6"_s}
-            << u"was written by a newer version of Orvanta (layout 6; this one knows up to 5). It "
+            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 7"_s}
+            << u"was written by a newer version of Orvanta (layout 7; this one knows up to 6). It "
                u"is left as it is."_s;
         QTest::newRow("another program's")
             << QStringList{u"CREATE TABLE notes(text TEXT)"_s}
@@ -1119,15 +1199,23 @@ private slots:
              u"detail "
              u"TEXT)"_s,
              u"CREATE TABLE listings(host TEXT PRIMARY KEY, listed_at INTEGER NOT NULL, pages BLOB NOT NULL)"_s,
+             u"CREATE TABLE result_pages(run INTEGER NOT NULL, position INTEGER NOT NULL, page INTEGER NOT "
+             u"NULL, "
+             u"PRIMARY KEY(run, position, page)) WITHOUT ROWID"_s,
              u"INSERT INTO origins VALUES (1, 'http://127.0.0.1:1', '127.0.0.1'), (2, 'http://127.0.0.1:2', "
              u"'127.0.0.1')"_s,
-             u"INSERT INTO pages VALUES (1, 1, '/a'), (2, 1, '/b'), (3, 2, '/c')"_s,
+             // Page 4 is page 2 again, written twice by an older version, and sent later.
+             u"INSERT INTO pages VALUES (1, 1, '/a'), (2, 1, '/b'), (3, 2, '/c'), (4, 1, '/b')"_s,
+             u"INSERT INTO result_pages VALUES (2, 1, 3), (2, 1, 4)"_s,
+             u"INSERT INTO checks VALUES (4, 650, NULL, NULL)"_s,
              u"INSERT INTO endpoints VALUES (1, 'https://api.indexnow.org/indexnow')"_s,
              u"INSERT INTO runs VALUES (1, 500, 500, 'Shop', 'window', 'baseline', 0, 1, 0, 'completed'), "
              u"(2, 600, 600, 'Blog', 'window', 'changed pages', 1, 1, 0, 'completed')"_s,
              u"INSERT INTO results VALUES (1, 1, 'IndexNow', 'succeeded', 0, '2 pages recorded as announced, "
              u"nothing sent', 0), (2, 1, 'IndexNow', 'succeeded', 200, 'Accepted', 1)"_s,
-             u"INSERT INTO announcements(endpoint, page, accepted_at) VALUES (1, 1, 500), (1, 2, 500), (1, 3, 600)"_s,
+             u"INSERT INTO announcements(endpoint, page, accepted_at) VALUES (1, 1, 500), (1, 2, 500), (1, "
+             u"3, 600), "
+             u"(1, 4, 600)"_s,
              u"INSERT INTO listings VALUES ('127.0.0.1', 500, x'0101')"_s, u"PRAGMA user_version = 4"_s});
         QString error;
         auto database = HistoryDatabase::open(path, HistoryDatabase::Mode::OpenExisting, error);
@@ -1136,8 +1224,19 @@ private slots:
         const Coverage first = Coverage::read(*database, "http://127.0.0.1:1", endpoint, error);
         QCOMPARE(first.pageCount(), 2);
         QCOMPARE(first.listedAt(), 500);
-        QCOMPARE(first.counts(0)[size_t(Coverage::State::Recorded)], 2);
+        QCOMPARE(first.counts(0)[size_t(Coverage::State::Recorded)], 1);
         QCOMPARE(first.entry(0, 0).lastAccepted, 0);
+        QCOMPARE(first.entry(0, 1).lastAccepted, 600); // the later twin's announcement
+        // The twin is gone, what referred to it refers to page 2, and no page can be written twice.
+        SqliteStatement twins(
+            database->connection(),
+            u"SELECT (SELECT count(*) FROM pages), (SELECT group_concat(page) FROM result_pages), "
+            u"(SELECT page FROM checks)"_s);
+        QVERIFY(twins.next());
+        QCOMPARE(twins.integer(0), 3);
+        QCOMPARE(twins.text(1), u"2,3"_s);
+        QCOMPARE(twins.integer(2), 2);
+        QVERIFY(!database->exec(u"INSERT INTO pages(origin, path) VALUES (1, '/a')"_s));
         const Coverage second = Coverage::read(*database, "http://127.0.0.1:2", endpoint, error);
         QCOMPARE(second.listedAt(), 0); // the other website's list is not this one's
         RunJournal journal(*database);

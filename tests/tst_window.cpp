@@ -406,6 +406,74 @@ private slots:
         QVERIFY(store.read(1).googleProperty.isEmpty());
     }
 
+    // Google answers a profile that is no longer shown: nothing of it lands in the one shown now.
+    void google_answersForAProfileNoLongerShownAreDropped()
+    {
+        GoogleImitation google(m_farm);
+        google.setEnvironment();
+        const QString key = m_app->homeFile(u"service.json"_s);
+        TestData::writeFile(key, google.serviceAccountFile());
+        ProfileStore store(m_app->settings());
+        for (const auto& [slot, title] : {std::pair(1, u"Shop"_s), std::pair(2, u"Blog"_s)}) {
+            TestData::storeCompleteProfile(m_app->settings(), slot, title);
+            Profile profile = store.read(slot);
+            profile.value(ProfileField::Url) = m_farm.url(u"/%1/"_s.arg(title.toLower()));
+            profile.googleServiceAccount = key;
+            profile.googleProperty = slot == 1 ? profile.value(ProfileField::Url) : QString();
+            QVERIFY(store.save(slot, profile));
+        }
+        // Search Console's answers, each given once the window shows the other profile.
+        std::function<void()> meanwhile;
+        m_farm.handle(u"/google/webmasters/v3/sites"_s, [&](const SiteFarm::Request& request) {
+            if (meanwhile)
+                std::exchange(meanwhile, nullptr)();
+            const QString website = request.path.contains("shop") ? u"shop"_s : u"blog"_s;
+            if (request.path.endsWith("/sitemaps"))
+                return SiteFarm::Answer(200, u"{\"sitemap\": [{\"path\": \"%1\", \"isPending\": false}]}"_s
+                                                 .arg(m_farm.url(u"/%1/map.xml"_s.arg(website)))
+                                                 .toUtf8());
+            return SiteFarm::Answer(
+                200, u"{\"siteEntry\": [{\"siteUrl\": \"%1\", \"permissionLevel\": \"siteOwner\"}]}"_s
+                         .arg(m_farm.url(u"/blog/"_s))
+                         .toUtf8());
+        });
+        openWindow({});
+        auto* chooser = m_app->get<QComboBox>(u"Combo4"_s);
+        const auto show = [&](const QString& title) {
+            m_app->click(u"Bprofile"_s);
+            chooser->setCurrentIndex(chooser->findText(title));
+            emit chooser->activated(chooser->currentIndex());
+        };
+
+        // The panel: the Shop's properties never become the Blog's.
+        show(u"Shop"_s);
+        meanwhile = [&] { show(u"Blog"_s); };
+        m_app->dialogs.queueInput(key);
+        m_app->click(u"googleServiceAccount"_s);
+        QTRY_VERIFY(!meanwhile);
+        QTRY_COMPARE(m_farm.openConnections(), 0);
+        QTest::qWait(100); // what the old answer would have done is done by now
+        QVERIFY(store.read(2).googleProperty.isEmpty());
+        QVERIFY(m_app->text(u"googleStatus"_s).startsWith(u"Uses the service account key"_s));
+
+        // The history's Google tab: the Shop's sitemaps are never kept as the Blog's.
+        Profile blog = store.read(2);
+        blog.googleProperty = blog.value(ProfileField::Url);
+        QVERIFY(store.save(2, blog));
+        show(u"Shop"_s);
+        m_app->click(u"Bhistory"_s);
+        meanwhile = [&] {
+            show(u"Blog"_s);
+            m_app->click(u"Bhistory"_s);
+        };
+        m_app->click(u"refreshFromGoogle"_s);
+        QTRY_VERIFY(!meanwhile);
+        m_app->click(u"refreshFromGoogle"_s);
+        const auto stored = [this] { return m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)->toPlainText(); };
+        QTRY_VERIFY2(stored().startsWith(m_farm.url(u"/blog/map.xml"_s)), qPrintable(stored()));
+        QVERIFY2(!stored().contains(u"/shop/"_s), qPrintable(stored()));
+    }
+
     void changedPages_areCountedBeforeTheRunAndKeptInTheHistory()
     {
         SitemapSite website(m_farm, 12, QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc()));

@@ -6,12 +6,13 @@
 
 #include <QNetworkAccessManager>
 
-GoogleConnection::GoogleConnection(QNetworkAccessManager& network, SecretStore& secrets, const Profile& profile,
-                                   int slot)
+GoogleConnection::GoogleConnection(QNetworkAccessManager& network, SecretStore& secrets,
+                                   const Profile& profile, int slot)
     : m_for{slot, profile.title}, m_secrets(secrets)
 {
     const GoogleEndpoints endpoints = GoogleEndpoints::fromEnvironment(m_problem);
-    m_account = new GoogleAccount(network, endpoints, secrets, profile.title, profile.googleServiceAccount, this);
+    m_account =
+        new GoogleAccount(network, endpoints, secrets, profile.title, profile.googleServiceAccount, this);
     m_console = new SearchConsole(network, endpoints, *m_account, this);
 }
 

@@ -2,6 +2,7 @@
 
 #include "Coverage.h"
 #include "HistoryDatabase.h"
+#include "PageLedger.h"
 #include "SqliteStatement.h"
 
 #include <QTimeZone>
@@ -19,6 +20,21 @@ QDateTime timeOf(qint64 msecs)
 {
     return msecs == 0 ? QDateTime() : QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc());
 }
+
+// What Google said is kept in the history's file, in tables of its own that Google's part makes.
+const bool tablesKept = HistoryDatabase::keepTables(
+    u"google_sitemaps"_s,
+    {u"CREATE TABLE google_sitemaps(profile TEXT NOT NULL, sitemap TEXT NOT NULL, submitted_at INTEGER, "
+     u"read_at INTEGER NOT NULL, last_submitted INTEGER, last_downloaded INTEGER, pending INTEGER NOT NULL, "
+     u"is_index INTEGER NOT NULL, warnings INTEGER NOT NULL, errors INTEGER NOT NULL, pages INTEGER NOT "
+     u"NULL, "
+     u"PRIMARY KEY(profile, sitemap)) WITHOUT ROWID"_s,
+     u"CREATE TABLE google_inspections(page INTEGER PRIMARY KEY, inspected_at INTEGER NOT NULL, verdict "
+     u"TEXT, "
+     u"coverage TEXT, last_crawl INTEGER, robots TEXT, indexing TEXT, fetch_state TEXT, google_canonical "
+     u"TEXT)"_s,
+     u"CREATE TABLE google_quota(property TEXT NOT NULL, day TEXT NOT NULL, used INTEGER NOT NULL, "
+     u"exhausted INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(property, day)) WITHOUT ROWID"_s});
 
 } // namespace
 
@@ -102,25 +118,47 @@ QList<GoogleRecords::StoredSitemap> GoogleRecords::sitemaps(const QString& profi
     return list;
 }
 
-QList<GoogleRecords::QueuedPage> GoogleRecords::inspectionQueue(const QByteArray& website, int limit)
+QHash<qint64, GoogleRecords::StoredInspection> GoogleRecords::inspected()
 {
-    SqliteStatement read(
-        m_database.connection(),
-        // A page announced as removed since it was last announced is not asked about.
-        u"SELECT p.id, o.origin || p.path, max(CASE WHEN a.removal = 0 THEN a.accepted_at END) AS announced, "
-        u"max(CASE WHEN a.removal = 1 THEN a.accepted_at END) AS removed, g.inspected_at "
-        u"FROM origins o JOIN pages p ON p.origin = o.id JOIN announcements a ON a.page = p.id "
-        u"LEFT JOIN google_inspections g ON g.page = p.id "
-        u"WHERE o.origin = ? AND a.accepted_at IS NOT NULL GROUP BY p.id "
-        u"HAVING announced IS NOT NULL AND (removed IS NULL OR removed < announced) "
-        u"AND (g.inspected_at IS NULL OR g.inspected_at < announced) ORDER BY announced, p.id LIMIT ?"_s);
-    read.bind(1, QByteArrayView(website));
-    read.bind(2, qint64(limit));
-    QList<QueuedPage> queue;
-    while (read.next())
-        queue.append({read.integer(0), read.text(1), read.integer(2)});
+    SqliteStatement read(m_database.connection(),
+                         u"SELECT page, inspected_at, verdict, coverage, last_crawl, robots, indexing, "
+                         u"fetch_state, google_canonical FROM google_inspections"_s);
+    QHash<qint64, StoredInspection> found;
+    while (read.next()) {
+        StoredInspection& stored = found[read.integer(0)];
+        stored.inspectedAt = read.integer(1);
+        stored.status.verdict = read.text(2);
+        stored.status.coverageState = read.text(3);
+        stored.status.lastCrawl = timeOf(read.integer(4));
+        stored.status.robotsTxtState = read.text(5);
+        stored.status.indexingState = read.text(6);
+        stored.status.pageFetchState = read.text(7);
+        stored.status.googleCanonical = read.text(8);
+    }
     if (read.errorCode() != 0)
         m_lastError = read.errorText();
+    return found;
+}
+
+QList<GoogleRecords::QueuedPage> GoogleRecords::inspectionQueue(const QByteArray& website, int limit)
+{
+    // Pages announced since Google was last asked about them, the oldest announcement first; a
+    // page announced as removed since it was last announced is not asked about.
+    const QHash<qint64, StoredInspection> asked = inspected();
+    QList<QueuedPage> queue;
+    PageLedger ledger(m_database);
+    const bool read = ledger.forEachAnnounced(website, [&](const PageLedger::Announced& page) {
+        if (queue.size() >= limit)
+            return false;
+        const auto inspection = asked.constFind(page.page);
+        const bool due = page.announcedAt != 0 && page.removedAt < page.announcedAt &&
+                         (inspection == asked.cend() || inspection->inspectedAt < page.announcedAt);
+        if (due)
+            queue.append({page.page, QString::fromUtf8(page.url), page.announcedAt});
+        return true;
+    });
+    if (!read)
+        m_lastError = ledger.lastError();
     return queue;
 }
 
@@ -156,30 +194,20 @@ bool GoogleRecords::recordCountedInspection(qint64 page, const GoogleIndexStatus
 
 QHash<QString, GoogleRecords::StoredInspection> GoogleRecords::inspections(const QByteArray& website)
 {
-    SqliteStatement read(
-        m_database.connection(),
-        u"SELECT o.origin || p.path, g.inspected_at, g.verdict, g.coverage, g.last_crawl, g.robots, "
-        u"g.indexing, "
-        u"g.fetch_state, g.google_canonical, (SELECT max(accepted_at) FROM announcements a WHERE a.page = "
-        u"p.id AND a.removal = 0) "
-        u"FROM origins o JOIN pages p ON p.origin = o.id JOIN google_inspections g ON g.page = p.id "
-        u"WHERE o.origin = ?"_s);
-    read.bind(1, QByteArrayView(website));
+    QHash<qint64, StoredInspection> asked = inspected();
     QHash<QString, StoredInspection> found;
-    while (read.next()) {
-        StoredInspection& stored = found[read.text(0)];
-        stored.inspectedAt = read.integer(1);
-        stored.status.verdict = read.text(2);
-        stored.status.coverageState = read.text(3);
-        stored.status.lastCrawl = timeOf(read.integer(4));
-        stored.status.robotsTxtState = read.text(5);
-        stored.status.indexingState = read.text(6);
-        stored.status.pageFetchState = read.text(7);
-        stored.status.googleCanonical = read.text(8);
-        stored.announcedAt = read.integer(9);
-    }
-    if (read.errorCode() != 0)
-        m_lastError = read.errorText();
+    if (asked.isEmpty())
+        return found; // the ledger is not read for nothing
+    PageLedger ledger(m_database);
+    const bool read = ledger.forEachAnnounced(website, [&](const PageLedger::Announced& page) {
+        if (const auto inspection = asked.find(page.page); inspection != asked.end()) {
+            inspection->announcedAt = page.announcedAt;
+            found.insert(QString::fromUtf8(page.url), *inspection);
+        }
+        return true;
+    });
+    if (!read)
+        m_lastError = ledger.lastError();
     return found;
 }
 

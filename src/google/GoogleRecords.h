@@ -12,8 +12,9 @@ class HistoryDatabase;
 
 // What Google said, kept in the history beside the ledger: each sitemap's status as last read,
 // each announced page's index status as last inspected, and each property's use of the day's
-// inspection quota. The queue of pages to inspect is the ledger itself: announced pages that
-// Google has not been asked about since their last announcement, oldest announcement first.
+// inspection quota, in tables of its own beside the ledger's. The queue of pages to inspect comes
+// from the ledger: announced pages that Google has not been asked about since their last
+// announcement, oldest announcement first.
 class GoogleRecords
 {
 public:
@@ -70,6 +71,8 @@ public:
 
 private:
     bool failed(const QString& error);
+    // Every page Google was asked about, by its id in the ledger.
+    QHash<qint64, StoredInspection> inspected();
 
     HistoryDatabase& m_database;
     QString m_lastError;

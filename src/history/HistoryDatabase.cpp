@@ -56,18 +56,8 @@ const QStringList toThirdLayout = {
     u"CREATE TABLE listings(host TEXT PRIMARY KEY, listed_at INTEGER NOT NULL, pages BLOB NOT NULL)"_s,
 };
 
-// The fourth: what Google said of the website's sitemaps and of each announced page, and how
-// much of the day's inspection quota each property has used.
-const QStringList toFourthLayout = {
-    u"CREATE TABLE google_sitemaps(profile TEXT NOT NULL, sitemap TEXT NOT NULL, submitted_at INTEGER, "
-    u"read_at INTEGER NOT NULL, last_submitted INTEGER, last_downloaded INTEGER, pending INTEGER NOT NULL, "
-    u"is_index INTEGER NOT NULL, warnings INTEGER NOT NULL, errors INTEGER NOT NULL, pages INTEGER NOT NULL, "
-    u"PRIMARY KEY(profile, sitemap)) WITHOUT ROWID"_s,
-    u"CREATE TABLE google_inspections(page INTEGER PRIMARY KEY, inspected_at INTEGER NOT NULL, verdict TEXT, "
-    u"coverage TEXT, last_crawl INTEGER, robots TEXT, indexing TEXT, fetch_state TEXT, google_canonical TEXT)"_s,
-    u"CREATE TABLE google_quota(property TEXT NOT NULL, day TEXT NOT NULL, used INTEGER NOT NULL, "
-    u"exhausted INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(property, day)) WITHOUT ROWID"_s,
-};
+// The fourth layout added the tables of what Google said; they are Google's to make (see
+// keepTables()), and the history's own tables did not change.
 
 // The fifth: pages a baseline recorded as announced, told apart from pages an engine accepted,
 // and baselines that say they sent nothing (a baseline's pages were recorded at the time its run
@@ -80,6 +70,30 @@ const QStringList toFifthLayout = {
     u"UPDATE runs SET succeeded = 0 WHERE mode = 'baseline'"_s,
 };
 
+// The sixth: each page once, as the unique index says, in place of every writer's care. A page an
+// older file holds twice becomes the first of its twins, which takes over what the others had.
+const QStringList toSixthLayout = {
+    u"CREATE TEMP TABLE page_twins AS SELECT p.id AS twin, k.keep AS keep FROM pages p JOIN "
+    u"(SELECT origin, path, min(id) AS keep FROM pages GROUP BY origin, path HAVING count(*) > 1) k "
+    u"ON p.origin = k.origin AND p.path = k.path WHERE p.id <> k.keep"_s,
+    // Where both twins were announced to one endpoint, the later announcement stays.
+    u"DELETE FROM announcements AS k WHERE EXISTS (SELECT 1 FROM page_twins t JOIN announcements a ON "
+    u"a.page = t.twin WHERE t.keep = k.page AND a.endpoint = k.endpoint AND "
+    u"coalesce(a.accepted_at, a.refused_at, 0) > coalesce(k.accepted_at, k.refused_at, 0))"_s,
+    u"UPDATE OR IGNORE announcements SET page = (SELECT keep FROM page_twins WHERE twin = page) "
+    u"WHERE page IN (SELECT twin FROM page_twins)"_s,
+    u"DELETE FROM announcements WHERE page IN (SELECT twin FROM page_twins)"_s,
+    u"UPDATE OR IGNORE result_pages SET page = (SELECT keep FROM page_twins WHERE twin = page) "
+    u"WHERE page IN (SELECT twin FROM page_twins)"_s,
+    u"DELETE FROM result_pages WHERE page IN (SELECT twin FROM page_twins)"_s,
+    u"UPDATE OR IGNORE checks SET page = (SELECT keep FROM page_twins WHERE twin = page) "
+    u"WHERE page IN (SELECT twin FROM page_twins)"_s,
+    u"DELETE FROM checks WHERE page IN (SELECT twin FROM page_twins)"_s,
+    u"DELETE FROM pages WHERE id IN (SELECT twin FROM page_twins)"_s,
+    u"DROP TABLE page_twins"_s,
+    u"CREATE UNIQUE INDEX pages_address ON pages(origin, path)"_s,
+};
+
 // The tables of the first layout, which had no version: pages recorded by profile title and
 // site name, and a copy of every address a batch carried.
 const QSet<QString> firstLayoutTables = {u"sent"_s, u"runs"_s, u"results"_s, u"result_urls"_s};
@@ -89,7 +103,41 @@ QString native(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
+// The tables other parts keep in the file, by the first table each makes.
+QHash<QString, QStringList>& keptTables()
+{
+    static QHash<QString, QStringList> kept;
+    return kept;
+}
+
 } // namespace
+
+bool HistoryDatabase::keepTables(const QString& firstTable, const QStringList& statements)
+{
+    keptTables().insert(firstTable, statements);
+    return true;
+}
+
+bool HistoryDatabase::lacksKeptTables(const QSet<QString>& tables)
+{
+    const QHash<QString, QStringList>& kept = keptTables();
+    return std::any_of(kept.keyBegin(), kept.keyEnd(),
+                       [&tables](const QString& table) { return !tables.contains(table); });
+}
+
+bool HistoryDatabase::addKeptTables(const QSet<QString>& tables)
+{
+    const QHash<QString, QStringList>& kept = keptTables();
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it) {
+        if (tables.contains(it.key()))
+            continue;
+        for (const QString& statement : it.value()) {
+            if (!exec(statement))
+                return false;
+        }
+    }
+    return true;
+}
 
 std::unique_ptr<HistoryDatabase> HistoryDatabase::open(const QString& path, Mode mode, QString& error,
                                                        const Upgrade& upgrade)
@@ -199,7 +247,7 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
     };
     if (!readLayout())
         return false;
-    if (found == layout)
+    if (found == layout && !lacksKeptTables(tables))
         return true;
     if (foreign())
         return refuseForeign();
@@ -211,8 +259,13 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
         rollback();
         return false;
     }
-    if (found == layout)
+    if (found == layout) {
+        if (!addKeptTables(tables)) {
+            rollback();
+            return refuse(u"cannot be brought up to date: %1."_s.arg(m_lastError));
+        }
         return commit() || refuse(u"cannot be written: %1."_s.arg(m_lastError));
+    }
     if (foreign()) {
         rollback();
         return refuseForeign();
@@ -237,18 +290,19 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
         for (const QString& statement : toThirdLayout)
             written = written && exec(statement);
     }
-    if (found < 4) {
-        for (const QString& statement : toFourthLayout)
+    if (found < 5) {
+        for (const QString& statement : toFifthLayout)
             written = written && exec(statement);
+        if (written) {
+            PageLedger ledger(*this);
+            written = ledger.keyListingsByWebsite();
+            if (!written)
+                m_lastError = ledger.lastError();
+        }
     }
-    for (const QString& statement : toFifthLayout)
+    for (const QString& statement : toSixthLayout)
         written = written && exec(statement);
-    if (written) {
-        PageLedger ledger(*this);
-        written = ledger.keyListingsByWebsite();
-        if (!written)
-            m_lastError = ledger.lastError();
-    }
+    written = written && addKeptTables(tables);
     written = written && exec(u"PRAGMA user_version = %1"_s.arg(layout)) && commit();
     if (!written) {
         rollback();

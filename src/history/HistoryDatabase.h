@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -15,7 +17,7 @@ class SqliteConnection;
 class HistoryDatabase
 {
 public:
-    static constexpr int layout = 5;
+    static constexpr int layout = 6;
 
     enum class Mode {
         OpenOrCreate, // a run: the file and its directory are made when missing
@@ -28,6 +30,12 @@ public:
     {
         std::function<QString(const QString& siteName)> endpointOf;
     };
+
+    // A part of the program above the history that keeps tables of its own in the file says
+    // how to make them, once, before the file is first opened (a static of its own does): they
+    // are made, in the transaction that brings a file up to date, in every file that lacks the
+    // first of them. The part brings its own tables up to date.
+    static bool keepTables(const QString& firstTable, const QStringList& statements);
 
     // No object and a sentence naming the file when it cannot be used; no object and no
     // sentence when an OpenExisting file is missing.
@@ -54,6 +62,8 @@ private:
     explicit HistoryDatabase(std::unique_ptr<SqliteConnection> connection);
     bool prepareLayout(const QString& path, const Upgrade& upgrade, QString& error);
     bool copyFromFirstLayout(const Upgrade& upgrade);
+    static bool lacksKeptTables(const QSet<QString>& tables);
+    bool addKeptTables(const QSet<QString>& tables);
     bool dropFirstLayout();
 
     std::unique_ptr<SqliteConnection> m_connection;

@@ -106,12 +106,38 @@ bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint,
     return read;
 }
 
+bool PageLedger::forEachAnnounced(const QByteArray& website,
+                                  const std::function<bool(const Announced&)>& each)
+{
+    SqliteStatement read(
+        m_database.connection(),
+        u"SELECT p.id, o.origin || p.path, max(CASE WHEN a.removal = 0 THEN a.accepted_at END) AS announced, "
+        u"max(CASE WHEN a.removal = 1 THEN a.accepted_at END) FROM origins o JOIN pages p ON p.origin = o.id "
+        u"JOIN announcements a ON a.page = p.id WHERE o.origin = ? AND a.accepted_at IS NOT NULL "
+        u"GROUP BY p.id ORDER BY announced, p.id"_s);
+    read.bind(1, QByteArrayView(website));
+    while (read.next()) {
+        if (!each({read.integer(0), read.utf8(1), read.integer(2), read.integer(3)}))
+            return true;
+    }
+    if (read.errorCode() == 0)
+        return true;
+    m_lastError = read.errorText();
+    return false;
+}
+
 bool PageLedger::addPages(const PageList& pages, const QList<qsizetype>& indices, std::vector<qint64>& ids)
 {
     SqliteStatement addOrigin(m_database.connection(),
                               u"INSERT OR IGNORE INTO origins(origin, host) VALUES (?, ?)"_s);
     SqliteStatement findOrigin(m_database.connection(), u"SELECT id FROM origins WHERE origin = ?"_s);
-    SqliteStatement addPage(m_database.connection(), u"INSERT INTO pages(origin, path) VALUES (?, ?)"_s);
+    // Each page once, whoever wrote it first: one that is there already is found.
+    SqliteStatement addPage(
+        m_database.connection(),
+        u"INSERT INTO pages(origin, path) VALUES (?, ?) ON CONFLICT(origin, path) DO NOTHING "
+        u"RETURNING id"_s);
+    SqliteStatement findPage(m_database.connection(),
+                             u"SELECT id FROM pages WHERE origin = ? AND path = ?"_s);
     QHash<QByteArray, qint64> originIds; // a batch's pages share one or two
     for (const qsizetype index : indices) {
         if (ids[size_t(index)] != 0)
@@ -135,11 +161,18 @@ bool PageLedger::addPages(const PageList& pages, const QList<qsizetype>& indices
         addPage.reset();
         addPage.bind(1, originId);
         addPage.bind(2, url.sliced(origin.size()));
-        if (!addPage.run()) {
-            m_lastError = addPage.errorText();
+        if (addPage.next()) {
+            ids[size_t(index)] = addPage.integer(0);
+            continue;
+        }
+        findPage.reset();
+        findPage.bind(1, originId);
+        findPage.bind(2, url.sliced(origin.size()));
+        if (addPage.errorCode() != 0 || !findPage.next()) {
+            m_lastError = addPage.errorCode() != 0 ? addPage.errorText() : findPage.errorText();
             return false;
         }
-        ids[size_t(index)] = addPage.lastInsertId();
+        ids[size_t(index)] = findPage.integer(0);
     }
     return true;
 }

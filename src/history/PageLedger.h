@@ -40,6 +40,19 @@ public:
     using ListedPageHandler = std::function<void(qint64 page, QByteArrayView url, bool listed)>;
     bool forEachPage(const QByteArray& website, const ListedPageHandler& each, qint64* listedAt = nullptr);
 
+    // A page of the website that an endpoint accepted: when it was last announced (0: only ever as
+    // removed) and last announced as removed (0: never).
+    struct Announced
+    {
+        qint64 page;
+        QByteArrayView url;
+        qint64 announcedAt;
+        qint64 removedAt;
+    };
+    // Every page of the website an endpoint accepted, the oldest announcement first, until
+    // `each` says to stop.
+    bool forEachAnnounced(const QByteArray& website, const std::function<bool(const Announced&)>& each);
+
     // The ids of the pages at `indices`, adding those the ledger does not know yet (ids[i] is 0
     // for them and is filled in). Part of the caller's transaction.
     bool addPages(const PageList& pages, const QList<qsizetype>& indices, std::vector<qint64>& ids);

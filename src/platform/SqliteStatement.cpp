@@ -87,16 +87,6 @@ void SqliteStatement::reset()
     sqlite3_reset(m_statement); // the bindings stay until they are bound anew
 }
 
-int SqliteStatement::columnIndex(const QString& name) const
-{
-    for (int column = 0; column < sqlite3_column_count(m_statement); ++column) {
-        if (name.compare(QString::fromUtf8(sqlite3_column_name(m_statement, column)), Qt::CaseInsensitive) ==
-            0)
-            return column;
-    }
-    return -1;
-}
-
 bool SqliteStatement::isNull(int column) const
 {
     return sqlite3_column_type(m_statement, column) == SQLITE_NULL;

@@ -35,8 +35,6 @@ public:
     // The rowid the last insertion on this connection gave.
     qint64 lastInsertId() const;
 
-    // The first column of that name, matched without regard to case; -1 when there is none.
-    int columnIndex(const QString& name) const;
     bool isNull(int column) const;
     qint64 integer(int column) const;
     // The column as text; a null reads as a null string.

@@ -60,8 +60,9 @@ void RunPreparation::start()
         return finish(unknown);
     }
     // A summary takes whatever reading there is; what is sent goes by one at most ten minutes old.
-    const std::chrono::milliseconds oldest = m_purpose == Purpose::Summary ? std::chrono::milliseconds::zero()
-                                                                           : std::chrono::milliseconds(stayFresh);
+    const std::chrono::milliseconds oldest = m_purpose == Purpose::Summary
+                                                 ? std::chrono::milliseconds::zero()
+                                                 : std::chrono::milliseconds(stayFresh);
     connect(&m_means.readings, &SitemapReadings::progressed, this, &RunPreparation::readingProgressed);
     m_means.readings.read(m_request.profile.value(ProfileField::Url), m_request.sitemap, oldest, this,
                           [this](const SitemapReadings::Reading& reading) { onSitemapsRead(reading); });
@@ -96,7 +97,8 @@ void RunPreparation::compare()
     input.coolDown = m_request.coolDown;
     // Made off this thread: a million pages against the ledger take a while.
     m_comparing = new QFutureWatcher<RunPlan>(this);
-    connect(m_comparing, &QFutureWatcher<RunPlan>::finished, this, [this] { onCompared(m_comparing->result()); });
+    connect(m_comparing, &QFutureWatcher<RunPlan>::finished, this,
+            [this] { onCompared(m_comparing->result()); });
     m_comparing->setFuture(QtConcurrent::run(&RunPlanner::compare, input));
 }
 
@@ -124,7 +126,7 @@ void RunPreparation::onCompared(RunPlan plan)
         if (known == m_means.verdicts.cend() || known->checkedAt < freshSince)
             m_uncheckedPages->add(plan.checkedPages->url(page), PageList::unknownTime);
     }
-    m_checking = std::move(plan);
+    m_planBeingChecked = std::move(plan);
     m_checker = WebsiteFetcher::on(m_means.fetchingThread);
     connect(m_checker, &WebsiteFetcher::checkingProgressed, this, &RunPreparation::checkingProgressed);
     connect(m_checker, &WebsiteFetcher::pagesChecked, this, &RunPreparation::onChecked);
@@ -137,7 +139,7 @@ void RunPreparation::onChecked(const std::shared_ptr<std::vector<PageVerdict>>& 
     const qint64 now = m_means.clock().toMSecsSinceEpoch();
     for (qsizetype page = 0; page < m_uncheckedPages->size(); ++page)
         m_means.verdicts.insert(m_uncheckedPages->url(page).toByteArray(), {(*fetched)[size_t(page)], now});
-    RunPlan plan = std::move(m_checking);
+    RunPlan plan = std::move(m_planBeingChecked);
     auto verdicts = std::make_shared<std::vector<PageVerdict>>();
     verdicts->reserve(size_t(plan.checkedPages->size()));
     for (qsizetype page = 0; page < plan.checkedPages->size(); ++page)
@@ -154,8 +156,10 @@ void RunPreparation::prepareSearchConsole(RunPlan plan)
     // When each sitemap was last submitted, from the history, for the cool-down.
     QHash<QString, qint64> submittedAt;
     QString error;
-    if (const auto database = HistoryDatabase::open(m_means.historyFile, HistoryDatabase::Mode::OpenExisting, error)) {
-        for (const GoogleRecords::StoredSitemap& stored : GoogleRecords(*database).sitemaps(m_request.profile.title))
+    if (const auto database =
+            HistoryDatabase::open(m_means.historyFile, HistoryDatabase::Mode::OpenExisting, error)) {
+        for (const GoogleRecords::StoredSitemap& stored :
+             GoogleRecords(*database).sitemaps(m_request.profile.title))
             submittedAt.insert(stored.status.path, stored.submittedAt);
     }
     const qint64 now = m_means.clock().toMSecsSinceEpoch();
@@ -181,7 +185,8 @@ void RunPreparation::withGoogleToken(RunPlan plan)
         else if (!account.isSignedIn())
             m_access.problem = u"not signed in to Google: sign the profile in first (orvanta google login)"_s;
         else if (m_access.property.isEmpty())
-            m_access.problem = u"no Search Console property is known for the website: sign in again to find it"_s;
+            m_access.problem =
+                u"no Search Console property is known for the website: sign in again to find it"_s;
         if (!m_access.problem.isEmpty())
             return finish(plan);
         // A token now, so that a sign-in Google no longer takes is said before the run rather
@@ -213,12 +218,13 @@ void RunPreparation::recordBaseline(RunPlan plan)
     // Recorded first; the plan is said once the ledger holds it.
     m_recording = true;
     emit recordingStarted();
-    connect(m_means.recorder, &RunRecorder::baselineWritten, this, [this, plan](const QString& failure) mutable {
-        m_recording = false;
-        if (!failure.isEmpty())
-            plan.error = u"The baseline could not be recorded: %1."_s.arg(failure);
-        finish(plan);
-    });
+    connect(m_means.recorder, &RunRecorder::baselineWritten, this,
+            [this, plan](const QString& failure) mutable {
+                m_recording = false;
+                if (!failure.isEmpty())
+                    plan.error = u"The baseline could not be recorded: %1."_s.arg(failure);
+                finish(plan);
+            });
     m_means.recorder->recordBaseline(plan, m_request.profile.title);
 }
 

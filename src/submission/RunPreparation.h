@@ -123,7 +123,7 @@ private:
     SitemapReadings::Reading m_sitemaps;
     QFutureWatcher<RunPlan>* m_comparing = nullptr;
     WebsiteFetcher* m_checker = nullptr;
-    RunPlan m_checking; // the plan whose pages are being checked
+    RunPlan m_planBeingChecked; // the plan whose pages are being checked
     std::shared_ptr<PageList> m_uncheckedPages;
     std::unique_ptr<GoogleConnection> m_google;
     SearchConsoleAccess m_access;

@@ -48,9 +48,8 @@ void SitemapReadings::read(const QString& site, const QString& sitemap, std::chr
         m_underWay = new UnderWay(m_fetchingThread, key, this);
         connect(m_underWay->fetcher, &WebsiteFetcher::readingProgressed, m_underWay,
                 [this](int files, qsizetype pages) { emit progressed(files, pages); });
-        connect(m_underWay->fetcher, &WebsiteFetcher::sitemapsRead, m_underWay, [this](const auto& result) {
-            onRead(result);
-        });
+        connect(m_underWay->fetcher, &WebsiteFetcher::sitemapsRead, m_underWay,
+                [this](const auto& result) { onRead(result); });
         m_underWay->fetcher->read(site, sitemap);
     }
     m_underWay->waiting.append({QPointer<QObject>(context), ready});
@@ -65,7 +64,7 @@ void SitemapReadings::cancel()
 void SitemapReadings::onRead(const std::shared_ptr<SitemapReader::Result>& result)
 {
     UnderWay* done = std::exchange(m_underWay, nullptr);
-    done->deleteLater(); // it is the one calling
+    done->deleteLater();           // it is the one calling
     if (result->error.isEmpty()) { // a failure is not kept: the next request reads again
         m_kept = result;
         m_keptFor = done->key;
