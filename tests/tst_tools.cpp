@@ -83,13 +83,9 @@ private slots:
         QTest::addColumn<QString>("engine");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("url");
-        QTest::newRow("Altavista") << u"Altavista"_s << u"bread"_s
-                                   << QByteArray("http://www.altavista.com/query?q=bread&search=SEARCH");
         QTest::newRow("Yahoo, blank encoded")
             << u"Yahoo"_s << u"blue widgets"_s
             << QByteArray("http://search.yahoo.com/bin/search?p=blue%20widgets");
-        QTest::newRow("Webcrawler") << u"Webcrawler"_s << u"x"_s
-                                    << QByteArray("http://www.webcrawler.com/cgi-bin/WebQuery?searchText=x");
         QTest::newRow("Lycos, ampersand encoded")
             << u"Lycos"_s << u"C&A"_s
             << QByteArray(
