@@ -4,7 +4,8 @@
 //            from the site farm (a thread of its own), inflated, parsed, each address normalised
 //            and kept once; floor: zcat | xmllint --stream of the same files;
 //   record:  every page of a first run recorded as sent, in batches of 10,000, one transaction
-//            each; floor: the same rows inserted in the same order through SQLite's C API;
+//            each; floor: the same rows inserted in the same order, into the same tables and
+//            unique index, through SQLite's C API;
 //   plan:    the session's plan against that record, while the event loop's longest wait is
 //            measured (the window's thread never waits on it);
 //   size:    history.db after ten daily runs that each send 1 % of the pages and one that fails;
@@ -106,7 +107,8 @@ void recordRun(HistoryDatabase& database, const PageList& pages, const QList<qsi
     journal.endRun(run, at + 1000, false);
 }
 
-// The floor of recording: the same rows, in the same order, straight through SQLite's C API.
+// The floor of recording: the same rows, in the same order, into the same tables (the unique
+// index on the pages too), straight through SQLite's C API.
 double sqliteInsertMs(const QString& path, const PageList& pages)
 {
     QFile::remove(path);
@@ -115,6 +117,7 @@ double sqliteInsertMs(const QString& path, const PageList& pages)
     const auto exec = [db](const char* sql) { sqlite3_exec(db, sql, nullptr, nullptr, nullptr); };
     exec("PRAGMA journal_mode = WAL");
     exec("CREATE TABLE pages(id INTEGER PRIMARY KEY, origin INTEGER NOT NULL, path TEXT NOT NULL)");
+    exec("CREATE UNIQUE INDEX pages_address ON pages(origin, path)"); // each page once, as the ledger's
     exec("CREATE TABLE sent(endpoint INTEGER NOT NULL, page INTEGER NOT NULL, lastmod INTEGER, sent_at "
          "INTEGER "
          "NOT NULL, PRIMARY KEY(endpoint, page)) WITHOUT ROWID");

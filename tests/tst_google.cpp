@@ -454,6 +454,9 @@ private slots:
         QTest::newRow("an EC key") << generated(EVP_PKEY_EC, 0) << u"is not an RSA key"_s;
         QTest::newRow("a short RSA key") << generated(EVP_PKEY_RSA, 1024) << u"an RSA key of 1024 bits"_s;
         QTest::newRow("a named pipe") << u"FIFO"_s << u"is not a regular file"_s;
+        // Tried with its own key, never with the person's sign-in the store holds.
+        QTest::newRow("a key Google does not know")
+            << generated(EVP_PKEY_RSA, 2048) << u"Google no longer accepts this sign-in"_s;
         QTest::newRow("no property covers the website") << QString() << u"None of the account's"_s;
     }
 

@@ -39,8 +39,13 @@ public:
 
     // Keeps a person's sign-in in the secret store (replacing the profile's earlier one).
     void keep(const GoogleCredentials& credentials, const Done& done);
-    // Uses a person's sign-in for now, without keeping it anywhere (to try it first).
-    void use(const GoogleCredentials& credentials) { m_credentials = credentials; }
+    // Uses these credentials for now, whatever the store holds, without keeping them anywhere
+    // (a new sign-in, tried first).
+    void use(const GoogleCredentials& credentials)
+    {
+        m_credentials = credentials;
+        m_loaded = true;
+    }
 
     using TokenCallback = std::function<void(const QString& token, const QString& error, bool signInAgain)>;
     // A token that is good for a while, fetched first when the one held has expired (and the

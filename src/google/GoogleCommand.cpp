@@ -160,11 +160,14 @@ private:
                 return ExitStatus::failure;
             }
         }
-        Profile tried = m_profile;
-        tried.googleServiceAccount = serviceAccount;
-        const std::unique_ptr<GoogleConnection> trial = m_google.connect(tried, m_slot);
-        if (person.isSignedIn())
-            trial->account().use(person);
+        // Tried as it is, never with the sign-in the store holds.
+        GoogleCredentials tried = person;
+        if (!person.isSignedIn()) {
+            tried.kind = GoogleCredentials::Kind::ServiceAccount;
+            tried.serviceAccountFile = serviceAccount;
+        }
+        const std::unique_ptr<GoogleConnection> trial = m_google.connect(m_profile, m_slot);
+        trial->account().use(tried);
         QString property;
         if (const int status = findProperty(trial->console(), property); status != ExitStatus::success) {
             if (person.isSignedIn()) // a token nobody will use is given back
