@@ -4,6 +4,8 @@
 #include "CoverageCommand.h"
 #include "Crawlers.h"
 #include "Csv.h"
+#include "GoogleEndpoints.h"
+#include "GoogleImitation.h"
 #include "GoogleRecords.h"
 #include "HeadlessSubmission.h"
 #include "HistoryDatabase.h"
@@ -25,6 +27,7 @@
 #include "SitemapSite.h"
 #include "SqliteConnection.h"
 #include "SqliteStatement.h"
+#include "SubmissionRun.h"
 #include "SubmissionSession.h"
 #include "TestSupport.h"
 #include "WebAddress.h"
@@ -816,7 +819,11 @@ private slots:
         SiteFarm farm;
         QVERIFY(farm.listen());
         SitemapSite website(farm, 4, QDateTime::currentDateTimeUtc().addDays(-1));
-        ChangedPagesHome home(farm, website.address());
+        const PromoSite searchConsole = TestData::bundledSites().at(3);
+        QVERIFY(GoogleEndpoints::isSearchConsole(searchConsole.action));
+        ChangedPagesHome home(farm, website.address(), {searchConsole});
+        GoogleImitation google(farm);
+        google.setEnvironment();
         QString error;
         const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(home.options.catalogueFile, error);
         QVERIFY2(catalogue, qPrintable(error));
@@ -827,7 +834,7 @@ private slots:
         QSignalSpy ended(&session, &SubmissionSession::ended);
         SubmissionSession::Request request;
         request.profile = ProfileStore(home.settings).read(2);
-        request.rows = {0};
+        request.rows = {*catalogue->find(home.indexNow.sitename)};
         request.changedPages = true;
         request.checkPages = false;
         const auto robotsRead = [&farm] {
@@ -884,6 +891,31 @@ private slots:
         QVERIFY(planned.at(3).at(0).value<RunPlan>().cancelled);
         QTest::qWait(50);
         QCOMPARE(planned.size(), 4);
+
+        // Search Console: a run takes a token before it starts, or says why it cannot.
+        SubmissionSession::Request console = request;
+        console.rows = {*catalogue->find(searchConsole.sitename)};
+        console.changedPages = false;
+        session.prepare(console, SubmissionSession::Purpose::Run);
+        QTRY_COMPARE(ended.size(), 2);
+        QCOMPARE(session.run().lastFailures(), QStringList{searchConsole.sitename});
+        QVERIFY(TestData::readFile(home.options.logFile).contains("not signed in to Google"));
+        const QString key = home.directory.filePath(u"service.json"_s);
+        TestData::writeFile(key, google.serviceAccountFile());
+        console.profile.googleServiceAccount = key;
+        console.profile.googleProperty = website.address();
+        google.addProperty(website.address());
+        const qsizetype before = farm.requests().size();
+        session.prepare(console, SubmissionSession::Purpose::Run);
+        QTRY_COMPARE(ended.size(), 3);
+        QVERIFY(session.run().lastFailures().isEmpty());
+        QStringList asked;
+        for (auto sent = farm.requests().cbegin() + before; sent != farm.requests().cend(); ++sent)
+            asked << QString::fromUtf8(sent->left(sent->indexOf(' ', 5)));
+        const QStringList toGoogle = asked.filter(u" /google/"_s); // the token first, then the sitemap
+        QVERIFY2(toGoogle.size() >= 2 && toGoogle.at(0) == u"POST /google/token"_s &&
+                     toGoogle.at(1).startsWith(u"PUT /google/webmasters/v3/sites/"_s),
+                 qPrintable(toGoogle.join(u", "_s)));
     }
 
     void changedPages_announceOnlyWhatCanBeIndexedAndWhatWentAway()
