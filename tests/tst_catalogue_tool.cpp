@@ -65,6 +65,12 @@ private slots:
         QTest::newRow("required columns missing")
             << QByteArray("sitename,data,method\r\na,b,c\r\n")
             << u"lacks the required columns sitetype, action, referer"_s;
+        QTest::newRow("a column named twice")
+            << QByteArray(
+                   "sitename,sitetype,data,method,action,referer,Data\r\na,list,x,GET,http://h/,,y\r\n")
+            << u"line 1: the header names the column \"Data\" twice"_s;
+        QTest::newRow("a line short of a field") << header + "a,list,x,GET,http://h/\r\n"
+                                                 << u"line 2: 5 fields where the header has 6"_s;
         QTest::newRow("not UTF-8") << header + "caf\xe9,list,x,GET,http://h/,\r\n"
                                    << u"line 2: the text is not UTF-8"_s;
         QTest::newRow("a NUL") << header + "a,list,x" + QByteArray(1, '\0') + "y,GET,http://h/,\r\n"

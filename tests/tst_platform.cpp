@@ -207,6 +207,8 @@ private slots:
         QTest::newRow("hyphen and underscore in a host")
             << QByteArray("http://my-shop_1.example/") << QByteArray("http://my-shop_1.example/")
             << QString();
+        QTest::newRow("an escaped host")
+            << QByteArray("http://ex%41mple.com/") << QByteArray("http://example.com/") << QString();
         QTest::newRow("a character no host has")
             << QByteArray("http://shop!.example/") << QByteArray() << u"has no valid host name"_s;
         QTest::newRow("IPv6 host with a port")

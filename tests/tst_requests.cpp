@@ -136,6 +136,8 @@ private slots:
         profile.value(ProfileField::Url) = u"http://B\u00fccher.example/"_s;
         QCOMPARE(RequestComposer(profile).fill(u"[host] [keylocation]"_s, RequestComposer::Encoding::Text),
                  u"xn--bcher-kva.example http://xn--bcher-kva.example/k3y-0123.txt"_s);
+        QCOMPARE(RequestComposer(profile).fill(u"[url]"_s, RequestComposer::Encoding::Text),
+                 u"http://B\u00fccher.example/"_s); // the address itself, as typed
         // The IndexNow row's body carries the address in that form as well; other rows keep it as typed.
         const QList<PromoSite> bundled = TestData::bundledSites();
         QCOMPARE(RequestComposer(profile).compose(bundled.at(0)).data,

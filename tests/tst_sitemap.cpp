@@ -435,6 +435,11 @@ private slots:
             << page("<meta name=bingbot content=noindex><meta name=yandex content=none><meta name=seznambot "
                     "content=noindex><meta name=yeti content=noindex><meta name=yep content=noindex>")
             << QString() << leftOut << u"noindex"_s;
+        QTest::newRow("one crawler kept out twice, one let in")
+            << 200 << QByteArray("X-Robots-Tag: bingbot: noindex")
+            << page("<meta name=bingbot content=noindex><meta name=yandex content=none><meta name=seznambot "
+                    "content=noindex><meta name=yeti content=noindex>")
+            << QString() << indexable << u"bingbot"_s;
         QTest::newRow("a crawler no notified engine runs")
             << 200 << QByteArray() << page("<meta name=googlebot content=noindex>") << QString() << indexable
             << QString();
@@ -504,6 +509,9 @@ private slots:
         QTest::newRow("a head cut by the bound")
             << 200 << QByteArray("TRUNCATED") << QByteArray("<html><head><title>x") << QString() << indexable
             << u"its head was not read in the first 64 KiB"_s;
+        QTest::newRow("a head whole within the bound")
+            << 200 << QByteArray("TRUNCATED") << QByteArray("<html><head><title>x</title></head><body>aaa")
+            << QString() << indexable << QString();
         QTest::newRow("not HTML") << 200 << QByteArray("Content-Type: application/pdf")
                                   << QByteArray("%PDF-1.7 noindex") << QString() << indexable << QString();
         QTest::newRow("404") << 404 << QByteArray() << QByteArray() << QString()
@@ -1054,7 +1062,7 @@ private slots:
                                   u"recorded as announced, nothing sent\n"_s),
                  qPrintable(history));
         QCOMPARE(home.command({u"submit"_s, u"--profile"_s, u"Shop"_s, u"--changed-pages"_s, u"--baseline"_s,
-                               u"--site"_s, other.sitename})
+                               u"--site"_s, other.sitename, u"--cool-down"_s, u"0"_s})
                      .status,
                  0);
         QVERIFY(home.submit().out.endsWith(
@@ -1179,7 +1187,9 @@ private slots:
              u"CREATE TABLE result_urls(run INTEGER NOT NULL, position INTEGER NOT NULL, url TEXT NOT NULL)"_s,
              u"INSERT INTO sent VALUES ('Shop', 'IndexNow', 'HTTP://H/a#x', 5, 100), ('Shop old', "
              u"'IndexNow', "
-             u"'http://h/a', 4, 200), ('Shop', 'Gone', 'http://h/b', NULL, 100)"_s,
+             u"'http://h/a', 4, 200), ('Shop', 'Gone', 'http://h/b', NULL, 100), "
+             // An address no page can have is left behind, not taken for a failure.
+             u"('Shop', 'IndexNow', 'not an address', 1, 100)"_s,
              u"INSERT INTO runs VALUES (1, 10, NULL, 'Shop', 'window', 'changed pages', 1, 1, 0, 'running')"_s,
              u"INSERT INTO results VALUES (1, 1, 'IndexNow', 'succeeded', 200, 'HTTP 200; 1 pages', 1)"_s,
              u"INSERT INTO result_urls VALUES (1, 1, 'http://h/a')"_s});

@@ -106,6 +106,9 @@ private slots:
                                     << u"http://h/a"_s << QString();
         QTest::newRow("markers are case-sensitive")
             << u"0011 PATH[a] Version[b]"_s << Kind::NewerAvailable << false << QString() << QString();
+        QTest::newRow("markers first, the code last")
+            << u"path[http://h/a]version[2.2] 0011"_s << Kind::NewerAvailable << true << u"http://h/a"_s
+            << u"2.2"_s;
         QTest::newRow("empty fields")
             << u"0011path[]version[]"_s << Kind::NewerAvailable << true << QString() << QString();
     }
