@@ -134,8 +134,7 @@ bool PageLedger::addPages(const PageList& pages, const QList<qsizetype>& indices
     // Each page once, whoever wrote it first: one that is there already is found.
     SqliteStatement addPage(
         m_database.connection(),
-        u"INSERT INTO pages(origin, path) VALUES (?, ?) ON CONFLICT(origin, path) DO NOTHING "
-        u"RETURNING id"_s);
+        u"INSERT INTO pages(origin, path) VALUES (?, ?) ON CONFLICT(origin, path) DO NOTHING"_s);
     SqliteStatement findPage(m_database.connection(),
                              u"SELECT id FROM pages WHERE origin = ? AND path = ?"_s);
     QHash<QByteArray, qint64> originIds; // a batch's pages share one or two
@@ -161,15 +160,19 @@ bool PageLedger::addPages(const PageList& pages, const QList<qsizetype>& indices
         addPage.reset();
         addPage.bind(1, originId);
         addPage.bind(2, url.sliced(origin.size()));
-        if (addPage.next()) {
-            ids[size_t(index)] = addPage.integer(0);
+        if (!addPage.run()) {
+            m_lastError = addPage.errorText();
+            return false;
+        }
+        if (addPage.changes() == 1) {
+            ids[size_t(index)] = addPage.lastInsertId();
             continue;
         }
         findPage.reset();
         findPage.bind(1, originId);
         findPage.bind(2, url.sliced(origin.size()));
-        if (addPage.errorCode() != 0 || !findPage.next()) {
-            m_lastError = addPage.errorCode() != 0 ? addPage.errorText() : findPage.errorText();
+        if (!findPage.next()) {
+            m_lastError = findPage.errorCode() != 0 ? findPage.errorText() : u"a page vanished"_s;
             return false;
         }
         ids[size_t(index)] = findPage.integer(0);

@@ -82,6 +82,11 @@ qint64 SqliteStatement::lastInsertId() const
     return sqlite3_last_insert_rowid(m_db);
 }
 
+int SqliteStatement::changes() const
+{
+    return sqlite3_changes(m_db);
+}
+
 void SqliteStatement::reset()
 {
     sqlite3_reset(m_statement); // the bindings stay until they are bound anew

@@ -34,6 +34,8 @@ public:
     void reset();
     // The rowid the last insertion on this connection gave.
     qint64 lastInsertId() const;
+    // The rows the last insertion, update or deletion on this connection changed.
+    int changes() const;
 
     bool isNull(int column) const;
     qint64 integer(int column) const;
