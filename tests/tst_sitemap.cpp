@@ -639,6 +639,7 @@ private slots:
         QTest::newRow("leap day") << u"2028-02-29"_s
                                   << QDateTime(QDate(2028, 2, 29), QTime(0, 0), QTimeZone::utc());
         QTest::newRow("no such day") << u"2026-02-29"_s << QDateTime();
+        QTest::newRow("midnight") << u"2026-05-01T00:00Z"_s << utc(5, 1);
         QTest::newRow("no such hour") << u"2026-05-01T24:00Z"_s << QDateTime();
         QTest::newRow("a zone of nonsense") << u"2026-05-01T10:00+5"_s << QDateTime();
         QTest::newRow("none") << QString() << QDateTime();
