@@ -346,6 +346,8 @@ private slots:
         QTest::newRow("longest match disallows")
             << everyone + "Allow: /a\nDisallow: /a/b" << u"/a/b/c"_s << false;
         QTest::newRow("Allow wins a tie") << everyone + "Disallow: /a\nAllow: /a" << u"/a"_s << true;
+        QTest::newRow("Allow wins a tie, whichever comes first")
+            << everyone + "Allow: /a\nDisallow: /a" << u"/a"_s << true;
         QTest::newRow("wildcard and end") << everyone + "Disallow: /*.pdf$" << u"/x/y.pdf"_s << false;
         QTest::newRow("not at the end") << everyone + "Disallow: /*.pdf$" << u"/x/y.pdf?q=1"_s << true;
         QTest::newRow("end anchors") << everyone + "Disallow: /exact$" << u"/exactly"_s << true;
