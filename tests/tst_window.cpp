@@ -424,9 +424,12 @@ private slots:
         }
         // Search Console's answers, each given once the window shows the other profile.
         std::function<void()> meanwhile;
+        bool damaged = false; // the next list of sitemaps holds a count that cannot be right
         m_farm.handle(u"/google/webmasters/v3/sites"_s, [&](const SiteFarm::Request& request) {
             if (meanwhile)
                 std::exchange(meanwhile, nullptr)();
+            if (std::exchange(damaged, false))
+                return SiteFarm::Answer(200, "{\"sitemap\": [{\"path\": \"x\", \"errors\": \"-1\"}]}");
             const QString website = request.path.contains("shop") ? u"shop"_s : u"blog"_s;
             if (request.path.endsWith("/sitemaps"))
                 return SiteFarm::Answer(200, u"{\"sitemap\": [{\"path\": \"%1\", \"isPending\": false}]}"_s
@@ -472,6 +475,13 @@ private slots:
         const auto stored = [this] { return m_app->get<QPlainTextEdit>(u"googleSitemaps"_s)->toPlainText(); };
         QTRY_VERIFY2(stored().startsWith(m_farm.url(u"/blog/map.xml"_s)), qPrintable(stored()));
         QVERIFY2(!stored().contains(u"/shop/"_s), qPrintable(stored()));
+        // An answer that cannot be right is said, and the next Refresh asks again.
+        damaged = true;
+        m_app->click(u"refreshFromGoogle"_s);
+        QTRY_VERIFY(m_app->text(u"googlePageStatus"_s).contains(u"cannot be right"_s));
+        m_app->click(u"refreshFromGoogle"_s);
+        QTRY_VERIFY2(m_app->text(u"googlePageStatus"_s).startsWith(u"Read from Google"_s),
+                     qPrintable(m_app->text(u"googlePageStatus"_s)));
     }
 
     void changedPages_areCountedBeforeTheRunAndKeptInTheHistory()
@@ -624,6 +634,9 @@ private slots:
         QCOMPARE(leftOut->rowCount(), 5);
         QVERIFY2(leftOut->index(0, 0).data().toString().startsWith(m_farm.url(u"/"_s)),
                  qPrintable(leftOut->index(0, 0).data().toString()));
+        m_app->get<QComboBox>(u"coverageState"_s)->setCurrentIndex(0); // every state
+        QCOMPARE(leftOut->rowCount(), 9);
+        m_app->get<QComboBox>(u"coverageState"_s)->setCurrentIndex(4);
         m_app->dialogs.queueInput(m_app->homeFile(u"pages.csv"_s));
         m_app->click(u"coverageExport"_s); // written on a thread of its own, with a bar and Cancel
         QTRY_VERIFY(m_app->dialogs.shown.last().text.startsWith(u"Exported the pages to"_s));
