@@ -258,8 +258,8 @@ SecretStore::~SecretStore()
 
 SecretStore::Storage& SecretStore::storage()
 {
-    // Off the thread, made by the first question, on the store's thread: finding the desktop's
-    // store may take seconds.
+    // In the window, made by the first question, on the store's own thread: finding the
+    // desktop's store may take seconds.
     if (!m_storage)
         m_storage = std::make_unique<Storage>(m_directory);
     return *m_storage;
