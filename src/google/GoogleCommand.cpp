@@ -35,12 +35,13 @@ void say(QIODevice& device, const QString& line)
     device.write((line + u'\n').toUtf8());
 }
 
-// One request to Search Console, waited for: the command line has nothing else to do meanwhile.
-GoogleAnswer ask(const std::function<void(const SearchConsole::Callback&)>& call)
+// Asynchronous work that answers through a callback, waited for: the command line has nothing
+// else to do meanwhile.
+template <typename Answer, typename Call> Answer awaited(const Call& call)
 {
-    GoogleAnswer answer;
+    Answer answer;
     waitFor([&](const std::function<void()>& done) {
-        call([&answer, done](const GoogleAnswer& given) {
+        call([&answer, done](const Answer& given) {
             answer = given;
             done();
         });
@@ -48,17 +49,16 @@ GoogleAnswer ask(const std::function<void(const SearchConsole::Callback&)>& call
     return answer;
 }
 
-// Something the account does, waited for; its error, if any.
+// One request to Search Console.
+GoogleAnswer ask(const std::function<void(const SearchConsole::Callback&)>& call)
+{
+    return awaited<GoogleAnswer>(call);
+}
+
+// Something the account does; its error, if any.
 QString awaited(const std::function<void(const GoogleAccount::Done&)>& call)
 {
-    QString error;
-    waitFor([&](const std::function<void()>& done) {
-        call([&error, done](const QString& given) {
-            error = given;
-            done();
-        });
-    });
-    return error;
+    return awaited<QString>(call);
 }
 
 class Command

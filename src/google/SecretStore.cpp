@@ -307,37 +307,34 @@ void SecretStore::read(const QString& key, QObject* context, const Read& done)
         context, [done](const Answer& answer) { done(answer.value, answer.error); });
 }
 
-void SecretStore::write(const QString& key, const QByteArray& value, QObject* context, const Changed& done)
+void SecretStore::change(const std::function<bool(Storage&, QString& error)>& work, QObject* context,
+                         const Changed& done)
 {
     ask(
-        [key, value](Storage& storage) {
+        [work](Storage& storage) {
             Answer answer;
-            answer.changed = storage.write(key, value, answer.error);
+            answer.changed = work(storage, answer.error);
             return answer;
         },
         context, [done](const Answer& answer) { done(answer.changed, answer.error); });
+}
+
+void SecretStore::write(const QString& key, const QByteArray& value, QObject* context, const Changed& done)
+{
+    change([key, value](Storage& storage, QString& error) { return storage.write(key, value, error); },
+           context, done);
 }
 
 void SecretStore::replace(const QString& key, const QByteArray& value,
                           const std::function<bool(const QByteArray& stored)>& stillCurrent, QObject* context,
                           const Changed& done)
 {
-    ask(
-        [key, value, stillCurrent](Storage& storage) {
-            Answer answer;
-            answer.changed = storage.replace(key, value, stillCurrent, answer.error);
-            return answer;
-        },
-        context, [done](const Answer& answer) { done(answer.changed, answer.error); });
+    change([key, value, stillCurrent](
+               Storage& storage, QString& error) { return storage.replace(key, value, stillCurrent, error); },
+           context, done);
 }
 
 void SecretStore::remove(const QString& key, QObject* context, const Changed& done)
 {
-    ask(
-        [key](Storage& storage) {
-            Answer answer;
-            answer.changed = storage.remove(key, answer.error);
-            return answer;
-        },
-        context, [done](const Answer& answer) { done(answer.changed, answer.error); });
+    change([key](Storage& storage, QString& error) { return storage.remove(key, error); }, context, done);
 }

@@ -67,6 +67,9 @@ private:
     // Runs the question on the store's thread, or at once, and hands its answer to `done`.
     void ask(std::function<Answer(Storage&)> question, QObject* context,
              std::function<void(const Answer&)> done);
+    // The same for a change, which says whether it was made.
+    void change(const std::function<bool(Storage&, QString& error)>& work, QObject* context,
+                const Changed& done);
     Storage& storage();
 
     QString m_file;
