@@ -78,6 +78,12 @@ private:
         return environment;
     }
 
+    // The settings file as it stands now, read afresh: the program changes it from outside.
+    struct SettingsFile
+    {
+        std::unique_ptr<SettingsStore> store = std::make_unique<SettingsStore>();
+    };
+
     Outcome runHeadless(HeadlessSubmission::Options options)
     {
         options.catalogueFile = m_app->homeFile(u"orvd.dll"_s);
@@ -566,6 +572,125 @@ private slots:
         const QString printed = run.out + run.err;
         QVERIFY2(run.status == status, qPrintable(printed));
         QVERIFY2(printed.contains(output), qPrintable(printed));
+    }
+
+    void profileCommands_keepTheWindowsSlotsAndRules_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("new in the lowest free slot")
+            << QStringList{u"profile"_s, u"new"_s, u"--profile"_s, u"Cafe"_s} << 0
+            << u"Made the profile \"Cafe\" in slot 1;"_s;
+        QTest::newRow("a title another has")
+            << QStringList{u"profile"_s, u"new"_s, u"--profile"_s, u"Shop"_s} << 2
+            << u"A profile titled \"Shop\" already exists.\n"_s;
+        QTest::newRow("the free marker") << QStringList{u"profile"_s, u"new"_s, u"--profile"_s, u"none"_s} << 2
+                                         << u"The title \"none\" marks a free slot"_s;
+        QTest::newRow("an empty title") << QStringList{u"profile"_s, u"new"_s, u"--profile"_s, QString()} << 2
+                                        << u"A profile needs a title.\n"_s;
+        QTest::newRow("a full store") << QStringList{u"profile"_s, u"new"_s, u"--profile"_s, u"Cafe"_s, u"FULL"_s}
+                                      << 2 << u"All 20 profile slots are taken"_s;
+        QTest::newRow("a key nobody has")
+            << QStringList{u"profile"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"title=x"_s} << 2
+            << u"Unknown key \"title\"; the keys are name, company,"_s;
+        QTest::newRow("no assignment")
+            << QStringList{u"profile"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"url"_s} << 2
+            << u"Unknown key \"url\""_s;
+        QTest::newRow("a key the rules refuse")
+            << QStringList{u"profile"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"city=Bern"_s, u"indexnowkey=short"_s}
+            << 2 << u"The IndexNow key must be 8 to 128 letters"_s;
+        QTest::newRow("a feed that is no address")
+            << QStringList{u"profile"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"feed=rss"_s} << 2
+            << u"The feed address must be a web address"_s;
+        QTest::newRow("delete")
+            << QStringList{u"profile"_s, u"delete"_s, u"--profile"_s, u"Blog"_s} << 0
+            << u"Deleted the profile \"Blog\" from slot 3.\n"_s;
+        QTest::newRow("a profile nobody has")
+            << QStringList{u"profile"_s, u"show"_s, u"--profile"_s, u"Nobody"_s} << 2
+            << u"Unknown profile \"Nobody\". Known profiles: \"Shop\", \"Blog\", \"Bare\".\n"_s;
+        QTest::newRow("no profiles at all")
+            << QStringList{u"profile"_s, u"show"_s, u"--profile"_s, u"Nobody"_s, u"EMPTY"_s} << 2
+            << u"Known profiles: none in "_s;
+        QTest::newRow("without an action") << QStringList{u"profile"_s} << 2
+                                           << u"Say profile list, show, new, set, delete, export or import."_s;
+        QTest::newRow("import of no profile")
+            << QStringList{u"profile"_s, u"import"_s, u"HOME/sublog.htm"_s} << 2
+            << u"is not a profile as orvanta profile export writes it: "_s;
+        QTest::newRow("list") << QStringList{u"profile"_s, u"list"_s} << 0 << u"Shop\nBlog\nBare\n"_s;
+        QTest::newRow("a command's own help")
+            << QStringList{u"profile"_s, u"--help"_s} << 0
+            << u"Usage: orvanta profile list\n  or:  orvanta profile show --profile TITLE\n"_s;
+    }
+
+    void profileCommands_keepTheWindowsSlotsAndRules()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        const bool full = arguments.removeAll(u"FULL"_s) > 0;
+        for (int slot = 1; slot <= 20 && full; ++slot)
+            QVERIFY(m_app->settings().setValue(QString::number(slot), u"title"_s, u"T%1"_s.arg(slot)));
+        if (arguments.removeAll(u"EMPTY"_s) > 0) {
+            for (const int slot : {2, 3, 5})
+                QVERIFY(ProfileStore(m_app->settings()).remove(slot));
+        }
+        TestData::writeFile(m_app->homeFile(u"sublog.htm"_s), "<html>");
+        arguments.replaceInStrings(u"HOME"_s, m_app->home());
+        const QByteArray before = TestData::readFile(m_app->settings().fileName());
+        const Outcome run = runProgram(QStringLiteral(ORVANTA_EXECUTABLE), arguments, environment());
+        QVERIFY2(run.status == status && QString(run.out + run.err).contains(output), qPrintable(run.out + run.err));
+        // What is refused leaves the settings file as it was.
+        if (status != 0)
+            QCOMPARE(TestData::readFile(m_app->settings().fileName()), before);
+        if (arguments.contains(u"delete"_s))
+            QVERIFY(!ProfileStore(*SettingsFile().store).isOccupied(3));
+    }
+
+    void profileCommands_exportAndImportGiveTheWindowsProfile()
+    {
+        // Values as the window stores them: a single blank, a second line, a backslash, quotes.
+        const QStringList values{u"fax= "_s, u"description=first\nsecond"_s,
+                                 u"major=Business & Economy\\Companies\\"_s, u"name=\"Jo\" ; Bo"_s,
+                                 u"url=https://www.example.com/"_s, u"indexnowkey=0123456789abcdef"_s};
+        const Outcome set = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                                       QStringList{u"profile"_s, u"set"_s, u"--profile"_s, u"Bare"_s} + values,
+                                       environment());
+        QVERIFY2(set.status == 0, qPrintable(set.err));
+                QVERIFY(SettingsFile().store->setValue(u"5"_s, SettingsKeys::profileGoogleProperty, u"sc-domain:x"_s));
+        Profile stored = ProfileStore(*SettingsFile().store).read(5);
+        QCOMPARE(stored.value(ProfileField::Fax), u" "_s);
+        QCOMPARE(stored.value(ProfileField::Description), u"first\nsecond"_s);
+        QCOMPARE(stored.value(ProfileField::MajorCategory), u"Business & Economy\\Companies\\"_s);
+        QCOMPARE(stored.value(ProfileField::Name), u"\"Jo\" ; Bo"_s);
+
+        const Outcome exported = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                                            {u"profile"_s, u"export"_s, u"--profile"_s, u"Bare"_s}, environment());
+        QCOMPARE(exported.status, 0);
+        const QString file = m_app->homeFile(u"bare.json"_s);
+        TestData::writeFile(file, exported.out.toUtf8());
+        const Outcome again = runProgram(QStringLiteral(ORVANTA_EXECUTABLE), {u"profile"_s, u"import"_s, file},
+                                         environment());
+        QCOMPARE(again.status, 2);
+        QVERIFY2(again.err.contains(u"Add --replace to overwrite it."_s), qPrintable(again.err));
+        QVERIFY(ProfileStore(*SettingsFile().store).remove(5) && ProfileStore(*SettingsFile().store).remove(2));
+        const Outcome imported = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                                            {u"profile"_s, u"import"_s, file}, environment());
+        QVERIFY2(imported.status == 0, qPrintable(imported.err));
+        QCOMPARE(ProfileStore(*SettingsFile().store).findByTitle(u"Bare"_s), std::optional<int>(1));
+        const Profile read = ProfileStore(*SettingsFile().store).read(1);
+        QCOMPARE(read.fields, stored.fields);
+        QCOMPARE(read.indexNowKey, stored.indexNowKey);
+        QCOMPARE(read.googleProperty, u"sc-domain:x"_s);
+
+        // --replace writes over the profile of that title, in its slot.
+        TestData::writeFile(file, QByteArray(exported.out.toUtf8()).replace("https://www.example.com/",
+                                                                             "https://shop.example.com/"));
+        const Outcome replaced = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                                            {u"profile"_s, u"import"_s, file, u"--replace"_s}, environment());
+        QCOMPARE(replaced.status, 0);
+        QCOMPARE(ProfileStore(*SettingsFile().store).read(1).value(ProfileField::Url), u"https://shop.example.com/"_s);
+        QCOMPARE(ProfileStore(*SettingsFile().store).scanTitles().size(), 2);
     }
 
     void csv_withNothingToShowIsTheHeaderAloneOnStdout()

@@ -11,6 +11,7 @@
 #include "InstalledVersion.h"
 #include "KeyCommand.h"
 #include "MainWindow.h"
+#include "ProfileCommand.h"
 #include "ProfileStore.h"
 #include "QtDialogs.h"
 #include "RunJournal.h"
@@ -51,7 +52,7 @@ struct Options
         u"portable copy, else in the user's data directory)."_s,
         u"DIR"_s};
     QCommandLineOption profile{
-        u"profile"_s, u"submit, key, coverage, google: the stored profile (by its title)."_s, u"TITLE"_s};
+        u"profile"_s, u"submit, key, coverage, google, profile: the stored profile (by its title)."_s, u"TITLE"_s};
     QCommandLineOption all{u"all"_s, u"submit: every site of the catalogue."_s};
     QCommandLineOption type{u"type"_s, u"submit: every site of one type, engine or list."_s, u"TYPE"_s};
     QCommandLineOption site{u"site"_s,
@@ -59,7 +60,8 @@ struct Options
                             u"IndexNow site only."_s,
                             u"NAME"_s};
     QCommandLineOption dryRun{u"dry-run"_s, u"submit: print the requests instead of sending them."_s};
-    QCommandLineOption replace{u"replace"_s, u"key generate: replace the profile's IndexNow key."_s};
+    QCommandLineOption replace{u"replace"_s, u"key generate: replace the profile's IndexNow key; profile import: overwrite the profile of "
+                                     u"the same title."_s};
     QCommandLineOption changedPages{u"changed-pages"_s,
                                     u"submit: the sitemap's pages changed since they were last sent to each "
                                     u"IndexNow site, instead of the profile's address."_s};
@@ -93,29 +95,92 @@ struct Options
                                      u"and site."_s};
 };
 
-// One line per way to call the program; the options list gives the rest.
-const QStringList synopsis{
-    u"orvanta [--home DIR]"_s,
-    u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] [--dry-run] "
-    u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
-    u"orvanta key generate --profile TITLE [--replace]"_s,
-    u"orvanta key check --profile TITLE"_s,
-    u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
-    u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
-    u"orvanta google login --profile TITLE (--client FILE | --service-account FILE)"_s,
-    u"orvanta google logout --profile TITLE"_s,
-    u"orvanta google status --profile TITLE [--home DIR]"_s,
-    u"orvanta google inspect --profile TITLE [--limit N] [--home DIR]"_s,
-    u"orvanta profiles"_s,
+// One entry per way to call the program: its synopsis line and the options it takes besides
+// --home and --help. The usage, each command's --help and the check of foreign options read it.
+struct Usage
+{
+    QString command;
+    QString synopsis;
+    QList<const QCommandLineOption*> options;
 };
+
+QList<Usage> usages(const Options& o)
+{
+    const QList<const QCommandLineOption*> profile{&o.profile};
+    return {
+        {QString(), u"orvanta [--home DIR]"_s, {}},
+        {u"submit"_s,
+         u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] [--dry-run] "
+         u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
+         {&o.profile, &o.all, &o.type, &o.site, &o.dryRun, &o.changedPages, &o.sitemap, &o.coolDown, &o.noCheck,
+          &o.baseline}},
+        {u"key generate"_s, u"orvanta key generate --profile TITLE [--replace]"_s, {&o.profile, &o.replace}},
+        {u"key check"_s, u"orvanta key check --profile TITLE"_s, profile},
+        {u"history"_s, u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
+         {&o.profile, &o.last, &o.csv}},
+        {u"coverage"_s, u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
+         {&o.profile, &o.site, &o.csv}},
+        {u"google login"_s, u"orvanta google login --profile TITLE (--client FILE | --service-account FILE)"_s,
+         {&o.profile, &o.client, &o.serviceAccount}},
+        {u"google logout"_s, u"orvanta google logout --profile TITLE"_s, profile},
+        {u"google status"_s, u"orvanta google status --profile TITLE [--home DIR]"_s, profile},
+        {u"google inspect"_s, u"orvanta google inspect --profile TITLE [--limit N] [--home DIR]"_s,
+         {&o.profile, &o.limit}},
+        {u"profile list"_s, u"orvanta profile list"_s, {}},
+        {u"profile show"_s, u"orvanta profile show --profile TITLE"_s, profile},
+        {u"profile new"_s, u"orvanta profile new --profile TITLE"_s, profile},
+        {u"profile set"_s, u"orvanta profile set --profile TITLE KEY=VALUE ..."_s, profile},
+        {u"profile delete"_s, u"orvanta profile delete --profile TITLE"_s, profile},
+        {u"profile export"_s, u"orvanta profile export --profile TITLE"_s, profile},
+        {u"profile import"_s, u"orvanta profile import FILE [--replace]"_s, {&o.replace}},
+        {u"profiles"_s, u"orvanta profiles"_s, {}},
+    };
+}
+
+// The entries of one command ("key" has two), or of one of its actions.
+QList<Usage> usagesOf(const Options& options, const QString& command)
+{
+    QList<Usage> found;
+    for (const Usage& usage : usages(options)) {
+        if (usage.command == command || usage.command.section(u' ', 0, 0) == command)
+            found << usage;
+    }
+    return found;
+}
+
+QString synopsisOf(const QList<Usage>& entries)
+{
+    QStringList lines;
+    for (const Usage& usage : entries)
+        lines << usage.synopsis;
+    return u"Usage: "_s + lines.join(u"\n  or:  "_s) + u'\n';
+}
 
 // The usage lines as help2man and every GNU program write them, so the manual page gets the
 // same synopsis as --help.
-QString helpText(const QCommandLineParser& parser)
+QString helpText(const QCommandLineParser& parser, const Options& options)
 {
-    const QString usage = u"Usage: "_s + synopsis.join(u"\n  or:  "_s);
     const QString text = parser.helpText();
-    return usage + u'\n' + text.mid(text.indexOf(u'\n'));
+    return synopsisOf(usages(options)) + text.mid(text.indexOf(u'\n') + 1);
+}
+
+// One command's usage and its options alone, for orvanta COMMAND --help.
+QString commandHelp(const Options& options, const QString& command)
+{
+    const QList<Usage> entries = usagesOf(options, command);
+    QCommandLineParser parser;
+    QList<const QCommandLineOption*> taken;
+    for (const Usage& usage : entries) {
+        for (const QCommandLineOption* option : usage.options) {
+            if (!taken.contains(option))
+                taken << option;
+        }
+    }
+    taken << &options.home << &options.help;
+    for (const QCommandLineOption* option : std::as_const(taken))
+        parser.addOption(*option);
+    const QString text = parser.helpText();
+    return synopsisOf(entries) + text.mid(text.indexOf(u"\nOptions:"_s));
 }
 
 void describe(QCommandLineParser& parser, const Options& options)
@@ -139,16 +204,22 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"sitemaps listed at the last run and each IndexNow site, whether the site accepted it, it was\n"
         u"recorded as announced by a baseline, refused it, left out by the check, announced as removed,\n"
         u"or never announced; with --csv the columns are page, site, state, reason, last_accepted and\n"
-        u"google. profiles prints the stored profiles' titles, one per line.\n\n"
+        u"google.\n\n"
+        u"profile new makes a profile in the lowest free of the twenty slots, profile set fills in its\n"
+        u"values as KEY=VALUE (the keys of orv.conf), profile show prints them, profile export writes\n"
+        u"the profile as JSON and profile import reads it back. profile list (or profiles) prints the\n"
+        u"stored profiles' titles, one per line.\n\n"
         u"google login signs a profile in to Google Search Console: with your own OAuth client in a\n"
         u"browser, or with a service account's key file for cron. google status reads back what\n"
         u"Google made of the website's sitemaps; google inspect asks Google whether announced pages\n"
         u"are indexed, oldest announcement first, within the day's quota of 2,000 pages. Neither\n"
         u"asks Google to index anything. google logout revokes the sign-in and forgets it."_s);
     parser.addPositionalArgument(
-        u"command"_s, u"submit, key, history, coverage, google or profiles, to run without a window."_s,
+        u"command"_s,
+        u"submit, key, history, coverage, google, profile or profiles, to run without a window; "
+        u"orvanta COMMAND --help tells of one."_s,
         u"[submit | key generate|check | history | coverage | google login|logout|status|inspect | "
-        u"profiles]"_s);
+        u"profile list|show|new|set|delete|export|import | profiles]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
                        options.type, options.site, options.dryRun, options.changedPages, options.sitemap,
                        options.coolDown, options.noCheck, options.baseline, options.replace, options.last,
@@ -185,8 +256,8 @@ int usageError(const QString& message)
 {
     Console console;
     QString text = message + u"\nUsage:\n"_s;
-    for (const QString& line : synopsis)
-        text += u"  "_s + line + u'\n';
+    for (const Usage& usage : usages(Options()))
+        text += u"  "_s + usage.synopsis + u'\n';
     print(console.err, text + u"See orvanta --help.\n"_s);
     return ExitStatus::badUsage;
 }
@@ -217,11 +288,13 @@ std::optional<int> refuseUnreadableHome(const QCommandLineParser& parser, const 
 // Each command takes its own options and --home; an option of another command is a mistake
 // the user should hear of, not one quietly ignored.
 std::optional<int> refuseOtherOptions(const QCommandLineParser& parser, const QString& command,
-                                      const QList<const QCommandLineOption*>& taken, const Options& options)
+                                      const Options& options)
 {
     QStringList allowed = options.home.names();
-    for (const QCommandLineOption* option : taken)
-        allowed << option->names();
+    for (const Usage& usage : usagesOf(options, command)) {
+        for (const QCommandLineOption* option : usage.options)
+            allowed << option->names();
+    }
     for (const QString& name : parser.optionNames()) {
         if (!allowed.contains(name))
             return usageError(u"%1 does not take --%2."_s.arg(command, name));
@@ -242,11 +315,7 @@ int submit(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
         return *refused;
-    if (const std::optional<int> refused = refuseOtherOptions(
-            parser, u"submit"_s,
-            {&options.profile, &options.all, &options.type, &options.site, &options.dryRun,
-             &options.changedPages, &options.sitemap, &options.coolDown, &options.noCheck, &options.baseline},
-            options))
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"submit"_s, options))
         return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile to submit with --profile TITLE."_s);
@@ -306,10 +375,7 @@ int key(const QCommandLineParser& parser, const Options& options)
     if (arguments.size() != 2 || (action != u"generate"_s && action != u"check"_s))
         return usageError(u"Say key generate or key check."_s);
     const bool generate = action == u"generate"_s;
-    QList<const QCommandLineOption*> taken{&options.profile};
-    if (generate)
-        taken << &options.replace;
-    if (const std::optional<int> refused = refuseOtherOptions(parser, u"key "_s + action, taken, options))
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"key "_s + action, options))
         return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile with --profile TITLE."_s);
@@ -324,8 +390,7 @@ int history(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
         return *refused;
-    if (const std::optional<int> refused = refuseOtherOptions(
-            parser, u"history"_s, {&options.profile, &options.last, &options.csv}, options))
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"history"_s, options))
         return *refused;
     HistoryReport::Selection selection{parser.value(options.profile), -1, 0, false};
     if (parser.isSet(options.last)) {
@@ -388,8 +453,7 @@ int coverage(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
         return *refused;
-    if (const std::optional<int> refused = refuseOtherOptions(
-            parser, u"coverage"_s, {&options.profile, &options.site, &options.csv}, options))
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"coverage"_s, options))
         return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile with --profile TITLE."_s);
@@ -417,12 +481,7 @@ int google(const QCommandLineParser& parser, const Options& options)
         return usageError(u"Say google login, google logout, google status or google inspect."_s);
     GoogleCommand::Options run;
     run.action = actions.value(action);
-    QList<const QCommandLineOption*> taken{&options.profile};
-    if (run.action == GoogleCommand::Action::Login)
-        taken << &options.client << &options.serviceAccount;
-    if (run.action == GoogleCommand::Action::Inspect)
-        taken << &options.limit;
-    if (const std::optional<int> refused = refuseOtherOptions(parser, u"google "_s + action, taken, options))
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"google "_s + action, options))
         return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile with --profile TITLE."_s);
@@ -455,7 +514,7 @@ int profiles(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
         return *refused;
-    if (const std::optional<int> refused = refuseOtherOptions(parser, u"profiles"_s, {}, options))
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"profiles"_s, options))
         return *refused;
     SettingsStore settings;
     Console console;
@@ -468,6 +527,44 @@ int profiles(const QCommandLineParser& parser, const Options& options)
         titles += titled.title + u'\n';
     print(console.out, titles);
     return ExitStatus::success;
+}
+
+int profile(const QCommandLineParser& parser, const Options& options)
+{
+    static const QMap<QString, ProfileCommand::Action> actions{
+        {u"list"_s, ProfileCommand::Action::List},     {u"show"_s, ProfileCommand::Action::Show},
+        {u"new"_s, ProfileCommand::Action::New},       {u"set"_s, ProfileCommand::Action::Set},
+        {u"delete"_s, ProfileCommand::Action::Delete}, {u"export"_s, ProfileCommand::Action::Export},
+        {u"import"_s, ProfileCommand::Action::Import}};
+    const QStringList words = parser.positionalArguments();
+    const QString action = words.value(1);
+    if (!actions.contains(action))
+        return usageError(u"Say profile list, show, new, set, delete, export or import."_s);
+    ProfileCommand::Options run;
+    run.action = actions.value(action);
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"profile "_s + action, options))
+        return *refused;
+    const QStringList rest = words.mid(2);
+    if (run.action == ProfileCommand::Action::Import) {
+        if (rest.size() != 1)
+            return usageError(u"profile import takes the one file to read (- for standard input)."_s);
+        run.file = rest.first();
+    } else if (run.action == ProfileCommand::Action::Set) {
+        if (rest.isEmpty())
+            return usageError(u"profile set takes KEY=VALUE, one or more; the keys are %1."_s.arg(
+                ProfileCommand::keys().join(u", "_s)));
+        run.assignments = rest;
+    } else if (!rest.isEmpty()) {
+        return usageError(u"Unexpected arguments: %1"_s.arg(rest.join(u' ')));
+    }
+    if (run.action != ProfileCommand::Action::List && run.action != ProfileCommand::Action::Import &&
+        !parser.isSet(options.profile))
+        return usageError(u"Name the profile with --profile TITLE."_s);
+    run.title = parser.value(options.profile);
+    run.replace = parser.isSet(options.replace);
+    SettingsStore settings;
+    Console console;
+    return ProfileCommand::run(run, settings, console.out, console.err);
 }
 
 int window(int argc, char* argv[], const QCommandLineParser& parser, const Options& options)
@@ -525,10 +622,15 @@ int Launcher::run(int argc, char* argv[])
     TerminalOutput::escapeQtMessages();
     if (!parsed)
         return usageError(parser.errorText());
+    if (parser.isSet(options.help) && !usagesOf(options, command).isEmpty() && !command.isEmpty()) {
+        Console console;
+        print(console.out, commandHelp(options, command));
+        return ExitStatus::success;
+    }
     if (parser.isSet(options.help) || parser.isSet(options.version)) {
         Console console;
         print(console.out, parser.isSet(options.help)
-                               ? helpText(parser)
+                               ? helpText(parser, options)
                                : u"Orvanta "_s + InstalledVersion::firstVersion + u'\n');
         return ExitStatus::success;
     }
@@ -538,13 +640,16 @@ int Launcher::run(int argc, char* argv[])
         return history(parser, options);
     if (command == u"profiles"_s)
         return profiles(parser, options);
+    if (command == u"profile"_s)
+        return profile(parser, options);
     if (command == u"coverage"_s)
         return coverage(parser, options);
     if (command == u"google"_s)
         return google(parser, options);
     if (command != u"submit"_s)
         return usageError(
-            u"Unknown command \"%1\"; the commands are submit, key, history, coverage, google and profiles."_s
+            u"Unknown command \"%1\"; the commands are submit, key, history, coverage, google, profile and "
+            u"profiles."_s
                 .arg(command));
     return submit(parser, options);
 }

@@ -4,6 +4,8 @@
 #include "SettingsKeys.h"
 #include "WebAddress.h"
 
+using namespace Qt::StringLiterals;
+
 std::optional<Profile> ProfileEditor::pick(const QString& title)
 {
     const std::optional<int> slot = m_store.findByTitle(title);
@@ -13,13 +15,24 @@ std::optional<Profile> ProfileEditor::pick(const QString& title)
     return m_store.read(*slot);
 }
 
+QString ProfileEditor::refusalOf(const QString& title) const
+{
+    if (title.isEmpty())
+        return u"A profile needs a title."_s;
+    if (title == SettingsKeys::freeSlotTitle)
+        return u"The title \"%1\" marks a free slot; choose another."_s.arg(title);
+    if (m_store.findByTitle(title))
+        return u"A profile titled \"%1\" already exists."_s.arg(title);
+    if (!m_store.findFreeSlot())
+        return u"All %1 profile slots are taken; delete a profile first."_s.arg(ProfileStore::lastSlot);
+    return QString();
+}
+
 ProfileEditor::Result ProfileEditor::create(const QString& title)
 {
-    if (title.isEmpty() || title == SettingsKeys::freeSlotTitle || m_store.findByTitle(title))
+    if (!refusalOf(title).isEmpty())
         return Result::Refused;
     const std::optional<int> slot = m_store.findFreeSlot();
-    if (!slot)
-        return Result::Refused;
     if (!m_store.create(*slot, title))
         return Result::StoreUnwritable;
     m_currentSlot = *slot;
@@ -51,4 +64,17 @@ ProfileEditor::Result ProfileEditor::remove(const QString& chooserText)
     if (allowed != Result::Done)
         return allowed;
     return m_store.remove(m_currentSlot) ? Result::Done : Result::StoreUnwritable;
+}
+
+QString ProfileEditor::problemOf(Result result)
+{
+    switch (result) {
+    case Result::InvalidKey:
+        return u"The IndexNow key must be 8 to 128 letters (a-z, A-Z), digits or hyphens. Use Generate for a "
+               u"new one."_s;
+    case Result::InvalidFeed:
+        return u"The feed address must be a web address beginning with http:// or https://."_s;
+    default:
+        return QString();
+    }
 }

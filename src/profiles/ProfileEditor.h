@@ -37,10 +37,15 @@ public:
     // A new profile in the lowest free slot. Refused: an empty title, "none" (it would read as a
     // free slot), a title another profile has (it could never be picked), or no free slot.
     Result create(const QString& title);
+    // Why create would refuse the title, in a sentence; empty when it would not.
+    QString refusalOf(const QString& title) const;
     // Writes the fields and optional values into the current slot; the stored title stays as it
     // was created. An optional value that is set must be usable.
     Result save(const QString& chooserText, const Profile& fields);
     Result remove(const QString& chooserText);
+
+    // What the user is told of an optional value save refused (InvalidKey, InvalidFeed).
+    static QString problemOf(Result result);
 
 private:
     Result checkCurrent(const QString& chooserText) const;

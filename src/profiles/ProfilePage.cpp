@@ -259,7 +259,8 @@ void ProfilePage::onNewClicked()
 void ProfilePage::onSaveClicked()
 {
     const QString title = u"Site Profile"_s;
-    switch (m_editor.save(ui->Combo4->currentText(), workingCopy())) {
+    const ProfileEditor::Result result = m_editor.save(ui->Combo4->currentText(), workingCopy());
+    switch (result) {
     case ProfileEditor::Result::Done:
         m_dialogs.inform(u"your profile has been saved successfully"_s, title, Dialogs::Icon::Information);
         return;
@@ -271,13 +272,8 @@ void ProfilePage::onSaveClicked()
         reportUnwritableStore(u"Your profile could not be saved"_s, title);
         return;
     case ProfileEditor::Result::InvalidKey:
-        m_dialogs.inform(u"The IndexNow key must be 8 to 128 letters (a-z, A-Z), digits or hyphens. "
-                         u"Use Generate for a new one."_s,
-                         title, Dialogs::Icon::Warning);
-        return;
     case ProfileEditor::Result::InvalidFeed:
-        m_dialogs.inform(u"The feed address must be a web address beginning with http:// or https://."_s,
-                         title, Dialogs::Icon::Warning);
+        m_dialogs.inform(ProfileEditor::problemOf(result), title, Dialogs::Icon::Warning);
         return;
     case ProfileEditor::Result::Refused:
         return;

@@ -50,8 +50,10 @@ std::optional<int> ProfileStore::findNamed(const QString& title, QString& error)
     QStringList known;
     for (const TitledSlot& titled : scanTitles())
         known << u"\"%1\""_s.arg(titled.title);
-    error = u"Unknown profile \"%1\". Known profiles: %2."_s.arg(
-        title, known.isEmpty() ? u"none"_s : known.join(u", "_s));
+    // With none at all, the way to make one: a first run on a server lands here.
+    error = known.isEmpty() ? u"Unknown profile \"%1\". Known profiles: none in %2; make one with orvanta "
+                              u"profile new --profile TITLE."_s.arg(title, m_settings.fileName())
+                            : u"Unknown profile \"%1\". Known profiles: %2."_s.arg(title, known.join(u", "_s));
     return std::nullopt;
 }
 
