@@ -249,7 +249,9 @@ void print(QIODevice& device, const QString& text)
 
 AppPaths pathsFrom(const QCommandLineParser& parser, const Options& options)
 {
-    return parser.isSet(options.home) ? AppPaths(parser.value(options.home)) : AppPaths::besideExecutable();
+    return parser.isSet(options.home)
+               ? AppPaths::forHome(parser.value(options.home), QCoreApplication::applicationDirPath())
+               : AppPaths::besideExecutable();
 }
 
 int usageError(const QString& message)
@@ -262,8 +264,11 @@ int usageError(const QString& message)
     return ExitStatus::badUsage;
 }
 
-// A home named with --home that cannot be read is said, not taken for one without runs.
-std::optional<int> refuseUnreadableHome(const QCommandLineParser& parser, const Options& options)
+enum class HomeUse { Read, Write };
+
+// A home named with --home that cannot be read is said, not taken for one without runs; a
+// command that writes makes the one that does not exist yet (a new server's first run).
+std::optional<int> refuseUnusableHome(const QCommandLineParser& parser, const Options& options, HomeUse use)
 {
     if (!parser.isSet(options.home))
         return std::nullopt;
@@ -271,7 +276,10 @@ std::optional<int> refuseUnreadableHome(const QCommandLineParser& parser, const 
     struct stat status
     {};
     QString problem;
-    if (::stat(QFile::encodeName(home).constData(), &status) != 0)
+    if (use == HomeUse::Write && ::stat(QFile::encodeName(home).constData(), &status) != 0 &&
+        errno == ENOENT && !QDir().mkpath(home))
+        problem = u"cannot be made"_s;
+    else if (::stat(QFile::encodeName(home).constData(), &status) != 0)
         problem = errno == ENOENT ? u"does not exist"_s
                                   : u"cannot be read: %1"_s.arg(QString::fromLocal8Bit(std::strerror(errno)));
     else if (!S_ISDIR(status.st_mode))
@@ -325,6 +333,8 @@ int submit(const QCommandLineParser& parser, const Options& options)
         return usageError(
             u"Choose the sites with exactly one of --all, --type engine|list or --site NAME."_s);
 
+    if (const std::optional<int> refused = refuseUnusableHome(parser, options, HomeUse::Write))
+        return *refused;
     const AppPaths paths = pathsFrom(parser, options);
     HeadlessSubmission::Options run;
     run.profileTitle = parser.value(options.profile);
@@ -357,6 +367,7 @@ int submit(const QCommandLineParser& parser, const Options& options)
         run.coolDown = std::chrono::seconds(seconds);
     }
     run.catalogueFile = paths.catalogueFile();
+    run.bundledCatalogue = paths.usesBundledCatalogue();
     run.logFile = paths.runLogFile();
     run.historyFile = paths.historyFile();
     run.runLockFile = paths.runLockFile();
@@ -399,7 +410,7 @@ int history(const QCommandLineParser& parser, const Options& options)
         if (!number || selection.last < 1)
             return usageError(u"--last takes a number of runs, 1 or more."_s);
     }
-    if (const std::optional<int> refused = refuseUnreadableHome(parser, options))
+    if (const std::optional<int> refused = refuseUnusableHome(parser, options, HomeUse::Read))
         return *refused;
     // A reader creates nothing: a home without a history has no runs. An older history is
     // brought up to date, with the catalogue naming the sites it recorded by name.
@@ -459,7 +470,7 @@ int coverage(const QCommandLineParser& parser, const Options& options)
         return usageError(u"Name the profile with --profile TITLE."_s);
     if (parser.values(options.site).size() > 1)
         return usageError(u"coverage takes one --site NAME, or none for every site."_s);
-    if (const std::optional<int> refused = refuseUnreadableHome(parser, options))
+    if (const std::optional<int> refused = refuseUnusableHome(parser, options, HomeUse::Read))
         return *refused;
     const AppPaths paths = pathsFrom(parser, options);
     const CoverageCommand::Options run{parser.value(options.profile), parser.value(options.site),
@@ -497,6 +508,10 @@ int google(const QCommandLineParser& parser, const Options& options)
     run.profileTitle = parser.value(options.profile);
     run.clientFile = parser.value(options.client);
     run.serviceAccountFile = parser.value(options.serviceAccount);
+    if (run.action == GoogleCommand::Action::Status || run.action == GoogleCommand::Action::Inspect) {
+        if (const std::optional<int> refused = refuseUnusableHome(parser, options, HomeUse::Write))
+            return *refused;
+    }
     run.historyFile = pathsFrom(parser, options).historyFile();
     run.runLockFile = pathsFrom(parser, options).runLockFile();
     SettingsStore settings;

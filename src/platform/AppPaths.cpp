@@ -22,6 +22,16 @@ AppPaths AppPaths::forProgramIn(const QString& programDirectory)
     return AppPaths(programDirectory, portable ? programDirectory : userDataDirectory());
 }
 
+AppPaths AppPaths::forHome(const QString& homeDirectory, const QString& programDirectory)
+{
+    if (QFileInfo::exists(joinPath(homeDirectory, u"orvd.dll"_s)) ||
+        !QFileInfo::exists(joinPath(programDirectory, u"orvd.dll"_s)))
+        return AppPaths(homeDirectory);
+    AppPaths paths(programDirectory, homeDirectory);
+    paths.m_bundledCatalogue = true;
+    return paths;
+}
+
 AppPaths AppPaths::besideExecutable()
 {
     return forProgramIn(QCoreApplication::applicationDirPath());

@@ -17,6 +17,9 @@ public:
     AppPaths(QString catalogueDirectory, QString writableDirectory);
 
     static AppPaths forProgramIn(const QString& programDirectory);
+    // --home DIR: every file in DIR, but the catalogue the program came with when DIR holds none
+    // (a home made for the history and log alone).
+    static AppPaths forHome(const QString& homeDirectory, const QString& programDirectory);
     static AppPaths besideExecutable();
     // The user's own directory for the program's files, created when missing.
     static QString userDataDirectory();
@@ -25,6 +28,8 @@ public:
     static QString joinPath(const QString& directory, const QString& fileName);
 
     QString catalogueFile() const;
+    // The home holds no catalogue of its own: the program's is read, never written.
+    bool usesBundledCatalogue() const { return m_bundledCatalogue; }
     QString runLogFile() const;
     QString upgradeFile() const;
     // The record of what was sent and of every run, beside the run log.
@@ -35,4 +40,5 @@ public:
 private:
     QString m_catalogueDirectory;
     QString m_writableDirectory;
+    bool m_bundledCatalogue = false;
 };

@@ -4,8 +4,12 @@
 #include "BlockingWait.h"
 #include "EngineSelection.h"
 #include "ExitStatus.h"
+#include "GoogleAccount.h"
+#include "GoogleConnection.h"
+#include "GoogleEndpoints.h"
 #include "IndexNowKey.h"
 #include "ProfileStore.h"
+#include "RequestComposer.h"
 #include "RequestPreview.h"
 #include "SettingsStore.h"
 #include "SiteDatabase.h"
@@ -14,6 +18,7 @@
 #include "Wording.h"
 
 #include <QFileInfo>
+#include <QMap>
 #include <QIODevice>
 
 using namespace Qt::StringLiterals;
@@ -32,7 +37,10 @@ public:
 
     int run()
     {
-        if (!openCatalogue() || !findProfile() || !chooseSites() || !checkKey())
+        if (!openCatalogue() || !findProfile() || !chooseSites())
+            return ExitStatus::badUsage;
+        skipSearchConsoleWithoutSignIn();
+        if (!checkKey() || !checkNeededValues())
             return ExitStatus::badUsage;
         if (m_options.dryRun && !m_options.changedPages) {
             RequestPreview::write(*m_catalogue, m_selection->selectedRows(), m_profile, m_out);
@@ -47,6 +55,7 @@ public:
             return ExitStatus::badUsage;
         }
         const RunPlan plan = prepare(session);
+        const QString recordFailure = waitForRecords(session);
         if (!plan.error.isEmpty()) {
             say(m_err, plan.error);
             return plan.changedPages ? ExitStatus::failure : ExitStatus::badUsage;
@@ -61,7 +70,10 @@ public:
         RequestPreview::writePageNotes(plan, m_out); // a cron log says why a page never went
         if (plan.items.isEmpty()) {
             say(m_out, u"Nothing to send."_s);
-            return ExitStatus::success;
+            if (recordFailure.isEmpty())
+                return ExitStatus::success;
+            say(m_err, u"The run could not be recorded: %1."_s.arg(recordFailure));
+            return ExitStatus::failure;
         }
         return submit(session);
     }
@@ -86,6 +98,9 @@ private:
         m_catalogue = SiteDatabase::open(m_options.catalogueFile, error);
         if (!m_catalogue)
             say(m_err, error);
+        else if (m_options.bundledCatalogue)
+            say(m_out, u"The home holds no catalogue: the sites are those of %1 (read only)."_s.arg(
+                           m_options.catalogueFile));
         return m_catalogue != nullptr;
     }
 
@@ -99,10 +114,69 @@ private:
             return false;
         }
         m_profile = store.read(*slot);
-        if (m_profile.isComplete())
+        return true;
+    }
+
+    // A selection by type takes Search Console along; a profile never signed in to Google would
+    // fail it every night. It is left aside and said so, as if it had not been chosen. Named
+    // with --site, it is the user's wish and fails as it must.
+    void skipSearchConsoleWithoutSignIn()
+    {
+        if (m_options.selection == HeadlessSubmission::Selection::Sites)
+            return;
+        QList<int> searchConsole;
+        QStringList names;
+        m_catalogue->readSites(m_selection->selectedRows(), [&, index = 0](const PromoSite& site) mutable {
+            if (GoogleEndpoints::isSearchConsole(site.action)) {
+                searchConsole << index;
+                names << site.sitename;
+            }
+            ++index;
+        });
+        if (searchConsole.isEmpty())
+            return;
+        GoogleConnections google(QFileInfo(m_settings.fileName()).absolutePath(), SecretStore::Answers::AtOnce);
+        const std::unique_ptr<GoogleConnection> connection = google.connect(m_profile);
+        bool signedIn = false;
+        connection->account().load([&](const QString& error) {
+            signedIn = error.isEmpty() && connection->account().isSignedIn();
+        });
+        if (signedIn)
+            return;
+        m_selection->removeSelected(searchConsole);
+        m_note = u"%1: not signed in to Google: skipped."_s.arg(names.join(u", "_s));
+        say(m_out, m_note + u" Sign in with orvanta google login --profile \"%1\" to send it sitemaps."_s.arg(
+                                m_profile.title));
+    }
+
+    // The values the chosen sites' requests use, and only those, must be there: an IndexNow site
+    // takes the address and the key, Search Console the address, a classic site what its
+    // template names.
+    bool checkNeededValues()
+    {
+        const RequestComposer composer(m_profile);
+        QMap<QString, QStringList> lacking; // key -> the sites that need it
+        QStringList order;
+        m_catalogue->readSites(m_selection->selectedRows(), [&](const PromoSite& site) {
+            RequestComposer::Filled filled;
+            composer.compose(site, &filled);
+            QStringList keys = filled.lackingKeys;
+            if (GoogleEndpoints::isSearchConsole(site.action) && m_profile.value(ProfileField::Url).isEmpty())
+                keys << Profile::key(ProfileField::Url);
+            for (const QString& key : std::as_const(keys)) {
+                if (!lacking.contains(key))
+                    order << key;
+                if (!lacking[key].contains(site.sitename))
+                    lacking[key] << site.sitename;
+            }
+        });
+        if (lacking.isEmpty())
             return true;
-        say(m_err, u"The profile \"%1\" is incomplete; these fields are empty: %2."_s.arg(
-                       m_profile.title, m_profile.emptyFields().join(u", "_s)));
+        QStringList named;
+        for (const QString& key : std::as_const(order))
+            named << u"%1 (%2)"_s.arg(key, lacking.value(key).join(u", "_s));
+        say(m_err, u"The profile \"%1\" lacks values the chosen sites need: %2. Fill them in with orvanta "
+                   u"profile set --profile \"%1\" KEY=VALUE."_s.arg(m_profile.title, named.join(u"; "_s)));
         return false;
     }
 
@@ -161,7 +235,7 @@ private:
     {
         SubmissionSession::Request request{
             m_profile,         m_selection->selectedRows(), m_options.changedPages, m_options.checkPages,
-            m_options.sitemap, m_options.coolDown};
+            m_options.sitemap, m_options.coolDown,         m_note};
         RunPlan plan;
         QObject::connect(&session, &SubmissionSession::planned, &session, [&](const RunPlan& planned) {
             plan = planned;
@@ -184,6 +258,20 @@ private:
                                                                       : SubmissionSession::Purpose::Run;
         waitFor(&session, &SubmissionSession::planned, [&] { session.prepare(request, purpose); });
         return plan;
+    }
+
+    // A run that sent nothing is recorded before the command ends; why it could not be, if so.
+    static QString waitForRecords(SubmissionSession& session)
+    {
+        if (session.run().isBusy() || !session.isBusy())
+            return QString();
+        QString failure;
+        const QMetaObject::Connection heard =
+            QObject::connect(&session, &SubmissionSession::ended, &session,
+                             [&failure](const SubmissionSession::Outcome& ended) { failure = ended.recordFailure; });
+        waitFor(&session, &SubmissionSession::ended, [] {});
+        QObject::disconnect(heard);
+        return failure;
     }
 
     int submit(SubmissionSession& session)
@@ -216,6 +304,7 @@ private:
     std::unique_ptr<EngineSelection> m_selection;
     Profile m_profile;
     bool m_keyInvalid = false;
+    QString m_note; // what was left aside, said at the start and kept with the run
     int m_progressShown = 0;
 };
 

@@ -32,6 +32,7 @@ struct Options
     QString sitemap;        // the sitemap to read; empty: the ones robots.txt names, else /sitemap.xml
     std::chrono::seconds coolDown{600};
     QString catalogueFile;
+    bool bundledCatalogue = false; // the home holds none: the program's own is read
     QString logFile;
     QString historyFile;
     QString runLockFile;

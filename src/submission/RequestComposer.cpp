@@ -259,9 +259,11 @@ RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate,
     }
     std::copy(requestTemplate.cbegin() + copied, requestTemplate.cend(), out);
     for (size_t i = 0; i < size_t(RequestTemplate::fieldPlaceholderCount); ++i) {
-        if (present[i] && m_empty[i])
+        if (present[i] && m_empty[i]) {
             filled.emptyPlaceholders << RequestTemplate::placeholder(
                 RequestTemplate::placeholderKeywords().at(qsizetype(i)));
+            filled.lackingKeys << Profile::key(placeholderFields[i]);
+        }
     }
     const auto lacks = [&](Notification value) { return present[size_t(value)] && m_empty[size_t(value)]; };
     if (lacks(Notification::Key) || (lacks(Notification::KeyLocation) && m_empty[size_t(Notification::Key)]))
@@ -273,6 +275,12 @@ RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate,
         filled.missingValue = needsHost;
     else if (lacks(Notification::Feed))
         filled.missingValue = needsFeed;
+    if (filled.missingValue == needsKey)
+        filled.lackingKeys << SettingsKeys::profileIndexNowKey;
+    if (filled.missingValue == needsHost && !filled.lackingKeys.contains(Profile::key(ProfileField::Url)))
+        filled.lackingKeys << Profile::key(ProfileField::Url);
+    if (filled.missingValue == needsFeed)
+        filled.lackingKeys << SettingsKeys::profileFeed;
     return filled;
 }
 

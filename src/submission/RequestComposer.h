@@ -27,6 +27,7 @@ public:
         QStringList emptyPlaceholders;   // whose profile field is empty, in placeholder order
         QStringList unknownPlaceholders; // bracketed words that are no placeholder, as they appear
         QString missingValue;            // a value the profile lacks and the template needs, in words
+        QStringList lackingKeys;         // the settings keys of the values the profile lacks for it
     };
 
     // The site's request; `inspected`, when given, receives what inspect() says of its template.
