@@ -104,7 +104,7 @@ void recordRun(HistoryDatabase& database, const PageList& pages, const QList<qsi
     int position = 0;
     for (qsizetype start = 0; start < sent.size(); start += batchSize)
         recordBatch(database, run, ++position, pages, sent.mid(start, batchSize), ids, accepted, at);
-    journal.endRun(run, at + 1000, false);
+    journal.endRun(run, at + 1000, RunJournal::End::Completed);
 }
 
 // The floor of recording: the same rows, in the same order, into the same tables (the unique

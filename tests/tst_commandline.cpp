@@ -399,7 +399,8 @@ private slots:
                       u"CREATE TABLE announcements(endpoint INTEGER, page INTEGER, "
                       u"accepted_at INTEGER, refused_at INTEGER)"_s,
                       u"CREATE TABLE result_pages(run INTEGER, position INTEGER, page INTEGER)"_s,
-                      u"CREATE TABLE checks(page INTEGER PRIMARY KEY)"_s, u"PRAGMA user_version = 5"_s});
+                      u"CREATE TABLE checks(page INTEGER PRIMARY KEY)"_s,
+                      u"CREATE TABLE runs(id INTEGER PRIMARY KEY)"_s, u"PRAGMA user_version = 5"_s});
         const auto layout = [&history] {
             SqliteConnection connection(history, SqliteConnection::Mode::ReadOnly);
             QString error;
@@ -474,7 +475,8 @@ private slots:
             << u"Unknown profile \"none\". Known profiles: \"Shop\", \"Blog\", \"Bare\"."_s;
         QTest::newRow("incomplete profile")
             << QStringList{u"submit"_s, u"--profile"_s, u"Bare"_s, u"--all"_s} << 2
-            << u"The profile \"Bare\" is incomplete; these fields are empty: name,"_s;
+            << u"The profile \"Bare\" lacks values the chosen sites need: url (Alpha, Beta); company (Alpha); "
+               u"wtitle (Delta, Gamma). Fill them in with orvanta profile set --profile \"Bare\" KEY=VALUE.\n"_s;
         QTest::newRow("unknown site")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--site"_s, u"Omega"_s} << 2
             << u"Unknown site \"Omega\""_s;
@@ -521,7 +523,7 @@ private slots:
         QTest::newRow("submit from a home that is a file")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s,
                            u"--all"_s,  u"--home"_s,    u"HOME/sublog.htm"_s}
-            << 2 << u"The site catalogue \"HOME/sublog.htm/orvd.dll\" cannot be read: Not a directory.\n"_s;
+            << 2 << u"The home \"HOME/sublog.htm\" is not a directory.\n"_s;
         QTest::newRow("history of a profile nobody has")
             << QStringList{u"history"_s, u"--profile"_s, u"Nobody"_s} << 2
             << u"Unknown profile \"Nobody\"."_s;
@@ -693,6 +695,69 @@ private slots:
         QCOMPARE(ProfileStore(*SettingsFile().store).scanTitles().size(), 2);
     }
 
+    void server_aProfileMadeFromNothingRunsAndEveryRunIsOnRecord()
+    {
+        // A new server: no profile yet, a home that does not exist, nobody signed in to Google.
+        QTemporaryDir server;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, server.filePath(u"config"_s));
+        const QString home = server.filePath(u"orvanta"_s);
+        const auto orvanta = [&](const QString& line) {
+            return runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                              QProcess::splitCommand(QString(line).replace(u"HOME"_s, home)), environment);
+        };
+        SitemapSite website(m_farm, 3, QDateTime::currentDateTimeUtc().addDays(-1));
+        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
+        const QString indexNow = u"IndexNow (Bing, Yandex, Seznam, Naver, Yep)"_s;
+        QCOMPARE(orvanta(u"profile new --profile Site"_s).status, 0);
+        const Outcome lacking = orvanta(u"submit --profile Site --site \"%1\" --changed-pages"_s.arg(indexNow));
+        QCOMPARE(lacking.status, 2);
+        QVERIFY2(lacking.err.contains(u"lacks values the chosen sites need: url (%1); indexnowkey (%1)."_s.arg(
+                     indexNow)),
+                 qPrintable(lacking.err));
+        // The address and the key are all IndexNow takes.
+        QCOMPARE(orvanta(u"profile set --profile Site url=%1 indexnowkey=0123456789abcdef"_s.arg(website.address()))
+                     .status,
+                 0);
+
+        // A sitemap that cannot be read fails the run before it sends: the home is made, the
+        // program's catalogue read, and the failure recorded with its reason.
+        const Outcome unread = orvanta(u"submit --profile Site --site \"%1\" --changed-pages --sitemap %2 --home HOME"_s
+                                           .arg(indexNow, m_farm.url(u"/missing.xml"_s)));
+        QCOMPARE(unread.status, 1);
+        QVERIFY2(unread.out.startsWith(u"The home holds no catalogue: the sites are those of "_s),
+                 qPrintable(unread.out));
+        const Outcome failedRun = orvanta(u"history --home HOME"_s);
+        QVERIFY2(failedRun.out.contains(u"\"Site\", command line, changed pages: failed, nothing sent\n  The sitemap "_s +
+                                        m_farm.url(u"/missing.xml"_s)),
+                 qPrintable(failedRun.out));
+
+        // With the home's own catalogue, by type: Search Console is left aside, said and recorded.
+        QList<PromoSite> sites = TestData::bundledSites();
+        sites.removeIf([](const PromoSite& site) { return site.sitetype != u"engine"_s; });
+        for (PromoSite& site : sites) {
+            if (site.sitename == indexNow)
+                site.action = m_farm.url(u"/indexnow"_s);
+        }
+        TestData::writeCatalogue(home + u"/orvd.dll"_s, sites);
+        const Outcome sent = orvanta(u"submit --profile Site --type engine --changed-pages --home HOME"_s);
+        QVERIFY2(sent.status == 0, qPrintable(sent.out + sent.err));
+        QVERIFY2(sent.out.startsWith(u"Google Search Console: not signed in to Google: skipped."_s),
+                 qPrintable(sent.out));
+        QVERIFY2(sent.out.contains(u"1 succeeded, 0 failed."_s), qPrintable(sent.out));
+        const Outcome nothing = orvanta(u"submit --profile Site --type engine --changed-pages --home HOME"_s);
+        QCOMPARE(nothing.status, 0);
+        const Outcome runs = orvanta(u"history --home HOME --csv"_s);
+        const QStringList rows = runs.out.split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 4);
+        QVERIFY2(rows.at(1).contains(u",changed pages,nothing to send,,,nothing to send,,\"Google Search Console: "
+                                     u"not signed in to Google: skipped. 3 pages found"_s),
+                 qPrintable(runs.out));
+        QVERIFY2(rows.at(2).contains(u",changed pages,completed,1,\"%1\",succeeded,"_s.arg(indexNow)), qPrintable(runs.out));
+        QVERIFY2(rows.at(3).contains(u",changed pages,failed,,,failed,,The sitemap"_s), qPrintable(runs.out));
+    }
+
     void csv_withNothingToShowIsTheHeaderAloneOnStdout()
     {
         const Outcome history =
@@ -768,6 +833,7 @@ private slots:
         TestData::storeCompleteProfile(m_app->settings(), 7, u"My Shop"_s);
         QVERIFY(m_app->settings().setValue(u"7"_s, u"url"_s, website.address()));
         QVERIFY(m_app->settings().setValue(u"7"_s, SettingsKeys::profileIndexNowKey, u"0123456789abcdef"_s));
+        QVERIFY(m_app->settings().setValue(u"7"_s, SettingsKeys::profileFeed, website.address() + u"feed"_s));
         QProcessEnvironment environment = this->environment();
         environment.insert(u"HOME"_s, user.path());
         // The catalogue tool's examples first: they make the catalogue the others may name.

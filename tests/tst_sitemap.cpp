@@ -791,7 +791,9 @@ private slots:
         QVERIFY(database);
         RunJournal journal(*database);
         const QList<RunJournal::RunSummary> runs = journal.runs(u"Shop"_s);
-        QCOMPARE(runs.size(), 3); // the dry run and the run with nothing to send are no runs
+        QCOMPARE(runs.size(), 4); // the dry run is no run; the one with nothing to send is on record
+        QCOMPARE(runs.at(2).state, u"nothing to send"_s);
+        QVERIFY2(runs.at(2).note.contains(u"nothing to send"_s), qPrintable(runs.at(2).note));
         QCOMPARE(runs.at(1).state, u"completed"_s);
         QCOMPARE(journal.resultPages(runs.at(1).id, 1).size(), 3);
         int acceptedByBusy = 0;
@@ -1138,8 +1140,8 @@ private slots:
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QString>("error"); // empty: opens
         QTest::newRow("newer")
-            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 7"_s}
-            << u"was written by a newer version of Orvanta (layout 7; this one knows up to 6). It "
+            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 8"_s}
+            << u"was written by a newer version of Orvanta (layout 8; this one knows up to 7). It "
                u"is left as it is."_s;
         QTest::newRow("another program's")
             << QStringList{u"CREATE TABLE notes(text TEXT)"_s}
@@ -1304,7 +1306,7 @@ private slots:
             {1, u"=cmd|' /C calc'!A0"_s, RunJournal::Ending::Succeeded, 202, u"Accepted; 1 page"_s, {}}));
         QVERIFY(journal.addResult(
             run, {2, u"blo.gs"_s, RunJournal::Ending::Failed, 404, u"HTTP 404 Not Found"_s, {}}));
-        QVERIFY(journal.endRun(run, published.toMSecsSinceEpoch() + 5000, false));
+        QVERIFY(journal.endRun(run, published.toMSecsSinceEpoch() + 5000, RunJournal::End::Completed));
         QString text;
         QTextStream out(&text);
         HistoryReport::writeText(journal, {u"Shop"_s, -1, 0, false}, out);

@@ -94,6 +94,12 @@ const QStringList toSixthLayout = {
     u"CREATE UNIQUE INDEX pages_address ON pages(origin, path)"_s,
 };
 
+// The seventh: a run says in a sentence why it sent nothing (it failed before sending, or found
+// nothing to send) or what it left aside.
+const QStringList toSeventhLayout = {
+    u"ALTER TABLE runs ADD COLUMN note TEXT"_s,
+};
+
 // The tables of the first layout, which had no version: pages recorded by profile title and
 // site name, and a copy of every address a batch carried.
 const QSet<QString> firstLayoutTables = {u"sent"_s, u"runs"_s, u"results"_s, u"result_urls"_s};
@@ -300,7 +306,11 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
                 m_lastError = ledger.lastError();
         }
     }
-    for (const QString& statement : toSixthLayout)
+    if (found < 6) {
+        for (const QString& statement : toSixthLayout)
+            written = written && exec(statement);
+    }
+    for (const QString& statement : toSeventhLayout)
         written = written && exec(statement);
     written = written && addKeptTables(tables);
     written = written && exec(u"PRAGMA user_version = %1"_s.arg(layout)) && commit();

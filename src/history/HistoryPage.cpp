@@ -67,7 +67,7 @@ namespace {
 // A baseline records pages as announced: it has no requests that could succeed or fail.
 bool sentNothing(const RunJournal::RunSummary& run)
 {
-    return run.mode == QStringLiteral("baseline");
+    return run.mode == QStringLiteral("baseline") || run.requests == 0;
 }
 
 } // namespace

@@ -22,7 +22,8 @@ QList<RunJournal::RunSummary> runsOf(RunJournal& journal, const HistoryReport::S
 
 QString HistoryReport::outcomeText(const RunJournal::RunSummary& run)
 {
-    if (run.mode == u"baseline"_s) // it recorded pages as announced, and sent no request
+    // A baseline recorded pages as announced; a run that failed first or found nothing sent nothing.
+    if (run.mode == u"baseline"_s || run.requests == 0)
         return u"nothing sent"_s;
     return u"%1 succeeded, %2 failed"_s.arg(run.succeeded).arg(run.failed);
 }
@@ -42,12 +43,16 @@ int HistoryReport::writeCsv(RunJournal& journal, const Selection& selection, QTe
     writeCsvHeader(out);
     int rows = 0;
     for (const RunJournal::RunSummary& run : runsOf(journal, selection)) {
-        for (const RunJournal::ResultRow& row : journal.results(run.id, selection.failuresOnly)) {
+        QList<RunJournal::ResultRow> results = journal.results(run.id, selection.failuresOnly);
+        // A run that sent nothing is a row of its own, saying why.
+        if (run.requests == 0 && !run.note.isEmpty() && (!selection.failuresOnly || run.state == u"failed"_s))
+            results.append({0, QString(), run.state, 0, run.note, 0});
+        for (const RunJournal::ResultRow& row : std::as_const(results)) {
             ++rows;
             out << Csv::formatRecord({QString::number(run.id), TimeText::written(run.startedAt),
                                       field(run.profile), run.frontEnd, run.mode, run.state,
-                                      QString::number(row.position), field(row.site), row.outcome,
-                                      field(row.status ? QString::number(row.status) : QString()),
+                                      row.position ? Csv::Field(QString::number(row.position)) : Csv::Field(), field(row.site),
+                                      row.outcome, field(row.status ? QString::number(row.status) : QString()),
                                       field(row.detail), QString::number(row.pageCount)});
         }
     }
@@ -67,6 +72,8 @@ void HistoryReport::writeText(RunJournal& journal, const Selection& selection, Q
         out << u"Run %1, %2, \"%3\", %4, %5: %6, %7\n"_s.arg(run.id).arg(TimeText::written(run.startedAt),
                                                                          run.profile, run.frontEnd, run.mode,
                                                                          run.state, outcomeText(run));
+        if (!run.note.isEmpty())
+            out << u"  "_s << run.note << u'\n';
         for (const RunJournal::ResultRow& row : journal.results(run.id, selection.failuresOnly)) {
             out << u"  %1. %2 %3"_s.arg(row.position).arg(row.outcome.leftJustified(9), row.site);
             QStringList said;

@@ -77,13 +77,17 @@ bool RunJournal::addResult(qint64 run, const Result& result)
     return true;
 }
 
-bool RunJournal::endRun(qint64 run, qint64 endedAt, bool cancelled)
+bool RunJournal::endRun(qint64 run, qint64 endedAt, End end, const QString& note)
 {
     SqliteStatement update(m_database.connection(),
-                           u"UPDATE runs SET ended_at = ?, state = ? WHERE id = ?"_s);
+                           u"UPDATE runs SET ended_at = ?, state = ?, note = ? WHERE id = ?"_s);
     update.bind(1, endedAt);
-    update.bind(2, cancelled ? u"cancelled"_s : u"completed"_s);
-    update.bind(3, run);
+    update.bind(2, end == End::Completed   ? u"completed"_s
+                   : end == End::Cancelled ? u"cancelled"_s
+                   : end == End::Failed    ? u"failed"_s
+                                           : u"nothing to send"_s);
+    update.bind(3, note.isEmpty() ? QString() : note.left(longestDetail));
+    update.bind(4, run);
     return ran(update, m_database) && pruneDetails();
 }
 
@@ -125,7 +129,7 @@ QList<RunJournal::RunSummary> RunJournal::runs(const QString& profile, int last)
     SqliteStatement query(
         m_database.connection(),
         u"SELECT id, started_at, ended_at, profile, front_end, mode, state, requests, succeeded, "
-        u"failed FROM runs WHERE ? = '' OR profile = ? ORDER BY id DESC LIMIT ?"_s);
+        u"failed, note FROM runs WHERE ? = '' OR profile = ? ORDER BY id DESC LIMIT ?"_s);
     query.bind(1, profile.isNull() ? u""_s : profile);
     query.bind(2, profile);
     query.bind(3, qint64(last));
@@ -133,7 +137,7 @@ QList<RunJournal::RunSummary> RunJournal::runs(const QString& profile, int last)
     while (query.next()) {
         runs.append({query.integer(0), query.integer(1), query.integer(2), query.text(3), query.text(4),
                      query.text(5), query.text(6), int(query.integer(7)), int(query.integer(8)),
-                     int(query.integer(9))});
+                     int(query.integer(9)), query.text(10)});
     }
     m_database.setLastError(query.errorText());
     return runs;

@@ -48,10 +48,13 @@ public:
         QString profile;
         QString frontEnd;
         QString mode;
-        QString state; // "running", "completed", "cancelled" or "interrupted"
+        // "running", "completed", "cancelled", "interrupted", "failed" (before it sent anything) or
+        // "nothing to send"
+        QString state;
         int requests = 0;
         int succeeded = 0;
         int failed = 0;
+        QString note; // why it failed or found nothing to send, or what it left aside
     };
     struct ResultRow
     {
@@ -67,7 +70,8 @@ public:
     // caller's transaction when there is one.
     qint64 beginRun(const RunStart& start);
     bool addResult(qint64 run, const Result& result);
-    bool endRun(qint64 run, qint64 endedAt, bool cancelled);
+    enum class End { Completed, Cancelled, Failed, NothingToSend };
+    bool endRun(qint64 run, qint64 endedAt, End end, const QString& note = QString());
     // Runs still marked running were cut short, unless the run lock at `runLockFile` is held by
     // a run going on now; they are marked interrupted. Without a file the caller holds the lock.
     bool markInterrupted(const QString& runLockFile = QString());

@@ -15,7 +15,11 @@ QDateTime utc(qint64 msecs)
 
 QString TimeText::shown(qint64 msecs)
 {
-    return msecs == 0 ? QString() : QLocale().toString(utc(msecs).toLocalTime(), QLocale::ShortFormat);
+    if (msecs == 0)
+        return QString();
+    // With its zone, so that a moment shown beside one written in UTC is not taken for it.
+    const QDateTime local = utc(msecs).toLocalTime();
+    return QLocale().toString(local, QLocale::ShortFormat) + u' ' + local.timeZoneAbbreviation();
 }
 
 QString TimeText::shownDate(qint64 msecs)

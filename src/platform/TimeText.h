@@ -3,7 +3,7 @@
 #include <QString>
 
 // The program's two ways of writing a moment (milliseconds since the epoch; 0 writes nothing):
-// for people at the window, in their own time and their locale's short form; for files, the
+// for people at the window, in their own time and their locale's short form with the zone; for files, the
 // command line and the tools that read them, ISO 8601 in UTC with its "Z", which reads the same
 // everywhere and sorts as text.
 namespace TimeText {

@@ -38,6 +38,7 @@ struct RunPlan
     QString error;         // why no run can be planned: the sitemaps or the ledger cannot be read
     QList<WorkItem> items; // the requests, in the run's order
     QStringList summary;   // what was found and what goes out
+    QString note;          // what the front end left aside (a site it skipped), kept with the run
     bool changedPages = false;
     bool cancelled = false; // given up before it was made
     QByteArray website;     // the origin the ledger knows the website by

@@ -228,7 +228,8 @@ void RunPreparation::recordBaseline(RunPlan plan)
     m_means.recorder->recordBaseline(plan, m_request.profile.title);
 }
 
-void RunPreparation::finish(const RunPlan& plan)
+void RunPreparation::finish(RunPlan plan)
 {
+    plan.note = m_request.note;
     emit prepared(plan);
 }

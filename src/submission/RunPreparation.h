@@ -57,6 +57,7 @@ public:
         bool checkPages = true; // each page fetched first, and announced only when it can be indexed
         QString sitemap;        // empty: the sitemaps robots.txt names, else /sitemap.xml
         std::chrono::seconds coolDown = ChangedPages::defaultCoolDown;
+        QString note; // what the front end left aside, kept with the run's record
     };
 
     // What the session lends each preparation.
@@ -113,7 +114,7 @@ private:
     void prepareSearchConsole(RunPlan plan);
     void withGoogleToken(RunPlan plan);
     void recordBaseline(RunPlan plan);
-    void finish(const RunPlan& plan);
+    void finish(RunPlan plan);
     QList<qsizetype> searchConsoleRows() const;
 
     Means m_means;

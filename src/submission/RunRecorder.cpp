@@ -26,11 +26,24 @@ public:
         m_failure.clear();
         m_start = start;
         m_runId = 0;
+        m_note = plan ? plan->note : QString();
         if (!open())
             return;
         beginRun();
         if (plan && plan->pages)
             recordPlan(*plan, at);
+    }
+
+    // A run that sent nothing: it failed first, or found nothing to send. What its sitemaps
+    // listed and what the check found are kept all the same.
+    QString unsent(const RunJournal::RunStart& start, const RunPlan& plan, qint64 at)
+    {
+        begin(start, plan, at);
+        const bool failed = !plan.error.isEmpty();
+        m_note = failed ? plan.error : plan.summary.join(u' ');
+        if (!plan.note.isEmpty())
+            m_note = plan.note + u' ' + m_note;
+        return end(at, failed ? RunJournal::End::Failed : RunJournal::End::NothingToSend);
     }
 
     void markInterrupted()
@@ -99,10 +112,10 @@ public:
             (*item.batch->ids)[size_t(index)] = 0;
     }
 
-    QString end(qint64 endedAt, bool cancelled)
+    QString end(qint64 endedAt, RunJournal::End how)
     {
         if (open() && m_runId != 0)
-            check(RunJournal(*m_database).endRun(m_runId, endedAt, cancelled));
+            check(RunJournal(*m_database).endRun(m_runId, endedAt, how, m_note));
         m_runId = 0;
         return m_failure;
     }
@@ -113,9 +126,10 @@ public:
         m_start = start;
         if (!open())
             return m_failure;
+        m_note.clear();
         beginRun();
         if (!recordPlan(plan, at) || !check(m_database->begin()))
-            return end(at, false);
+            return end(at, RunJournal::End::Completed);
         // Every page as announced, to every IndexNow site selected: one transaction for all.
         PageLedger ledger(*m_database);
         QList<qsizetype> every(plan.pages->size());
@@ -146,7 +160,7 @@ public:
             m_database->rollback();
             check(false);
         }
-        return end(at, false);
+        return end(at, RunJournal::End::Completed);
     }
 
 private:
@@ -218,6 +232,7 @@ private:
     std::unique_ptr<HistoryDatabase> m_database;
     RunJournal::RunStart m_start;
     qint64 m_runId = 0;
+    QString m_note;
     QString m_failure;
 };
 
@@ -264,6 +279,21 @@ void RunRecorder::recordBaseline(const RunPlan& plan, const QString& profile)
         Qt::QueuedConnection);
 }
 
+void RunRecorder::recordUnsent(const RunPlan& plan, const QString& profile)
+{
+    const qint64 at = m_clock().toMSecsSinceEpoch();
+    const RunJournal::RunStart start{at, profile, m_frontEnd,
+                                     plan.changedPages ? u"changed pages"_s : u"address"_s, 0};
+    QMetaObject::invokeMethod(
+        m_writer,
+        [this, writer = m_writer, start, plan, at] {
+            const QString failure = writer->unsent(start, plan, at);
+            QMetaObject::invokeMethod(
+                this, [this, failure] { emit written(failure); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
 void RunRecorder::onStarted()
 {
     bool batches = false;
@@ -294,7 +324,8 @@ void RunRecorder::onEnded(bool cancelled)
     QMetaObject::invokeMethod(
         m_writer,
         [this, writer = m_writer, endedAt = m_clock().toMSecsSinceEpoch(), cancelled] {
-            const QString failure = writer->end(endedAt, cancelled);
+            const QString failure =
+                writer->end(endedAt, cancelled ? RunJournal::End::Cancelled : RunJournal::End::Completed);
             QMetaObject::invokeMethod(
                 this, [this, failure] { emit written(failure); }, Qt::QueuedConnection);
         },

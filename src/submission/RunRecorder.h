@@ -38,6 +38,9 @@ public:
     // Every page of the plan's sitemaps recorded as announced to each of its IndexNow sites,
     // with nothing sent, as a run of its own; baselineWritten() follows.
     void recordBaseline(const RunPlan& plan, const QString& profile);
+    // A run that sent nothing, with why (the plan's error, or its summary when nothing was to
+    // send) and the pages it listed; written() follows.
+    void recordUnsent(const RunPlan& plan, const QString& profile);
     // Runs that a process left marked running were cut short: called by a run that holds the lock.
     void markInterrupted();
 

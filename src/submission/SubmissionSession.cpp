@@ -120,8 +120,16 @@ void SubmissionSession::onPrepared(const RunPlan& plan)
             m_google = preparation->takeGoogle();
             m_run->setSearchConsole(preparation->searchConsole());
         }
-        if (!startable || !m_run->start(plan.items, preparation->request().profile))
+        // A run that sends nothing is on record all the same: why it failed, or that nothing
+        // was to send, with what its sitemaps listed. The lock is kept until that is written.
+        const bool unsent = purpose == Purpose::Run && !startable && !plan.cancelled &&
+                            (plan.changedPages || !plan.error.isEmpty());
+        if (unsent && m_recorder) {
+            m_unrecorded.append(Outcome{});
+            m_recorder->recordUnsent(plan, preparation->request().profile.title);
+        } else if (!startable || !m_run->start(plan.items, preparation->request().profile)) {
             m_lock->unlock();
+        }
     }
     emit planned(plan, purpose);
 }
