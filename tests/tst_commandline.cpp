@@ -732,6 +732,11 @@ private slots:
         QVERIFY2(failedRun.out.contains(u"\"Site\", command line, changed pages: failed, nothing sent\n  The sitemap "_s +
                                         m_farm.url(u"/missing.xml"_s)),
                  qPrintable(failedRun.out));
+        const Outcome failing = orvanta(u"status --home HOME"_s);
+        QCOMPARE(failing.status, 1);
+        QVERIFY2(failing.out.contains(u"\n  Last failed run: "_s) &&
+                     failing.out.contains(u"changed pages, failed: nothing sent\n    The sitemap "_s),
+                 qPrintable(failing.out));
 
         // With the home's own catalogue, by type: Search Console is left aside, said and recorded.
         QList<PromoSite> sites = TestData::bundledSites();
@@ -756,6 +761,16 @@ private slots:
                  qPrintable(runs.out));
         QVERIFY2(rows.at(2).contains(u",changed pages,completed,1,\"%1\",succeeded,"_s.arg(indexNow)), qPrintable(runs.out));
         QVERIFY2(rows.at(3).contains(u",changed pages,failed,,,failed,,The sitemap"_s), qPrintable(runs.out));
+        // The last run went well; the failure before it is still named.
+        const Outcome working = orvanta(u"status --profile Site --home HOME"_s);
+        QVERIFY2(working.status == 0, qPrintable(working.out + working.err));
+        for (const QString& line :
+             {u"Profile \"Site\"\n  Website: %1\n  Last run: "_s.arg(website.address()),
+              u", changed pages, nothing to send: nothing sent\n"_s, u"\n  Last failed run: "_s,
+              u"\n    %1: 3 accepted, 0 refused, 0 left out, 0 removed, 0 never announced\n"_s.arg(indexNow),
+              u"\n  Google: not signed in\n"_s})
+            QVERIFY2(working.out.contains(line), qPrintable(working.out));
+        QCOMPARE(orvanta(u"status --profile Nobody --home HOME"_s).status, 2);
     }
 
     void csv_withNothingToShowIsTheHeaderAloneOnStdout()

@@ -18,6 +18,7 @@
 #include "SettingsStore.h"
 #include "SiteDatabase.h"
 #include "Startup.h"
+#include "StatusCommand.h"
 #include "TerminalOutput.h"
 #include "WebAddress.h"
 
@@ -134,6 +135,7 @@ QList<Usage> usages(const Options& o)
         {u"profile export"_s, u"orvanta profile export --profile TITLE"_s, profile},
         {u"profile import"_s, u"orvanta profile import FILE [--replace]"_s, {&o.replace}},
         {u"profiles"_s, u"orvanta profiles"_s, {}},
+        {u"status"_s, u"orvanta status [--profile TITLE] [--home DIR]"_s, profile},
     };
 }
 
@@ -582,6 +584,26 @@ int profile(const QCommandLineParser& parser, const Options& options)
     return ProfileCommand::run(run, settings, console.out, console.err);
 }
 
+int status(const QCommandLineParser& parser, const Options& options)
+{
+    if (const std::optional<int> refused = refuseExtraWords(parser))
+        return *refused;
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"status"_s, options))
+        return *refused;
+    if (const std::optional<int> refused = refuseUnusableHome(parser, options, HomeUse::Read))
+        return *refused;
+    const AppPaths paths = pathsFrom(parser, options);
+    SettingsStore settings;
+    const StatusCommand::Options run{parser.value(options.profile),
+                                     paths.catalogueFile(),
+                                     paths.usesBundledCatalogue(),
+                                     paths.historyFile(),
+                                     paths.runLockFile(),
+                                     QFileInfo(settings.fileName()).absolutePath()};
+    Console console;
+    return StatusCommand::run(run, settings, console.out, console.err);
+}
+
 int window(int argc, char* argv[], const QCommandLineParser& parser, const Options& options)
 {
     QApplication app(argc, argv);
@@ -657,14 +679,16 @@ int Launcher::run(int argc, char* argv[])
         return profiles(parser, options);
     if (command == u"profile"_s)
         return profile(parser, options);
+    if (command == u"status"_s)
+        return status(parser, options);
     if (command == u"coverage"_s)
         return coverage(parser, options);
     if (command == u"google"_s)
         return google(parser, options);
     if (command != u"submit"_s)
         return usageError(
-            u"Unknown command \"%1\"; the commands are submit, key, history, coverage, google, profile and "
-            u"profiles."_s
+            u"Unknown command \"%1\"; the commands are submit, key, history, coverage, status, google, profile "
+            u"and profiles."_s
                 .arg(command));
     return submit(parser, options);
 }
