@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -438,7 +439,9 @@ private slots:
         orvanta.kill(); // as a cron job that dies, while the request hangs: what it printed is there
         QVERIFY(orvanta.waitForFinished(10000));
         printed += orvanta.readAllStandardOutput();
-        QVERIFY2(printed.startsWith("30 pages found in 3 sitemaps"), printed.constData());
+        QVERIFY2(printed.contains(QByteArray(" --changed-pages --home " + m_app->home().toUtf8() +
+                                             "\n30 pages found in 3 sitemaps")),
+                 printed.constData());
         orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE), {u"history"_s, u"--home"_s, m_app->home()});
         QVERIFY(orvanta.waitForFinished(10000));
         QVERIFY2(
@@ -726,7 +729,7 @@ private slots:
         const Outcome unread = orvanta(u"submit --profile Site --site \"%1\" --changed-pages --sitemap %2 --home HOME"_s
                                            .arg(indexNow, m_farm.url(u"/missing.xml"_s)));
         QCOMPARE(unread.status, 1);
-        QVERIFY2(unread.out.startsWith(u"The home holds no catalogue: the sites are those of "_s),
+        QVERIFY2(unread.out.contains(u"\nThe home holds no catalogue: the sites are those of "_s),
                  qPrintable(unread.out));
         const Outcome failedRun = orvanta(u"history --home HOME"_s);
         QVERIFY2(failedRun.out.contains(u"\"Site\", command line, changed pages: failed, nothing sent\n  The sitemap "_s +
@@ -748,11 +751,16 @@ private slots:
         TestData::writeCatalogue(home + u"/orvd.dll"_s, sites);
         const Outcome sent = orvanta(u"submit --profile Site --type engine --changed-pages --home HOME"_s);
         QVERIFY2(sent.status == 0, qPrintable(sent.out + sent.err));
-        QVERIFY2(sent.out.startsWith(u"Google Search Console: not signed in to Google: skipped."_s),
+        QVERIFY2(sent.out.contains(u"\nGoogle Search Console: not signed in to Google: skipped."_s),
                  qPrintable(sent.out));
         QVERIFY2(sent.out.contains(u"1 succeeded, 0 failed."_s), qPrintable(sent.out));
-        const Outcome nothing = orvanta(u"submit --profile Site --type engine --changed-pages --home HOME"_s);
+        // A cron mail: the line that says when and what, and the totals; nothing it said before.
+        const Outcome nothing = orvanta(u"submit --profile Site --type engine --changed-pages --quiet --home HOME"_s);
         QCOMPARE(nothing.status, 0);
+        static const QRegularExpression quiet(
+            u"^20[0-9-]{8}T[0-9:]{8}Z Orvanta 2\\.001: orvanta submit --profile Site --type engine --changed-pages "
+            u"--quiet --home \\S+\nNothing to send.\n$"_s);
+        QVERIFY2(quiet.match(nothing.out).hasMatch(), qPrintable(nothing.out));
         const Outcome runs = orvanta(u"history --home HOME --csv"_s);
         const QStringList rows = runs.out.split(u"\r\n"_s, Qt::SkipEmptyParts);
         QCOMPARE(rows.size(), 4);
@@ -771,6 +779,35 @@ private slots:
               u"\n  Google: not signed in\n"_s})
             QVERIFY2(working.out.contains(line), qPrintable(working.out));
         QCOMPARE(orvanta(u"status --profile Nobody --home HOME"_s).status, 2);
+    }
+
+    void googleLogin_onAServerSaysHowToFinishAndGivesUp()
+    {
+        GoogleImitation google(m_farm);
+        google.setEnvironment();
+        TestData::writeFile(m_app->homeFile(u"client.json"_s), google.clientFile());
+        QTcpServer free; // a port nobody holds, for the tunnel the user would open
+        QVERIFY(free.listen(QHostAddress::LocalHost));
+        const QString port = QString::number(free.serverPort());
+        free.close();
+        QProcessEnvironment environment = this->environment();
+        environment.insert(u"ORVANTA_SECRET_STORE"_s, u"file"_s);
+        const Outcome run = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                                       {u"google"_s, u"login"_s, u"--profile"_s, u"Shop"_s, u"--client"_s,
+                                        m_app->homeFile(u"client.json"_s), u"--port"_s, port, u"--timeout"_s, u"1"_s},
+                                       environment);
+        QCOMPARE(run.status, 1);
+        const QString tunnel = u"open a tunnel there first (ssh -L %1:127.0.0.1:%1 this server)"_s.arg(port);
+        QVERIFY2(run.out.contains(tunnel) && run.out.contains(u"Waiting 1 second for Google's answer on 127.0.0.1:%1."_s.arg(port)),
+                 qPrintable(run.out));
+        QVERIFY2(run.err.contains(u"Nobody finished signing in to Google in time. To sign in from another machine, "_s + tunnel),
+                 qPrintable(run.err));
+        const Outcome refused = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                                           {u"google"_s, u"login"_s, u"--profile"_s, u"Shop"_s, u"--service-account"_s,
+                                            m_app->homeFile(u"client.json"_s), u"--port"_s, port},
+                                           environment);
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.startsWith(u"--port and --timeout go with google login --client."_s), qPrintable(refused.err));
     }
 
     void csv_withNothingToShowIsTheHeaderAloneOnStdout()

@@ -30,6 +30,7 @@
 #include <QIcon>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <cerrno>
@@ -61,6 +62,8 @@ struct Options
                             u"IndexNow site only."_s,
                             u"NAME"_s};
     QCommandLineOption dryRun{u"dry-run"_s, u"submit: print the requests instead of sending them."_s};
+    QCommandLineOption quiet{u"quiet"_s,
+                             u"submit: print only the first line, failures, errors and the totals (for cron)."_s};
     QCommandLineOption replace{u"replace"_s, u"key generate: replace the profile's IndexNow key; profile import: overwrite the profile of "
                                      u"the same title."_s};
     QCommandLineOption changedPages{u"changed-pages"_s,
@@ -89,6 +92,14 @@ struct Options
                                       u"google login: a service account's JSON key file, for runs nobody "
                                       u"watches; only its path is stored."_s,
                                       u"FILE"_s};
+    QCommandLineOption port{u"port"_s,
+                            u"google login --client: the port of 127.0.0.1 Google's answer comes back to "
+                            u"(default: one the system picks), for a tunnel from another machine."_s,
+                            u"N"_s};
+    QCommandLineOption timeout{u"timeout"_s,
+                               u"google login --client: how long to wait for the sign-in in the browser "
+                               u"(default 300)."_s,
+                               u"SECONDS"_s};
     QCommandLineOption limit{
         u"limit"_s, u"google inspect: at most N pages (default: as the day's quota allows)."_s, u"N"_s};
     QCommandLineOption last{u"last"_s, u"history: only the last N runs."_s, u"N"_s};
@@ -111,18 +122,20 @@ QList<Usage> usages(const Options& o)
     return {
         {QString(), u"orvanta [--home DIR]"_s, {}},
         {u"submit"_s,
-         u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] [--dry-run] "
+         u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] [--dry-run] [--quiet] "
          u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
-         {&o.profile, &o.all, &o.type, &o.site, &o.dryRun, &o.changedPages, &o.sitemap, &o.coolDown, &o.noCheck,
-          &o.baseline}},
+         {&o.profile, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.changedPages, &o.sitemap, &o.coolDown,
+          &o.noCheck, &o.baseline}},
         {u"key generate"_s, u"orvanta key generate --profile TITLE [--replace]"_s, {&o.profile, &o.replace}},
         {u"key check"_s, u"orvanta key check --profile TITLE"_s, profile},
         {u"history"_s, u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
          {&o.profile, &o.last, &o.csv}},
         {u"coverage"_s, u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
          {&o.profile, &o.site, &o.csv}},
-        {u"google login"_s, u"orvanta google login --profile TITLE (--client FILE | --service-account FILE)"_s,
-         {&o.profile, &o.client, &o.serviceAccount}},
+        {u"google login"_s,
+         u"orvanta google login --profile TITLE (--client FILE [--port N] [--timeout SECONDS] | --service-account "
+         u"FILE)"_s,
+         {&o.profile, &o.client, &o.serviceAccount, &o.port, &o.timeout}},
         {u"google logout"_s, u"orvanta google logout --profile TITLE"_s, profile},
         {u"google status"_s, u"orvanta google status --profile TITLE [--home DIR]"_s, profile},
         {u"google inspect"_s, u"orvanta google inspect --profile TITLE [--limit N] [--home DIR]"_s,
@@ -223,9 +236,10 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"[submit | key generate|check | history | coverage | google login|logout|status|inspect | "
         u"profile list|show|new|set|delete|export|import | profiles]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
-                       options.type, options.site, options.dryRun, options.changedPages, options.sitemap,
+                       options.type, options.site, options.dryRun, options.quiet, options.changedPages, options.sitemap,
                        options.coolDown, options.noCheck, options.baseline, options.replace, options.last,
-                       options.csv, options.client, options.serviceAccount, options.limit});
+                       options.csv, options.client, options.serviceAccount, options.port, options.timeout,
+                       options.limit});
 }
 
 // The command line's two streams, on their way to a terminal or a log: control characters from
@@ -321,6 +335,19 @@ std::optional<int> refuseExtraWords(const QCommandLineParser& parser)
     return usageError(u"Unexpected arguments: %1"_s.arg(words.mid(1).join(u' ')));
 }
 
+// The command as a shell takes it back: a word with a blank or a quote in single quotes.
+QString commandLineOf(const QStringList& arguments)
+{
+    QStringList words{u"orvanta"_s};
+    for (const QString& argument : arguments.mid(1)) {
+        static const QRegularExpression plain(u"^[A-Za-z0-9_@%+=:,./-]+$"_s);
+        words << (plain.match(argument).hasMatch()
+                      ? argument
+                      : u"'"_s + QString(argument).replace(u"'"_s, u"'\\''"_s) + u"'"_s);
+    }
+    return words.join(u' ');
+}
+
 int submit(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
@@ -348,6 +375,8 @@ int submit(const QCommandLineParser& parser, const Options& options)
         run.sites = parser.values(options.site);
     }
     run.dryRun = parser.isSet(options.dryRun);
+    run.quiet = parser.isSet(options.quiet);
+    run.commandLine = commandLineOf(QCoreApplication::arguments());
     run.changedPages = parser.isSet(options.changedPages);
     run.checkPages = !parser.isSet(options.noCheck);
     run.baseline = parser.isSet(options.baseline);
@@ -501,6 +530,22 @@ int google(const QCommandLineParser& parser, const Options& options)
     if (run.action == GoogleCommand::Action::Login &&
         parser.isSet(options.client) == parser.isSet(options.serviceAccount))
         return usageError(u"google login takes either --client FILE or --service-account FILE."_s);
+    if ((parser.isSet(options.port) || parser.isSet(options.timeout)) && !parser.isSet(options.client))
+        return usageError(u"--port and --timeout go with google login --client."_s);
+    if (parser.isSet(options.port)) {
+        bool number = false;
+        const uint port = parser.value(options.port).toUInt(&number);
+        if (!number || port < 1024 || port > 65535)
+            return usageError(u"--port takes a port number from 1024 to 65535."_s);
+        run.port = quint16(port);
+    }
+    if (parser.isSet(options.timeout)) {
+        bool number = false;
+        const int seconds = parser.value(options.timeout).toInt(&number);
+        if (!number || seconds < 1)
+            return usageError(u"--timeout takes a number of seconds, 1 or more."_s);
+        run.patience = std::chrono::seconds(seconds);
+    }
     if (parser.isSet(options.limit)) {
         bool number = false;
         run.limit = parser.value(options.limit).toInt(&number);

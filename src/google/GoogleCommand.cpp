@@ -203,10 +203,23 @@ private:
 
     bool signIn(const OAuthClientFile& client, GoogleCredentials& credentials, QString& error)
     {
-        GoogleSignIn signIn(m_google.network(), m_endpoints, client);
+        GoogleSignIn signIn(m_google.network(), m_endpoints, client, nullptr, m_options.port);
         signIn.setPatience(m_options.patience);
-        QObject::connect(&signIn, &GoogleSignIn::openBrowser, [this](const QUrl& address) {
-            say(m_out, u"Open this address in a browser to sign in to Google:\n%1"_s.arg(address.toString()));
+        // On a server the browser is on another machine: Google sends it back to this port of
+        // 127.0.0.1, which a tunnel brings there.
+        quint16 port = 0; // the listener's, kept: it closes when the sign-in ends
+        const auto fromElsewhere = [&port] {
+            return u"To sign in from another machine, open a tunnel there first (ssh -L %1:127.0.0.1:%1 "
+                   u"this server) and open the address in its browser."_s.arg(port);
+        };
+        const qint64 seconds = std::chrono::duration_cast<std::chrono::seconds>(m_options.patience).count();
+        QObject::connect(&signIn, &GoogleSignIn::openBrowser, [&](const QUrl& address) {
+            port = signIn.port();
+            // Joined, not arg()-ed: the address holds percent signs of its own.
+            say(m_out, u"Open this address in a browser to sign in to Google:\n"_s + address.toString() + u'\n' +
+                           fromElsewhere() +
+                           u"\nWaiting %1 for Google's answer on 127.0.0.1:%2."_s.arg(
+                               counted(seconds, u"%1 second"_s, u"%1 seconds"_s), QString::number(port)));
             if (m_options.openBrowser)
                 m_options.openBrowser(address);
         });
@@ -221,6 +234,8 @@ private:
             if (!signIn.start(error))
                 done();
         });
+        if (error == GoogleSignIn::nobodyInTime)
+            error += u' ' + fromElsewhere();
         return error.isEmpty();
     }
 

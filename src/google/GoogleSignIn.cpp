@@ -33,9 +33,9 @@ QString parameter(const QVariantMap& values, const QString& name)
 } // namespace
 
 GoogleSignIn::GoogleSignIn(QNetworkAccessManager& network, const GoogleEndpoints& endpoints,
-                           const OAuthClientFile& client, QObject* parent)
+                           const OAuthClientFile& client, QObject* parent, quint16 port)
     : QObject(parent), m_network(network), m_endpoints(endpoints), m_client(client),
-      m_listener(new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, 0, this)),
+      m_listener(new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, port, this)),
       // 64 random bytes: 86 characters, within the 43 to 128 RFC 7636 allows.
       m_verifier(randomText(64)), m_state(randomText(24))
 {
@@ -44,10 +44,15 @@ GoogleSignIn::GoogleSignIn(QNetworkAccessManager& network, const GoogleEndpoints
     m_patience.setSingleShot(true);
     m_patience.setInterval(5min);
     connect(&m_patience, &QTimer::timeout, this,
-            [this] { finish({}, u"Nobody finished signing in to Google in time."_s); });
+            [this] { finish({}, nobodyInTime); });
 }
 
 GoogleSignIn::~GoogleSignIn() = default;
+
+quint16 GoogleSignIn::port() const
+{
+    return m_listener->port();
+}
 
 bool GoogleSignIn::start(QString& error)
 {

@@ -21,14 +21,20 @@ class GoogleSignIn final : public QObject
     Q_OBJECT
 
 public:
+    // `port` 0: one the system picks; else that one (a tunnel from another machine expects it).
     GoogleSignIn(QNetworkAccessManager& network, const GoogleEndpoints& endpoints,
-                 const OAuthClientFile& client, QObject* parent = nullptr);
+                 const OAuthClientFile& client, QObject* parent = nullptr, quint16 port = 0);
     ~GoogleSignIn() override;
 
     // Starts listening and asks for the browser; false with a sentence when no port could be had.
     bool start(QString& error);
+    // Where Google's answer is awaited on 127.0.0.1, once started.
+    quint16 port() const;
     // How long the browser step may take before the sign-in gives up.
     void setPatience(std::chrono::milliseconds patience) { m_patience.setInterval(patience); }
+
+    // What finished() says when the browser step took longer than the patience allows.
+    static inline const QString nobodyInTime = QStringLiteral("Nobody finished signing in to Google in time.");
 
     // Base64url of a SHA-256 of the verifier, as RFC 7636 has it.
     static QByteArray challengeOf(const QByteArray& verifier);

@@ -15,8 +15,10 @@
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
 #include "SubmissionSession.h"
+#include "TimeText.h"
 #include "Wording.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMap>
 #include <QIODevice>
@@ -37,6 +39,9 @@ public:
 
     int run()
     {
+        if (!m_options.commandLine.isEmpty())
+            say(m_out, u"%1 Orvanta %2: %3"_s.arg(TimeText::written(m_options.clock().toMSecsSinceEpoch()),
+                                                 QCoreApplication::applicationVersion(), m_options.commandLine));
         if (!openCatalogue() || !findProfile() || !chooseSites())
             return ExitStatus::badUsage;
         skipSearchConsoleWithoutSignIn();
@@ -67,7 +72,13 @@ public:
         }
         if (m_options.baseline)
             return ExitStatus::success;
-        RequestPreview::writePageNotes(plan, m_out); // a cron log says why a page never went
+        // A cron log says why a page never went; a quiet one how many, for coverage to list.
+        if (!m_options.quiet)
+            RequestPreview::writePageNotes(plan, m_out);
+        else if (!plan.leftOut.isEmpty() || !plan.removed.isEmpty())
+            say(m_out, u"%1 not announced, %2 announced as removed; orvanta coverage lists them."_s.arg(
+                           counted(plan.leftOut.size(), u"%1 page"_s, u"%1 pages"_s))
+                           .arg(plan.removed.size()));
         if (plan.items.isEmpty()) {
             say(m_out, u"Nothing to send."_s);
             if (recordFailure.isEmpty())
@@ -98,7 +109,7 @@ private:
         m_catalogue = SiteDatabase::open(m_options.catalogueFile, error);
         if (!m_catalogue)
             say(m_err, error);
-        else if (m_options.bundledCatalogue)
+        else if (m_options.bundledCatalogue && !m_options.quiet)
             say(m_out, u"The home holds no catalogue: the sites are those of %1 (read only)."_s.arg(
                            m_options.catalogueFile));
         return m_catalogue != nullptr;
@@ -145,7 +156,8 @@ private:
             return;
         m_selection->removeSelected(searchConsole);
         m_note = u"%1: not signed in to Google: skipped."_s.arg(names.join(u", "_s));
-        say(m_out, m_note + u" Sign in with orvanta google login --profile \"%1\" to send it sitemaps."_s.arg(
+        if (!m_options.quiet)
+            say(m_out, m_note + u" Sign in with orvanta google login --profile \"%1\" to send it sitemaps."_s.arg(
                                 m_profile.title));
     }
 
@@ -240,8 +252,10 @@ private:
         QObject::connect(&session, &SubmissionSession::planned, &session, [&](const RunPlan& planned) {
             plan = planned;
             showProgress(QString());
-            for (const QString& line : planned.summary)
-                say(m_out, line);
+            for (const QString& line : planned.summary) {
+                if (!m_options.quiet || m_options.dryRun)
+                    say(m_out, line);
+            }
         });
         QObject::connect(
             &session, &SubmissionSession::readingProgressed, &session, [this](int files, qsizetype pages) {
@@ -279,6 +293,8 @@ private:
         QObject::connect(&session.run(), &SubmissionRun::requestEnded, &session,
                          [this](int, const QString& caption, Outcome outcome, const QString& detail) {
                              const bool succeeded = outcome == Outcome::Succeeded;
+                             if (succeeded && m_options.quiet)
+                                 return;
                              say(m_out, (succeeded ? u"OK      "_s : u"FAILED  "_s) + caption +
                                             (succeeded && detail.isEmpty() ? QString() : u": "_s + detail));
                          });
@@ -287,7 +303,8 @@ private:
                          [&outcome](const SubmissionSession::Outcome& ended) { outcome = ended; });
         if (session.run().isBusy())
             waitFor(&session, &SubmissionSession::ended, [] {});
-        say(m_out, u"Run log: "_s + session.run().logFile());
+        if (!m_options.quiet)
+            say(m_out, u"Run log: "_s + session.run().logFile());
         say(m_out, u"%1 succeeded, %2 failed."_s.arg(outcome.succeeded).arg(outcome.failed));
         if (!outcome.recordFailure.isEmpty()) {
             say(m_err, u"The run could not be recorded in full: %1."_s.arg(outcome.recordFailure));

@@ -24,6 +24,10 @@ struct Options
     QString type;      // with Selection::Type: "engine" or "list"
     QStringList sites; // with Selection::Sites, in the order given
     bool dryRun = false;
+    // Only the totals, failures and errors: what a cron mail needs every night.
+    bool quiet = false;
+    // The line a run begins with in a log: when, which program, which command line.
+    QString commandLine;
     // Instead of the profile's address, the sitemap's pages that changed since they were last
     // sent to each selected IndexNow site.
     bool changedPages = false;
