@@ -1,3 +1,4 @@
+#include "AnswerRule.h"
 #include "AppFixture.h"
 #include "ExitStatus.h"
 #include "GoogleImitation.h"
@@ -808,6 +809,51 @@ private slots:
                                            environment);
         QCOMPARE(refused.status, 2);
         QVERIFY2(refused.err.startsWith(u"--port and --timeout go with google login --client."_s), qPrintable(refused.err));
+    }
+
+    void changedPages_aSlowSiteIsCheckedWithinItsTimeAndTheRestFirstNextRun()
+    {
+        SitemapSite website(m_farm, 3, QDateTime::currentDateTimeUtc().addDays(-1));
+        const QStringList slow{u"/slow-a.html"_s, u"/slow-b.html"_s, u"/slow-c.html"_s};
+        for (const QString& path : slow)
+            website.addPage(path, SiteFarm::Behaviour::Hang);
+        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
+        QList<PromoSite> sites = TestData::bundledSites();
+        sites.removeIf([](const PromoSite& site) { return !AnswerRule::isIndexNowEndpoint(site.action); });
+        sites.first().action = m_farm.url(u"/indexnow"_s);
+        TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), sites);
+        QVERIFY(m_app->settings().setValue(u"2"_s, u"url"_s, website.address()));
+        QVERIFY(m_app->settings().setValue(u"2"_s, SettingsKeys::profileIndexNowKey, u"0123456789abcdef"_s));
+        const QStringList submit{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--all"_s, u"--changed-pages"_s,
+                                 u"--home"_s, m_app->home()};
+
+        // The check stops at its time: what it came to is sent, the rest put off (exit 3).
+        const Outcome first = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                                         submit + QStringList{u"--check-time"_s, u"1"_s}, environment());
+        QVERIFY2(first.status == ExitStatus::deferred, qPrintable(first.out + first.err));
+        QVERIFY2(first.out.contains(u"\n3 pages not checked yet: the check's 1 second ran out; they are checked "
+                                    u"first next run.\n"_s) &&
+                     first.out.contains(u"1 succeeded, 0 failed."_s),
+                 qPrintable(first.out));
+
+        // Next run: the pages put off are checked before a page checked before that changed again.
+        for (const QString& path : slow)
+            website.addPage(path, SiteFarm::Route::answering(200, "<html><head></head></html>",
+                                                             "Content-Type: text/html\r\n"));
+        website.change(1, QDateTime::currentDateTimeUtc());
+        const qsizetype before = m_farm.requests().size();
+        const Outcome second = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                                          submit + QStringList{u"--cool-down"_s, u"0"_s}, environment());
+        QVERIFY2(second.status == ExitStatus::success, qPrintable(second.out + second.err));
+        QStringList fetched;
+        for (qsizetype at = before; at < m_farm.requests().size(); ++at) {
+            const QByteArray& request = m_farm.requests().at(at);
+            if (request.startsWith("GET /slow-") || request.startsWith("GET /page-"))
+                fetched << QString::fromLatin1(request.mid(4, request.indexOf(' ', 4) - 4));
+        }
+        QVERIFY2(fetched.size() == 4, qPrintable(fetched.join(u' ') + second.out));
+        QCOMPARE(fetched.last(), QUrl(website.pageAddress(0)).path());
     }
 
     void csv_withNothingToShowIsTheHeaderAloneOnStdout()

@@ -37,12 +37,12 @@ private:
         QSignalSpy finished(&fetch, &HttpFetch::finished);
         fetch.start(request);
         if (!finished.isEmpty() || !fetch.isBusy())
-            return FetchResult{false, false, -1, {}, {}, 0, u"ended inside start()"_s, {}, {}};
+            return FetchResult{false, false, -1, {}, {}, 0, u"ended inside start()"_s, {}, {}, false};
         if (!finished.wait(10000))
-            return FetchResult{false, false, -1, {}, {}, 0, u"never ended"_s, {}, {}};
+            return FetchResult{false, false, -1, {}, {}, 0, u"never ended"_s, {}, {}, false};
         QTest::qWait(20);
         if (finished.size() != 1 || fetch.isBusy())
-            return FetchResult{false, false, -1, {}, {}, 0, u"ended twice"_s, {}, {}};
+            return FetchResult{false, false, -1, {}, {}, 0, u"ended twice"_s, {}, {}, false};
         return finished.first().first().value<FetchResult>();
     }
 

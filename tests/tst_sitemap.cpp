@@ -7,6 +7,7 @@
 #include "GoogleEndpoints.h"
 #include "GoogleImitation.h"
 #include "GoogleRecords.h"
+#include "ExitStatus.h"
 #include "HeadlessSubmission.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
@@ -588,6 +589,78 @@ private slots:
         QVERIFY(other.requests().first().startsWith("GET /robots.txt "));
     }
 
+    void checker_staysWithinItsBounds_data()
+    {
+        QTest::addColumn<QByteArray>("robots");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("hanging"); // the first pages never answer
+        QTest::addColumn<int>("budget");  // ms, 0 for none
+        QTest::addColumn<int>("mostPages");
+        QTest::addColumn<int>("fetched"); // pages asked for
+        QTest::addColumn<int>("deferred");
+        QTest::addColumn<QString>("deferredBecause");
+        QTest::newRow("two at a time from one host, within the time")
+            << QByteArray("User-agent: *\nDisallow: /private/\n") << 6 << 6 << 1200 << -1 << 2 << 6
+            << u"the check's time ran out"_s;
+        QTest::newRow("one at a time as Crawl-delay asks")
+            << QByteArray("User-agent: *\nCrawl-delay: 1\n") << 6 << 0 << 1500 << -1 << 2 << 4
+            << u"the check's time ran out"_s;
+        QTest::newRow("Crawl-delay of the group the check obeys")
+            << QByteArray("User-agent: *\nCrawl-delay: 1\n\nUser-agent: orvanta\nCrawl-delay: 0\n") << 6 << 0
+            << 1500 << -1 << 6 << 0 << QString();
+        // The fifth time-out comes with the sixth page under way; the four after it wait.
+        QTest::newRow("a host that keeps running out of time is given up")
+            << QByteArray() << 10 << 10 << 0 << -1 << 6 << 4 << u"did not answer 5 times in a row"_s;
+        QTest::newRow("a summary looks ahead so far")
+            << QByteArray() << 6 << 0 << 0 << 4 << 4 << 2 << u"checked when they are sent"_s;
+    }
+
+    void checker_staysWithinItsBounds()
+    {
+        QFETCH(QByteArray, robots);
+        QFETCH(int, pages);
+        QFETCH(int, hanging);
+        QFETCH(int, budget);
+        QFETCH(int, mostPages);
+        QFETCH(int, fetched);
+        QFETCH(int, deferred);
+        QFETCH(QString, deferredBecause);
+        SiteFarm site;
+        QVERIFY(site.listen());
+        site.route(u"/robots.txt"_s, SiteFarm::Route::answering(200, robots));
+        PageList list;
+        for (int page = 0; page < pages; ++page) {
+            const QString path = u"/p%1.html"_s.arg(page);
+            if (page < hanging)
+                site.route(path, SiteFarm::Behaviour::Hang);
+            list.add(site.url(path).toUtf8(), PageList::unknownTime);
+        }
+        PageChecker checker(m_network);
+        std::shared_ptr<std::vector<PageVerdict>> verdicts;
+        connect(&checker, &PageChecker::finished, this,
+                [&verdicts](const std::shared_ptr<std::vector<PageVerdict>>& found) { verdicts = found; });
+        PageCheckLimits limits;
+        limits.budget = std::chrono::milliseconds(budget);
+        limits.mostPages = mostPages;
+        limits.pageDeadline = std::chrono::milliseconds(budget == 0 && hanging > 0 ? 150 : 5000);
+        waitFor(&checker, &PageChecker::finished, [&] {
+            checker.start(std::make_shared<const PageList>(std::move(list)), {}, Crawlers::indexNow, limits);
+        });
+        QVERIFY(verdicts);
+        const auto asked = std::count_if(site.requests().cbegin(), site.requests().cend(),
+                                         [](const QByteArray& request) { return request.startsWith("GET /p"); });
+        QCOMPARE(int(asked), fetched);
+        // Every page the check did not come to, and only those, is deferred, with why.
+        int found = 0;
+        for (const PageVerdict& verdict : *verdicts) {
+            if (verdict.kind != PageVerdict::Kind::Deferred)
+                continue;
+            ++found;
+            QVERIFY2(verdict.detail.endsWith(deferredBecause), qPrintable(verdict.detail));
+        }
+        QCOMPARE(found, deferred);
+    }
+
     void reader_takesFilesAsServersSendThem()
     {
         SiteFarm farm;
@@ -775,10 +848,10 @@ private slots:
         options.coolDown = std::chrono::seconds(0);
         QVERIFY(submit().out.contains(u"OK      %1: 3 pages\n"_s.arg(indexNow.sitename)));
 
-        options.sites = {u"Busy"_s}; // asked to slow down: its other batch is not sent
+        options.sites = {u"Busy"_s}; // asked to slow down: its other batch is not sent, and both wait
         const qsizetype beforeBusy = farm.requests().size();
         const Outcome slowed = submit();
-        QCOMPARE(slowed.status, 1);
+        QCOMPARE(slowed.status, ExitStatus::deferred);
         QVERIFY2(
             slowed.out.contains(u"FAILED  Busy (batch 2 of 2): not sent: the site asked to slow down (HTTP "
                                 u"429); try again after 120 seconds; 1 page\n"_s),
@@ -827,6 +900,33 @@ private slots:
     }
 
     // The session itself, driven as both front ends drive it.
+    void session_aSummaryChecksSoFarAndSaysWhatIsLeft()
+    {
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        SitemapSite website(farm, int(RunPreparation::summaryPages) + 5, QDateTime::currentDateTimeUtc().addDays(-1));
+        ChangedPagesHome home(farm, website.address(), {});
+        QString error;
+        const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(home.options.catalogueFile, error);
+        QVERIFY2(catalogue, qPrintable(error));
+        SubmissionSession session(*catalogue, {home.options.logFile, home.options.historyFile,
+                                               home.options.runLockFile, u"window"_s, std::chrono::milliseconds(3000)});
+        SubmissionSession::Request request;
+        request.profile = ProfileStore(home.settings).read(2);
+        request.rows = {*catalogue->find(home.indexNow.sitename)};
+        request.changedPages = true;
+        RunPlan plan;
+        connect(&session, &SubmissionSession::planned, this, [&plan](const RunPlan& planned) { plan = planned; });
+        waitFor(&session, &SubmissionSession::planned,
+                [&] { session.prepare(request, SubmissionSession::Purpose::Summary); });
+        const QString summary = plan.summary.join(u'\n');
+        static const QRegularExpression left(
+            u"\n5 pages more to check before sending \\(about [0-9]+ (s|min)( [0-9]+ min)? at this site's speed\\)\\."_s);
+        QVERIFY2(left.match(summary).hasMatch(), qPrintable(summary));
+        QVERIFY2(summary.contains(u": 200 new or changed pages to send"_s), qPrintable(summary));
+        QVERIFY(!QFile::exists(home.options.historyFile)); // a summary records nothing
+    }
+
     void session_preparesOneRequestAtATime()
     {
         SiteFarm farm;

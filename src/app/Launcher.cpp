@@ -78,6 +78,11 @@ struct Options
                                 u"submit --changed-pages: never send a page to a site again within this many "
                                 u"seconds (default 600; 0 turns it off)."_s,
                                 u"SECONDS"_s};
+    QCommandLineOption checkTime{
+        u"check-time"_s,
+        u"submit --changed-pages: how long checking the pages may take (default 600; 0 for no bound); the "
+        u"pages it does not come to are sent another time, checked first, and the run exits with 3."_s,
+        u"SECONDS"_s};
     QCommandLineOption noCheck{u"no-check"_s,
                                u"submit --changed-pages: send the pages as the sitemaps list them, without "
                                u"fetching each first to see whether it can be indexed."_s};
@@ -123,9 +128,9 @@ QList<Usage> usages(const Options& o)
         {QString(), u"orvanta [--home DIR]"_s, {}},
         {u"submit"_s,
          u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] [--dry-run] [--quiet] "
-         u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
+         u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--check-time SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
          {&o.profile, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.changedPages, &o.sitemap, &o.coolDown,
-          &o.noCheck, &o.baseline}},
+          &o.checkTime, &o.noCheck, &o.baseline}},
         {u"key generate"_s, u"orvanta key generate --profile TITLE [--replace]"_s, {&o.profile, &o.replace}},
         {u"key check"_s, u"orvanta key check --profile TITLE"_s, profile},
         {u"history"_s, u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
@@ -237,7 +242,7 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"profile list|show|new|set|delete|export|import | profiles]"_s);
     parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
                        options.type, options.site, options.dryRun, options.quiet, options.changedPages, options.sitemap,
-                       options.coolDown, options.noCheck, options.baseline, options.replace, options.last,
+                       options.coolDown, options.checkTime, options.noCheck, options.baseline, options.replace, options.last,
                        options.csv, options.client, options.serviceAccount, options.port, options.timeout,
                        options.limit});
 }
@@ -390,6 +395,15 @@ int submit(const QCommandLineParser& parser, const Options& options)
     run.sitemap = parser.value(options.sitemap);
     if (parser.isSet(options.sitemap) && WebAddress::normalise(run.sitemap.toUtf8()).address.isEmpty())
         return usageError(u"--sitemap takes a web address, such as https://www.example.com/sitemap.xml."_s);
+    if (parser.isSet(options.checkTime)) {
+        bool number = false;
+        const int seconds = parser.value(options.checkTime).toInt(&number);
+        if (!run.changedPages || !run.checkPages)
+            return usageError(u"--check-time goes with --changed-pages, without --no-check."_s);
+        if (!number || seconds < 0)
+            return usageError(u"--check-time takes a number of seconds, 0 or more."_s);
+        run.checkTime = std::chrono::seconds(seconds);
+    }
     if (parser.isSet(options.coolDown)) {
         bool number = false;
         const int seconds = parser.value(options.coolDown).toInt(&number);

@@ -374,7 +374,7 @@ private:
         if (left == 0) {
             say(m_out,
                 u"Today's inspections for %1 are used up; the pages wait for tomorrow."_s.arg(property));
-            return ExitStatus::success;
+            return records.inspectionQueue(website, 1).isEmpty() ? ExitStatus::success : ExitStatus::deferred;
         }
         const auto unrecorded = [&] {
             say(m_err, u"The history could not be written: %1"_s.arg(records.lastError()));
@@ -390,7 +390,7 @@ private:
                     return unrecorded();
                 say(m_err, u"Google's inspection quota for %1 is spent for today (%2); the remaining pages "
                            u"wait for tomorrow."_s.arg(property, answer.message));
-                return ExitStatus::failure;
+                return ExitStatus::deferred; // nothing failed: the rest is put off to tomorrow
             }
             if (!answer.ok()) {
                 if (answer.outcome == GoogleAnswer::Outcome::SlowDown)

@@ -77,6 +77,8 @@ public:
         QString detail;
     };
     bool recordChecks(const QList<Check>& checks, qint64 at);
+    // For each page (0: not in the ledger), whether a check of it was ever recorded.
+    std::vector<bool> wereChecked(const std::vector<qint64>& pages);
     // The pages the website's sitemaps list now, in place of the last such list.
     bool recordListing(const QByteArray& website, QList<qint64> pages, qint64 at);
     // The pages of that list, in the order of their ids; none when no run listed any.

@@ -9,5 +9,8 @@ constexpr int success = 0;
 constexpr int failure = 1;
 // It could not run as asked: a usage error, an unknown profile or site, a file it cannot use.
 constexpr int badUsage = 2;
+// Nothing failed, but some of the work was put off: pages the check did not come to, an engine
+// that asked to be asked again later (429 with Retry-After), Google's quota for the day.
+constexpr int deferred = 3;
 
 } // namespace ExitStatus

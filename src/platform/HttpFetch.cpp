@@ -62,6 +62,7 @@ HttpFetch::HttpFetch(QNetworkAccessManager& network, QObject* parent)
     m_deadline->setSingleShot(true);
     m_deadline->setTimerType(Qt::PreciseTimer);
     connect(m_deadline, &QTimer::timeout, this, [this] {
+        m_result.timedOut = true;
         stopWith(u"No complete response within %1 seconds"_s.arg(seconds(m_request.deadline)));
     });
 }

@@ -47,6 +47,7 @@ struct FetchResult
     QString error; // when not complete: why, in a few words
     QUrl url;      // where the response came from, after redirects
     QList<QPair<QByteArray, QByteArray>> headers;
+    bool timedOut = false; // the deadline ended it
 
     // The first header of that name, matched without regard to case.
     QByteArray header(const QByteArray& name) const;

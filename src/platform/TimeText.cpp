@@ -36,3 +36,15 @@ QString TimeText::writtenDate(qint64 msecs)
 {
     return msecs == 0 ? QString() : utc(msecs).date().toString(Qt::ISODate);
 }
+
+QString TimeText::duration(qint64 msecs)
+{
+    const qint64 seconds = (msecs + 500) / 1000;
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(seconds);
+    const qint64 minutes = (seconds + 30) / 60;
+    if (minutes < 60)
+        return QStringLiteral("%1 min").arg(minutes);
+    return minutes % 60 == 0 ? QStringLiteral("%1 h").arg(minutes / 60)
+                             : QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
+}

@@ -8,7 +8,12 @@
 #include <QSet>
 #include <QTimer>
 
-PageChecker::PageChecker(QNetworkAccessManager& network, QObject* parent) : QObject(parent)
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+PageChecker::PageChecker(QNetworkAccessManager& network, QObject* parent)
+    : QObject(parent), m_budget(new QTimer(this)), m_wakeUp(new QTimer(this))
 {
     for (int k = 0; k < atATime; ++k) {
         auto* fetch = new HttpFetch(network, this);
@@ -17,30 +22,53 @@ PageChecker::PageChecker(QNetworkAccessManager& network, QObject* parent) : QObj
         m_fetches.push_back(fetch);
     }
     m_jobs.resize(size_t(atATime));
+    m_budget->setSingleShot(true);
+    connect(m_budget, &QTimer::timeout, this, [this] {
+        stopAll(u"%1 ran out"_s.arg(m_limits.budgetSaid.isEmpty() ? u"the check's time"_s : m_limits.budgetSaid));
+    });
+    m_wakeUp->setSingleShot(true);
+    connect(m_wakeUp, &QTimer::timeout, this, [this] {
+        for (HttpFetch* fetch : m_fetches) {
+            if (!fetch->isBusy())
+                fetchNext(fetch);
+        }
+    });
 }
 
 PageChecker::~PageChecker() = default;
 
-void PageChecker::start(std::shared_ptr<const PageList> pages, RobotsByOrigin robots, QByteArrayList crawlers)
+void PageChecker::start(std::shared_ptr<const PageList> pages, RobotsByOrigin robots, QByteArrayList crawlers,
+                        Limits limits)
 {
     cancel();
     m_pages = std::move(pages);
     m_robots = std::move(robots);
     m_crawlers = std::move(crawlers);
+    m_limits = std::move(limits);
     m_verdicts = std::make_shared<std::vector<PageVerdict>>(size_t(m_pages->size()));
-    m_next = 0;
+    m_judged.assign(size_t(m_pages->size()), false);
+    m_hosts.clear();
+    m_hostOrder.clear();
+    m_nextHost = 0;
+    m_fetched = 0;
     m_checked = 0;
     m_robotsToRead.clear();
     m_robotsBeingRead = 0;
-    QSet<QByteArray> unknown;
     for (qsizetype page = 0; page < m_pages->size(); ++page) {
         const QByteArray origin = WebAddress::originOf(m_pages->url(page)).toByteArray();
-        if (!m_robots.contains(origin) && !unknown.contains(origin)) {
-            unknown.insert(origin);
-            m_robotsToRead << origin;
+        auto host = m_hosts.find(origin);
+        if (host == m_hosts.end()) {
+            host = m_hosts.insert(origin, Host());
+            m_hostOrder << origin;
+            if (!m_robots.contains(origin))
+                m_robotsToRead << origin;
         }
+        host->pages << page;
     }
     m_busy = true;
+    m_clock.start();
+    if (m_limits.budget.count() > 0)
+        m_budget->start(m_limits.budget);
     QTimer::singleShot(0, this, [this] {
         for (HttpFetch* fetch : m_fetches)
             fetchNext(fetch);
@@ -50,8 +78,15 @@ void PageChecker::start(std::shared_ptr<const PageList> pages, RobotsByOrigin ro
 void PageChecker::cancel()
 {
     m_busy = false;
+    m_budget->stop();
+    m_wakeUp->stop();
     for (HttpFetch* fetch : m_fetches)
         fetch->cancel();
+}
+
+PageChecker::Job& PageChecker::jobOf(HttpFetch* fetch)
+{
+    return m_jobs[size_t(std::find(m_fetches.cbegin(), m_fetches.cend(), fetch) - m_fetches.cbegin())];
 }
 
 const RobotsRules& PageChecker::robotsOf(qsizetype page) const
@@ -69,11 +104,65 @@ bool PageChecker::closedToEveryCrawler(qsizetype page) const
     });
 }
 
+// Once every robots.txt is known: how fast each host may be fetched. The check obeys the group
+// that names Orvanta, else everyone's.
+void PageChecker::setUpHosts()
+{
+    const QByteArray productToken = OrvantaAgent::productToken();
+    const QByteArray us = productToken.first(productToken.indexOf('/'));
+    for (auto host = m_hosts.begin(); host != m_hosts.end(); ++host) {
+        const double seconds = m_robots.value(host.key()).crawlDelay(us);
+        host->delay = qint64(std::clamp(seconds, 0.0, double(longestCrawlDelay.count())) * 1000);
+    }
+}
+
+void PageChecker::judge(qsizetype page, const PageVerdict& verdict)
+{
+    (*m_verdicts)[size_t(page)] = verdict;
+    m_judged[size_t(page)] = true;
+    ++m_checked;
+}
+
+void PageChecker::deferWaiting(Host& host, const QString& why)
+{
+    for (; host.next < host.pages.size(); ++host.next)
+        judge(host.pages.at(host.next), PageVerdict::deferred(why));
+}
+
+// The budget ran out: nothing more is fetched, and what is under way is given up.
+void PageChecker::stopAll(const QString& why)
+{
+    for (HttpFetch* fetch : m_fetches) {
+        Job& job = jobOf(fetch);
+        if (job.page >= 0 && fetch->isBusy()) {
+            fetch->cancel();
+            judge(job.page, PageVerdict::deferred(why));
+        }
+        job = Job();
+    }
+    for (Host& host : m_hosts)
+        deferWaiting(host, why);
+    m_robotsToRead.clear();
+    m_robotsBeingRead = 0;
+    finishWhenDone();
+}
+
+void PageChecker::finishWhenDone()
+{
+    if (m_busy && m_checked == m_pages->size()) {
+        m_busy = false;
+        m_budget->stop();
+        m_wakeUp->stop();
+        emit progressed(m_checked, m_pages->size());
+        emit finished(std::exchange(m_verdicts, nullptr));
+    }
+}
+
 void PageChecker::fetchNext(HttpFetch* fetch)
 {
     if (!m_busy)
         return;
-    Job& job = m_jobs[size_t(std::find(m_fetches.cbegin(), m_fetches.cend(), fetch) - m_fetches.cbegin())];
+    Job& job = jobOf(fetch);
     job = Job();
     // Every origin's robots.txt first: no page is fetched before its rules are known.
     if (!m_robotsToRead.isEmpty()) {
@@ -84,36 +173,51 @@ void PageChecker::fetchNext(HttpFetch* fetch)
     }
     if (m_robotsBeingRead > 0)
         return; // the fetch that reads the last of them goes on from there
-    // Pages robots.txt closes to every crawler are judged without a fetch.
-    while (m_next < m_pages->size() && closedToEveryCrawler(m_next)) {
-        (*m_verdicts)[size_t(m_next)] = PageVerdict::blockedByRobots(robotsOf(m_next));
-        ++m_next;
-        ++m_checked;
-    }
-    if (m_next == m_pages->size()) {
-        if (m_checked == m_pages->size() && m_busy) {
-            m_busy = false;
-            emit finished(std::exchange(m_verdicts, nullptr));
+    const bool mayFetch = m_limits.mostPages < 0 || m_fetched < m_limits.mostPages;
+    const qint64 now = m_clock.elapsed();
+    qint64 soonest = -1;
+    for (qsizetype tried = 0; tried < m_hostOrder.size(); ++tried) {
+        const qsizetype index = (m_nextHost + tried) % m_hostOrder.size();
+        Host& host = m_hosts[m_hostOrder.at(index)];
+        // Pages robots.txt closes to every crawler are judged without a fetch.
+        while (host.next < host.pages.size() && closedToEveryCrawler(host.pages.at(host.next))) {
+            const qsizetype page = host.pages.at(host.next++);
+            judge(page, PageVerdict::blockedByRobots(robotsOf(page)));
         }
+        if (!mayFetch)
+            deferWaiting(host, u"checked when they are sent"_s);
+        if (host.next == host.pages.size() || host.active >= (host.delay > 0 ? 1 : perHost))
+            continue;
+        if (host.notBefore > now) {
+            soonest = soonest < 0 ? host.notBefore : std::min(soonest, host.notBefore);
+            continue;
+        }
+        m_nextHost = index + 1;
+        job.page = host.pages.at(host.next++);
+        ++host.active;
+        host.notBefore = now + host.delay;
+        ++m_fetched;
+        FetchRequest request;
+        request.url = QUrl::fromEncoded(m_pages->url(job.page).toByteArray());
+        request.deadline = m_limits.pageDeadline;
+        request.keepBytes = PageVerdict::headBytes;
+        request.stopWhenKept = true;
+        request.userAgent = OrvantaAgent::productToken();
+        fetch->start(request);
         return;
     }
-    job.page = m_next++;
-    FetchRequest request;
-    request.url = QUrl::fromEncoded(m_pages->url(job.page).toByteArray());
-    request.deadline = fetchDeadline;
-    request.keepBytes = PageVerdict::headBytes;
-    request.stopWhenKept = true;
-    request.userAgent = OrvantaAgent::productToken();
-    fetch->start(request);
+    if (soonest >= 0 && (!m_wakeUp->isActive() || m_wakeUp->remainingTime() > soonest - now))
+        m_wakeUp->start(int(soonest - now));
+    finishWhenDone();
 }
 
 void PageChecker::onFetched(HttpFetch* fetch, const FetchResult& fetched)
 {
-    const Job job =
-        m_jobs[size_t(std::find(m_fetches.cbegin(), m_fetches.cend(), fetch) - m_fetches.cbegin())];
+    const Job job = jobOf(fetch);
     if (!job.robotsOf.isEmpty()) {
         m_robots.insert(job.robotsOf, RobotsRules::fromAnswer(fetched));
         if (--m_robotsBeingRead == 0) { // the pages may go: every fetch takes one
+            setUpHosts();
             for (HttpFetch* idle : m_fetches) {
                 if (idle != fetch && !idle->isBusy())
                     fetchNext(idle);
@@ -122,9 +226,18 @@ void PageChecker::onFetched(HttpFetch* fetch, const FetchResult& fetched)
         fetchNext(fetch);
         return;
     }
-    (*m_verdicts)[size_t(job.page)] =
-        PageVerdict::judge(m_pages->url(job.page), fetched, robotsOf(job.page), m_crawlers);
-    ++m_checked;
+    const QByteArray origin = WebAddress::originOf(m_pages->url(job.page)).toByteArray();
+    Host& host = m_hosts[origin];
+    --host.active;
+    host.notBefore = std::max(host.notBefore, m_clock.elapsed() + host.delay);
+    judge(job.page, PageVerdict::judge(m_pages->url(job.page), fetched, robotsOf(job.page), m_crawlers));
+    host.timeOutsInARow = fetched.timedOut ? host.timeOutsInARow + 1 : 0;
+    if (host.timeOutsInARow >= timeOutsToGiveUp && !host.givenUp) {
+        // A host that lets fetch after fetch run out of time would hold the run for hours.
+        host.givenUp = true;
+        deferWaiting(host, u"%1 did not answer %2 times in a row"_s.arg(QString::fromUtf8(origin))
+                               .arg(timeOutsToGiveUp));
+    }
     emit progressed(m_checked, m_pages->size());
     fetchNext(fetch);
 }

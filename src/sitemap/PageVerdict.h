@@ -13,10 +13,11 @@ struct FetchResult;
 // canonical one, and that at least one of the crawlers may fetch (by robots.txt) and index (no
 // noindex in a robots meta tag or an X-Robots-Tag header, for crawlers in general or for it) can
 // be indexed. A page that answers 404 or 410 is gone, and is announced as removed. Everything
-// else is left out, with its reason.
+// else is left out, with its reason. A page the check did not come to is deferred: neither sent
+// nor left out, it is checked first next time.
 struct PageVerdict
 {
-    enum class Kind { Indexable, Gone, LeftOut };
+    enum class Kind { Indexable, Gone, LeftOut, Deferred };
 
     Kind kind = Kind::Indexable;
     QString reason; // as the summary counts it: "noindex", "redirect", "canonical elsewhere" …
@@ -27,6 +28,7 @@ struct PageVerdict
     // The bytes of a page's body that are read for its head.
     static constexpr qint64 headBytes = 64 * 1024;
 
+    static PageVerdict deferred(const QString& why) { return {Kind::Deferred, QStringLiteral("not checked yet"), why, {}}; }
     // A page that robots.txt (of the page's own origin) closes to every one of the crawlers.
     static PageVerdict blockedByRobots(const RobotsRules& robots);
     // `page` is the address asked for, in the normal form of WebAddress; `robots` are those of

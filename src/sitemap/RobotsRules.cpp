@@ -70,6 +70,16 @@ RobotsRules RobotsRules::fromText(QByteArrayView text)
                 robots.m_sitemaps << QString::fromUtf8(value);
             continue;
         }
+        if (key == "crawl-delay") {
+            readingAgents = false;
+            bool number = false;
+            const double seconds = value.toByteArray().toDouble(&number);
+            for (const QByteArray& agent : std::as_const(agents)) {
+                if (number && seconds >= 0)
+                    robots.m_crawlDelays.insert(agent, seconds);
+            }
+            continue;
+        }
         if (key != "allow" && key != "disallow")
             continue;
         readingAgents = false;
@@ -157,6 +167,12 @@ bool RobotsRules::decide(const Rules& rules, QByteArrayView path)
         }
     }
     return allowed;
+}
+
+double RobotsRules::crawlDelay(QByteArrayView crawler) const
+{
+    const QByteArray token = crawler.toByteArray().toLower();
+    return m_groups.contains(token) ? m_crawlDelays.value(token) : m_crawlDelays.value(QByteArrayLiteral("*"));
 }
 
 bool RobotsRules::allows(QByteArrayView pageAddress, QByteArrayView crawler) const

@@ -38,6 +38,9 @@ public:
     bool allows(QByteArrayView pageAddress, QByteArrayView crawler = "*") const;
     // Why everything is disallowed, when it is ("robots.txt answers 503").
     QString disallowedBecause() const { return m_disallowAll; }
+    // The seconds the crawler should wait between fetches, as the group it obeys (else
+    // everyone's) asks with Crawl-delay; 0 when none asks.
+    double crawlDelay(QByteArrayView crawler = "*") const;
     const QStringList& sitemaps() const { return m_sitemaps; }
 
 private:
@@ -52,6 +55,7 @@ private:
     static bool decide(const Rules& rules, QByteArrayView path);
 
     QHash<QByteArray, Rules> m_groups; // by product token in lower case; "*" for every crawler
+    QHash<QByteArray, double> m_crawlDelays; // by product token, as m_groups
     QStringList m_sitemaps;
     QString m_disallowAll;
 };

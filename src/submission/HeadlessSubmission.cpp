@@ -79,10 +79,11 @@ public:
             say(m_out, u"%1 not announced, %2 announced as removed; orvanta coverage lists them."_s.arg(
                            counted(plan.leftOut.size(), u"%1 page"_s, u"%1 pages"_s))
                            .arg(plan.removed.size()));
+        m_deferred = plan.deferred > 0;
         if (plan.items.isEmpty()) {
             say(m_out, u"Nothing to send."_s);
             if (recordFailure.isEmpty())
-                return ExitStatus::success;
+                return m_deferred ? ExitStatus::deferred : ExitStatus::success;
             say(m_err, u"The run could not be recorded: %1."_s.arg(recordFailure));
             return ExitStatus::failure;
         }
@@ -247,7 +248,8 @@ private:
     {
         SubmissionSession::Request request{
             m_profile,         m_selection->selectedRows(), m_options.changedPages, m_options.checkPages,
-            m_options.sitemap, m_options.coolDown,         m_note};
+            m_options.sitemap, m_options.coolDown,         m_note,
+            m_options.checkTime};
         RunPlan plan;
         QObject::connect(&session, &SubmissionSession::planned, &session, [&](const RunPlan& planned) {
             plan = planned;
@@ -298,6 +300,12 @@ private:
                              say(m_out, (succeeded ? u"OK      "_s : u"FAILED  "_s) + caption +
                                             (succeeded && detail.isEmpty() ? QString() : u": "_s + detail));
                          });
+        // An engine that asks to be asked again later put the work off; it did not fail it.
+        int putOff = 0;
+        QObject::connect(&session.run(), &SubmissionRun::itemEnded, &session,
+                         [&putOff](int, const Verdict& verdict) {
+                             putOff += verdict.outcome == Outcome::Failed && !verdict.retryAfter.isEmpty();
+                         });
         SubmissionSession::Outcome outcome;
         QObject::connect(&session, &SubmissionSession::ended, &session,
                          [&outcome](const SubmissionSession::Outcome& ended) { outcome = ended; });
@@ -310,7 +318,9 @@ private:
             say(m_err, u"The run could not be recorded in full: %1."_s.arg(outcome.recordFailure));
             return ExitStatus::failure;
         }
-        return outcome.failed == 0 ? ExitStatus::success : ExitStatus::failure;
+        if (outcome.failed > putOff)
+            return ExitStatus::failure;
+        return putOff > 0 || m_deferred ? ExitStatus::deferred : ExitStatus::success;
     }
 
     const HeadlessSubmission::Options& m_options;
@@ -321,6 +331,7 @@ private:
     std::unique_ptr<EngineSelection> m_selection;
     Profile m_profile;
     bool m_keyInvalid = false;
+    bool m_deferred = false; // pages the check did not come to
     QString m_note; // what was left aside, said at the start and kept with the run
     int m_progressShown = 0;
 };

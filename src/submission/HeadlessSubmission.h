@@ -35,6 +35,7 @@ struct Options
     bool baseline = false;  // every page recorded as announced, nothing sent
     QString sitemap;        // the sitemap to read; empty: the ones robots.txt names, else /sitemap.xml
     std::chrono::seconds coolDown{600};
+    std::chrono::seconds checkTime{600}; // how long the page check may take; 0 for no bound
     QString catalogueFile;
     bool bundledCatalogue = false; // the home holds none: the program's own is read
     QString logFile;

@@ -25,6 +25,7 @@ struct Outcome
     int listedStillGone = 0; // announced as removed by an earlier run
     int goneRemoved = 0;
     int stillServed = 0;
+    int deferred = 0; // not checked yet: neither sent nor left out
     QMap<QString, int> notForEveryEngine; // sent, but some crawlers may not index them: by why
 };
 
@@ -35,6 +36,9 @@ QString siteLine(const QString& site, const PagePlan& plan, const Outcome& outco
     for (const int count : outcome.leftOut)
         heldBack += count;
     QString line = outcome.toSend + outcome.removals > 0 ? QString()
+                   : outcome.deferred > 0
+                       ? u"%1: nothing to send yet: %2 not checked yet"_s.arg(
+                             site, counted(outcome.deferred, u"%1 page"_s, u"%1 pages"_s))
                    : heldBack == 0
                        ? u"%1: no page changed since the last run, nothing to send"_s.arg(site)
                        : u"%1: nothing to send: %2 left out"_s.arg(
@@ -136,6 +140,10 @@ RunPlan RunPlanner::compare(const Input& input)
         }
         plan.sites.append(site);
     }
+    // Pages never checked go first (those a bounded check did not come to last time among
+    // them), before pages checked on an earlier run that are still to announce.
+    if (ledger && input.checkPages)
+        plan.checkedBefore = ledger->wereChecked(*plan.checkedIds);
     if (const ChangedPages::FutureDates future = ChangedPages::datesInTheFuture(*input.pages, input.now);
         future.pages > 0)
         plan.summary << u"Suspect dates: %1 in the future (as late as %2), taken as changed now."_s.arg(
@@ -157,6 +165,7 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
     plan.removed.clear();
     QStringList lines;
     QSet<qsizetype> reported; // a page is listed once, however many sites it was for
+    QMap<qsizetype, QString> deferred; // checked pages the check did not come to, with why
     const auto verdictOf = [&plan](QByteArrayView url) -> const PageVerdict& {
         return (*plan.verdicts)[size_t(plan.checkedPages->find(url))];
     };
@@ -200,6 +209,9 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
                     ++outcome.listedButGone;
                     report(checked, u"listed but gone"_s, verdict.detail, plan.removed);
                 }
+            } else if (verdict.kind == PageVerdict::Kind::Deferred) {
+                ++outcome.deferred;
+                deferred.insert(checked, verdict.detail);
             } else {
                 ++outcome.leftOut[verdict.reason];
                 report(checked, verdict.reason, verdict.detail, plan.leftOut);
@@ -214,6 +226,9 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
                 removals << checked;
                 ++outcome.goneRemoved;
                 report(checked, u"gone from the sitemaps"_s, verdict.detail, plan.removed);
+            } else if (verdict.kind == PageVerdict::Kind::Deferred) {
+                ++outcome.deferred;
+                deferred.insert(checked, verdict.detail);
             } else if (verdict.kind == PageVerdict::Kind::Indexable) {
                 ++outcome.stillServed;
                 report(checked, u"left the sitemaps but still served"_s, verdict.detail, plan.leftOut);
@@ -235,6 +250,13 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
     }
     if (!indexNow)
         lines << u"Select an IndexNow site: only IndexNow sites take the pages."_s;
+    plan.deferred = deferred.size();
+    if (!deferred.isEmpty()) {
+        // Why, as the first of them says it: the budget, or the host that stopped answering.
+        plan.deferredBecause = deferred.cbegin().value();
+        lines << u"%1 not checked yet: %2; they are checked first next run."_s.arg(
+            counted(deferred.size(), u"%L1 page"_s, u"%L1 pages"_s), plan.deferredBecause);
+    }
     // The sitemaps' line first, then the sites', then any suspect dates.
     plan.summary =
         QStringList{plan.summary.value(0)} + lines + plan.summary.mid(1).filter(u"Suspect dates"_s);

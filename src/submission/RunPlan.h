@@ -51,8 +51,11 @@ struct RunPlan
     std::shared_ptr<PageList> checkedPages;
     std::shared_ptr<std::vector<qint64>> checkedIds;
     std::shared_ptr<const std::vector<PageVerdict>> verdicts;
+    std::vector<bool> checkedBefore; // of each page to check: whether an earlier run checked it
     QList<PageNote> leftOut;
     QList<PageNote> removed; // announced as removed in this run
+    qsizetype deferred = 0;  // pages the check did not come to: sent and checked another time
+    QString deferredBecause;
 
     // A run over changed pages in which no IndexNow site has a page to send.
     bool nothingToSend() const { return changedPages && error.isEmpty() && items.isEmpty(); }
@@ -73,6 +76,7 @@ struct Input
     QString historyFile;    // the ledger to plan against
     qint64 now = 0;
     std::chrono::seconds coolDown{600};
+    bool checkPages = true;
 };
 
 // First, against the ledger: what changed for each site, and which pages to check.

@@ -9,10 +9,12 @@
 #include "PageList.h"
 #include "RunRecorder.h"
 #include "SiteDatabase.h"
+#include "TimeText.h"
 #include "WebsiteFetcher.h"
 #include "Wording.h"
 
 #include <QFutureWatcher>
+#include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
 
 using namespace Qt::StringLiterals;
@@ -95,6 +97,7 @@ void RunPreparation::compare()
     input.historyFile = m_means.historyFile;
     input.now = m_means.clock().toMSecsSinceEpoch();
     input.coolDown = m_request.coolDown;
+    input.checkPages = m_request.checkPages && m_purpose != Purpose::Baseline;
     // Made off this thread: a million pages against the ledger take a while.
     m_comparing = new QFutureWatcher<RunPlan>(this);
     connect(m_comparing, &QFutureWatcher<RunPlan>::finished, this,
@@ -121,30 +124,72 @@ void RunPreparation::onCompared(RunPlan plan)
     const qint64 now = m_means.clock().toMSecsSinceEpoch();
     const qint64 freshSince = now - std::chrono::milliseconds(stayFresh).count();
     m_uncheckedPages = std::make_shared<PageList>();
-    for (qsizetype page = 0; page < plan.checkedPages->size(); ++page) {
-        const auto known = m_means.verdicts.constFind(plan.checkedPages->url(page).toByteArray());
-        if (known == m_means.verdicts.cend() || known->checkedAt < freshSince)
-            m_uncheckedPages->add(plan.checkedPages->url(page), PageList::unknownTime);
+    for (const bool checkedBefore : {false, true}) {
+        for (qsizetype page = 0; page < plan.checkedPages->size(); ++page) {
+            if (plan.checkedBefore.size() > size_t(page) && plan.checkedBefore[size_t(page)] != checkedBefore)
+                continue;
+            if (plan.checkedBefore.size() <= size_t(page) && checkedBefore)
+                continue; // nothing known of it: taken in the first round
+            const auto known = m_means.verdicts.constFind(plan.checkedPages->url(page).toByteArray());
+            if (known == m_means.verdicts.cend() || known->checkedAt < freshSince)
+                m_uncheckedPages->add(plan.checkedPages->url(page), PageList::unknownTime);
+        }
     }
     m_planBeingChecked = std::move(plan);
     m_checker = WebsiteFetcher::on(m_means.fetchingThread);
     connect(m_checker, &WebsiteFetcher::checkingProgressed, this, &RunPreparation::checkingProgressed);
     connect(m_checker, &WebsiteFetcher::pagesChecked, this, &RunPreparation::onChecked);
-    m_checker->check(m_uncheckedPages, {{m_sitemaps->origin, m_sitemaps->robots}}, Crawlers::indexNow);
+    // Bounded, so that no run waits on a slow website for hours; a summary only looks ahead.
+    PageCheckLimits limits;
+    if (m_purpose == Purpose::Summary) {
+        limits.mostPages = summaryPages;
+    } else if (m_request.checkTime.count() > 0) {
+        limits.budget = m_request.checkTime;
+        limits.budgetSaid = u"the check's %1"_s.arg(
+            m_request.checkTime.count() % 60 == 0
+                ? counted(m_request.checkTime.count() / 60, u"%1 minute"_s, u"%1 minutes"_s)
+                : counted(m_request.checkTime.count(), u"%1 second"_s, u"%1 seconds"_s));
+    }
+    m_checkStarted.start();
+    m_checker->check(m_uncheckedPages, {{m_sitemaps->origin, m_sitemaps->robots}}, Crawlers::indexNow, limits);
 }
 
 void RunPreparation::onChecked(const std::shared_ptr<std::vector<PageVerdict>>& fetched)
 {
     std::exchange(m_checker, nullptr)->release();
     const qint64 now = m_means.clock().toMSecsSinceEpoch();
-    for (qsizetype page = 0; page < m_uncheckedPages->size(); ++page)
-        m_means.verdicts.insert(m_uncheckedPages->url(page).toByteArray(), {(*fetched)[size_t(page)], now});
+    // A page the check did not come to is not known: it is not kept as checked.
+    QHash<QByteArray, PageVerdict> deferred;
+    qsizetype fetchedNow = 0;
+    for (qsizetype page = 0; page < m_uncheckedPages->size(); ++page) {
+        const PageVerdict& verdict = (*fetched)[size_t(page)];
+        const QByteArray url = m_uncheckedPages->url(page).toByteArray();
+        if (verdict.kind == PageVerdict::Kind::Deferred) {
+            deferred.insert(url, verdict);
+        } else {
+            m_means.verdicts.insert(url, {verdict, now});
+            ++fetchedNow;
+        }
+    }
     RunPlan plan = std::move(m_planBeingChecked);
     auto verdicts = std::make_shared<std::vector<PageVerdict>>();
     verdicts->reserve(size_t(plan.checkedPages->size()));
-    for (qsizetype page = 0; page < plan.checkedPages->size(); ++page)
-        verdicts->push_back(m_means.verdicts.value(plan.checkedPages->url(page).toByteArray()).verdict);
+    for (qsizetype page = 0; page < plan.checkedPages->size(); ++page) {
+        const QByteArray url = plan.checkedPages->url(page).toByteArray();
+        const auto put = deferred.constFind(url);
+        verdicts->push_back(put != deferred.cend() ? *put : m_means.verdicts.value(url).verdict);
+    }
     RunPlanner::decide(plan, verdicts);
+    if (m_purpose == Purpose::Summary && plan.deferred > 0) {
+        // What is left to check before sending, at the speed this website answered.
+        const qint64 rest = fetchedNow > 0 ? m_checkStarted.elapsed() * plan.deferred / fetchedNow : -1;
+        plan.summary.replaceInStrings(
+            QRegularExpression(u"^.* not checked yet: .*$"_s),
+            u"%1 more to check before sending%2."_s.arg(
+                counted(plan.deferred, u"%L1 page"_s, u"%L1 pages"_s),
+                rest >= 0 ? u" (about %1 at this site's speed)"_s.arg(TimeText::duration(std::max<qint64>(rest, 1000)))
+                          : QString()));
+    }
     prepareSearchConsole(plan);
 }
 

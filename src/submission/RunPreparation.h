@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -58,6 +59,8 @@ public:
         QString sitemap;        // empty: the sitemaps robots.txt names, else /sitemap.xml
         std::chrono::seconds coolDown = ChangedPages::defaultCoolDown;
         QString note; // what the front end left aside, kept with the run's record
+        // How long the check of the pages may take; 0 for as long as it takes.
+        std::chrono::seconds checkTime = defaultCheckTime;
     };
 
     // What the session lends each preparation.
@@ -75,6 +78,9 @@ public:
     };
 
     static constexpr std::chrono::minutes stayFresh{10};
+    static constexpr std::chrono::minutes defaultCheckTime{10};
+    // A summary checks no more pages than this; the rest wait for the run.
+    static constexpr qsizetype summaryPages = 200;
 
     RunPreparation(const Means& means, const Request& request, Purpose purpose, QObject* parent);
     ~RunPreparation() override;
@@ -126,6 +132,7 @@ private:
     WebsiteFetcher* m_checker = nullptr;
     RunPlan m_planBeingChecked; // the plan whose pages are being checked
     std::shared_ptr<PageList> m_uncheckedPages;
+    QElapsedTimer m_checkStarted;
     std::unique_ptr<GoogleConnection> m_google;
     SearchConsoleAccess m_access;
     bool m_recording = false;

@@ -207,6 +207,8 @@ private:
             written = ledger.addPages(*plan.checkedPages, checked, *plan.checkedIds);
             for (qsizetype page = 0; written && page < plan.checkedPages->size(); ++page) {
                 const PageVerdict& verdict = (*plan.verdicts)[size_t(page)];
+                if (verdict.kind == PageVerdict::Kind::Deferred)
+                    continue; // not checked: nothing is known of it yet
                 checks.append({(*plan.checkedIds)[size_t(page)],
                                verdict.kind == PageVerdict::Kind::LeftOut ? verdict.reason : QString(),
                                verdict.detail});

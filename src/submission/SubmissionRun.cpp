@@ -153,14 +153,16 @@ void SubmissionRun::dispatch(int laneIndex)
     const SubmissionRequest request =
         item.batch ? m_composer->composeBatch(site, *item.batch) : m_composer->compose(site);
     QString unsendable = request.unsendable;
+    QString retryAfter;
     if (const auto slowed = m_slowedDown.constFind(item.site); slowed != m_slowedDown.cend()) {
         unsendable =
             u"not sent: the site asked to slow down (HTTP 429)"_s +
             (slowed->isEmpty() ? QString() : u"; try again after "_s + AnswerRule::whenAgain(*slowed));
+        retryAfter = *slowed; // put off with the request that was refused, not failed
     }
     if (!unsendable.isEmpty()) {
         // Nothing is sent: the request fails at once, and its lane takes the next one next tick.
-        onTransferFinished(laneIndex, Verdict{Outcome::Failed, unsendable, 0, {}});
+        onTransferFinished(laneIndex, Verdict{Outcome::Failed, unsendable, 0, retryAfter});
         return;
     }
     lane.transfer().execute(TransferRequest::from(request));

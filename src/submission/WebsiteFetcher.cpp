@@ -42,13 +42,13 @@ void WebsiteFetcher::read(const QString& site, const QString& sitemap)
 }
 
 void WebsiteFetcher::check(std::shared_ptr<const PageList> pages, PageChecker::RobotsByOrigin robots,
-                           QByteArrayList crawlers)
+                           QByteArrayList crawlers, const PageCheckLimits& limits)
 {
     QMetaObject::invokeMethod(
         this,
-        [this, pages = std::move(pages), robots = std::move(robots), crawlers = std::move(crawlers)] {
+        [this, pages = std::move(pages), robots = std::move(robots), crawlers = std::move(crawlers), limits] {
             setUp();
-            m_checker->start(pages, robots, crawlers);
+            m_checker->start(pages, robots, crawlers, limits);
         },
         Qt::QueuedConnection);
 }

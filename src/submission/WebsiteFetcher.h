@@ -29,7 +29,7 @@ public:
     // Each returns at once; the work starts on the fetcher's thread.
     void read(const QString& site, const QString& sitemap);
     void check(std::shared_ptr<const PageList> pages, PageChecker::RobotsByOrigin robots,
-               QByteArrayList crawlers);
+               QByteArrayList crawlers, const PageCheckLimits& limits);
     void release();
 
 signals:
