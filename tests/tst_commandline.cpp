@@ -711,6 +711,9 @@ private slots:
                               QProcess::splitCommand(QString(line).replace(u"HOME"_s, home)), environment);
         };
         SitemapSite website(m_farm, 3, QDateTime::currentDateTimeUtc().addDays(-1));
+        website.addPage(u"/noindex.html"_s,
+                        SiteFarm::Route::answering(200, "<html><head><meta name=\"robots\" content=\"noindex\">",
+                                                   "Content-Type: text/html\r\n"));
         m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
         m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
         const QString indexNow = u"IndexNow (Bing, Yandex, Seznam, Naver, Yep)"_s;
@@ -760,13 +763,13 @@ private slots:
         QCOMPARE(nothing.status, 0);
         static const QRegularExpression quiet(
             u"^20[0-9-]{8}T[0-9:]{8}Z Orvanta 2\\.001: orvanta submit --profile Site --type engine --changed-pages "
-            u"--quiet --home \\S+\nNothing to send.\n$"_s);
+            u"--quiet --home \\S+\n1 left out as before; orvanta coverage lists them.\nNothing to send.\n$"_s);
         QVERIFY2(quiet.match(nothing.out).hasMatch(), qPrintable(nothing.out));
         const Outcome runs = orvanta(u"history --home HOME --csv"_s);
         const QStringList rows = runs.out.split(u"\r\n"_s, Qt::SkipEmptyParts);
         QCOMPARE(rows.size(), 4);
         QVERIFY2(rows.at(1).contains(u",changed pages,nothing to send,,,nothing to send,,\"Google Search Console: "
-                                     u"not signed in to Google: skipped. 3 pages found"_s),
+                                     u"not signed in to Google: skipped. 4 pages found"_s),
                  qPrintable(runs.out));
         QVERIFY2(rows.at(2).contains(u",changed pages,completed,1,\"%1\",succeeded,"_s.arg(indexNow)), qPrintable(runs.out));
         QVERIFY2(rows.at(3).contains(u",changed pages,failed,,,failed,,The sitemap"_s), qPrintable(runs.out));
@@ -776,7 +779,7 @@ private slots:
         for (const QString& line :
              {u"Profile \"Site\"\n  Website: %1\n  Last run: "_s.arg(website.address()),
               u", changed pages, nothing to send: nothing sent\n"_s, u"\n  Last failed run: "_s,
-              u"\n    %1: 3 accepted, 0 refused, 0 left out, 0 removed, 0 never announced\n"_s.arg(indexNow),
+              u"\n    %1: 3 accepted, 0 refused, 1 left out, 0 removed, 0 never announced\n"_s.arg(indexNow),
               u"\n  Google: not signed in\n"_s})
             QVERIFY2(working.out.contains(line), qPrintable(working.out));
         QCOMPARE(orvanta(u"status --profile Nobody --home HOME"_s).status, 2);

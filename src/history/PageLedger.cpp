@@ -241,20 +241,21 @@ bool PageLedger::recordRefused(const QString& endpoint, const QList<qint64>& pag
     return true;
 }
 
-std::vector<bool> PageLedger::wereChecked(const std::vector<qint64>& pages)
+std::vector<PageLedger::LastCheck> PageLedger::lastChecks(const std::vector<qint64>& pages)
 {
-    std::vector<bool> checked(pages.size(), false);
-    SqliteStatement find(m_database.connection(), u"SELECT 1 FROM checks WHERE page = ?"_s);
+    std::vector<LastCheck> checks(pages.size());
+    SqliteStatement find(m_database.connection(), u"SELECT left_out FROM checks WHERE page = ?"_s);
     for (size_t page = 0; page < pages.size(); ++page) {
         if (pages[page] == 0)
             continue;
         find.reset();
         find.bind(1, pages[page]);
-        checked[page] = find.next();
+        if (find.next())
+            checks[page] = {true, find.text(0)};
     }
     if (find.errorCode() != 0)
         m_lastError = find.errorText();
-    return checked;
+    return checks;
 }
 
 bool PageLedger::recordChecks(const QList<Check>& checks, qint64 at)

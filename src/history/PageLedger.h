@@ -77,8 +77,13 @@ public:
         QString detail;
     };
     bool recordChecks(const QList<Check>& checks, qint64 at);
-    // For each page (0: not in the ledger), whether a check of it was ever recorded.
-    std::vector<bool> wereChecked(const std::vector<qint64>& pages);
+    // What the last recorded check of each page (0: not in the ledger) found, if one was.
+    struct LastCheck
+    {
+        bool checked = false;
+        QString leftOut; // why it was left out; empty when it could be indexed
+    };
+    std::vector<LastCheck> lastChecks(const std::vector<qint64>& pages);
     // The pages the website's sitemaps list now, in place of the last such list.
     bool recordListing(const QByteArray& website, QList<qint64> pages, qint64 at);
     // The pages of that list, in the order of their ids; none when no run listed any.

@@ -72,13 +72,18 @@ public:
         }
         if (m_options.baseline)
             return ExitStatus::success;
-        // A cron log says why a page never went; a quiet one how many, for coverage to list.
-        if (!m_options.quiet)
+        // A cron log says why a page never went; a quiet one only what is new since the last
+        // run, and how many were left out as before.
+        if (!m_options.quiet) {
             RequestPreview::writePageNotes(plan, m_out);
-        else if (!plan.leftOut.isEmpty() || !plan.removed.isEmpty())
-            say(m_out, u"%1 not announced, %2 announced as removed; orvanta coverage lists them."_s.arg(
-                           counted(plan.leftOut.size(), u"%1 page"_s, u"%1 pages"_s))
-                           .arg(plan.removed.size()));
+        } else {
+            RunPlan news = plan;
+            news.leftOut.removeIf([](const RunPlan::PageNote& note) { return note.asBefore; });
+            news.removed.clear();
+            RequestPreview::writePageNotes(news, m_out);
+            if (const qsizetype asBefore = plan.leftOut.size() - news.leftOut.size(); asBefore > 0)
+                say(m_out, u"%1 left out as before; orvanta coverage lists them."_s.arg(asBefore));
+        }
         m_deferred = plan.deferred > 0;
         if (plan.items.isEmpty()) {
             say(m_out, u"Nothing to send."_s);

@@ -143,7 +143,7 @@ RunPlan RunPlanner::compare(const Input& input)
     // Pages never checked go first (those a bounded check did not come to last time among
     // them), before pages checked on an earlier run that are still to announce.
     if (ledger && input.checkPages)
-        plan.checkedBefore = ledger->wereChecked(*plan.checkedIds);
+        plan.checkedBefore = ledger->lastChecks(*plan.checkedIds);
     if (const ChangedPages::FutureDates future = ChangedPages::datesInTheFuture(*input.pages, input.now);
         future.pages > 0)
         plan.summary << u"Suspect dates: %1 in the future (as late as %2), taken as changed now."_s.arg(
@@ -173,7 +173,10 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
                             QList<RunPlan::PageNote>& list) {
         if (!reported.contains(checked)) {
             reported.insert(checked);
-            list.append({plan.checkedPages->urlText(checked), reason, detail});
+            const bool asBefore = size_t(checked) < plan.checkedBefore.size() &&
+                                  plan.checkedBefore[size_t(checked)].checked &&
+                                  plan.checkedBefore[size_t(checked)].leftOut == reason;
+            list.append({plan.checkedPages->urlText(checked), reason, detail, asBefore});
         }
     };
     bool indexNow = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChangedPages.h"
+#include "PageLedger.h"
 #include "PageVerdict.h"
 #include "WorkItem.h"
 
@@ -33,6 +34,7 @@ struct RunPlan
         QString address;
         QString reason;
         QString detail;
+        bool asBefore = false; // left out at the last check for the same reason
     };
 
     QString error;         // why no run can be planned: the sitemaps or the ledger cannot be read
@@ -51,7 +53,7 @@ struct RunPlan
     std::shared_ptr<PageList> checkedPages;
     std::shared_ptr<std::vector<qint64>> checkedIds;
     std::shared_ptr<const std::vector<PageVerdict>> verdicts;
-    std::vector<bool> checkedBefore; // of each page to check: whether an earlier run checked it
+    std::vector<PageLedger::LastCheck> checkedBefore; // of each page to check: what an earlier run found
     QList<PageNote> leftOut;
     QList<PageNote> removed; // announced as removed in this run
     qsizetype deferred = 0;  // pages the check did not come to: sent and checked another time

@@ -126,7 +126,7 @@ void RunPreparation::onCompared(RunPlan plan)
     m_uncheckedPages = std::make_shared<PageList>();
     for (const bool checkedBefore : {false, true}) {
         for (qsizetype page = 0; page < plan.checkedPages->size(); ++page) {
-            if (plan.checkedBefore.size() > size_t(page) && plan.checkedBefore[size_t(page)] != checkedBefore)
+            if (plan.checkedBefore.size() > size_t(page) && plan.checkedBefore[size_t(page)].checked != checkedBefore)
                 continue;
             if (plan.checkedBefore.size() <= size_t(page) && checkedBefore)
                 continue; // nothing known of it: taken in the first round
