@@ -40,7 +40,8 @@ expect()
     fi
 }
 
-expect "orvanta " $'coverage\ngoogle\nhistory\nkey\nprofiles\nsubmit'
+expect "orvanta " $'coverage\ngoogle\nhistory\nkey\nprofile\nprofiles\nstatus\nsubmit'
+expect "orvanta profile " $'delete\nexport\nimport\nlist\nnew\nset\nshow'
 expect "orvanta google l" $'login\nlogout'
 expect "orvanta su" "submit"
 expect "orvanta submit --changed-pages --no" "--no-check"

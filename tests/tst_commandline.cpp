@@ -80,6 +80,34 @@ private:
         return environment;
     }
 
+    // Every bundled site, written to `file`, pointed at the farm's imitation of its service, which
+    // answers as the service does; Search Console's address stays (GoogleImitation takes its place).
+    QList<PromoSite> farmCatalogue(const QString& file)
+    {
+        const QHash<QString, QString> imitations = {{u"searchconsole.googleapis.com"_s, QString()},
+                                                    {u"api.indexnow.org"_s, u"/indexnow"_s},
+                                                    {u"ping.blo.gs"_s, u"/blogs"_s},
+                                                    {u"www.gadgetratty.com"_s, u"/gadget"_s},
+                                                    {u"rpc.pingomatic.com"_s, u"/rpc"_s},
+                                                    {u"rpc.twingly.com"_s, u"/rpc"_s},
+                                                    {u"pubsubhubbub.appspot.com"_s, u"/hub"_s}};
+        QList<PromoSite> bundled = TestData::bundledSites();
+        for (PromoSite& site : bundled) {
+            const QString host = QUrl(site.action).host();
+            if (!imitations.value(host).isEmpty())
+                site.action = m_farm.url(imitations.value(host));
+            else if (!imitations.contains(host))
+                qFatal("no imitation of %s", qPrintable(host));
+        }
+        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        m_farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
+        m_farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
+        m_farm.route(u"/blogs"_s, SiteFarm::Route::answering(200, "Thanks for the ping."));
+        m_farm.route(u"/gadget"_s, SiteFarm::Route::answering(200, "1 Thanks"));
+        TestData::writeCatalogue(file, bundled);
+        return bundled;
+    }
+
     // The settings file as it stands now, read afresh: the program changes it from outside.
     struct SettingsFile
     {
@@ -190,23 +218,9 @@ private slots:
         google.addProperty(m_farm.url(u"/site/"_s));
         m_farm.route(u"/robots.txt"_s,
                      SiteFarm::Route::answering(200, "Sitemap: " + m_farm.url(u"/site/map.xml"_s).toUtf8()));
-        const QHash<QString, QString> imitations = {{u"searchconsole.googleapis.com"_s, QString()},
-                                                    {u"api.indexnow.org"_s, u"/indexnow"_s},
-                                                    {u"ping.blo.gs"_s, u"/blogs"_s},
-                                                    {u"www.gadgetratty.com"_s, u"/gadget"_s},
-                                                    {u"rpc.pingomatic.com"_s, u"/rpc"_s},
-                                                    {u"rpc.twingly.com"_s, u"/rpc"_s},
-                                                    {u"pubsubhubbub.appspot.com"_s, u"/hub"_s}};
-        QList<PromoSite> bundled = TestData::bundledSites();
         QStringList names;
-        for (PromoSite& site : bundled) {
-            const QString host = QUrl(site.action).host();
-            QVERIFY2(imitations.contains(host), qPrintable(host));
-            if (!imitations.value(host).isEmpty())
-                site.action = m_farm.url(imitations.value(host));
+        for (const PromoSite& site : farmCatalogue(m_app->homeFile(u"orvd.dll"_s)))
             names << site.sitename;
-        }
-        TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), bundled);
         ProfileStore store(m_app->settings());
         Profile shop = store.read(2);
         shop.value(ProfileField::Url) = m_farm.url(u"/site/"_s);
@@ -216,9 +230,6 @@ private slots:
         shop.googleServiceAccount = m_app->homeFile(u"service.json"_s);
         TestData::writeFile(shop.googleServiceAccount, google.serviceAccountFile());
         QVERIFY(store.save(2, shop));
-        m_farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
-        m_farm.route(u"/rpc"_s, SiteFarm::Behaviour::XmlRpcPing);
-        m_farm.route(u"/hub"_s, SiteFarm::Behaviour::WebSubHub);
         m_farm.route(u"/blogs"_s, SiteFarm::Route::answering(200, "Unable to process ping: bad URL"));
         m_farm.route(u"/gadget"_s, SiteFarm::Route::answering(200, "-1 Invalid blog"));
         m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Behaviour::NotFound);
@@ -923,7 +934,8 @@ private slots:
         QVERIFY(examples.size() >= 8);
 
         // A user's machine: a home directory, the catalogue's source at hand, a profile "My Shop"
-        // for a website of the farm. Nothing leaves this machine: a submission is made a dry run.
+        // for a website of the farm. Nothing leaves this machine: the home Orvanta's examples name
+        // holds the bundled sites pointed at the farm's imitations of them.
         QTemporaryDir user;
         QVERIFY(QDir(user.path()).mkpath(u"orvanta"_s) && QDir(user.path()).mkpath(u"work/data"_s));
         const QString work = user.filePath(u"work"_s);
@@ -935,6 +947,7 @@ private slots:
         QVERIFY(m_app->settings().setValue(u"7"_s, u"url"_s, website.address()));
         QVERIFY(m_app->settings().setValue(u"7"_s, SettingsKeys::profileIndexNowKey, u"0123456789abcdef"_s));
         QVERIFY(m_app->settings().setValue(u"7"_s, SettingsKeys::profileFeed, website.address() + u"feed"_s));
+        m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
         QProcessEnvironment environment = this->environment();
         environment.insert(u"HOME"_s, user.path());
         // The catalogue tool's examples first: they make the catalogue the others may name.
@@ -956,7 +969,13 @@ private slots:
             const QString program = words.takeFirst();
             if (program != u"orvanta-catalogue"_s && !words.contains(u"submit"_s))
                 continue; // the window needs a display
-            if (words.contains(u"submit"_s))
+            // Once the catalogue tool's examples made theirs, the home's sites are the farm's.
+            if (program != u"orvanta-catalogue"_s && !QFile::exists(user.filePath(u"orvanta/farm"_s))) {
+                farmCatalogue(user.filePath(u"orvanta/orvd.dll"_s));
+                TestData::writeFile(user.filePath(u"orvanta/farm"_s), "");
+            }
+            // Without a home, the program's own catalogue names the real services: only shown.
+            if (words.contains(u"submit"_s) && !words.contains(u"--home"_s))
                 words << u"--dry-run"_s;
             const Outcome run =
                 runProgram(program == u"orvanta-catalogue"_s ? QStringLiteral(CATALOGUE_EXECUTABLE)
@@ -964,6 +983,12 @@ private slots:
                            words, environment, work);
             QVERIFY2(run.status == 0, qPrintable(example + u"\n"_s + run.out.left(2000) + run.err));
         }
+        // The morning after, in the examples' home: it worked.
+        const Outcome status =
+            runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
+                       {u"status"_s, u"--profile"_s, u"My Shop"_s, u"--home"_s, user.filePath(u"orvanta"_s)},
+                       environment, work);
+        QVERIFY2(status.status == 0 && status.out.contains(u"\n  Last failed run: none\n"_s), qPrintable(status.out));
     }
 };
 

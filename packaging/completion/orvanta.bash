@@ -55,7 +55,7 @@ _orvanta()
             _filedir json
             return
             ;;
-        --sitemap | --cool-down | --last | --limit)
+        --sitemap | --cool-down | --check-time | --last | --limit | --port | --timeout)
             return
             ;;
         key)
@@ -66,19 +66,27 @@ _orvanta()
             COMPREPLY=($(compgen -W 'login logout status inspect' -- "$cur"))
             return
             ;;
+        profile)
+            COMPREPLY=($(compgen -W 'list show new set delete export import' -- "$cur"))
+            return
+            ;;
+        import)
+            _filedir json
+            return
+            ;;
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--help --version --home --profile --all --type --site --dry-run
-            --changed-pages --no-check --baseline --sitemap --cool-down --replace --last --csv --client
-            --service-account --limit' -- "$cur"))
+        COMPREPLY=($(compgen -W '--help --version --home --profile --all --type --site --dry-run --quiet
+            --changed-pages --no-check --baseline --sitemap --cool-down --check-time --replace --last --csv
+            --client --service-account --port --timeout --limit' -- "$cur"))
         return
     fi
     local word
     for word in "${words[@]:1:cword-1}"; do
-        [[ $word == @(submit|key|history|coverage|google|profiles) ]] && return
+        [[ $word == @(submit|status|key|history|coverage|google|profile|profiles) ]] && return
     done
-    COMPREPLY=($(compgen -W 'submit key history coverage google profiles' -- "$cur"))
+    COMPREPLY=($(compgen -W 'submit status key history coverage google profile profiles' -- "$cur"))
 } &&
     complete -F _orvanta orvanta
 
