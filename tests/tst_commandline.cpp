@@ -750,6 +750,7 @@ private slots:
         QVERIFY2(failedRun.out.contains(u"\"Site\", command line, changed pages: failed, nothing sent\n  The sitemap "_s +
                                         m_farm.url(u"/missing.xml"_s)),
                  qPrintable(failedRun.out));
+        QCOMPARE(orvanta(u"key check --profile Site --home HOME"_s).status, 0);
         const Outcome failing = orvanta(u"status --home HOME"_s);
         QCOMPARE(failing.status, 1);
         QVERIFY2(failing.out.contains(u"\n  Last failed run: "_s) &&
@@ -791,7 +792,7 @@ private slots:
              {u"Profile \"Site\"\n  Website: %1\n  Last run: "_s.arg(website.address()),
               u", changed pages, nothing to send: nothing sent\n"_s, u"\n  Last failed run: "_s,
               u"\n    %1: 3 accepted, 0 refused, 1 left out, 0 removed, 0 never announced\n"_s.arg(indexNow),
-              u"\n  Google: not signed in\n"_s})
+              u"\n  IndexNow key: served, checked 20"_s, u"\n  Google: not signed in\n"_s})
             QVERIFY2(working.out.contains(line), qPrintable(working.out));
         QCOMPARE(orvanta(u"status --profile Nobody --home HOME"_s).status, 2);
     }

@@ -9,6 +9,7 @@
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
 #include "InstalledVersion.h"
+#include "KeyChecks.h"
 #include "KeyCommand.h"
 #include "MainWindow.h"
 #include "ProfileCommand.h"
@@ -24,6 +25,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -132,7 +134,7 @@ QList<Usage> usages(const Options& o)
          {&o.profile, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.changedPages, &o.sitemap, &o.coolDown,
           &o.checkTime, &o.noCheck, &o.baseline}},
         {u"key generate"_s, u"orvanta key generate --profile TITLE [--replace]"_s, {&o.profile, &o.replace}},
-        {u"key check"_s, u"orvanta key check --profile TITLE"_s, profile},
+        {u"key check"_s, u"orvanta key check --profile TITLE [--home DIR]"_s, profile},
         {u"history"_s, u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
          {&o.profile, &o.last, &o.csv}},
         {u"coverage"_s, u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
@@ -435,11 +437,29 @@ int key(const QCommandLineParser& parser, const Options& options)
         return *refused;
     if (!parser.isSet(options.profile))
         return usageError(u"Name the profile with --profile TITLE."_s);
+    if (!generate) {
+        if (const std::optional<int> refused = refuseUnusableHome(parser, options, HomeUse::Write))
+            return *refused;
+    }
     SettingsStore settings;
     Console console;
-    return KeyCommand::run(generate ? KeyCommand::Action::Generate : KeyCommand::Action::Check,
-                           parser.value(options.profile), parser.isSet(options.replace), settings,
-                           console.out, console.err);
+    // What the check found is kept in the home's history, for status to say the morning after.
+    const QString profile = parser.value(options.profile);
+    const QString historyFile = pathsFrom(parser, options).historyFile();
+    const auto keep = [&](bool served, const QString& message) {
+        QString error;
+        const std::unique_ptr<HistoryDatabase> database =
+            HistoryDatabase::open(historyFile, HistoryDatabase::Mode::OpenOrCreate, error);
+        if (database) {
+            KeyChecks checks(*database);
+            if (checks.record(profile, {QDateTime::currentMSecsSinceEpoch(), served, message}))
+                return;
+            error = checks.lastError();
+        }
+        print(console.err, u"The check could not be kept in the history: %1\n"_s.arg(error));
+    };
+    return KeyCommand::run(generate ? KeyCommand::Action::Generate : KeyCommand::Action::Check, profile,
+                           parser.isSet(options.replace), settings, console.out, console.err, keep);
 }
 
 int history(const QCommandLineParser& parser, const Options& options)

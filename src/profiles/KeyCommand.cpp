@@ -36,7 +36,8 @@ int generate(ProfileStore& store, int slot, bool replace, QTextStream& out, QTex
     return ExitStatus::success;
 }
 
-int check(const Profile& profile, QTextStream& out)
+int check(const Profile& profile, QTextStream& out,
+          const std::function<void(bool served, const QString& message)>& checked)
 {
     QNetworkAccessManager network;
     KeyFileCheck check(network);
@@ -50,13 +51,17 @@ int check(const Profile& profile, QTextStream& out)
             u"The profile has no IndexNow key yet: generate one with orvanta key generate --profile \"%1\"."_s
                 .arg(profile.title);
     out << result.message << u'\n';
-    return result.finding == KeyFileCheck::Finding::Served ? ExitStatus::success : ExitStatus::failure;
+    const bool served = result.finding == KeyFileCheck::Finding::Served;
+    if (checked && result.finding != KeyFileCheck::Finding::NoKey)
+        checked(served, result.message);
+    return served ? ExitStatus::success : ExitStatus::failure;
 }
 
 } // namespace
 
 int KeyCommand::run(Action action, const QString& profileTitle, bool replace, SettingsStore& settings,
-                    QIODevice& outDevice, QIODevice& errDevice)
+                    QIODevice& outDevice, QIODevice& errDevice,
+                    const std::function<void(bool served, const QString& message)>& checked)
 {
     QTextStream out(&outDevice);
     QTextStream err(&errDevice);
@@ -68,5 +73,5 @@ int KeyCommand::run(Action action, const QString& profileTitle, bool replace, Se
         return ExitStatus::badUsage;
     }
     return action == Action::Generate ? generate(store, *slot, replace, out, err)
-                                      : check(store.read(*slot), out);
+                                      : check(store.read(*slot), out, checked);
 }

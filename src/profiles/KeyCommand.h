@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 class SettingsStore;
 
@@ -13,7 +15,8 @@ enum class Action { Generate, Check };
 
 // A profile that has a key keeps it unless `replace` is given. The exit status, as ExitStatus
 // names them: a key made or served, not made or not served, or it could not run as asked.
+// `checked`, when given, hears what a check found (served or not, and the sentence printed).
 int run(Action action, const QString& profileTitle, bool replace, SettingsStore& settings, QIODevice& out,
-        QIODevice& err);
+        QIODevice& err, const std::function<void(bool served, const QString& message)>& checked = {});
 
 } // namespace KeyCommand

@@ -9,6 +9,7 @@
 #include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
+#include "KeyChecks.h"
 #include "ProfileStore.h"
 #include "RunJournal.h"
 #include "SettingsStore.h"
@@ -111,6 +112,7 @@ private:
                 m_out << u"  Last failed run: none\n"_s;
         }
         describeCoverage(address);
+        describeKey(profile);
         describeGoogle(profile);
         return status;
     }
@@ -132,6 +134,22 @@ private:
             m_out << u"    "_s << (m_catalogue ? m_catalogue->nameOf(action) : action) << u": "_s
                   << CoverageReport::countsText(coverage.counts(endpoint)) << u'\n';
         }
+    }
+
+    void describeKey(const Profile& profile)
+    {
+        if (profile.indexNowKey.isEmpty()) {
+            m_out << u"  IndexNow key: none yet (orvanta key generate)\n"_s;
+            return;
+        }
+        const std::optional<KeyChecks::Check> check =
+            m_database ? KeyChecks(*m_database).last(profile.title) : std::nullopt;
+        if (!check) {
+            m_out << u"  IndexNow key: not checked yet (orvanta key check)\n"_s;
+            return;
+        }
+        m_out << u"  IndexNow key: "_s << (check->served ? u"served"_s : u"not served"_s) << u", checked "_s
+              << TimeText::written(check->checkedAt) << u": "_s << check->message << u'\n';
     }
 
     void describeGoogle(const Profile& profile)
