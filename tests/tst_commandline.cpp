@@ -770,6 +770,9 @@ private slots:
         QVERIFY2(sent.out.contains(u"\nGoogle Search Console: not signed in to Google: skipped."_s),
                  qPrintable(sent.out));
         QVERIFY2(sent.out.contains(u"1 succeeded, 0 failed."_s), qPrintable(sent.out));
+        const Outcome afterSending = orvanta(u"status --profile Site --home HOME"_s);
+        QVERIFY2(afterSending.out.contains(u", changed pages, completed: 1 succeeded, 0 failed, 3 pages sent\n"_s),
+                 qPrintable(afterSending.out));
         // A cron mail: the line that says when and what, and the totals; nothing it said before.
         const Outcome nothing = orvanta(u"submit --profile Site --type engine --changed-pages --quiet --home HOME"_s);
         QCOMPARE(nothing.status, 0);
@@ -845,7 +848,7 @@ private slots:
 
         // The check stops at its time: what it came to is sent, the rest put off (exit 3).
         const Outcome first = runProgram(QStringLiteral(ORVANTA_EXECUTABLE),
-                                         submit + QStringList{u"--check-time"_s, u"1"_s}, environment());
+                                         submit + QStringList{u"--check-time"_s, u"1"_s, u"--quiet"_s}, environment());
         QVERIFY2(first.status == ExitStatus::deferred, qPrintable(first.out + first.err));
         QVERIFY2(first.out.contains(u"\n3 pages not checked yet: the check's 1 second ran out; they are checked "
                                     u"first next run.\n"_s) &&

@@ -83,6 +83,8 @@ public:
             RequestPreview::writePageNotes(news, m_out);
             if (const qsizetype asBefore = plan.leftOut.size() - news.leftOut.size(); asBefore > 0)
                 say(m_out, u"%1 left out as before; orvanta coverage lists them."_s.arg(asBefore));
+            if (plan.deferred > 0) // what the exit status 3 stands for
+                say(m_out, RunPlanner::deferredLine(plan));
         }
         m_deferred = plan.deferred > 0;
         if (plan.items.isEmpty()) {

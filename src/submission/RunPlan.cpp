@@ -157,6 +157,12 @@ RunPlan RunPlanner::compare(const Input& input)
     return plan;
 }
 
+QString RunPlanner::deferredLine(const RunPlan& plan)
+{
+    return u"%1 not checked yet: %2; they are checked first next run."_s.arg(
+        counted(plan.deferred, u"%L1 page"_s, u"%L1 pages"_s), plan.deferredBecause);
+}
+
 void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVerdict>> verdicts)
 {
     plan.verdicts = std::move(verdicts);
@@ -257,8 +263,7 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
     if (!deferred.isEmpty()) {
         // Why, as the first of them says it: the budget, or the host that stopped answering.
         plan.deferredBecause = deferred.cbegin().value();
-        lines << u"%1 not checked yet: %2; they are checked first next run."_s.arg(
-            counted(deferred.size(), u"%L1 page"_s, u"%L1 pages"_s), plan.deferredBecause);
+        lines << RunPlanner::deferredLine(plan);
     }
     // The sitemaps' line first, then the sites', then any suspect dates.
     plan.summary =

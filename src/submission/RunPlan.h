@@ -86,5 +86,7 @@ RunPlan compare(const Input& input);
 // Then the requests and the summary: from what each checked page answered, or with no
 // verdicts (no checks) from every changed page as it stands.
 void decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVerdict>> verdicts);
+// The summary's line for the pages the check did not come to.
+QString deferredLine(const RunPlan& plan);
 
 } // namespace RunPlanner

@@ -16,6 +16,7 @@
 #include "SiteDatabase.h"
 #include "TimeText.h"
 #include "WebAddress.h"
+#include "Wording.h"
 
 #include <QIODevice>
 #include <QTextStream>
@@ -97,7 +98,13 @@ private:
             m_out << u"  Last run: none recorded yet\n"_s;
         } else {
             const RunJournal::RunSummary& last = runs.first();
-            m_out << u"  Last run: "_s << runLine(last) << u'\n';
+            qsizetype pagesSent = 0;
+            for (const RunJournal::ResultRow& row : m_journal->results(last.id))
+                pagesSent += row.outcome == u"succeeded"_s ? row.pageCount : 0;
+            m_out << u"  Last run: "_s << runLine(last)
+                  << (pagesSent > 0 ? u", "_s + counted(pagesSent, u"%L1 page sent"_s, u"%L1 pages sent"_s)
+                                    : QString())
+                  << u'\n';
             if (!last.note.isEmpty() && !failed(last))
                 m_out << u"    "_s << last.note << u'\n';
             status = last.state == u"running"_s ? ExitStatus::success
