@@ -729,6 +729,7 @@ private slots:
         m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
         const QString indexNow = u"IndexNow (Bing, Yandex, Seznam, Naver, Yep)"_s;
         QCOMPARE(orvanta(u"profile new --profile Site"_s).status, 0);
+        QCOMPARE(orvanta(u"profile new --profile Later"_s).status, 0); // never run: status cannot say
         const Outcome lacking = orvanta(u"submit --profile Site --site \"%1\" --changed-pages"_s.arg(indexNow));
         QCOMPARE(lacking.status, 2);
         QVERIFY2(lacking.err.contains(u"lacks values the chosen sites need: url (%1); indexnowkey (%1)."_s.arg(
@@ -752,7 +753,8 @@ private slots:
                  qPrintable(failedRun.out));
         QCOMPARE(orvanta(u"key check --profile Site --home HOME"_s).status, 0);
         const Outcome failing = orvanta(u"status --home HOME"_s);
-        QCOMPARE(failing.status, 1);
+        QCOMPARE(failing.status, 1); // a failure outweighs a profile without runs
+        QVERIFY2(failing.out.contains(u"Profile \"Later\"\n  Website: none yet"_s), qPrintable(failing.out));
         QVERIFY2(failing.out.contains(u"\n  Last failed run: "_s) &&
                      failing.out.contains(u"changed pages, failed: nothing sent\n    The sitemap "_s),
                  qPrintable(failing.out));
@@ -798,6 +800,7 @@ private slots:
               u"\n  IndexNow key: served, checked 20"_s, u"\n  Google: not signed in\n"_s})
             QVERIFY2(working.out.contains(line), qPrintable(working.out));
         QCOMPARE(orvanta(u"status --profile Nobody --home HOME"_s).status, 2);
+        QCOMPARE(orvanta(u"status --home HOME"_s).status, 2); // "Later" has no run to say of
     }
 
     void googleLogin_onAServerSaysHowToFinishAndGivesUp()

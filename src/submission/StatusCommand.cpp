@@ -77,11 +77,13 @@ public:
             m_journal.emplace(*m_database);
             m_journal->markInterrupted(m_options.runLockFile);
         }
-        int status = ExitStatus::success;
+        QList<int> statuses;
         for (const ProfileStore::TitledSlot& titled : profiles)
-            status = std::max(status, describe(ProfileStore(m_settings).read(titled.slot)));
-        // "Cannot say" for one profile outweighs "failed" for another only when none failed.
-        return m_anyFailed ? ExitStatus::failure : status;
+            statuses << describe(ProfileStore(m_settings).read(titled.slot));
+        // A failure anywhere is what a monitor must hear of, before a profile that has no run yet.
+        return statuses.contains(ExitStatus::failure)  ? ExitStatus::failure
+               : statuses.contains(ExitStatus::badUsage) ? ExitStatus::badUsage
+                                                         : ExitStatus::success;
     }
 
 private:
@@ -110,7 +112,6 @@ private:
             status = last.state == u"running"_s ? ExitStatus::success
                      : failed(last)             ? ExitStatus::failure
                                                 : ExitStatus::success;
-            m_anyFailed = m_anyFailed || status == ExitStatus::failure;
             const auto lastFailed = std::find_if(runs.cbegin(), runs.cend(), failed);
             if (lastFailed != runs.cend())
                 m_out << u"  Last failed run: "_s << runLine(*lastFailed) << u"\n    "_s
@@ -187,7 +188,6 @@ private:
     std::unique_ptr<SiteDatabase> m_catalogue;
     std::unique_ptr<HistoryDatabase> m_database;
     std::optional<RunJournal> m_journal;
-    bool m_anyFailed = false;
 };
 
 } // namespace
