@@ -4,10 +4,10 @@
 #include "CoverageCommand.h"
 #include "Crawlers.h"
 #include "Csv.h"
+#include "ExitStatus.h"
 #include "GoogleEndpoints.h"
 #include "GoogleImitation.h"
 #include "GoogleRecords.h"
-#include "ExitStatus.h"
 #include "HeadlessSubmission.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
@@ -647,8 +647,9 @@ private slots:
             checker.start(std::make_shared<const PageList>(std::move(list)), {}, Crawlers::indexNow, limits);
         });
         QVERIFY(verdicts);
-        const auto asked = std::count_if(site.requests().cbegin(), site.requests().cend(),
-                                         [](const QByteArray& request) { return request.startsWith("GET /p"); });
+        const auto asked =
+            std::count_if(site.requests().cbegin(), site.requests().cend(),
+                          [](const QByteArray& request) { return request.startsWith("GET /p"); });
         QCOMPARE(int(asked), fetched);
         // Every page the check did not come to, and only those, is deferred, with why.
         int found = 0;
@@ -904,19 +905,22 @@ private slots:
     {
         SiteFarm farm;
         QVERIFY(farm.listen());
-        SitemapSite website(farm, int(RunPreparation::summaryPages) + 5, QDateTime::currentDateTimeUtc().addDays(-1));
+        SitemapSite website(farm, int(RunPreparation::summaryPages) + 5,
+                            QDateTime::currentDateTimeUtc().addDays(-1));
         ChangedPagesHome home(farm, website.address(), {});
         QString error;
         const std::unique_ptr<SiteDatabase> catalogue = SiteDatabase::open(home.options.catalogueFile, error);
         QVERIFY2(catalogue, qPrintable(error));
-        SubmissionSession session(*catalogue, {home.options.logFile, home.options.historyFile,
-                                               home.options.runLockFile, u"window"_s, std::chrono::milliseconds(3000)});
+        SubmissionSession session(*catalogue,
+                                  {home.options.logFile, home.options.historyFile, home.options.runLockFile,
+                                   u"window"_s, std::chrono::milliseconds(3000)});
         SubmissionSession::Request request;
         request.profile = ProfileStore(home.settings).read(2);
         request.rows = {*catalogue->find(home.indexNow.sitename)};
         request.changedPages = true;
         RunPlan plan;
-        connect(&session, &SubmissionSession::planned, this, [&plan](const RunPlan& planned) { plan = planned; });
+        connect(&session, &SubmissionSession::planned, this,
+                [&plan](const RunPlan& planned) { plan = planned; });
         waitFor(&session, &SubmissionSession::planned,
                 [&] { session.prepare(request, SubmissionSession::Purpose::Summary); });
         const QString summary = plan.summary.join(u'\n');

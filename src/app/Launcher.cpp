@@ -56,7 +56,8 @@ struct Options
         u"portable copy, else in the user's data directory)."_s,
         u"DIR"_s};
     QCommandLineOption profile{
-        u"profile"_s, u"submit, key, coverage, google, profile: the stored profile (by its title)."_s, u"TITLE"_s};
+        u"profile"_s, u"submit, key, coverage, google, profile: the stored profile (by its title)."_s,
+        u"TITLE"_s};
     QCommandLineOption all{u"all"_s, u"submit: every site of the catalogue."_s};
     QCommandLineOption type{u"type"_s, u"submit: every site of one type, engine or list."_s, u"TYPE"_s};
     QCommandLineOption site{u"site"_s,
@@ -64,10 +65,12 @@ struct Options
                             u"IndexNow site only."_s,
                             u"NAME"_s};
     QCommandLineOption dryRun{u"dry-run"_s, u"submit: print the requests instead of sending them."_s};
-    QCommandLineOption quiet{u"quiet"_s,
-                             u"submit: print only the first line, failures, errors and the totals (for cron)."_s};
-    QCommandLineOption replace{u"replace"_s, u"key generate: replace the profile's IndexNow key; profile import: overwrite the profile of "
-                                     u"the same title."_s};
+    QCommandLineOption quiet{
+        u"quiet"_s, u"submit: print only the first line, failures, errors and the totals (for cron)."_s};
+    QCommandLineOption replace{
+        u"replace"_s,
+        u"key generate: replace the profile's IndexNow key; profile import: overwrite the profile of "
+        u"the same title."_s};
     QCommandLineOption changedPages{u"changed-pages"_s,
                                     u"submit: the sitemap's pages changed since they were last sent to each "
                                     u"IndexNow site, instead of the profile's address."_s};
@@ -129,23 +132,28 @@ QList<Usage> usages(const Options& o)
     return {
         {QString(), u"orvanta [--home DIR]"_s, {}},
         {u"submit"_s,
-         u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] [--dry-run] [--quiet] "
+         u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] "
+         u"[--dry-run] [--quiet] "
          u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--check-time SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
          {&o.profile, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.changedPages, &o.sitemap, &o.coolDown,
           &o.checkTime, &o.noCheck, &o.baseline}},
         {u"key generate"_s, u"orvanta key generate --profile TITLE [--replace]"_s, {&o.profile, &o.replace}},
         {u"key check"_s, u"orvanta key check --profile TITLE [--home DIR]"_s, profile},
-        {u"history"_s, u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
+        {u"history"_s,
+         u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
          {&o.profile, &o.last, &o.csv}},
-        {u"coverage"_s, u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
+        {u"coverage"_s,
+         u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
          {&o.profile, &o.site, &o.csv}},
         {u"google login"_s,
-         u"orvanta google login --profile TITLE (--client FILE [--port N] [--timeout SECONDS] | --service-account "
+         u"orvanta google login --profile TITLE (--client FILE [--port N] [--timeout SECONDS] | "
+         u"--service-account "
          u"FILE)"_s,
          {&o.profile, &o.client, &o.serviceAccount, &o.port, &o.timeout}},
         {u"google logout"_s, u"orvanta google logout --profile TITLE"_s, profile},
         {u"google status"_s, u"orvanta google status --profile TITLE [--home DIR]"_s, profile},
-        {u"google inspect"_s, u"orvanta google inspect --profile TITLE [--limit N] [--home DIR]"_s,
+        {u"google inspect"_s,
+         u"orvanta google inspect --profile TITLE [--limit N] [--home DIR]"_s,
          {&o.profile, &o.limit}},
         {u"profile list"_s, u"orvanta profile list"_s, {}},
         {u"profile show"_s, u"orvanta profile show --profile TITLE"_s, profile},
@@ -244,11 +252,12 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"orvanta COMMAND --help tells of one."_s,
         u"[submit | key generate|check | history | coverage | google login|logout|status|inspect | "
         u"profile list|show|new|set|delete|export|import | profiles]"_s);
-    parser.addOptions({options.help, options.version, options.home, options.profile, options.all,
-                       options.type, options.site, options.dryRun, options.quiet, options.changedPages, options.sitemap,
-                       options.coolDown, options.checkTime, options.noCheck, options.baseline, options.replace, options.last,
-                       options.csv, options.client, options.serviceAccount, options.port, options.timeout,
-                       options.limit});
+    parser.addOptions({options.help,      options.version,      options.home,     options.profile,
+                       options.all,       options.type,         options.site,     options.dryRun,
+                       options.quiet,     options.changedPages, options.sitemap,  options.coolDown,
+                       options.checkTime, options.noCheck,      options.baseline, options.replace,
+                       options.last,      options.csv,          options.client,   options.serviceAccount,
+                       options.port,      options.timeout,      options.limit});
 }
 
 // The command line's two streams, on their way to a terminal or a log: control characters from
@@ -675,12 +684,9 @@ int status(const QCommandLineParser& parser, const Options& options)
         return *refused;
     const AppPaths paths = pathsFrom(parser, options);
     SettingsStore settings;
-    const StatusCommand::Options run{parser.value(options.profile),
-                                     paths.catalogueFile(),
-                                     paths.usesBundledCatalogue(),
-                                     paths.historyFile(),
-                                     paths.runLockFile(),
-                                     QFileInfo(settings.fileName()).absolutePath()};
+    const StatusCommand::Options run{
+        parser.value(options.profile), paths.catalogueFile(), paths.usesBundledCatalogue(),
+        paths.historyFile(),           paths.runLockFile(),   QFileInfo(settings.fileName()).absolutePath()};
     Console console;
     return StatusCommand::run(run, settings, console.out, console.err);
 }
@@ -767,9 +773,8 @@ int Launcher::run(int argc, char* argv[])
     if (command == u"google"_s)
         return google(parser, options);
     if (command != u"submit"_s)
-        return usageError(
-            u"Unknown command \"%1\"; the commands are submit, key, history, coverage, status, google, profile "
-            u"and profiles."_s
-                .arg(command));
+        return usageError(u"Unknown command \"%1\"; the commands are submit, key, history, coverage, status, "
+                          u"google, profile "
+                          u"and profiles."_s.arg(command));
     return submit(parser, options);
 }

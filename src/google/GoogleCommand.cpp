@@ -216,8 +216,8 @@ private:
         QObject::connect(&signIn, &GoogleSignIn::openBrowser, [&](const QUrl& address) {
             port = signIn.port();
             // Joined, not arg()-ed: the address holds percent signs of its own.
-            say(m_out, u"Open this address in a browser to sign in to Google:\n"_s + address.toString() + u'\n' +
-                           fromElsewhere() +
+            say(m_out, u"Open this address in a browser to sign in to Google:\n"_s + address.toString() +
+                           u'\n' + fromElsewhere() +
                            u"\nWaiting %1 for Google's answer on 127.0.0.1:%2."_s.arg(
                                counted(seconds, u"%1 second"_s, u"%1 seconds"_s), QString::number(port)));
             if (m_options.openBrowser)

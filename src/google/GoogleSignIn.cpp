@@ -43,8 +43,7 @@ GoogleSignIn::GoogleSignIn(QNetworkAccessManager& network, const GoogleEndpoints
     connect(m_listener, &QOAuthHttpServerReplyHandler::callbackReceived, this, &GoogleSignIn::onRedirected);
     m_patience.setSingleShot(true);
     m_patience.setInterval(5min);
-    connect(&m_patience, &QTimer::timeout, this,
-            [this] { finish({}, nobodyInTime); });
+    connect(&m_patience, &QTimer::timeout, this, [this] { finish({}, nobodyInTime); });
 }
 
 GoogleSignIn::~GoogleSignIn() = default;

@@ -34,7 +34,8 @@ public:
     void setPatience(std::chrono::milliseconds patience) { m_patience.setInterval(patience); }
 
     // What finished() says when the browser step took longer than the patience allows.
-    static inline const QString nobodyInTime = QStringLiteral("Nobody finished signing in to Google in time.");
+    static inline const QString nobodyInTime =
+        QStringLiteral("Nobody finished signing in to Google in time.");
 
     // Base64url of a SHA-256 of the verifier, as RFC 7636 has it.
     static QByteArray challengeOf(const QByteArray& verifier);

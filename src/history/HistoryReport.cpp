@@ -49,11 +49,11 @@ int HistoryReport::writeCsv(RunJournal& journal, const Selection& selection, QTe
             results.append({0, QString(), run.state, 0, run.note, 0});
         for (const RunJournal::ResultRow& row : std::as_const(results)) {
             ++rows;
-            out << Csv::formatRecord({QString::number(run.id), TimeText::written(run.startedAt),
-                                      field(run.profile), run.frontEnd, run.mode, run.state,
-                                      row.position ? Csv::Field(QString::number(row.position)) : Csv::Field(), field(row.site),
-                                      row.outcome, field(row.status ? QString::number(row.status) : QString()),
-                                      field(row.detail), QString::number(row.pageCount)});
+            out << Csv::formatRecord(
+                {QString::number(run.id), TimeText::written(run.startedAt), field(run.profile), run.frontEnd,
+                 run.mode, run.state, row.position ? Csv::Field(QString::number(row.position)) : Csv::Field(),
+                 field(row.site), row.outcome, field(row.status ? QString::number(row.status) : QString()),
+                 field(row.detail), QString::number(row.pageCount)});
         }
     }
     return rows;

@@ -159,9 +159,9 @@ private:
     int import()
     {
         QFile file;
-        const bool opened = m_options.file == u"-"_s ? file.open(STDIN_FILENO, QIODevice::ReadOnly)
-                                                     : (file.setFileName(m_options.file),
-                                                        file.open(QIODevice::ReadOnly));
+        const bool opened = m_options.file == u"-"_s
+                                ? file.open(STDIN_FILENO, QIODevice::ReadOnly)
+                                : (file.setFileName(m_options.file), file.open(QIODevice::ReadOnly));
         if (!opened)
             return refuse(u"The file \"%1\" cannot be read: %2."_s.arg(m_options.file, file.errorString()));
         QJsonParseError parsed;

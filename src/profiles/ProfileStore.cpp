@@ -51,9 +51,10 @@ std::optional<int> ProfileStore::findNamed(const QString& title, QString& error)
     for (const TitledSlot& titled : scanTitles())
         known << u"\"%1\""_s.arg(titled.title);
     // With none at all, the way to make one: a first run on a server lands here.
-    error = known.isEmpty() ? u"Unknown profile \"%1\". Known profiles: none in %2; make one with orvanta "
-                              u"profile new --profile TITLE."_s.arg(title, m_settings.fileName())
-                            : u"Unknown profile \"%1\". Known profiles: %2."_s.arg(title, known.join(u", "_s));
+    error = known.isEmpty()
+                ? u"Unknown profile \"%1\". Known profiles: none in %2; make one with orvanta "
+                  u"profile new --profile TITLE."_s.arg(title, m_settings.fileName())
+                : u"Unknown profile \"%1\". Known profiles: %2."_s.arg(title, known.join(u", "_s));
     return std::nullopt;
 }
 

@@ -24,7 +24,8 @@ PageChecker::PageChecker(QNetworkAccessManager& network, QObject* parent)
     m_jobs.resize(size_t(atATime));
     m_budget->setSingleShot(true);
     connect(m_budget, &QTimer::timeout, this, [this] {
-        stopAll(u"%1 ran out"_s.arg(m_limits.budgetSaid.isEmpty() ? u"the check's time"_s : m_limits.budgetSaid));
+        stopAll(
+            u"%1 ran out"_s.arg(m_limits.budgetSaid.isEmpty() ? u"the check's time"_s : m_limits.budgetSaid));
     });
     m_wakeUp->setSingleShot(true);
     connect(m_wakeUp, &QTimer::timeout, this, [this] {
@@ -235,8 +236,9 @@ void PageChecker::onFetched(HttpFetch* fetch, const FetchResult& fetched)
     if (host.timeOutsInARow >= timeOutsToGiveUp && !host.givenUp) {
         // A host that lets fetch after fetch run out of time would hold the run for hours.
         host.givenUp = true;
-        deferWaiting(host, u"%1 did not answer %2 times in a row"_s.arg(QString::fromUtf8(origin))
-                               .arg(timeOutsToGiveUp));
+        deferWaiting(
+            host,
+            u"%1 did not answer %2 times in a row"_s.arg(QString::fromUtf8(origin)).arg(timeOutsToGiveUp));
     }
     emit progressed(m_checked, m_pages->size());
     fetchNext(fetch);

@@ -5,9 +5,9 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 

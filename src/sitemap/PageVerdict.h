@@ -28,7 +28,10 @@ struct PageVerdict
     // The bytes of a page's body that are read for its head.
     static constexpr qint64 headBytes = 64 * 1024;
 
-    static PageVerdict deferred(const QString& why) { return {Kind::Deferred, QStringLiteral("not checked yet"), why, {}}; }
+    static PageVerdict deferred(const QString& why)
+    {
+        return {Kind::Deferred, QStringLiteral("not checked yet"), why, {}};
+    }
     // A page that robots.txt (of the page's own origin) closes to every one of the crawlers.
     static PageVerdict blockedByRobots(const RobotsRules& robots);
     // `page` is the address asked for, in the normal form of WebAddress; `robots` are those of

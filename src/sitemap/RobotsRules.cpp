@@ -172,7 +172,8 @@ bool RobotsRules::decide(const Rules& rules, QByteArrayView path)
 double RobotsRules::crawlDelay(QByteArrayView crawler) const
 {
     const QByteArray token = crawler.toByteArray().toLower();
-    return m_groups.contains(token) ? m_crawlDelays.value(token) : m_crawlDelays.value(QByteArrayLiteral("*"));
+    return m_groups.contains(token) ? m_crawlDelays.value(token)
+                                    : m_crawlDelays.value(QByteArrayLiteral("*"));
 }
 
 bool RobotsRules::allows(QByteArrayView pageAddress, QByteArrayView crawler) const

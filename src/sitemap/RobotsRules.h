@@ -54,7 +54,7 @@ private:
     static bool matches(QByteArrayView pattern, QByteArrayView path);
     static bool decide(const Rules& rules, QByteArrayView path);
 
-    QHash<QByteArray, Rules> m_groups; // by product token in lower case; "*" for every crawler
+    QHash<QByteArray, Rules> m_groups;       // by product token in lower case; "*" for every crawler
     QHash<QByteArray, double> m_crawlDelays; // by product token, as m_groups
     QStringList m_sitemaps;
     QString m_disallowAll;

@@ -20,8 +20,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QMap>
 #include <QIODevice>
+#include <QMap>
 
 using namespace Qt::StringLiterals;
 
@@ -40,8 +40,9 @@ public:
     int run()
     {
         if (!m_options.commandLine.isEmpty())
-            say(m_out, u"%1 Orvanta %2: %3"_s.arg(TimeText::written(m_options.clock().toMSecsSinceEpoch()),
-                                                 QCoreApplication::applicationVersion(), m_options.commandLine));
+            say(m_out,
+                u"%1 Orvanta %2: %3"_s.arg(TimeText::written(m_options.clock().toMSecsSinceEpoch()),
+                                           QCoreApplication::applicationVersion(), m_options.commandLine));
         if (!openCatalogue() || !findProfile() || !chooseSites())
             return ExitStatus::badUsage;
         skipSearchConsoleWithoutSignIn();
@@ -154,19 +155,20 @@ private:
         });
         if (searchConsole.isEmpty())
             return;
-        GoogleConnections google(QFileInfo(m_settings.fileName()).absolutePath(), SecretStore::Answers::AtOnce);
+        GoogleConnections google(QFileInfo(m_settings.fileName()).absolutePath(),
+                                 SecretStore::Answers::AtOnce);
         const std::unique_ptr<GoogleConnection> connection = google.connect(m_profile);
         bool signedIn = false;
-        connection->account().load([&](const QString& error) {
-            signedIn = error.isEmpty() && connection->account().isSignedIn();
-        });
+        connection->account().load(
+            [&](const QString& error) { signedIn = error.isEmpty() && connection->account().isSignedIn(); });
         if (signedIn)
             return;
         m_selection->removeSelected(searchConsole);
         m_note = u"%1: not signed in to Google: skipped."_s.arg(names.join(u", "_s));
         if (!m_options.quiet)
-            say(m_out, m_note + u" Sign in with orvanta google login --profile \"%1\" to send it sitemaps."_s.arg(
-                                m_profile.title));
+            say(m_out,
+                m_note + u" Sign in with orvanta google login --profile \"%1\" to send it sitemaps."_s.arg(
+                             m_profile.title));
     }
 
     // The values the chosen sites' requests use, and only those, must be there: an IndexNow site
@@ -253,10 +255,14 @@ private:
 
     RunPlan prepare(SubmissionSession& session)
     {
-        SubmissionSession::Request request{
-            m_profile,         m_selection->selectedRows(), m_options.changedPages, m_options.checkPages,
-            m_options.sitemap, m_options.coolDown,         m_note,
-            m_options.checkTime};
+        SubmissionSession::Request request{m_profile,
+                                           m_selection->selectedRows(),
+                                           m_options.changedPages,
+                                           m_options.checkPages,
+                                           m_options.sitemap,
+                                           m_options.coolDown,
+                                           m_note,
+                                           m_options.checkTime};
         RunPlan plan;
         QObject::connect(&session, &SubmissionSession::planned, &session, [&](const RunPlan& planned) {
             plan = planned;
@@ -289,9 +295,9 @@ private:
         if (session.run().isBusy() || !session.isBusy())
             return QString();
         QString failure;
-        const QMetaObject::Connection heard =
-            QObject::connect(&session, &SubmissionSession::ended, &session,
-                             [&failure](const SubmissionSession::Outcome& ended) { failure = ended.recordFailure; });
+        const QMetaObject::Connection heard = QObject::connect(
+            &session, &SubmissionSession::ended, &session,
+            [&failure](const SubmissionSession::Outcome& ended) { failure = ended.recordFailure; });
         waitFor(&session, &SubmissionSession::ended, [] {});
         QObject::disconnect(heard);
         return failure;
@@ -339,7 +345,7 @@ private:
     Profile m_profile;
     bool m_keyInvalid = false;
     bool m_deferred = false; // pages the check did not come to
-    QString m_note; // what was left aside, said at the start and kept with the run
+    QString m_note;          // what was left aside, said at the start and kept with the run
     int m_progressShown = 0;
 };
 

@@ -25,7 +25,7 @@ struct Outcome
     int listedStillGone = 0; // announced as removed by an earlier run
     int goneRemoved = 0;
     int stillServed = 0;
-    int deferred = 0; // not checked yet: neither sent nor left out
+    int deferred = 0;                     // not checked yet: neither sent nor left out
     QMap<QString, int> notForEveryEngine; // sent, but some crawlers may not index them: by why
 };
 
@@ -36,9 +36,8 @@ QString siteLine(const QString& site, const PagePlan& plan, const Outcome& outco
     for (const int count : outcome.leftOut)
         heldBack += count;
     QString line = outcome.toSend + outcome.removals > 0 ? QString()
-                   : outcome.deferred > 0
-                       ? u"%1: nothing to send yet: %2 not checked yet"_s.arg(
-                             site, counted(outcome.deferred, u"%1 page"_s, u"%1 pages"_s))
+                   : outcome.deferred > 0 ? u"%1: nothing to send yet: %2 not checked yet"_s.arg(
+                                                site, counted(outcome.deferred, u"%1 page"_s, u"%1 pages"_s))
                    : heldBack == 0
                        ? u"%1: no page changed since the last run, nothing to send"_s.arg(site)
                        : u"%1: nothing to send: %2 left out"_s.arg(
@@ -170,7 +169,7 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
     plan.leftOut.clear();
     plan.removed.clear();
     QStringList lines;
-    QSet<qsizetype> reported; // a page is listed once, however many sites it was for
+    QSet<qsizetype> reported;          // a page is listed once, however many sites it was for
     QMap<qsizetype, QString> deferred; // checked pages the check did not come to, with why
     const auto verdictOf = [&plan](QByteArrayView url) -> const PageVerdict& {
         return (*plan.verdicts)[size_t(plan.checkedPages->find(url))];

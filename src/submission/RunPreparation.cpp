@@ -126,7 +126,8 @@ void RunPreparation::onCompared(RunPlan plan)
     m_uncheckedPages = std::make_shared<PageList>();
     for (const bool checkedBefore : {false, true}) {
         for (qsizetype page = 0; page < plan.checkedPages->size(); ++page) {
-            if (plan.checkedBefore.size() > size_t(page) && plan.checkedBefore[size_t(page)].checked != checkedBefore)
+            if (plan.checkedBefore.size() > size_t(page) &&
+                plan.checkedBefore[size_t(page)].checked != checkedBefore)
                 continue;
             if (plan.checkedBefore.size() <= size_t(page) && checkedBefore)
                 continue; // nothing known of it: taken in the first round
@@ -151,7 +152,8 @@ void RunPreparation::onCompared(RunPlan plan)
                 : counted(m_request.checkTime.count(), u"%1 second"_s, u"%1 seconds"_s));
     }
     m_checkStarted.start();
-    m_checker->check(m_uncheckedPages, {{m_sitemaps->origin, m_sitemaps->robots}}, Crawlers::indexNow, limits);
+    m_checker->check(m_uncheckedPages, {{m_sitemaps->origin, m_sitemaps->robots}}, Crawlers::indexNow,
+                     limits);
 }
 
 void RunPreparation::onChecked(const std::shared_ptr<std::vector<PageVerdict>>& fetched)
@@ -183,12 +185,12 @@ void RunPreparation::onChecked(const std::shared_ptr<std::vector<PageVerdict>>& 
     if (m_purpose == Purpose::Summary && plan.deferred > 0) {
         // What is left to check before sending, at the speed this website answered.
         const qint64 rest = fetchedNow > 0 ? m_checkStarted.elapsed() * plan.deferred / fetchedNow : -1;
-        plan.summary.replaceInStrings(
-            QRegularExpression(u"^.* not checked yet: .*$"_s),
-            u"%1 more to check before sending%2."_s.arg(
-                counted(plan.deferred, u"%L1 page"_s, u"%L1 pages"_s),
-                rest >= 0 ? u" (about %1 at this site's speed)"_s.arg(TimeText::duration(std::max<qint64>(rest, 1000)))
-                          : QString()));
+        plan.summary.replaceInStrings(QRegularExpression(u"^.* not checked yet: .*$"_s),
+                                      u"%1 more to check before sending%2."_s.arg(
+                                          counted(plan.deferred, u"%L1 page"_s, u"%L1 pages"_s),
+                                          rest >= 0 ? u" (about %1 at this site's speed)"_s.arg(
+                                                          TimeText::duration(std::max<qint64>(rest, 1000)))
+                                                    : QString()));
     }
     prepareSearchConsole(plan);
 }

@@ -7,9 +7,9 @@
 #include "SearchConsoleRun.h"
 #include "SitemapReadings.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 

@@ -47,7 +47,8 @@ QString whyFailed(RunJournal& journal, const RunJournal::RunSummary& run)
     if (failures.isEmpty())
         return run.note;
     const RunJournal::ResultRow& first = failures.first();
-    return first.site + u": "_s + (first.status ? u"HTTP %1; "_s.arg(first.status) : QString()) + first.detail;
+    return first.site + u": "_s + (first.status ? u"HTTP %1; "_s.arg(first.status) : QString()) +
+           first.detail;
 }
 
 class Status
@@ -65,14 +66,15 @@ public:
         error.clear();
         const HistoryDatabase::Upgrade upgrade{
             [this](const QString& site) { return m_catalogue ? m_catalogue->site(site).action : QString(); }};
-        m_database = HistoryDatabase::open(m_options.historyFile, HistoryDatabase::Mode::OpenExisting, error,
-                                           upgrade);
+        m_database =
+            HistoryDatabase::open(m_options.historyFile, HistoryDatabase::Mode::OpenExisting, error, upgrade);
         if (!error.isEmpty()) {
             m_err << error << u'\n';
             return ExitStatus::badUsage;
         }
         if (m_options.bundledCatalogue)
-            m_out << u"Catalogue: %1, the program's own (the home holds none)\n"_s.arg(m_options.catalogueFile);
+            m_out << u"Catalogue: %1, the program's own (the home holds none)\n"_s.arg(
+                m_options.catalogueFile);
         if (m_database) {
             m_journal.emplace(*m_database);
             m_journal->markInterrupted(m_options.runLockFile);
@@ -81,7 +83,7 @@ public:
         for (const ProfileStore::TitledSlot& titled : profiles)
             statuses << describe(ProfileStore(m_settings).read(titled.slot));
         // A failure anywhere is what a monitor must hear of, before a profile that has no run yet.
-        return statuses.contains(ExitStatus::failure)  ? ExitStatus::failure
+        return statuses.contains(ExitStatus::failure)    ? ExitStatus::failure
                : statuses.contains(ExitStatus::badUsage) ? ExitStatus::badUsage
                                                          : ExitStatus::success;
     }
@@ -168,8 +170,8 @@ private:
             connection->account().load([&problem](const QString& error) { problem = error; });
         GoogleAccount& account = connection->account();
         if (!problem.isEmpty() || !account.isSignedIn()) {
-            m_out << u"  Google: not signed in"_s << (problem.isEmpty() ? QString() : u" ("_s + problem + u')')
-                  << u'\n';
+            m_out << u"  Google: not signed in"_s
+                  << (problem.isEmpty() ? QString() : u" ("_s + problem + u')') << u'\n';
             return;
         }
         m_out << u"  Google: "_s << account.describe() << u", property "_s
