@@ -611,6 +611,8 @@ private slots:
         // The fifth time-out comes with the sixth page under way; the four after it wait.
         QTest::newRow("a host that keeps running out of time is given up")
             << QByteArray() << 10 << 10 << 0 << -1 << 6 << 4 << u"did not answer 5 times in a row"_s;
+        QTest::newRow("a robots.txt that never answers")
+            << QByteArray("HANG") << 6 << 0 << 1000 << -1 << 0 << 6 << u"the check's time ran out"_s;
         QTest::newRow("a summary looks ahead so far")
             << QByteArray() << 6 << 0 << 0 << 4 << 4 << 2 << u"checked when they are sent"_s;
     }
@@ -627,7 +629,8 @@ private slots:
         QFETCH(QString, deferredBecause);
         SiteFarm site;
         QVERIFY(site.listen());
-        site.route(u"/robots.txt"_s, SiteFarm::Route::answering(200, robots));
+        site.route(u"/robots.txt"_s, robots == "HANG" ? SiteFarm::Route(SiteFarm::Behaviour::Hang)
+                                                      : SiteFarm::Route::answering(200, robots));
         PageList list;
         for (int page = 0; page < pages; ++page) {
             const QString path = u"/p%1.html"_s.arg(page);

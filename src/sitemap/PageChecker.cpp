@@ -135,9 +135,10 @@ void PageChecker::stopAll(const QString& why)
 {
     for (HttpFetch* fetch : m_fetches) {
         Job& job = jobOf(fetch);
-        if (job.page >= 0 && fetch->isBusy()) {
+        if (fetch->isBusy()) { // a page, or a robots.txt that has not answered either
             fetch->cancel();
-            judge(job.page, PageVerdict::deferred(why));
+            if (job.page >= 0)
+                judge(job.page, PageVerdict::deferred(why));
         }
         job = Job();
     }
