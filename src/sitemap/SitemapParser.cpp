@@ -187,10 +187,18 @@ void SitemapParser::onProblem(int code, int line, const QByteArray& message)
         onReference();
         return;
     }
-    if (m_finishing && m_depth != 0)
-        return; // said in finish(), in words of our own
-    if (code != 0 && !entity)
-        fail(u"line %1: %2"_s.arg(line).arg(sentencePart(message.constData())));
+    if (code == 0 || entity)
+        return;
+    const QString said = u"line %1: %2"_s.arg(line).arg(sentencePart(message.constData()));
+    // A file cut short is said in finish(), in words of our own. What else the last chunk held
+    // is kept: recovery may close every element after it, as a file fed in other pieces would
+    // not have been.
+    if (m_finishing && m_depth != 0) {
+        if (m_finishProblem.isEmpty())
+            m_finishProblem = said;
+        return;
+    }
+    fail(said);
 }
 
 void SitemapParser::onEnd()
@@ -230,5 +238,7 @@ bool SitemapParser::finish()
     if (m_depth != 0)
         return fail(
             u"the XML ends before the document does (line %1)"_s.arg(xmlSAX2GetLineNumber(m_xml->context)));
+    if (!m_finishProblem.isEmpty())
+        return fail(m_finishProblem);
     return m_error.isEmpty();
 }

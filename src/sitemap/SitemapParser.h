@@ -75,5 +75,6 @@ private:
     QByteArray m_lastModified;
     QString m_unusable;
     bool m_finishing = false;
+    QString m_finishProblem; // the first fatal error the last chunk brought, kept for finish()
     QString m_error;
 };
