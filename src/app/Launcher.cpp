@@ -623,17 +623,10 @@ int profiles(const QCommandLineParser& parser, const Options& options)
         return *refused;
     if (const std::optional<int> refused = refuseOtherOptions(parser, u"profiles"_s, options))
         return *refused;
+    // The older name of profile list, which the shell completion asks.
     SettingsStore settings;
     Console console;
-    if (const QString problem = settings.readProblem(); !problem.isEmpty()) {
-        print(console.err, problem + u'\n');
-        return ExitStatus::badUsage;
-    }
-    QString titles;
-    for (const ProfileStore::TitledSlot& titled : ProfileStore(settings).scanTitles())
-        titles += titled.title + u'\n';
-    print(console.out, titles);
-    return ExitStatus::success;
+    return ProfileCommand::run({}, settings, console.out, console.err);
 }
 
 int profile(const QCommandLineParser& parser, const Options& options)

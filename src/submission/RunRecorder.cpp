@@ -270,28 +270,30 @@ void RunRecorder::markInterrupted()
 void RunRecorder::recordBaseline(const RunPlan& plan, const QString& profile)
 {
     const qint64 at = m_clock().toMSecsSinceEpoch();
-    const RunJournal::RunStart start{at, profile, m_frontEnd, u"baseline"_s, 0};
-    QMetaObject::invokeMethod(
-        m_writer,
-        [this, writer = m_writer, start, plan, at] {
-            const QString failure = writer->baseline(start, plan, at);
-            QMetaObject::invokeMethod(
-                this, [this, failure] { emit baselineWritten(failure); }, Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    recordAlone([start = RunJournal::RunStart{at, profile, m_frontEnd, u"baseline"_s, 0}, plan,
+                 at](Writer& writer) { return writer.baseline(start, plan, at); },
+                &RunRecorder::baselineWritten);
 }
 
 void RunRecorder::recordUnsent(const RunPlan& plan, const QString& profile)
 {
     const qint64 at = m_clock().toMSecsSinceEpoch();
-    const RunJournal::RunStart start{at, profile, m_frontEnd,
-                                     plan.changedPages ? u"changed pages"_s : u"address"_s, 0};
+    const QString mode = plan.changedPages ? u"changed pages"_s : u"address"_s;
+    recordAlone([start = RunJournal::RunStart{at, profile, m_frontEnd, mode, 0}, plan,
+                 at](Writer& writer) { return writer.unsent(start, plan, at); },
+                &RunRecorder::written);
+}
+
+// A record of a run that sends nothing, written on the recorder's thread; `said` tells of it here.
+void RunRecorder::recordAlone(std::function<QString(Writer&)> write,
+                              void (RunRecorder::*said)(const QString&))
+{
     QMetaObject::invokeMethod(
         m_writer,
-        [this, writer = m_writer, start, plan, at] {
-            const QString failure = writer->unsent(start, plan, at);
+        [this, writer = m_writer, write = std::move(write), said] {
+            const QString failure = write(*writer);
             QMetaObject::invokeMethod(
-                this, [this, failure] { emit written(failure); }, Qt::QueuedConnection);
+                this, [this, failure, said] { emit(this->*said)(failure); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }

@@ -51,6 +51,7 @@ signals:
 
 private:
     class Writer;
+    void recordAlone(std::function<QString(Writer&)> write, void (RunRecorder::*said)(const QString&));
     void onStarted();
     void onItemEnded(int position, const Verdict& verdict);
     void onEnded(bool cancelled);
