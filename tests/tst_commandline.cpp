@@ -523,6 +523,13 @@ private slots:
                 << u"%1 does not take --%2."_s.arg(foreign.first() == u"key"_s ? u"key check"_s
                                                                                : foreign.first(),
                                                    QStringList(foreign).filter(u"--"_s).last().mid(2));
+        QTest::newRow("a check time without changed pages")
+            << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--all"_s, u"--check-time"_s, u"60"_s}
+            << 2 << u"--check-time goes with --changed-pages, without --no-check."_s;
+        QTest::newRow("a check time of no seconds")
+            << QStringList{u"submit"_s,          u"--profile"_s,    u"Shop"_s, u"--all"_s,
+                           u"--changed-pages"_s, u"--check-time"_s, u"-1"_s}
+            << 2 << u"--check-time takes a number of seconds, 0 or more."_s;
         QTest::newRow("a sitemap that is no address")
             << QStringList{u"submit"_s,          u"--profile"_s, u"Shop"_s,   u"--all"_s,
                            u"--changed-pages"_s, u"--sitemap"_s, u"notaurl"_s}
