@@ -40,12 +40,13 @@ expect()
     fi
 }
 
-expect "orvanta " $'coverage\ngoogle\nhistory\nkey\nprofile\nprofiles\nstatus\nsubmit'
+expect "orvanta " $'coverage\ngoogle\nhistory\nkey\nprofile\nprofiles\nschedule\nstatus\nsubmit'
+expect "orvanta schedule r" $'remove\nrun'
 expect "orvanta profile " $'delete\nexport\nimport\nlist\nnew\nset\nshow'
 expect "orvanta google l" $'login\nlogout'
 expect "orvanta su" "submit"
 expect "orvanta submit --changed-pages --no" "--no-check"
-expect "orvanta submit --pro" "--profile"
+expect "orvanta submit --pro" $'--profile\n--profile-slot'
 expect "orvanta submit --profile " $'My Shop\nMystery\nOther'
 expect "orvanta submit --profile My" $'My Shop\nMystery'
 expect "orvanta submit --profile My\\ S" "My Shop"

@@ -471,7 +471,8 @@ private slots:
             << QStringList{u"--home"_s, u"HOME"_s,   u"submit"_s, u"--profile"_s,
                            u"Blog"_s,   u"--type"_s, u"list"_s}
             << 0 << u"2 succeeded, 0 failed."_s;
-        QTest::newRow("help") << QStringList{u"--help"_s} << 0 << u"orvanta submit --profile TITLE"_s;
+        QTest::newRow("help") << QStringList{u"--help"_s} << 0
+                              << u"orvanta submit (--profile TITLE | --profile-slot N)"_s;
         QTest::newRow("version") << QStringList{u"--version"_s} << 0 << u"Orvanta 2.001\n"_s;
         QTest::newRow("unknown command")
             << QStringList{u"frobnicate"_s} << 2 << u"Unknown command \"frobnicate\""_s;
@@ -550,6 +551,24 @@ private slots:
         QTest::newRow("history of a profile nobody has")
             << QStringList{u"history"_s, u"--profile"_s, u"Nobody"_s} << 2
             << u"Unknown profile \"Nobody\"."_s;
+        QTest::newRow("a slot past the twenty")
+            << QStringList{u"submit"_s, u"--profile-slot"_s, u"21"_s, u"--all"_s} << 2
+            << u"--profile-slot takes a slot number from 1 to 20."_s;
+        QTest::newRow("an empty slot") << QStringList{u"submit"_s, u"--profile-slot"_s, u"4"_s, u"--all"_s}
+                                       << 2 << u"No profile is stored in slot 4;"_s;
+        QTest::newRow("a profile by title and by slot")
+            << QStringList{u"submit"_s, u"--profile-slot"_s, u"2"_s, u"--profile"_s, u"Shop"_s, u"--all"_s}
+            << 2 << u"Name the profile to submit with --profile TITLE or --profile-slot N."_s;
+        QTest::newRow("a schedule without a time")
+            << QStringList{u"schedule"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"--all"_s} << 2
+            << u"Say when with --at CALENDAR"_s;
+        QTest::newRow("a schedule of no known type")
+            << QStringList{u"schedule"_s, u"set"_s,  u"--profile"_s, u"Shop"_s,
+                           u"--type"_s,   u"blog"_s, u"--at"_s,      u"daily"_s}
+            << 2 << u"--type takes engine or list."_s;
+        QTest::newRow("a schedule run of another command's option")
+            << QStringList{u"schedule"_s, u"run"_s, u"--profile"_s, u"Shop"_s, u"--at"_s, u"daily"_s} << 2
+            << u"schedule run does not take --at."_s;
         QTest::newRow("the window without a display")
             << QStringList{} << 2 << u"Orvanta's window needs a display (an X11 or Wayland session)"_s;
         QTest::newRow("what a server sends reaches the terminal escaped")
@@ -934,6 +953,138 @@ private slots:
         QCOMPARE(empty.out, u"page,site,state,reason,last_accepted,google\r\n"_s);
         QVERIFY2(empty.err.startsWith(u"No run has listed the pages of http://127.0.0.1:"_s),
                  qPrintable(empty.err));
+    }
+
+    // systemctl, crontab and systemd-analyze as stand-ins that record what they are given; PATH
+    // holds nothing else, so a row without systemd-analyze reads the calendar without it.
+    void schedule_setListRunAndRemove_data()
+    {
+        QTest::addColumn<QString>("scheduler");
+        QTest::addColumn<bool>("analyzer");
+        QTest::addColumn<QString>("nextRun");
+        QTest::newRow("systemd user timer") << u"systemd"_s << true << u"2030-01-07T06:00:00Z"_s;
+        QTest::newRow("crontab, calendar read by systemd-analyze")
+            << u"crontab"_s << true << u"2030-01-07T06:00:00Z"_s;
+        QTest::newRow("crontab alone") << u"crontab"_s << false << QString();
+    }
+
+    void schedule_setListRunAndRemove()
+    {
+        QFETCH(QString, scheduler);
+        QFETCH(bool, analyzer);
+        QFETCH(QString, nextRun);
+        QTemporaryDir standIns;
+        const QString calls = standIns.filePath(u"calls"_s);
+        const QString crontab = standIns.filePath(u"crontab.txt"_s);
+        const auto standIn = [&](const QString& name, const QString& body) {
+            TestData::writeFile(
+                standIns.filePath(name),
+                (u"#!/bin/sh\necho \"" + name + u" $*\" >> '" + calls + u"'\n" + body).toUtf8());
+            QVERIFY(QFile::setPermissions(standIns.filePath(name), QFile::ReadOwner | QFile::ExeOwner));
+        };
+        standIn(u"systemctl"_s, QString());
+        standIn(u"crontab"_s,
+                u"if [ \"$1\" = -l ]; then /bin/cat '%1'; else /bin/cat > '%1'; fi\n"_s.arg(crontab));
+        if (analyzer)
+            standIn(
+                u"systemd-analyze"_s,
+                u"[ \"$4\" = never ] && { echo \"Failed to parse calendar specification 'never': Invalid "
+                u"argument\" >&2; exit 1; }\n"
+                u"printf '  Original form: %s\\nNormalized form: Mon *-*-* 06:00:00\\n    Next elapse: Mon "
+                u"2030-01-07 06:00:00 UTC\\n       From now: 3 years left\\n       Iter. #2: Mon 2030-01-14 "
+                u"06:00:00 UTC\\n' \"$4\"\n"_s);
+        const QByteArray own =
+            "MAILTO=me@example.com\n# nightly backup, 50% off\n0 3 * * * /usr/bin/backup --all\n";
+        TestData::writeFile(crontab, own);
+        m_farm.route(u"/ok"_s, SiteFarm::Route::answering(200, "ok"));
+        SitemapSite website(m_farm, 2, QDateTime::currentDateTimeUtc().addDays(-1));
+        QVERIFY(m_app->settings().setValue(u"2"_s, u"url"_s, website.address()));
+        QProcessEnvironment environment = this->environment();
+        environment.insert(u"PATH"_s, standIns.path());
+        environment.insert(u"ORVANTA_SCHEDULER"_s, scheduler);
+        const auto orvanta = [&](const QStringList& arguments) {
+            return runProgram(QStringLiteral(ORVANTA_EXECUTABLE), arguments, environment);
+        };
+
+        const Outcome refused = orvanta({u"schedule"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"--all"_s,
+                                         u"--at"_s, analyzer ? u"never"_s : u"*-*-01 06:00"_s});
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.contains(analyzer ? u"Failed to parse calendar specification 'never'"_s
+                                               : u"Orvanta reads \"daily\", \"weekly\""_s),
+                 qPrintable(refused.err));
+        QCOMPARE(TestData::readFile(crontab), own);
+
+        const Outcome set =
+            orvanta({u"schedule"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"--site"_s, u"Delta"_s,
+                     u"--changed-pages"_s, u"--at"_s, u"Mon 06:00"_s, u"--home"_s, m_app->home()});
+        QVERIFY2(set.status == 0, qPrintable(set.err));
+        const QString program = QStringLiteral(ORVANTA_EXECUTABLE);
+        const QString arguments =
+            u"submit --profile-slot 2 --site Delta --changed-pages --quiet --schedule-log --home "_s +
+            m_app->home();
+        const QString units = m_app->configDirectory() + u"/systemd/user/"_s;
+        if (scheduler == u"systemd"_s) {
+            QCOMPARE(TestData::readFile(units + u"orvanta-2.service"_s),
+                     (u"[Unit]\nDescription=Orvanta: the scheduled run of profile slot "
+                      u"2\n\n[Service]\nType=oneshot\n"
+                      u"ExecStart="_s +
+                      program + u' ' + arguments + u"\nNice=10\nIOSchedulingClass=idle\n"_s)
+                         .toUtf8());
+            QCOMPARE(
+                TestData::readFile(units + u"orvanta-2.timer"_s),
+                "[Unit]\nDescription=Orvanta: when profile slot 2 runs\n\n[Timer]\nOnCalendar=Mon 06:00\n"
+                "Persistent=true\nRandomizedDelaySec=5min\n\n[Install]\nWantedBy=timers.target\n");
+            QVERIFY(set.out.contains(u"journalctl --user -u orvanta-2.service"_s));
+            QCOMPARE(TestData::readFile(crontab), own);
+        } else {
+            QCOMPARE(TestData::readFile(crontab),
+                     own + (u"# orvanta: begin\n# orvanta slot 2: Mon 06:00\n0 6 * * 1 "_s + program + u' ' +
+                            arguments + u"\n# orvanta: end\n"_s)
+                               .toUtf8());
+            QVERIFY(!QFile::exists(units));
+        }
+
+        const Outcome ran = orvanta({u"schedule"_s, u"run"_s, u"--profile"_s, u"Shop"_s});
+        QVERIFY2(ran.status == 0, qPrintable(ran.out + ran.err));
+        const QString log = QString::fromUtf8(TestData::readFile(m_app->homeFile(u"schedule.log"_s)));
+        QVERIFY2(log.contains(u"Z Orvanta 2.001: orvanta "_s + arguments + u'\n') &&
+                     log.contains(u"1 succeeded"_s),
+                 qPrintable(log));
+
+        const Outcome listed = orvanta({u"schedule"_s, u"list"_s, u"--json"_s});
+        QCOMPARE(listed.status, 0);
+        const QJsonObject only = QJsonDocument::fromJson(listed.out.toUtf8())[u"schedules"_s][0].toObject();
+        QCOMPARE(only[u"profile"_s].toString(), u"Shop"_s);
+        QCOMPARE(only[u"sites"_s].toArray(), QJsonArray{u"Delta"_s});
+        QCOMPARE(only[u"last_run"_s][u"state"_s].toString(), u"completed"_s);
+        QCOMPARE(only[u"kept_in"_s].toString(), scheduler);
+        if (!nextRun.isEmpty())
+            QCOMPARE(only[u"next_run"_s].toString(), nextRun);
+        else // read here: the next Monday at 06:00 in the machine's time
+            QCOMPARE(QDateTime::fromString(only[u"next_run"_s].toString(), Qt::ISODate).toLocalTime().time(),
+                     QTime(6, 0));
+        const Outcome text = orvanta({u"schedule"_s, u"list"_s});
+        QVERIFY2(
+            text.out.contains(u"Profile \"Shop\" (slot 2): Delta, changed pages, at \"Mon 06:00\"\n"_s) &&
+                text.out.contains(u"  Last run: "_s) && text.out.contains(u", completed: 1 succeeded"_s),
+            qPrintable(text.out));
+
+        QCOMPARE(orvanta({u"schedule"_s, u"remove"_s, u"--profile-slot"_s, u"2"_s}).status, 0);
+        QCOMPARE(TestData::readFile(crontab), own);
+        QVERIFY(!QFile::exists(units + u"orvanta-2.timer"_s) &&
+                !QFile::exists(units + u"orvanta-2.service"_s));
+        QCOMPARE(orvanta({u"schedule"_s, u"remove"_s, u"--profile"_s, u"Shop"_s}).status, 2);
+        const QString called = QString::fromUtf8(TestData::readFile(calls));
+        if (scheduler == u"systemd"_s)
+            QVERIFY2(
+                called.contains(
+                    u"systemctl --user daemon-reload\nsystemctl --user enable --now orvanta-2.timer\n"_s) &&
+                    called.contains(
+                        u"systemctl --user disable --now orvanta-2.timer\nsystemctl --user daemon-reload\n"_s),
+                qPrintable(called));
+        else
+            QVERIFY2(called.contains(u"crontab -\n"_s) && !called.contains(u"systemctl"_s),
+                     qPrintable(called));
     }
 
     void documentedExamples_runAsWritten()

@@ -39,6 +39,10 @@ _orvanta()
             _filedir -d
             return
             ;;
+        --profile-slot)
+            COMPREPLY=($(compgen -W '{1..20}' -- "$cur"))
+            return
+            ;;
         --profile)
             _orvanta_offer_lines < <("${words[0]}" profiles 2>/dev/null)
             return
@@ -55,7 +59,7 @@ _orvanta()
             _filedir json
             return
             ;;
-        --sitemap | --cool-down | --check-time | --last | --limit | --port | --timeout)
+        --sitemap | --cool-down | --check-time | --last | --limit | --port | --timeout | --at)
             return
             ;;
         key)
@@ -70,6 +74,10 @@ _orvanta()
             COMPREPLY=($(compgen -W 'list show new set delete export import' -- "$cur"))
             return
             ;;
+        schedule)
+            COMPREPLY=($(compgen -W 'set list remove run' -- "$cur"))
+            return
+            ;;
         import)
             _filedir json
             return
@@ -79,14 +87,15 @@ _orvanta()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--help --version --home --profile --all --type --site --dry-run --quiet
             --changed-pages --no-check --baseline --sitemap --cool-down --check-time --replace --last --csv
-            --client --service-account --port --timeout --limit' -- "$cur"))
+            --client --service-account --port --timeout --limit --profile-slot --at --schedule-log --json
+            --jsonl' -- "$cur"))
         return
     fi
     local word
     for word in "${words[@]:1:cword-1}"; do
-        [[ $word == @(submit|status|key|history|coverage|google|profile|profiles) ]] && return
+        [[ $word == @(submit|status|key|history|coverage|google|profile|profiles|schedule) ]] && return
     done
-    COMPREPLY=($(compgen -W 'submit status key history coverage google profile profiles' -- "$cur"))
+    COMPREPLY=($(compgen -W 'submit status key history coverage google profile profiles schedule' -- "$cur"))
 } &&
     complete -F _orvanta orvanta
 

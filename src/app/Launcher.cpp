@@ -16,6 +16,8 @@
 #include "ProfileStore.h"
 #include "QtDialogs.h"
 #include "RunJournal.h"
+#include "ScheduleCommand.h"
+#include "ScheduleLog.h"
 #include "SettingsStore.h"
 #include "SiteDatabase.h"
 #include "Startup.h"
@@ -58,6 +60,10 @@ struct Options
     QCommandLineOption profile{
         u"profile"_s, u"submit, key, coverage, google, profile: the stored profile (by its title)."_s,
         u"TITLE"_s};
+    QCommandLineOption profileSlot{
+        u"profile-slot"_s,
+        u"submit, schedule remove|run: the stored profile by its slot, 1 to 20, which a rename leaves alone."_s,
+        u"N"_s};
     QCommandLineOption all{u"all"_s, u"submit: every site of the catalogue."_s};
     QCommandLineOption type{u"type"_s, u"submit: every site of one type, engine or list."_s, u"TYPE"_s};
     QCommandLineOption site{u"site"_s,
@@ -113,6 +119,17 @@ struct Options
     QCommandLineOption limit{
         u"limit"_s, u"google inspect: at most N pages (default: as the day's quota allows)."_s, u"N"_s};
     QCommandLineOption last{u"last"_s, u"history: only the last N runs."_s, u"N"_s};
+    QCommandLineOption at{
+        u"at"_s,
+        u"schedule set: when to run, as systemd reads a calendar: daily, \"Mon *-*-* 06:00\", "
+        u"\"*-*-* 05:30\"."_s,
+        u"CALENDAR"_s};
+    QCommandLineOption scheduleLog{
+        u"schedule-log"_s, u"submit: also append the output to schedule.log in the home, as scheduled "
+                           u"runs do (past 2 MB the file is cut to its last 1 MB)."_s};
+    QCommandLineOption json{u"json"_s, u"schedule list: one JSON document on stdout."_s};
+    QCommandLineOption jsonl{u"jsonl"_s,
+                             u"submit: a JSON object a line as the run goes (see docs/json.md)."_s};
     QCommandLineOption csv{u"csv"_s, u"history: as CSV, a row per request; coverage: as CSV, a row per page "
                                      u"and site."_s};
 };
@@ -132,11 +149,12 @@ QList<Usage> usages(const Options& o)
     return {
         {QString(), u"orvanta [--home DIR]"_s, {}},
         {u"submit"_s,
-         u"orvanta submit --profile TITLE (--all | --type engine|list | --site NAME ...) [--home DIR] "
-         u"[--dry-run] [--quiet] "
+         u"orvanta submit (--profile TITLE | --profile-slot N) (--all | --type engine|list | --site NAME "
+         u"...) "
+         u"[--home DIR] [--dry-run] [--quiet] [--schedule-log] "
          u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--check-time SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
-         {&o.profile, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.changedPages, &o.sitemap, &o.coolDown,
-          &o.checkTime, &o.noCheck, &o.baseline}},
+         {&o.profile, &o.profileSlot, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.scheduleLog,
+          &o.changedPages, &o.sitemap, &o.coolDown, &o.checkTime, &o.noCheck, &o.baseline}},
         {u"key generate"_s, u"orvanta key generate --profile TITLE [--replace]"_s, {&o.profile, &o.replace}},
         {u"key check"_s, u"orvanta key check --profile TITLE [--home DIR]"_s, profile},
         {u"history"_s,
@@ -164,6 +182,18 @@ QList<Usage> usages(const Options& o)
         {u"profile import"_s, u"orvanta profile import FILE [--replace]"_s, {&o.replace}},
         {u"profiles"_s, u"orvanta profiles"_s, {}},
         {u"status"_s, u"orvanta status [--profile TITLE] [--home DIR]"_s, profile},
+        {u"schedule set"_s,
+         u"orvanta schedule set --profile TITLE (--all | --type engine|list | --site NAME ...) "
+         u"[--changed-pages] "
+         u"--at CALENDAR [--home DIR]"_s,
+         {&o.profile, &o.all, &o.type, &o.site, &o.changedPages, &o.at}},
+        {u"schedule list"_s, u"orvanta schedule list [--json]"_s, {&o.json}},
+        {u"schedule remove"_s,
+         u"orvanta schedule remove (--profile TITLE | --profile-slot N)"_s,
+         {&o.profile, &o.profileSlot}},
+        {u"schedule run"_s,
+         u"orvanta schedule run (--profile TITLE | --profile-slot N)"_s,
+         {&o.profile, &o.profileSlot}},
     };
 }
 
@@ -245,19 +275,25 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"browser, or with a service account's key file for cron. google status reads back what\n"
         u"Google made of the website's sitemaps; google inspect asks Google whether announced pages\n"
         u"are indexed, oldest announcement first, within the day's quota of 2,000 pages. Neither\n"
-        u"asks Google to index anything. google logout revokes the sign-in and forgets it."_s);
+        u"asks Google to index anything. google logout revokes the sign-in and forgets it.\n\n"
+        u"schedule set has a profile's run start regularly, by a systemd user timer (orvanta-N.timer)\n"
+        u"where the user has a systemd user manager, else by a block of the user's crontab; schedule\n"
+        u"list shows each with its next and last run, schedule run starts one now as the timer would,\n"
+        u"schedule remove ends it. Scheduled runs are quiet and append to schedule.log in the home."_s);
     parser.addPositionalArgument(
         u"command"_s,
-        u"submit, key, history, coverage, google, profile or profiles, to run without a window; "
+        u"submit, key, history, coverage, status, google, profile or profiles, schedule, to run without a "
+        u"window; "
         u"orvanta COMMAND --help tells of one."_s,
         u"[submit | key generate|check | history | coverage | google login|logout|status|inspect | "
-        u"profile list|show|new|set|delete|export|import | profiles]"_s);
+        u"profile list|show|new|set|delete|export|import | profiles | status | schedule set|list|remove|run]"_s);
     parser.addOptions({options.help,      options.version,      options.home,     options.profile,
                        options.all,       options.type,         options.site,     options.dryRun,
                        options.quiet,     options.changedPages, options.sitemap,  options.coolDown,
                        options.checkTime, options.noCheck,      options.baseline, options.replace,
                        options.last,      options.csv,          options.client,   options.serviceAccount,
-                       options.port,      options.timeout,      options.limit});
+                       options.port,      options.timeout,      options.limit,    options.profileSlot,
+                       options.at,        options.scheduleLog,  options.json,     options.jsonl});
 }
 
 // The command line's two streams, on their way to a terminal or a log: control characters from
@@ -366,14 +402,32 @@ QString commandLineOf(const QStringList& arguments)
     return words.join(u' ');
 }
 
+std::optional<int> slotFrom(const QCommandLineParser& parser, const Options& options)
+{
+    bool number = false;
+    const int slot = parser.value(options.profileSlot).toInt(&number);
+    if (!number || slot < ProfileStore::firstSlot || slot > ProfileStore::lastSlot)
+        return std::nullopt;
+    return slot;
+}
+
+QString titleInSlot(SettingsStore& settings, int slot)
+{
+    for (const ProfileStore::TitledSlot& titled : ProfileStore(settings).scanTitles()) {
+        if (titled.slot == slot)
+            return titled.title;
+    }
+    return {};
+}
+
 int submit(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
         return *refused;
     if (const std::optional<int> refused = refuseOtherOptions(parser, u"submit"_s, options))
         return *refused;
-    if (!parser.isSet(options.profile))
-        return usageError(u"Name the profile to submit with --profile TITLE."_s);
+    if (parser.isSet(options.profile) == parser.isSet(options.profileSlot))
+        return usageError(u"Name the profile to submit with --profile TITLE or --profile-slot N."_s);
     const int choices =
         int(parser.isSet(options.all)) + int(parser.isSet(options.type)) + int(parser.isSet(options.site));
     if (choices != 1)
@@ -385,6 +439,20 @@ int submit(const QCommandLineParser& parser, const Options& options)
     const AppPaths paths = pathsFrom(parser, options);
     HeadlessSubmission::Options run;
     run.profileTitle = parser.value(options.profile);
+    SettingsStore settings;
+    if (parser.isSet(options.profileSlot)) {
+        const std::optional<int> slot = slotFrom(parser, options);
+        if (!slot)
+            return usageError(u"--profile-slot takes a slot number from 1 to 20."_s);
+        run.profileTitle = titleInSlot(settings, *slot);
+        if (run.profileTitle.isEmpty()) {
+            Console console;
+            print(console.err,
+                  u"No profile is stored in slot %1; orvanta profile list names the stored ones.\n"_s.arg(
+                      *slot));
+            return ExitStatus::badUsage;
+        }
+    }
     if (parser.isSet(options.type)) {
         run.selection = HeadlessSubmission::Selection::Type;
         run.type = parser.value(options.type);
@@ -429,12 +497,20 @@ int submit(const QCommandLineParser& parser, const Options& options)
     run.logFile = paths.runLogFile();
     run.historyFile = paths.historyFile();
     run.runLockFile = paths.runLockFile();
-    SettingsStore settings;
     Console console;
     // How far a long reading or check is, on a terminal only: a cron log stays as it was.
     if (isatty(STDERR_FILENO))
         run.progress = &console.errFile;
-    return HeadlessSubmission::run(run, settings, console.out, console.err);
+    if (!parser.isSet(options.scheduleLog))
+        return HeadlessSubmission::run(run, settings, console.out, console.err);
+    QFile logFile(QFileInfo(paths.runLogFile()).absoluteDir().filePath(u"schedule.log"_s));
+    QString error;
+    if (!ScheduleLog::open(logFile, error))
+        print(console.err, error + u'\n');
+    TerminalOutput log(logFile);
+    CopiedOutput out(console.out, log);
+    CopiedOutput err(console.err, log);
+    return HeadlessSubmission::run(run, settings, out, err);
 }
 
 int key(const QCommandLineParser& parser, const Options& options)
@@ -684,6 +760,66 @@ int status(const QCommandLineParser& parser, const Options& options)
     return StatusCommand::run(run, settings, console.out, console.err);
 }
 
+int schedule(const QCommandLineParser& parser, const Options& options)
+{
+    static const QMap<QString, ScheduleCommand::Action> actions{
+        {u"set"_s, ScheduleCommand::Action::Set},
+        {u"list"_s, ScheduleCommand::Action::List},
+        {u"remove"_s, ScheduleCommand::Action::Remove},
+        {u"run"_s, ScheduleCommand::Action::Run}};
+    const QStringList words = parser.positionalArguments();
+    const QString action = words.value(1);
+    if (words.size() != 2 || !actions.contains(action))
+        return usageError(u"Say schedule set, list, remove or run."_s);
+    if (const std::optional<int> refused = refuseOtherOptions(parser, u"schedule "_s + action, options))
+        return *refused;
+    ScheduleCommand::Options run;
+    run.action = actions.value(action);
+    run.json = parser.isSet(options.json);
+    run.program = QCoreApplication::applicationFilePath();
+    run.profileTitle = parser.value(options.profile);
+    if (parser.isSet(options.profileSlot)) {
+        const std::optional<int> slot = slotFrom(parser, options);
+        if (!slot)
+            return usageError(u"--profile-slot takes a slot number from 1 to 20."_s);
+        run.profileSlot = *slot;
+    }
+    if (run.action != ScheduleCommand::Action::List &&
+        parser.isSet(options.profile) == parser.isSet(options.profileSlot))
+        return usageError(u"Name the profile with --profile TITLE%1."_s.arg(
+            run.action == ScheduleCommand::Action::Set ? QString() : u" or --profile-slot N"_s));
+    if (run.action == ScheduleCommand::Action::Set) {
+        Schedule& schedule = run.schedule;
+        const int choices = int(parser.isSet(options.all)) + int(parser.isSet(options.type)) +
+                            int(parser.isSet(options.site));
+        if (choices != 1)
+            return usageError(
+                u"Choose the sites with exactly one of --all, --type engine|list or --site NAME."_s);
+        if (parser.isSet(options.type)) {
+            schedule.sites = Schedule::Sites::Type;
+            schedule.type = parser.value(options.type);
+            if (schedule.type != u"engine"_s && schedule.type != u"list"_s)
+                return usageError(u"--type takes engine or list."_s);
+        } else if (parser.isSet(options.site)) {
+            schedule.sites = Schedule::Sites::Named;
+            schedule.names = parser.values(options.site);
+        }
+        schedule.changedPages = parser.isSet(options.changedPages);
+        if (!parser.isSet(options.at))
+            return usageError(
+                u"Say when with --at CALENDAR, such as --at daily or --at \"Mon *-*-* 06:00\"."_s);
+        schedule.calendar = parser.value(options.at).simplified();
+        if (parser.isSet(options.home)) {
+            if (const std::optional<int> refused = refuseUnusableHome(parser, options, HomeUse::Write))
+                return *refused;
+            schedule.home = QFileInfo(parser.value(options.home)).absoluteFilePath();
+        }
+    }
+    SettingsStore settings;
+    Console console;
+    return ScheduleCommand::run(run, settings, console.out, console.err);
+}
+
 int window(int argc, char* argv[], const QCommandLineParser& parser, const Options& options)
 {
     QApplication app(argc, argv);
@@ -765,9 +901,10 @@ int Launcher::run(int argc, char* argv[])
         return coverage(parser, options);
     if (command == u"google"_s)
         return google(parser, options);
+    if (command == u"schedule"_s)
+        return schedule(parser, options);
     if (command != u"submit"_s)
         return usageError(u"Unknown command \"%1\"; the commands are submit, key, history, coverage, status, "
-                          u"google, profile "
-                          u"and profiles."_s.arg(command));
+                          u"google, profile, profiles and schedule."_s.arg(command));
     return submit(parser, options);
 }

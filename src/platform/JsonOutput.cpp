@@ -1,0 +1,24 @@
+#include "JsonOutput.h"
+
+#include "TimeText.h"
+
+#include <QIODevice>
+#include <QJsonDocument>
+
+using namespace Qt::StringLiterals;
+
+void JsonOutput::printDocument(QIODevice& out, QJsonObject document)
+{
+    document.insert(u"schema"_s, schema);
+    out.write(QJsonDocument(document).toJson(QJsonDocument::Indented));
+}
+
+void JsonOutput::printLine(QIODevice& out, const QJsonObject& line)
+{
+    out.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+}
+
+QJsonValue JsonOutput::moment(qint64 msecs)
+{
+    return msecs == 0 ? QJsonValue() : QJsonValue(TimeText::written(msecs));
+}
