@@ -665,7 +665,7 @@ private slots:
         QTest::newRow("list") << QStringList{u"profile"_s, u"list"_s} << 0 << u"Shop\nBlog\nBare\n"_s;
         QTest::newRow("a command's own help")
             << QStringList{u"profile"_s, u"--help"_s} << 0
-            << u"Usage: orvanta profile list\n  or:  orvanta profile show --profile TITLE\n"_s;
+            << u"Usage: orvanta profile list [--json]\n  or:  orvanta profile show --profile TITLE [--json]\n"_s;
     }
 
     void profileCommands_keepTheWindowsSlotsAndRules()
@@ -1085,6 +1085,152 @@ private slots:
         else
             QVERIFY2(called.contains(u"crontab -\n"_s) && !called.contains(u"systemctl"_s),
                      qPrintable(called));
+    }
+
+    // What docs/json.md promises: the fields of each example, no more and no fewer, of the same types.
+    static QString shapeDifference(const QJsonValue& documented, const QJsonValue& actual, const QString& at)
+    {
+        if (documented.isNull() || actual.isNull())
+            return {}; // a value that may be none
+        if (documented.type() != actual.type())
+            return at + u": documented as another type"_s;
+        if (documented.isArray()) {
+            const QJsonArray entries = actual.toArray();
+            for (qsizetype i = 0; i < entries.size() && !documented.toArray().isEmpty(); ++i) {
+                if (const QString difference =
+                        shapeDifference(documented.toArray().first(), entries.at(i), at + u"[]"_s);
+                    !difference.isEmpty())
+                    return difference;
+            }
+        } else if (documented.isObject() && !documented.toObject().isEmpty()) { // {}: counts by name
+            const QJsonObject fields = actual.toObject();
+            if (documented.toObject().keys() != fields.keys())
+                return u"%1: fields %2, documented %3"_s.arg(at, fields.keys().join(u','),
+                                                             documented.toObject().keys().join(u','));
+            for (const QString& key : fields.keys()) {
+                if (const QString difference = shapeDifference(documented[key], fields[key], at + u'.' + key);
+                    !difference.isEmpty())
+                    return difference;
+            }
+        }
+        return {};
+    }
+
+    void jsonDocuments_matchTheirDocumentation()
+    {
+        // The examples: a command line ("$ orvanta ...") and the block under it.
+        struct Example
+        {
+            QString command;
+            QString text;
+        };
+        QList<Example> examples;
+        bool inBlock = false;
+        for (const QString& line :
+             QString::fromUtf8(TestData::readFile(QStringLiteral(ORVANTA_SOURCE_DIR "/docs/json.md")))
+                 .split(u'\n')) {
+            if (line.startsWith(u"$ orvanta "_s))
+                examples.append({line.mid(2), QString()});
+            else if (line.startsWith(u"```json"_s))
+                inBlock = true;
+            else if (line.startsWith(u"```"_s))
+                inBlock = false;
+            else if (inBlock && !examples.isEmpty())
+                examples.last().text += line + u'\n';
+        }
+        QVERIFY(examples.size() >= 9);
+
+        // A website with a run behind it, its key served, signed in to Google's imitation, and a
+        // schedule kept by a stand-in crontab.
+        QTemporaryDir user;
+        const QString home = user.filePath(u"orvanta"_s);
+        QVERIFY(QDir().mkpath(home));
+        GoogleImitation google(m_farm);
+        google.setEnvironment();
+        SitemapSite website(m_farm, 3, QDateTime::currentDateTimeUtc().addDays(-1));
+        website.addPagesThatCannotBeIndexed();
+        google.addProperty(website.address());
+        farmCatalogue(home + u"/orvd.dll"_s);
+        TestData::storeCompleteProfile(m_app->settings(), 7, u"My Shop"_s);
+        ProfileStore store(m_app->settings());
+        Profile shop = store.read(7);
+        shop.value(ProfileField::Url) = website.address();
+        shop.indexNowKey = u"0123456789abcdef"_s;
+        shop.feed = website.address() + u"feed"_s;
+        shop.googleProperty = website.address();
+        shop.googleServiceAccount = user.filePath(u"service.json"_s);
+        TestData::writeFile(shop.googleServiceAccount, google.serviceAccountFile());
+        QVERIFY(store.save(7, shop));
+        m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
+        TestData::writeFile(user.filePath(u"crontab"_s), "");
+        TestData::writeFile(user.filePath(u"bin/crontab"_s),
+                            u"#!/bin/sh\nif [ \"$1\" = -l ]; then cat '%1'; else cat > '%1'; fi\n"_s
+                                .arg(user.filePath(u"crontab"_s))
+                                .toUtf8());
+        QVERIFY(QFile::setPermissions(user.filePath(u"bin/crontab"_s), QFile::ReadOwner | QFile::ExeOwner));
+        QProcessEnvironment environment = this->environment();
+        environment.insert(u"HOME"_s, user.path());
+        environment.insert(u"PATH"_s, user.filePath(u"bin"_s) + u':' + environment.value(u"PATH"_s));
+        environment.insert(u"ORVANTA_SCHEDULER"_s, u"crontab"_s);
+        const auto orvanta = [&](const QStringList& arguments) {
+            return runProgram(QStringLiteral(ORVANTA_EXECUTABLE), arguments, environment);
+        };
+        for (const QStringList& before :
+             {QStringList{u"submit"_s, u"--profile"_s, u"My Shop"_s, u"--all"_s, u"--changed-pages"_s,
+                          u"--home"_s, home},
+              {u"key"_s, u"check"_s, u"--profile"_s, u"My Shop"_s, u"--home"_s, home},
+              {u"schedule"_s, u"set"_s, u"--profile"_s, u"My Shop"_s, u"--all"_s, u"--changed-pages"_s,
+               u"--at"_s, u"daily"_s, u"--home"_s, home}}) {
+            const Outcome done = orvanta(before);
+            QVERIFY2(done.status == 0 || done.status == 1, qPrintable(before.join(u' ') + done.err));
+        }
+        // Something for the documented run to send, and a page to announce as removed.
+        website.change(1, QDateTime::currentDateTimeUtc());
+        website.remove(u"/gone.html"_s, 410);
+
+        for (const Example& example : std::as_const(examples)) {
+            QStringList words;
+            static const QRegularExpression word(u"\"([^\"]*)\"|(\\S+)"_s);
+            for (auto it = word.globalMatch(example.command); it.hasNext();) {
+                const QRegularExpressionMatch match = it.next();
+                words << (match.captured(1).isNull() ? match.captured(2) : match.captured(1))
+                             .replace(u"~/"_s, user.path() + u'/');
+            }
+            const Outcome run = orvanta(words.mid(1));
+            QVERIFY2(run.status >= 0 && run.status <= 1, qPrintable(example.command + u'\n' + run.err));
+            if (!example.command.contains(u"--jsonl"_s)) {
+                QJsonParseError error;
+                const QJsonDocument actual = QJsonDocument::fromJson(run.out.toUtf8(), &error);
+                QVERIFY2(error.error == QJsonParseError::NoError,
+                         qPrintable(example.command + u'\n' + run.out));
+                const QString difference =
+                    shapeDifference(QJsonDocument::fromJson(example.text.toUtf8()).object(), actual.object(),
+                                    example.command);
+                QVERIFY2(difference.isEmpty(), qPrintable(difference));
+                continue;
+            }
+            // A line a run event; each that comes is documented, and the run's own come.
+            QHash<QString, QJsonObject> documented;
+            for (const QString& line : example.text.split(u'\n', Qt::SkipEmptyParts)) {
+                const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+                documented.insert(object[u"event"_s].toString(), object);
+            }
+            QSet<QString> seen;
+            for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts)) {
+                QJsonParseError error;
+                const QJsonObject object = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+                QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(line));
+                const QString event = object[u"event"_s].toString();
+                QVERIFY2(documented.contains(event), qPrintable(event));
+                const QString difference = shapeDifference(documented.value(event), object, event);
+                QVERIFY2(difference.isEmpty(), qPrintable(difference));
+                seen.insert(event);
+            }
+            QVERIFY(seen.contains(u"run"_s) && seen.contains(u"left-out"_s) && seen.contains(u"removed"_s) &&
+                    seen.contains(u"request"_s));
+            QVERIFY(run.out.trimmed().endsWith(u'}') &&
+                    run.out.split(u'\n', Qt::SkipEmptyParts).last().contains(u"\"summary\""_s));
+        }
     }
 
     void documentedExamples_runAsWritten()

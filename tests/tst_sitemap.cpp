@@ -125,8 +125,8 @@ struct ChangedPagesHome
         out.open(QIODevice::WriteOnly);
         err.open(QIODevice::WriteOnly);
         const int status = CoverageCommand::run(
-            {options.profileTitle, site, csv, options.catalogueFile, options.historyFile}, settings, out,
-            err);
+            {options.profileTitle, site, csv, false, options.catalogueFile, options.historyFile}, settings,
+            out, err);
         return Outcome{status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
     }
 

@@ -9,6 +9,7 @@
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
 #include "InstalledVersion.h"
+#include "JsonOutput.h"
 #include "KeyChecks.h"
 #include "KeyCommand.h"
 #include "MainWindow.h"
@@ -32,6 +33,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
@@ -127,7 +130,9 @@ struct Options
     QCommandLineOption scheduleLog{
         u"schedule-log"_s, u"submit: also append the output to schedule.log in the home, as scheduled "
                            u"runs do (past 2 MB the file is cut to its last 1 MB)."_s};
-    QCommandLineOption json{u"json"_s, u"schedule list: one JSON document on stdout."_s};
+    QCommandLineOption json{u"json"_s,
+                            u"status, history, coverage, profile list|show, key check, google status, "
+                            u"schedule list: one JSON document on stdout (see docs/json.md)."_s};
     QCommandLineOption jsonl{u"jsonl"_s,
                              u"submit: a JSON object a line as the run goes (see docs/json.md)."_s};
     QCommandLineOption csv{u"csv"_s, u"history: as CSV, a row per request; coverage: as CSV, a row per page "
@@ -151,37 +156,39 @@ QList<Usage> usages(const Options& o)
         {u"submit"_s,
          u"orvanta submit (--profile TITLE | --profile-slot N) (--all | --type engine|list | --site NAME "
          u"...) "
-         u"[--home DIR] [--dry-run] [--quiet] [--schedule-log] "
+         u"[--home DIR] [--dry-run] [--quiet] [--jsonl] [--schedule-log] "
          u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--check-time SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
-         {&o.profile, &o.profileSlot, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.scheduleLog,
+         {&o.profile, &o.profileSlot, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.jsonl, &o.scheduleLog,
           &o.changedPages, &o.sitemap, &o.coolDown, &o.checkTime, &o.noCheck, &o.baseline}},
         {u"key generate"_s, u"orvanta key generate --profile TITLE [--replace]"_s, {&o.profile, &o.replace}},
-        {u"key check"_s, u"orvanta key check --profile TITLE [--home DIR]"_s, profile},
+        {u"key check"_s, u"orvanta key check --profile TITLE [--json] [--home DIR]"_s, {&o.profile, &o.json}},
         {u"history"_s,
-         u"orvanta history [--profile TITLE] [--last N] [--csv] [--home DIR]"_s,
-         {&o.profile, &o.last, &o.csv}},
+         u"orvanta history [--profile TITLE] [--last N] [--csv | --json] [--home DIR]"_s,
+         {&o.profile, &o.last, &o.csv, &o.json}},
         {u"coverage"_s,
-         u"orvanta coverage --profile TITLE [--site NAME] [--csv] [--home DIR]"_s,
-         {&o.profile, &o.site, &o.csv}},
+         u"orvanta coverage --profile TITLE [--site NAME] [--csv | --json] [--home DIR]"_s,
+         {&o.profile, &o.site, &o.csv, &o.json}},
         {u"google login"_s,
          u"orvanta google login --profile TITLE (--client FILE [--port N] [--timeout SECONDS] | "
          u"--service-account "
          u"FILE)"_s,
          {&o.profile, &o.client, &o.serviceAccount, &o.port, &o.timeout}},
         {u"google logout"_s, u"orvanta google logout --profile TITLE"_s, profile},
-        {u"google status"_s, u"orvanta google status --profile TITLE [--home DIR]"_s, profile},
+        {u"google status"_s,
+         u"orvanta google status --profile TITLE [--json] [--home DIR]"_s,
+         {&o.profile, &o.json}},
         {u"google inspect"_s,
          u"orvanta google inspect --profile TITLE [--limit N] [--home DIR]"_s,
          {&o.profile, &o.limit}},
-        {u"profile list"_s, u"orvanta profile list"_s, {}},
-        {u"profile show"_s, u"orvanta profile show --profile TITLE"_s, profile},
+        {u"profile list"_s, u"orvanta profile list [--json]"_s, {&o.json}},
+        {u"profile show"_s, u"orvanta profile show --profile TITLE [--json]"_s, {&o.profile, &o.json}},
         {u"profile new"_s, u"orvanta profile new --profile TITLE"_s, profile},
         {u"profile set"_s, u"orvanta profile set --profile TITLE KEY=VALUE ..."_s, profile},
         {u"profile delete"_s, u"orvanta profile delete --profile TITLE"_s, profile},
         {u"profile export"_s, u"orvanta profile export --profile TITLE"_s, profile},
         {u"profile import"_s, u"orvanta profile import FILE [--replace]"_s, {&o.replace}},
         {u"profiles"_s, u"orvanta profiles"_s, {}},
-        {u"status"_s, u"orvanta status [--profile TITLE] [--home DIR]"_s, profile},
+        {u"status"_s, u"orvanta status [--profile TITLE] [--json] [--home DIR]"_s, {&o.profile, &o.json}},
         {u"schedule set"_s,
          u"orvanta schedule set --profile TITLE (--all | --type engine|list | --site NAME ...) "
          u"[--changed-pages] "
@@ -501,16 +508,25 @@ int submit(const QCommandLineParser& parser, const Options& options)
     // How far a long reading or check is, on a terminal only: a cron log stays as it was.
     if (isatty(STDERR_FILENO))
         run.progress = &console.errFile;
+    // With --jsonl, stdout carries the events alone; the lines for people go nowhere.
+    QFile nowhere(u"/dev/null"_s);
+    QIODevice* out = &console.out;
+    if (parser.isSet(options.jsonl)) {
+        if (!nowhere.open(QIODevice::WriteOnly))
+            return ExitStatus::failure;
+        run.events = out;
+        out = &nowhere;
+    }
     if (!parser.isSet(options.scheduleLog))
-        return HeadlessSubmission::run(run, settings, console.out, console.err);
+        return HeadlessSubmission::run(run, settings, *out, console.err);
     QFile logFile(QFileInfo(paths.runLogFile()).absoluteDir().filePath(u"schedule.log"_s));
     QString error;
     if (!ScheduleLog::open(logFile, error))
         print(console.err, error + u'\n');
     TerminalOutput log(logFile);
-    CopiedOutput out(console.out, log);
-    CopiedOutput err(console.err, log);
-    return HeadlessSubmission::run(run, settings, out, err);
+    CopiedOutput loggedOut(*out, log);
+    CopiedOutput loggedErr(console.err, log);
+    return HeadlessSubmission::run(run, settings, loggedOut, loggedErr);
 }
 
 int key(const QCommandLineParser& parser, const Options& options)
@@ -546,7 +562,8 @@ int key(const QCommandLineParser& parser, const Options& options)
         print(console.err, u"The check could not be kept in the history: %1\n"_s.arg(error));
     };
     return KeyCommand::run(generate ? KeyCommand::Action::Generate : KeyCommand::Action::Check, profile,
-                           parser.isSet(options.replace), settings, console.out, console.err, keep);
+                           parser.isSet(options.replace), settings, console.out, console.err, keep,
+                           parser.isSet(options.json) ? KeyCommand::Output::Json : KeyCommand::Output::Text);
 }
 
 int history(const QCommandLineParser& parser, const Options& options)
@@ -555,6 +572,8 @@ int history(const QCommandLineParser& parser, const Options& options)
         return *refused;
     if (const std::optional<int> refused = refuseOtherOptions(parser, u"history"_s, options))
         return *refused;
+    if (parser.isSet(options.csv) && parser.isSet(options.json))
+        return usageError(u"Say --csv or --json, not both."_s);
     HistoryReport::Selection selection{parser.value(options.profile), -1, 0, false};
     if (parser.isSet(options.last)) {
         bool number = false;
@@ -597,6 +616,11 @@ int history(const QCommandLineParser& parser, const Options& options)
                              : u"No runs recorded for the profile \"%1\".\n"_s.arg(selection.profile);
     QString text;
     QTextStream out(&text);
+    if (parser.isSet(options.json)) {
+        JsonOutput::printDocument(console.out, journal ? HistoryReport::json(*journal, selection)
+                                                       : QJsonObject{{u"runs"_s, QJsonArray()}});
+        return ExitStatus::success;
+    }
     if (parser.isSet(options.csv)) {
         // A spreadsheet or a script gets the header alone; the sentence is for the person.
         if ((journal ? HistoryReport::writeCsv(*journal, selection, out)
@@ -625,8 +649,11 @@ int coverage(const QCommandLineParser& parser, const Options& options)
     if (const std::optional<int> refused = refuseUnusableHome(parser, options, HomeUse::Read))
         return *refused;
     const AppPaths paths = pathsFrom(parser, options);
+    if (parser.isSet(options.csv) && parser.isSet(options.json))
+        return usageError(u"Say --csv or --json, not both."_s);
     const CoverageCommand::Options run{parser.value(options.profile), parser.value(options.site),
-                                       parser.isSet(options.csv), paths.catalogueFile(), paths.historyFile()};
+                                       parser.isSet(options.csv),     parser.isSet(options.json),
+                                       paths.catalogueFile(),         paths.historyFile()};
     SettingsStore settings;
     Console console;
     return CoverageCommand::run(run, settings, console.out, console.err);
@@ -674,6 +701,7 @@ int google(const QCommandLineParser& parser, const Options& options)
             return usageError(u"--limit takes a number of pages, 1 or more."_s);
     }
     run.profileTitle = parser.value(options.profile);
+    run.json = parser.isSet(options.json);
     run.clientFile = parser.value(options.client);
     run.serviceAccountFile = parser.value(options.serviceAccount);
     if (run.action == GoogleCommand::Action::Status || run.action == GoogleCommand::Action::Inspect) {
@@ -738,6 +766,7 @@ int profile(const QCommandLineParser& parser, const Options& options)
         return usageError(u"Name the profile with --profile TITLE."_s);
     run.title = parser.value(options.profile);
     run.replace = parser.isSet(options.replace);
+    run.json = parser.isSet(options.json);
     SettingsStore settings;
     Console console;
     return ProfileCommand::run(run, settings, console.out, console.err);
@@ -755,7 +784,8 @@ int status(const QCommandLineParser& parser, const Options& options)
     SettingsStore settings;
     const StatusCommand::Options run{
         parser.value(options.profile), paths.catalogueFile(), paths.usesBundledCatalogue(),
-        paths.historyFile(),           paths.runLockFile(),   QFileInfo(settings.fileName()).absolutePath()};
+        paths.historyFile(),           paths.runLockFile(),   QFileInfo(settings.fileName()).absolutePath(),
+        parser.isSet(options.json)};
     Console console;
     return StatusCommand::run(run, settings, console.out, console.err);
 }

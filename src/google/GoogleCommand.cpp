@@ -7,6 +7,7 @@
 #include "GoogleRecords.h"
 #include "GoogleSignIn.h"
 #include "HistoryDatabase.h"
+#include "JsonOutput.h"
 #include "ProfileStore.h"
 #include "RunLock.h"
 #include "SearchConsole.h"
@@ -18,6 +19,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QThread>
 
 using namespace Qt::StringLiterals;
@@ -323,11 +326,32 @@ private:
             openHistory(HistoryDatabase::Mode::OpenOrCreate, status);
         if (!database)
             return status;
-        say(m_out, u"Sitemaps of %1 in Search Console:"_s.arg(property));
-        if (sitemaps.isEmpty())
-            say(m_out, u"  none submitted yet"_s);
-        for (const GoogleSitemapStatus& sitemap : sitemaps)
-            say(m_out, u"  %1: %2"_s.arg(sitemap.path, sitemap.describe()));
+        if (m_options.json) {
+            QJsonArray listed;
+            for (const GoogleSitemapStatus& sitemap : sitemaps)
+                listed << QJsonObject{
+                    {u"path"_s, sitemap.path},
+                    {u"last_submitted"_s, JsonOutput::moment(sitemap.lastSubmitted.isValid()
+                                                                 ? sitemap.lastSubmitted.toMSecsSinceEpoch()
+                                                                 : 0)},
+                    {u"last_downloaded"_s, JsonOutput::moment(sitemap.lastDownloaded.isValid()
+                                                                  ? sitemap.lastDownloaded.toMSecsSinceEpoch()
+                                                                  : 0)},
+                    {u"pending"_s, sitemap.pending},
+                    {u"is_index"_s, sitemap.isIndex},
+                    {u"pages"_s, double(sitemap.submittedPages)},
+                    {u"warnings"_s, double(sitemap.warnings)},
+                    {u"errors"_s, double(sitemap.errors)},
+                    {u"status"_s, sitemap.describe()}};
+            JsonOutput::printDocument(
+                m_out, {{u"profile"_s, m_profile.title}, {u"property"_s, property}, {u"sitemaps"_s, listed}});
+        } else {
+            say(m_out, u"Sitemaps of %1 in Search Console:"_s.arg(property));
+            if (sitemaps.isEmpty())
+                say(m_out, u"  none submitted yet"_s);
+            for (const GoogleSitemapStatus& sitemap : sitemaps)
+                say(m_out, u"  %1: %2"_s.arg(sitemap.path, sitemap.describe()));
+        }
         GoogleRecords records(*database);
         if (!records.recordSitemaps(m_profile.title, sitemaps, QDateTime::currentMSecsSinceEpoch())) {
             say(m_err, u"The history could not be written: %1"_s.arg(records.lastError()));

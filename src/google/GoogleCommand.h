@@ -30,7 +30,8 @@ struct Options
     QString secretsDirectory; // where the secrets file goes without a secret store
     std::function<void(const QUrl&)> openBrowser;                // login: shows the sign-in page, if it can
     std::chrono::milliseconds patience{std::chrono::minutes(5)}; // login: how long to wait for the browser
-    quint16 port = 0; // login: the loopback port Google's answer comes to; 0 for one the system picks
+    quint16 port = 0;  // login: the loopback port Google's answer comes to; 0 for one the system picks
+    bool json = false; // status: one JSON document
 };
 
 int run(const Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err);

@@ -1,9 +1,13 @@
 #include "CoverageReport.h"
 
 #include "Csv.h"
+#include "JsonOutput.h"
+#include "PageVerdict.h"
 #include "TimeText.h"
 #include "Wording.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -104,4 +108,58 @@ int CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names,
         }
     }
     return rows;
+}
+
+QJsonObject CoverageReport::json(const Coverage& coverage, const QStringList& names)
+{
+    const qsizetype listed = coverage.listedAt() == 0 ? 0 : coverage.pageCount() - coverage.removedSince();
+    QJsonObject document{{u"website"_s, QString::fromUtf8(coverage.website())},
+                         {u"listed_at"_s, JsonOutput::moment(coverage.listedAt())},
+                         {u"pages"_s, double(listed)},
+                         {u"removed_since"_s, double(coverage.removedSince())}};
+    QJsonArray sites;
+    for (int endpoint = 0; endpoint < coverage.endpoints().size(); ++endpoint) {
+        const Coverage::Counts counts = coverage.counts(endpoint);
+        QJsonObject countsObject;
+        for (int state = 0; state < Coverage::stateCount; ++state)
+            countsObject.insert(Coverage::stateName(Coverage::State(state)), counts[size_t(state)]);
+        // As the text: the pages that need a look.
+        QJsonArray pages;
+        for (qsizetype page = 0; page < coverage.pageCount(); ++page) {
+            const Coverage::Entry& entry = coverage.entry(endpoint, page);
+            if (entry.state != Coverage::State::Refused && entry.state != Coverage::State::LeftOut &&
+                entry.state != Coverage::State::Removed)
+                continue;
+            const QString& reason = coverage.reason(entry);
+            pages << QJsonObject{{u"page"_s, QString::fromUtf8(coverage.url(page))},
+                                 {u"state"_s, Coverage::stateName(entry.state)},
+                                 {u"reason"_s, reason},
+                                 {u"code"_s, entry.state == Coverage::State::Refused ? u"refused"_s
+                                             : entry.state == Coverage::State::Removed
+                                                 ? u"gone"_s
+                                                 : PageVerdict::reasonCode(reason)}};
+        }
+        sites << QJsonObject{{u"site"_s, names.value(endpoint)},
+                             {u"endpoint"_s, coverage.endpoints().at(endpoint)},
+                             {u"counts"_s, countsObject},
+                             {u"pages"_s, pages}};
+    }
+    document.insert(u"sites"_s, sites);
+    QJsonValue google;
+    if (coverage.hasGoogle()) {
+        QJsonObject counts;
+        const QMap<QString, int> byState = coverage.googleCounts();
+        for (auto it = byState.cbegin(); it != byState.cend(); ++it)
+            counts.insert(it.key(), it.value());
+        QJsonArray pages;
+        for (qsizetype page = 0; page < coverage.pageCount(); ++page) {
+            if (!coverage.googleText(page).isEmpty())
+                pages << QJsonObject{{u"page"_s, QString::fromUtf8(coverage.url(page))},
+                                     {u"state"_s, coverage.googleState(page)},
+                                     {u"text"_s, coverage.googleText(page)}};
+        }
+        google = QJsonObject{{u"counts"_s, counts}, {u"pages"_s, pages}};
+    }
+    document.insert(u"google"_s, google);
+    return document;
 }

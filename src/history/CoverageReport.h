@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+class QJsonObject;
 class QTextStream;
 
 // A website's coverage as people read it: per site the count of each state, then the pages that
@@ -35,5 +36,8 @@ void writeText(const Coverage& coverage, const QStringList& names, QTextStream& 
 int writeCsv(const Coverage& coverage, const QStringList& names, const Filter& filter, QTextStream& out,
              const std::function<bool(qint64 rows)>& goOn = {});
 int writeCsvHeader(QTextStream& out);
+// The counts of each site and the pages that need a look, with each reason's stable code, and
+// what Google said: as --json gives them.
+QJsonObject json(const Coverage& coverage, const QStringList& names);
 
 } // namespace CoverageReport

@@ -1,9 +1,12 @@
 #include "HistoryReport.h"
 
 #include "Csv.h"
+#include "JsonOutput.h"
 #include "RunJournal.h"
 #include "TimeText.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -84,4 +87,38 @@ void HistoryReport::writeText(RunJournal& journal, const Selection& selection, Q
             out << (said.isEmpty() ? QString() : u": "_s + said.join(u"; "_s)) << u'\n';
         }
     }
+}
+
+QJsonObject HistoryReport::runJson(const RunJournal::RunSummary& run)
+{
+    return {{u"id"_s, double(run.id)},
+            {u"started_at"_s, JsonOutput::moment(run.startedAt)},
+            {u"ended_at"_s, JsonOutput::moment(run.endedAt)},
+            {u"profile"_s, run.profile},
+            {u"front_end"_s, run.frontEnd},
+            {u"mode"_s, run.mode},
+            {u"state"_s, run.state},
+            {u"requests"_s, run.requests},
+            {u"succeeded"_s, run.succeeded},
+            {u"failed"_s, run.failed},
+            {u"note"_s, run.note.isEmpty() ? QJsonValue() : QJsonValue(run.note)}};
+}
+
+QJsonObject HistoryReport::json(RunJournal& journal, const Selection& selection)
+{
+    QJsonArray runs;
+    for (const RunJournal::RunSummary& run : runsOf(journal, selection)) {
+        QJsonArray results;
+        for (const RunJournal::ResultRow& row : journal.results(run.id, selection.failuresOnly))
+            results << QJsonObject{{u"position"_s, row.position},
+                                   {u"site"_s, row.site},
+                                   {u"outcome"_s, row.outcome},
+                                   {u"status"_s, row.status == 0 ? QJsonValue() : QJsonValue(row.status)},
+                                   {u"detail"_s, row.detail},
+                                   {u"pages"_s, row.pageCount}};
+        QJsonObject object = runJson(run);
+        object.insert(u"results"_s, results);
+        runs << object;
+    }
+    return {{u"runs"_s, runs}};
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QJsonObject;
 class QTextStream;
 
 // The journal as the command line and its files show it: the runs, newest first, each with its
@@ -21,6 +22,9 @@ struct Selection
 
 // "3 succeeded, 1 failed", or for a baseline, which sent nothing, "nothing sent".
 QString outcomeText(const RunJournal::RunSummary& run);
+// A run's summary and, in json(), the runs with their requests, as --json gives them.
+QJsonObject runJson(const RunJournal::RunSummary& run);
+QJsonObject json(RunJournal& journal, const Selection& selection);
 
 void writeText(RunJournal& journal, const Selection& selection, QTextStream& out);
 // Fields a spreadsheet would take for a formula are written as text. Both return the number of

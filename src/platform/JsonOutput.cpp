@@ -7,10 +7,15 @@
 
 using namespace Qt::StringLiterals;
 
-void JsonOutput::printDocument(QIODevice& out, QJsonObject document)
+void JsonOutput::printDocument(QIODevice& out, QJsonObject fields)
 {
-    document.insert(u"schema"_s, schema);
-    out.write(QJsonDocument(document).toJson(QJsonDocument::Indented));
+    out.write(document(std::move(fields)));
+}
+
+QByteArray JsonOutput::document(QJsonObject fields)
+{
+    fields.insert(u"schema"_s, schema);
+    return QJsonDocument(fields).toJson(QJsonDocument::Indented);
 }
 
 void JsonOutput::printLine(QIODevice& out, const QJsonObject& line)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -14,6 +15,7 @@ inline constexpr int schema = 1;
 
 // One document: the fields and "schema", indented for a person who looks.
 void printDocument(QIODevice& out, QJsonObject document);
+QByteArray document(QJsonObject fields);
 // One object on one line, at once.
 void printLine(QIODevice& out, const QJsonObject& line);
 // A moment as ISO 8601 in UTC with its "Z"; null for none (0).

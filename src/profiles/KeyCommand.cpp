@@ -3,6 +3,7 @@
 #include "BlockingWait.h"
 #include "ExitStatus.h"
 #include "IndexNowKey.h"
+#include "JsonOutput.h"
 #include "KeyFileCheck.h"
 #include "ProfileStore.h"
 
@@ -36,8 +37,17 @@ int generate(ProfileStore& store, int slot, bool replace, QTextStream& out, QTex
     return ExitStatus::success;
 }
 
+// Stable names of what a check finds, for tools that read --json.
+QString findingCode(KeyFileCheck::Finding finding)
+{
+    static const QStringList codes{u"served"_s,      u"no-key"_s,        u"invalid-key"_s, u"no-address"_s,
+                                   u"missing"_s,     u"wrong-content"_s, u"html-page"_s,   u"other-host"_s,
+                                   u"unreachable"_s, u"http-error"_s};
+    return codes.value(int(finding));
+}
+
 int check(const Profile& profile, QTextStream& out,
-          const std::function<void(bool served, const QString& message)>& checked)
+          const std::function<void(bool served, const QString& message)>& checked, KeyCommand::Output output)
 {
     QNetworkAccessManager network;
     KeyFileCheck check(network);
@@ -50,8 +60,18 @@ int check(const Profile& profile, QTextStream& out,
         result.message =
             u"The profile has no IndexNow key yet: generate one with orvanta key generate --profile \"%1\"."_s
                 .arg(profile.title);
-    out << result.message << u'\n';
     const bool served = result.finding == KeyFileCheck::Finding::Served;
+    if (output == KeyCommand::Output::Json)
+        out << QString::fromUtf8(JsonOutput::document(
+            {{u"profile"_s, profile.title},
+             {u"key"_s, profile.indexNowKey.isEmpty() ? QJsonValue() : QJsonValue(profile.indexNowKey)},
+             {u"location"_s,
+              result.location.isEmpty() ? QJsonValue() : QJsonValue(result.location.toString())},
+             {u"served"_s, served},
+             {u"code"_s, findingCode(result.finding)},
+             {u"message"_s, result.message}}));
+    else
+        out << result.message << u'\n';
     if (checked && result.finding != KeyFileCheck::Finding::NoKey)
         checked(served, result.message);
     return served ? ExitStatus::success : ExitStatus::failure;
@@ -61,7 +81,7 @@ int check(const Profile& profile, QTextStream& out,
 
 int KeyCommand::run(Action action, const QString& profileTitle, bool replace, SettingsStore& settings,
                     QIODevice& outDevice, QIODevice& errDevice,
-                    const std::function<void(bool served, const QString& message)>& checked)
+                    const std::function<void(bool served, const QString& message)>& checked, Output output)
 {
     QTextStream out(&outDevice);
     QTextStream err(&errDevice);
@@ -73,5 +93,5 @@ int KeyCommand::run(Action action, const QString& profileTitle, bool replace, Se
         return ExitStatus::badUsage;
     }
     return action == Action::Generate ? generate(store, *slot, replace, out, err)
-                                      : check(store.read(*slot), out, checked);
+                                      : check(store.read(*slot), out, checked, output);
 }

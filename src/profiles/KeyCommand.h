@@ -12,11 +12,13 @@ class SettingsStore;
 namespace KeyCommand {
 
 enum class Action { Generate, Check };
+enum class Output { Text, Json };
 
 // A profile that has a key keeps it unless `replace` is given. The exit status, as ExitStatus
 // names them: a key made or served, not made or not served, or it could not run as asked.
 // `checked`, when given, hears what a check found (served or not, and the sentence printed).
 int run(Action action, const QString& profileTitle, bool replace, SettingsStore& settings, QIODevice& out,
-        QIODevice& err, const std::function<void(bool served, const QString& message)>& checked = {});
+        QIODevice& err, const std::function<void(bool served, const QString& message)>& checked = {},
+        Output output = Output::Text);
 
 } // namespace KeyCommand

@@ -1,12 +1,14 @@
 #include "ProfileCommand.h"
 
 #include "ExitStatus.h"
+#include "JsonOutput.h"
 #include "ProfileEditor.h"
 #include "ProfileStore.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -56,9 +58,7 @@ public:
             return refuse(problem);
         switch (m_options.action) {
         case ProfileCommand::Action::List:
-            for (const ProfileStore::TitledSlot& titled : m_store.scanTitles())
-                m_out << titled.title << u'\n';
-            return ExitStatus::success;
+            return list();
         case ProfileCommand::Action::New:
             return create();
         case ProfileCommand::Action::Import:
@@ -73,6 +73,11 @@ public:
         m_editor.pick(m_options.title);
         switch (m_options.action) {
         case ProfileCommand::Action::Show:
+            if (m_options.json) {
+                m_out << QString::fromUtf8(
+                    JsonOutput::document({{u"slot"_s, *slot}, {u"profile"_s, toJson(m_store.read(*slot))}}));
+                return ExitStatus::success;
+            }
             return show(m_store.read(*slot));
         case ProfileCommand::Action::Set:
             return set(m_store.read(*slot));
@@ -109,6 +114,19 @@ private:
         m_out << u"Made the profile \"%1\" in slot %2; fill it in with orvanta profile set.\n"_s
                      .arg(m_options.title)
                      .arg(m_editor.currentSlot());
+        return ExitStatus::success;
+    }
+
+    int list()
+    {
+        QJsonArray profiles;
+        for (const ProfileStore::TitledSlot& titled : m_store.scanTitles()) {
+            profiles << QJsonObject{{u"slot"_s, titled.slot}, {u"title"_s, titled.title}};
+            if (!m_options.json)
+                m_out << titled.title << u'\n';
+        }
+        if (m_options.json)
+            m_out << QString::fromUtf8(JsonOutput::document({{u"profiles"_s, profiles}}));
         return ExitStatus::success;
     }
 

@@ -19,6 +19,7 @@ struct Options
     QStringList assignments; // Set: KEY=VALUE, the keys of the settings file
     QString file;            // Import: the JSON file, or "-" for standard input
     bool replace = false;    // Import: overwrite a profile of the same title
+    bool json = false;       // List, Show: one JSON document
 };
 
 // The keys a profile has in the settings file that the commands read and write, in file order.

@@ -161,3 +161,22 @@ PageVerdict PageVerdict::judge(QByteArrayView page, const FetchResult& fetched, 
             u"its head was not read in the first %1 KiB, so it counts as indexable"_s.arg(headBytes / 1024);
     return verdict;
 }
+
+QString PageVerdict::reasonCode(const QString& reason)
+{
+    const QString summary = reason.section(u": "_s, 0, 0);
+    static const QList<std::pair<QString, QString>> codes{
+        {u"noindex"_s, u"noindex"_s},
+        {u"redirect"_s, u"redirect"_s},
+        {u"canonical elsewhere"_s, u"canonical-elsewhere"_s},
+        {u"blocked by robots.txt"_s, u"robots"_s},
+        {u"cannot be reached"_s, u"unreachable"_s},
+        {u"not checked yet"_s, u"not-checked"_s}};
+    for (const auto& [text, code] : codes) {
+        if (summary == text)
+            return code;
+    }
+    if (summary.startsWith(u"answers 4"_s) || summary.startsWith(u"answers 5"_s))
+        return summary == u"answers 404"_s || summary == u"answers 410"_s ? u"gone"_s : u"http-error"_s;
+    return u"other"_s;
+}

@@ -25,6 +25,11 @@ struct PageVerdict
     // An indexable page that some of the crawlers may not index: which, and why.
     QString exceptFor;
 
+    // A stable code for a reason as the summary counts it (or as a record keeps it, with its
+    // detail after ": "), for tools that read JSON: "noindex", "redirect", "canonical-elsewhere",
+    // "robots", "unreachable", "http-error", "gone", "not-checked"; "other" for one not known here.
+    static QString reasonCode(const QString& reason);
+
     // The bytes of a page's body that are read for its head.
     static constexpr qint64 headBytes = 64 * 1024;
 

@@ -6,11 +6,14 @@
 #include "ExitStatus.h"
 #include "GoogleRecords.h"
 #include "HistoryDatabase.h"
+#include "JsonOutput.h"
 #include "ProfileStore.h"
 #include "SiteDatabase.h"
 #include "WebAddress.h"
 
 #include <QIODevice>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -70,6 +73,15 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
     }
     const QString none = u"No run has listed the pages of %1 yet."_s.arg(QString::fromUtf8(website));
     QTextStream stream(&out);
+    if (!database && options.json) {
+        JsonOutput::printDocument(out, {{u"website"_s, QString::fromUtf8(website)},
+                                        {u"listed_at"_s, QJsonValue()},
+                                        {u"pages"_s, 0},
+                                        {u"removed_since"_s, 0},
+                                        {u"sites"_s, QJsonArray()},
+                                        {u"google"_s, QJsonValue()}});
+        return ExitStatus::success;
+    }
     if (!database) {
         // A spreadsheet or a script gets the header alone; the sentence is for the person.
         if (options.csv)
@@ -87,7 +99,9 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
     QStringList names;
     for (const QString& endpoint : coverage.endpoints())
         names << (catalogue ? catalogue->nameOf(endpoint) : endpoint);
-    if (options.csv) {
+    if (options.json) {
+        JsonOutput::printDocument(out, CoverageReport::json(coverage, names));
+    } else if (options.csv) {
         if (CoverageReport::writeCsv(coverage, names, {}, stream) == 0) {
             stream.flush();
             say(err, coverage.listedAt() == 0 ? none : u"No page has been announced to a site yet."_s);

@@ -15,6 +15,7 @@ struct Options
     QString profileTitle;
     QString site; // one catalogue site; empty: every site the pages were announced to
     bool csv = false;
+    bool json = false;
     QString catalogueFile;
     QString historyFile;
 };

@@ -11,6 +11,7 @@
 #include "ProfileStore.h"
 #include "RequestComposer.h"
 #include "RequestPreview.h"
+#include "RunEvents.h"
 #include "SettingsStore.h"
 #include "SiteDatabase.h"
 #include "SubmissionRun.h"
@@ -34,10 +35,18 @@ class CommandLineSubmission
 public:
     CommandLineSubmission(const HeadlessSubmission::Options& options, SettingsStore& settings, QIODevice& out,
                           QIODevice& err)
-        : m_options(options), m_settings(settings), m_out(out), m_err(err)
+        : m_options(options), m_settings(settings), m_out(out), m_err(err), m_events(options.events)
     {}
 
     int run()
+    {
+        const int status = steps();
+        m_events.summary(m_succeeded, m_failed, m_deferredPages, status);
+        return status;
+    }
+
+private:
+    int steps()
     {
         if (!m_options.commandLine.isEmpty())
             say(m_out,
@@ -45,11 +54,17 @@ public:
                                            QCoreApplication::applicationVersion(), m_options.commandLine));
         if (!openCatalogue() || !findProfile() || !chooseSites())
             return ExitStatus::badUsage;
+        m_events.runStarted(m_options.clock().toMSecsSinceEpoch(), m_profile.title,
+                            m_options.baseline       ? u"baseline"_s
+                            : m_options.changedPages ? u"changed pages"_s
+                                                     : u"address"_s,
+                            m_options.dryRun, m_options.commandLine);
         skipSearchConsoleWithoutSignIn();
         if (!checkKey() || !checkNeededValues())
             return ExitStatus::badUsage;
         if (m_options.dryRun && !m_options.changedPages) {
             RequestPreview::write(*m_catalogue, m_selection->selectedRows(), m_profile, m_out);
+            m_events.wouldSend(*m_catalogue, m_selection->selectedRows());
             return m_keyInvalid ? ExitStatus::badUsage : ExitStatus::success;
         }
         SubmissionSession session(*m_catalogue,
@@ -66,8 +81,11 @@ public:
             say(m_err, plan.error);
             return plan.changedPages ? ExitStatus::failure : ExitStatus::badUsage;
         }
+        m_events.planned(plan);
+        m_deferredPages = plan.deferred;
         if (m_options.dryRun) {
             RequestPreview::writeItems(*m_catalogue, plan.items, m_profile, m_out);
+            m_events.wouldSend(*m_catalogue, plan.items);
             RequestPreview::writePageNotes(plan, m_out);
             return m_keyInvalid ? ExitStatus::badUsage : ExitStatus::success;
         }
@@ -95,10 +113,9 @@ public:
             say(m_err, u"The run could not be recorded: %1."_s.arg(recordFailure));
             return ExitStatus::failure;
         }
-        return submit(session);
+        return submit(session, plan);
     }
 
-private:
     static void say(QIODevice& device, const QString& line) { device.write((line + u'\n').toUtf8()); }
 
     // On a terminal, one line that says how far the reading and checking are, rewritten in
@@ -303,7 +320,7 @@ private:
         return failure;
     }
 
-    int submit(SubmissionSession& session)
+    int submit(SubmissionSession& session, const RunPlan& plan)
     {
         QObject::connect(&session.run(), &SubmissionRun::requestEnded, &session,
                          [this](int, const QString& caption, Outcome outcome, const QString& detail) {
@@ -316,8 +333,10 @@ private:
         // An engine that asks to be asked again later put the work off; it did not fail it.
         int putOff = 0;
         QObject::connect(&session.run(), &SubmissionRun::itemEnded, &session,
-                         [&putOff](int, const Verdict& verdict) {
+                         [&putOff, &plan, this](int position, const Verdict& verdict) {
                              putOff += verdict.outcome == Outcome::Failed && !verdict.retryAfter.isEmpty();
+                             if (position >= 0 && position < plan.items.size())
+                                 m_events.requestEnded(*m_catalogue, plan.items.at(position), verdict);
                          });
         SubmissionSession::Outcome outcome;
         QObject::connect(&session, &SubmissionSession::ended, &session,
@@ -327,6 +346,8 @@ private:
         if (!m_options.quiet)
             say(m_out, u"Run log: "_s + session.run().logFile());
         say(m_out, u"%1 succeeded, %2 failed."_s.arg(outcome.succeeded).arg(outcome.failed));
+        m_succeeded = outcome.succeeded;
+        m_failed = outcome.failed;
         if (!outcome.recordFailure.isEmpty()) {
             say(m_err, u"The run could not be recorded in full: %1."_s.arg(outcome.recordFailure));
             return ExitStatus::failure;
@@ -347,6 +368,10 @@ private:
     bool m_deferred = false; // pages the check did not come to
     QString m_note;          // what was left aside, said at the start and kept with the run
     int m_progressShown = 0;
+    RunEvents m_events;
+    int m_succeeded = 0;
+    int m_failed = 0;
+    qsizetype m_deferredPages = 0;
 };
 
 } // namespace

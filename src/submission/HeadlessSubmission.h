@@ -43,6 +43,8 @@ struct Options
     QString runLockFile;
     std::chrono::milliseconds transferDeadline = std::chrono::seconds(20);
     std::function<QDateTime()> clock = &QDateTime::currentDateTime;
+    // Where a JSON object a line tells what the run does (--jsonl), or none.
+    QIODevice* events = nullptr;
     // Where to say how far the reading and checking are (a terminal), or none.
     QIODevice* progress = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "HistoryReport.h"
+#include "JsonOutput.h"
 #include "KeyChecks.h"
 #include "ProfileStore.h"
 #include "RunJournal.h"
@@ -19,6 +20,8 @@
 #include "Wording.h"
 
 #include <QIODevice>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -55,9 +58,13 @@ class Status
 {
 public:
     Status(const StatusCommand::Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err)
-        : m_options(options), m_settings(settings), m_out(&out), m_err(&err),
+        : m_options(options), m_settings(settings), m_device(out), m_out(&out), m_err(&err),
           m_google(options.secretsDirectory, SecretStore::Answers::AtOnce)
-    {}
+    {
+        // The same facts, gathered as JSON; the sentences go nowhere.
+        if (options.json)
+            m_out.setString(&m_unsaid);
+    }
 
     int run(const QList<ProfileStore::TitledSlot>& profiles)
     {
@@ -80,12 +87,22 @@ public:
             m_journal->markInterrupted(m_options.runLockFile);
         }
         QList<int> statuses;
-        for (const ProfileStore::TitledSlot& titled : profiles)
+        QJsonArray described;
+        for (const ProfileStore::TitledSlot& titled : profiles) {
+            m_json = QJsonObject{{u"slot"_s, titled.slot}};
             statuses << describe(ProfileStore(m_settings).read(titled.slot));
+            described << m_json;
+        }
         // A failure anywhere is what a monitor must hear of, before a profile that has no run yet.
-        return statuses.contains(ExitStatus::failure)    ? ExitStatus::failure
-               : statuses.contains(ExitStatus::badUsage) ? ExitStatus::badUsage
-                                                         : ExitStatus::success;
+        const int status = statuses.contains(ExitStatus::failure)    ? ExitStatus::failure
+                           : statuses.contains(ExitStatus::badUsage) ? ExitStatus::badUsage
+                                                                     : ExitStatus::success;
+        if (m_options.json)
+            JsonOutput::printDocument(m_device, {{u"catalogue"_s, m_options.catalogueFile},
+                                                 {u"bundled_catalogue"_s, m_options.bundledCatalogue},
+                                                 {u"profiles"_s, described},
+                                                 {u"exit_status"_s, status}});
+        return status;
     }
 
 private:
@@ -95,6 +112,11 @@ private:
         const QString address = profile.value(ProfileField::Url);
         m_out << u"  Website: "_s << (address.isEmpty() ? u"none yet (orvanta profile set url=…)"_s : address)
               << u'\n';
+        m_json.insert(u"title"_s, profile.title);
+        m_json.insert(u"website"_s, address.isEmpty() ? QJsonValue() : QJsonValue(address));
+        m_json.insert(u"last_run"_s, QJsonValue());
+        m_json.insert(u"last_failed_run"_s, QJsonValue());
+        m_json.insert(u"coverage"_s, QJsonValue());
         int status = ExitStatus::badUsage;
         const QList<RunJournal::RunSummary> runs =
             m_journal ? m_journal->runs(profile.title) : QList<RunJournal::RunSummary>();
@@ -111,14 +133,20 @@ private:
                   << u'\n';
             if (!last.note.isEmpty() && !failed(last))
                 m_out << u"    "_s << last.note << u'\n';
+            QJsonObject lastJson = HistoryReport::runJson(last);
+            lastJson.insert(u"pages_sent"_s, double(pagesSent));
+            m_json.insert(u"last_run"_s, lastJson);
             status = last.state == u"running"_s ? ExitStatus::success
                      : failed(last)             ? ExitStatus::failure
                                                 : ExitStatus::success;
             const auto lastFailed = std::find_if(runs.cbegin(), runs.cend(), failed);
-            if (lastFailed != runs.cend())
-                m_out << u"  Last failed run: "_s << runLine(*lastFailed) << u"\n    "_s
-                      << whyFailed(*m_journal, *lastFailed) << u'\n';
-            else
+            if (lastFailed != runs.cend()) {
+                const QString why = whyFailed(*m_journal, *lastFailed);
+                m_out << u"  Last failed run: "_s << runLine(*lastFailed) << u"\n    "_s << why << u'\n';
+                QJsonObject failedJson = HistoryReport::runJson(*lastFailed);
+                failedJson.insert(u"reason"_s, why);
+                m_json.insert(u"last_failed_run"_s, failedJson);
+            } else
                 m_out << u"  Last failed run: none\n"_s;
         }
         describeCoverage(address);
@@ -139,25 +167,44 @@ private:
             return;
         }
         m_out << u"  Pages: "_s << CoverageReport::pagesText(coverage) << u'\n';
+        QStringList names;
         for (int endpoint = 0; endpoint < coverage.endpoints().size(); ++endpoint) {
             const QString& action = coverage.endpoints().at(endpoint);
-            m_out << u"    "_s << (m_catalogue ? m_catalogue->nameOf(action) : action) << u": "_s
+            names << (m_catalogue ? m_catalogue->nameOf(action) : action);
+            m_out << u"    "_s << names.last() << u": "_s
                   << CoverageReport::countsText(coverage.counts(endpoint)) << u'\n';
         }
+        // The counts alone: coverage --json lists the pages.
+        QJsonObject pages = CoverageReport::json(coverage, names);
+        QJsonArray sites = pages.value(u"sites"_s).toArray();
+        for (QJsonValueRef site : sites) {
+            QJsonObject object = site.toObject();
+            object.remove(u"pages"_s);
+            site = object;
+        }
+        pages.insert(u"sites"_s, sites);
+        pages.remove(u"google"_s);
+        m_json.insert(u"coverage"_s, pages);
     }
 
     void describeKey(const Profile& profile)
     {
         if (profile.indexNowKey.isEmpty()) {
             m_out << u"  IndexNow key: none yet (orvanta key generate)\n"_s;
+            m_json.insert(u"indexnow_key"_s, QJsonObject{{u"state"_s, u"none"_s}});
             return;
         }
         const std::optional<KeyChecks::Check> check =
             m_database ? KeyChecks(*m_database).last(profile.title) : std::nullopt;
         if (!check) {
             m_out << u"  IndexNow key: not checked yet (orvanta key check)\n"_s;
+            m_json.insert(u"indexnow_key"_s, QJsonObject{{u"state"_s, u"not-checked"_s}});
             return;
         }
+        m_json.insert(u"indexnow_key"_s,
+                      QJsonObject{{u"state"_s, check->served ? u"served"_s : u"not-served"_s},
+                                  {u"checked_at"_s, JsonOutput::moment(check->checkedAt)},
+                                  {u"message"_s, check->message}});
         m_out << u"  IndexNow key: "_s << (check->served ? u"served"_s : u"not served"_s) << u", checked "_s
               << TimeText::written(check->checkedAt) << u": "_s << check->message << u'\n';
     }
@@ -169,21 +216,35 @@ private:
         if (problem.isEmpty())
             connection->account().load([&problem](const QString& error) { problem = error; });
         GoogleAccount& account = connection->account();
+        QJsonObject google{{u"signed_in"_s, problem.isEmpty() && account.isSignedIn()},
+                           {u"problem"_s, problem.isEmpty() ? QJsonValue() : QJsonValue(problem)}};
         if (!problem.isEmpty() || !account.isSignedIn()) {
+            m_json.insert(u"google"_s, google);
             m_out << u"  Google: not signed in"_s
                   << (problem.isEmpty() ? QString() : u" ("_s + problem + u')') << u'\n';
             return;
         }
         m_out << u"  Google: "_s << account.describe() << u", property "_s
               << (profile.googleProperty.isEmpty() ? u"none found yet"_s : profile.googleProperty) << u'\n';
-        if (!m_database)
-            return;
-        for (const GoogleRecords::StoredSitemap& stored : GoogleRecords(*m_database).sitemaps(profile.title))
+        google.insert(u"account"_s, account.describe());
+        google.insert(u"property"_s,
+                      profile.googleProperty.isEmpty() ? QJsonValue() : QJsonValue(profile.googleProperty));
+        QJsonArray sitemaps;
+        for (const GoogleRecords::StoredSitemap& stored :
+             m_database ? GoogleRecords(*m_database).sitemaps(profile.title)
+                        : QList<GoogleRecords::StoredSitemap>()) {
             m_out << u"    "_s << stored.status.path << u": "_s << stored.status.describe() << u'\n';
+            sitemaps << QJsonObject{{u"path"_s, stored.status.path}, {u"status"_s, stored.status.describe()}};
+        }
+        google.insert(u"sitemaps"_s, sitemaps);
+        m_json.insert(u"google"_s, google);
     }
 
     const StatusCommand::Options& m_options;
     SettingsStore& m_settings;
+    QIODevice& m_device;
+    QString m_unsaid;
+    QJsonObject m_json; // the profile being described
     QTextStream m_out;
     QTextStream m_err;
     GoogleConnections m_google;

@@ -18,6 +18,7 @@ struct Options
     QString historyFile;
     QString runLockFile;
     QString secretsDirectory;
+    bool json = false;
 };
 
 // 0 when every profile's last run succeeded, 1 when one failed (or was cut short), 2 when it
