@@ -50,7 +50,8 @@ void RunEvents::planned(const RunPlan& plan)
                                        {u"detail"_s, note.detail},
                                        {u"as_before"_s, note.asBefore}});
     for (const RunPlan::PageNote& note : plan.removed)
-        JsonOutput::printLine(*m_out, {{u"event"_s, u"removed"_s}, {u"page"_s, note.address}, {u"detail"_s, note.detail}});
+        JsonOutput::printLine(
+            *m_out, {{u"event"_s, u"removed"_s}, {u"page"_s, note.address}, {u"detail"_s, note.detail}});
     if (plan.deferred > 0)
         JsonOutput::printLine(*m_out, {{u"event"_s, u"deferred"_s},
                                        {u"pages"_s, double(plan.deferred)},
@@ -76,17 +77,18 @@ void RunEvents::summary(int succeeded, int failed, qsizetype deferred, int exitS
 
 void RunEvents::request(const PromoSite& site, const WorkItem* item, const Verdict* verdict)
 {
-    QJsonObject line{{u"event"_s, u"request"_s},
-                     {u"site"_s, site.sitename},
-                     {u"endpoint"_s, site.action},
-                     {u"method"_s, site.method.compare(u"post"_s, Qt::CaseInsensitive) == 0 ? u"POST"_s : u"GET"_s},
-                     {u"pages"_s, item && item->batch ? item->batch->indices.size() : 0}};
+    QJsonObject line{
+        {u"event"_s, u"request"_s},
+        {u"site"_s, site.sitename},
+        {u"endpoint"_s, site.action},
+        {u"method"_s, site.method.compare(u"post"_s, Qt::CaseInsensitive) == 0 ? u"POST"_s : u"GET"_s},
+        {u"pages"_s, item && item->batch ? item->batch->indices.size() : 0}};
     line.insert(u"removal"_s, item && item->batch && item->batch->removal);
     line.insert(u"sitemap"_s, item && !item->sitemap.isEmpty() ? QJsonValue(item->sitemap) : QJsonValue());
     if (verdict) {
         const bool succeeded = verdict->outcome == Outcome::Succeeded;
         line.insert(u"status"_s, verdict->status);
-        line.insert(u"verdict"_s, succeeded ? u"succeeded"_s
+        line.insert(u"verdict"_s, succeeded                       ? u"succeeded"_s
                                   : verdict->retryAfter.isEmpty() ? u"failed"_s
                                                                   : u"put-off"_s);
         line.insert(u"detail"_s, verdict->detail);

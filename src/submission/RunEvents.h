@@ -17,7 +17,8 @@ public:
     explicit RunEvents(QIODevice* out) : m_out(out) {}
 
     bool wanted() const { return m_out != nullptr; }
-    void runStarted(qint64 at, const QString& profile, const QString& mode, bool dryRun, const QString& commandLine);
+    void runStarted(qint64 at, const QString& profile, const QString& mode, bool dryRun,
+                    const QString& commandLine);
     // The requests a dry run would send: sites of the catalogue (by list row) or a plan's items.
     void wouldSend(SiteDatabase& catalogue, const QList<qsizetype>& rows);
     void wouldSend(SiteDatabase& catalogue, const QList<WorkItem>& items);
