@@ -988,7 +988,7 @@ private slots:
         if (analyzer)
             standIn(
                 u"systemd-analyze"_s,
-                u"[ \"$4\" = never ] && { echo \"Failed to parse calendar specification 'never': Invalid "
+                u"[ \"$4\" = never ] && { echo \"Failed to parse calendar 'never': Invalid "
                 u"argument\" >&2; exit 1; }\n"
                 u"printf '  Original form: %s\\nNormalized form: Mon *-*-* 06:00:00\\n    Next elapse: Mon "
                 u"2030-01-07 06:00:00 UTC\\n       From now: 3 years left\\n       Iter. #2: Mon 2030-01-14 "
@@ -1009,7 +1009,7 @@ private slots:
         const Outcome refused = orvanta({u"schedule"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"--all"_s,
                                          u"--at"_s, analyzer ? u"never"_s : u"*-*-01 06:00"_s});
         QCOMPARE(refused.status, 2);
-        QVERIFY2(refused.err.contains(analyzer ? u"Failed to parse calendar specification 'never'"_s
+        QVERIFY2(refused.err.contains(analyzer ? u"Failed to parse calendar 'never'"_s
                                                : u"Orvanta reads \"daily\", \"weekly\""_s),
                  qPrintable(refused.err));
         QCOMPARE(TestData::readFile(crontab), own);

@@ -418,15 +418,6 @@ std::optional<int> slotFrom(const QCommandLineParser& parser, const Options& opt
     return slot;
 }
 
-QString titleInSlot(SettingsStore& settings, int slot)
-{
-    for (const ProfileStore::TitledSlot& titled : ProfileStore(settings).scanTitles()) {
-        if (titled.slot == slot)
-            return titled.title;
-    }
-    return {};
-}
-
 int submit(const QCommandLineParser& parser, const Options& options)
 {
     if (const std::optional<int> refused = refuseExtraWords(parser))
@@ -451,7 +442,7 @@ int submit(const QCommandLineParser& parser, const Options& options)
         const std::optional<int> slot = slotFrom(parser, options);
         if (!slot)
             return usageError(u"--profile-slot takes a slot number from 1 to 20."_s);
-        run.profileTitle = titleInSlot(settings, *slot);
+        run.profileTitle = ProfileStore(settings).titleIn(*slot);
         if (run.profileTitle.isEmpty()) {
             Console console;
             print(console.err,

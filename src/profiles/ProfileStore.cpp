@@ -19,6 +19,12 @@ QString ProfileStore::titleOf(int slot) const
     return m_settings.value(sectionOf(slot), SettingsKeys::profileTitle, SettingsKeys::freeSlotTitle);
 }
 
+QString ProfileStore::titleIn(int slot) const
+{
+    const QString title = isSlot(slot) ? titleOf(slot) : SettingsKeys::freeSlotTitle;
+    return title == SettingsKeys::freeSlotTitle ? QString() : title;
+}
+
 QList<ProfileStore::TitledSlot> ProfileStore::scanTitles() const
 {
     QList<TitledSlot> titles;

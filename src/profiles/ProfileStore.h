@@ -32,6 +32,8 @@ public:
     // the settings file cannot be read, or no profile has that title (the known ones are listed).
     std::optional<int> findNamed(const QString& title, QString& error) const;
     std::optional<int> findFreeSlot() const;
+    // The title of the profile in the slot; empty when the slot is free or no slot at all.
+    QString titleIn(int slot) const;
     bool isOccupied(int slot) const;
     Profile read(int slot) const;
 

@@ -52,15 +52,6 @@ std::optional<RunJournal::RunSummary> lastRunOf(const Schedule& schedule, const 
     return runs.isEmpty() ? std::nullopt : std::optional(runs.first());
 }
 
-QString titleOf(SettingsStore& settings, int slot)
-{
-    for (const ProfileStore::TitledSlot& titled : ProfileStore(settings).scanTitles()) {
-        if (titled.slot == slot)
-            return titled.title;
-    }
-    return {};
-}
-
 QString profileText(const QString& title, int slot)
 {
     return title.isEmpty() ? u"Slot %1 (no profile there now)"_s.arg(slot)
@@ -155,7 +146,8 @@ private:
             if (each.schedule.slot == slot)
                 return each;
         }
-        print(m_err, u"%1 has no schedule.\n"_s.arg(profileText(titleOf(m_settings, slot), slot)));
+        print(m_err,
+              u"%1 has no schedule.\n"_s.arg(profileText(ProfileStore(m_settings).titleIn(slot), slot)));
         status = ExitStatus::badUsage;
         return std::nullopt;
     }
@@ -179,7 +171,7 @@ private:
             return ExitStatus::failure;
         }
         QString text = u"%1: %2, %3, at \"%4\", kept as a %5.\n"_s.arg(
-            profileText(titleOf(m_settings, schedule.slot), schedule.slot), schedule.sitesText(),
+            profileText(ProfileStore(m_settings).titleIn(schedule.slot), schedule.slot), schedule.sitesText(),
             schedule.modeText(), schedule.calendar, m_keeper->kind());
         QStringList next;
         for (const QDateTime& moment : reading.nextRuns)
@@ -208,7 +200,7 @@ private:
         QString text;
         for (const ScheduleKeeper::Kept& each : std::as_const(kept)) {
             const Schedule& schedule = each.schedule;
-            const QString title = titleOf(m_settings, schedule.slot);
+            const QString title = ProfileStore(m_settings).titleIn(schedule.slot);
             const QList<QDateTime> next = Calendar::read(schedule.calendar, 1).nextRuns;
             const std::optional<RunJournal::RunSummary> last = lastRunOf(schedule, each.program, title);
             schedules << jsonOf(each, title, next.value(0), last,
@@ -244,7 +236,7 @@ private:
             print(m_err, error + u'\n');
             return ExitStatus::failure;
         }
-        const QString who = profileText(titleOf(m_settings, *found), *found);
+        const QString who = profileText(ProfileStore(m_settings).titleIn(*found), *found);
         if (!existed) {
             print(m_err, u"%1 has no schedule.\n"_s.arg(who));
             return ExitStatus::badUsage;
