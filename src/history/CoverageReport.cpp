@@ -110,7 +110,7 @@ int CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names,
     return rows;
 }
 
-QJsonObject CoverageReport::json(const Coverage& coverage, const QStringList& names)
+QJsonObject CoverageReport::json(const Coverage& coverage, const QStringList& names, JsonPages detail)
 {
     const qsizetype listed = coverage.listedAt() == 0 ? 0 : coverage.pageCount() - coverage.removedSince();
     QJsonObject document{{u"website"_s, QString::fromUtf8(coverage.website())},
@@ -123,6 +123,13 @@ QJsonObject CoverageReport::json(const Coverage& coverage, const QStringList& na
         QJsonObject countsObject;
         for (int state = 0; state < Coverage::stateCount; ++state)
             countsObject.insert(Coverage::stateName(Coverage::State(state)), counts[size_t(state)]);
+        QJsonObject site{{u"site"_s, names.value(endpoint)},
+                         {u"endpoint"_s, coverage.endpoints().at(endpoint)},
+                         {u"counts"_s, countsObject}};
+        if (detail == JsonPages::Counts) {
+            sites << site;
+            continue;
+        }
         // As the text: the pages that need a look.
         QJsonArray pages;
         for (qsizetype page = 0; page < coverage.pageCount(); ++page) {
@@ -139,12 +146,12 @@ QJsonObject CoverageReport::json(const Coverage& coverage, const QStringList& na
                                                  ? u"gone"_s
                                                  : PageVerdict::reasonCode(reason)}};
         }
-        sites << QJsonObject{{u"site"_s, names.value(endpoint)},
-                             {u"endpoint"_s, coverage.endpoints().at(endpoint)},
-                             {u"counts"_s, countsObject},
-                             {u"pages"_s, pages}};
+        site.insert(u"pages"_s, pages);
+        sites << site;
     }
     document.insert(u"sites"_s, sites);
+    if (detail == JsonPages::Counts)
+        return document;
     QJsonValue google;
     if (coverage.hasGoogle()) {
         QJsonObject counts;

@@ -38,6 +38,8 @@ int writeCsv(const Coverage& coverage, const QStringList& names, const Filter& f
 int writeCsvHeader(QTextStream& out);
 // The counts of each site and the pages that need a look, with each reason's stable code, and
 // what Google said: as --json gives them.
-QJsonObject json(const Coverage& coverage, const QStringList& names);
+// `pages` Counts leaves out each site's pages and Google's notes: status gives the counts alone.
+enum class JsonPages { Listed, Counts };
+QJsonObject json(const Coverage& coverage, const QStringList& names, JsonPages pages = JsonPages::Listed);
 
 } // namespace CoverageReport

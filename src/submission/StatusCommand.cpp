@@ -175,16 +175,8 @@ private:
                   << CoverageReport::countsText(coverage.counts(endpoint)) << u'\n';
         }
         // The counts alone: coverage --json lists the pages.
-        QJsonObject pages = CoverageReport::json(coverage, names);
-        QJsonArray sites = pages.value(u"sites"_s).toArray();
-        for (QJsonValueRef site : sites) {
-            QJsonObject object = site.toObject();
-            object.remove(u"pages"_s);
-            site = object;
-        }
-        pages.insert(u"sites"_s, sites);
-        pages.remove(u"google"_s);
-        m_json.insert(u"coverage"_s, pages);
+        m_json.insert(u"coverage"_s,
+                      CoverageReport::json(coverage, names, CoverageReport::JsonPages::Counts));
     }
 
     void describeKey(const Profile& profile)
