@@ -955,8 +955,8 @@ private slots:
                  qPrintable(empty.err));
     }
 
-    // systemctl, crontab and systemd-analyze as stand-ins that record what they are given; PATH
-    // holds nothing else, so a row without systemd-analyze reads the calendar without it.
+    // systemctl, crontab and systemd-analyze as stand-ins; PATH holds nothing else, so a row
+    // without systemd-analyze reads the calendar without it.
     void schedule_setListRunAndRemove_data()
     {
         QTest::addColumn<QString>("scheduler");
@@ -973,26 +973,8 @@ private slots:
         QFETCH(QString, scheduler);
         QFETCH(bool, analyzer);
         QFETCH(QString, nextRun);
-        QTemporaryDir standIns;
-        const QString calls = standIns.filePath(u"calls"_s);
-        const QString crontab = standIns.filePath(u"crontab.txt"_s);
-        const auto standIn = [&](const QString& name, const QString& body) {
-            TestData::writeFile(
-                standIns.filePath(name),
-                (u"#!/bin/sh\necho \"" + name + u" $*\" >> '" + calls + u"'\n" + body).toUtf8());
-            QVERIFY(QFile::setPermissions(standIns.filePath(name), QFile::ReadOwner | QFile::ExeOwner));
-        };
-        standIn(u"systemctl"_s, QString());
-        standIn(u"crontab"_s,
-                u"if [ \"$1\" = -l ]; then /bin/cat '%1'; else /bin/cat > '%1'; fi\n"_s.arg(crontab));
-        if (analyzer)
-            standIn(
-                u"systemd-analyze"_s,
-                u"[ \"$4\" = never ] && { echo \"Failed to parse calendar 'never': Invalid "
-                u"argument\" >&2; exit 1; }\n"
-                u"printf '  Original form: %s\\nNormalized form: Mon *-*-* 06:00:00\\n    Next elapse: Mon "
-                u"2030-01-07 06:00:00 UTC\\n       From now: 3 years left\\n       Iter. #2: Mon 2030-01-14 "
-                u"06:00:00 UTC\\n' \"$4\"\n"_s);
+        const ScheduleStandIns standIns(analyzer);
+        const QString crontab = standIns.crontabFile();
         const QByteArray own =
             "MAILTO=me@example.com\n# nightly backup, 50% off\n0 3 * * * /usr/bin/backup --all\n";
         TestData::writeFile(crontab, own);
@@ -1014,6 +996,16 @@ private slots:
                  qPrintable(refused.err));
         QCOMPARE(TestData::readFile(crontab), own);
 
+        const QString units = m_app->configDirectory() + u"/systemd/user/"_s;
+        if (scheduler == u"systemd"_s) { // a user manager that does not answer keeps nothing
+            environment.insert(u"SYSTEMCTL_FAILS"_s, u"1"_s);
+            const Outcome unanswered = orvanta(
+                {u"schedule"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"--all"_s, u"--at"_s, u"daily"_s});
+            QCOMPARE(unanswered.status, 1);
+            QVERIFY2(unanswered.err.contains(u"Failed to connect to bus"_s), qPrintable(unanswered.err));
+            QCOMPARE(QDir(units).entryList(QDir::Files), QStringList());
+            environment.remove(u"SYSTEMCTL_FAILS"_s);
+        }
         const Outcome set =
             orvanta({u"schedule"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"--site"_s, u"Delta"_s,
                      u"--changed-pages"_s, u"--at"_s, u"Mon 06:00"_s, u"--home"_s, m_app->home()});
@@ -1022,7 +1014,6 @@ private slots:
         const QString arguments =
             u"submit --profile-slot 2 --site Delta --changed-pages --quiet --schedule-log --home "_s +
             m_app->home();
-        const QString units = m_app->configDirectory() + u"/systemd/user/"_s;
         if (scheduler == u"systemd"_s) {
             QCOMPARE(TestData::readFile(units + u"orvanta-2.service"_s),
                      (u"[Unit]\nDescription=Orvanta: the scheduled run of profile slot "
@@ -1074,7 +1065,7 @@ private slots:
         QVERIFY(!QFile::exists(units + u"orvanta-2.timer"_s) &&
                 !QFile::exists(units + u"orvanta-2.service"_s));
         QCOMPARE(orvanta({u"schedule"_s, u"remove"_s, u"--profile"_s, u"Shop"_s}).status, 2);
-        const QString called = QString::fromUtf8(TestData::readFile(calls));
+        const QString called = standIns.calls();
         if (scheduler == u"systemd"_s)
             QVERIFY2(
                 called.contains(
@@ -1162,15 +1153,10 @@ private slots:
         TestData::writeFile(shop.googleServiceAccount, google.serviceAccountFile());
         QVERIFY(store.save(7, shop));
         m_farm.route(u"/0123456789abcdef.txt"_s, SiteFarm::Route::answering(200, "0123456789abcdef"));
-        TestData::writeFile(user.filePath(u"crontab"_s), "");
-        TestData::writeFile(user.filePath(u"bin/crontab"_s),
-                            u"#!/bin/sh\nif [ \"$1\" = -l ]; then cat '%1'; else cat > '%1'; fi\n"_s
-                                .arg(user.filePath(u"crontab"_s))
-                                .toUtf8());
-        QVERIFY(QFile::setPermissions(user.filePath(u"bin/crontab"_s), QFile::ReadOwner | QFile::ExeOwner));
+        const ScheduleStandIns standIns;
         QProcessEnvironment environment = this->environment();
         environment.insert(u"HOME"_s, user.path());
-        environment.insert(u"PATH"_s, user.filePath(u"bin"_s) + u':' + environment.value(u"PATH"_s));
+        environment.insert(u"PATH"_s, standIns.path() + u':' + environment.value(u"PATH"_s));
         environment.insert(u"ORVANTA_SCHEDULER"_s, u"crontab"_s);
         const auto orvanta = [&](const QStringList& arguments) {
             return runProgram(QStringLiteral(ORVANTA_EXECUTABLE), arguments, environment);

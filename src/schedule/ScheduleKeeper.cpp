@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -215,11 +216,31 @@ bool SystemdTimers::set(const Schedule& schedule, const QString& program, QStrin
         error = u"\"%1\" could not be made."_s.arg(QDir::toNativeSeparators(directory.path()));
         return false;
     }
-    return writeFile(directory.filePath(unitName(schedule.slot, u"service"_s)),
-                     serviceText(schedule, program), error) &&
-           writeFile(directory.filePath(unitName(schedule.slot, u"timer"_s)), timerText(schedule), error) &&
-           systemctl({u"daemon-reload"_s}, error) &&
-           systemctl({u"enable"_s, u"--now"_s, unitName(schedule.slot, u"timer"_s)}, error);
+    // The units as they were, put back when the user manager does not take the new ones up, so
+    // that a schedule that never runs is never listed as kept.
+    QHash<QString, QByteArray> before;
+    for (const QString& suffix : {u"service"_s, u"timer"_s}) {
+        QFile unit(directory.filePath(unitName(schedule.slot, suffix)));
+        if (unit.open(QIODevice::ReadOnly))
+            before.insert(unit.fileName(), unit.readAll());
+    }
+    if (writeFile(directory.filePath(unitName(schedule.slot, u"service"_s)), serviceText(schedule, program),
+                  error) &&
+        writeFile(directory.filePath(unitName(schedule.slot, u"timer"_s)), timerText(schedule), error) &&
+        systemctl({u"daemon-reload"_s}, error) &&
+        systemctl({u"enable"_s, u"--now"_s, unitName(schedule.slot, u"timer"_s)}, error))
+        return true;
+    for (const QString& suffix : {u"service"_s, u"timer"_s}) {
+        const QString path = directory.filePath(unitName(schedule.slot, suffix));
+        QString ignored;
+        if (before.contains(path))
+            writeFile(path, QString::fromUtf8(before.value(path)), ignored);
+        else
+            QFile::remove(path);
+    }
+    QString ignored;
+    systemctl({u"daemon-reload"_s}, ignored);
+    return false;
 }
 
 bool SystemdTimers::remove(int slot, bool& found, QString& error)

@@ -122,6 +122,35 @@ QByteArray TestData::readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+ScheduleStandIns::ScheduleStandIns(bool analyzer)
+{
+    add(u"systemctl"_s,
+        u"[ -z \"$SYSTEMCTL_FAILS\" ] || { echo 'Failed to connect to bus: No medium found' >&2; exit 1; }\n"_s);
+    add(u"crontab"_s,
+        u"if [ \"$1\" != -l ]; then /bin/cat > '%1'; elif [ -f '%1' ]; then /bin/cat '%1'; else echo \"no "
+        u"crontab for $USER\" >&2; exit 1; fi\n"_s.arg(crontabFile()));
+    if (analyzer)
+        add(u"systemd-analyze"_s,
+            u"[ \"$4\" = never ] && { echo \"Failed to parse calendar 'never': Invalid argument\" >&2; exit "
+            u"1; }\n"
+            u"printf '  Original form: %s\\nNormalized form: Mon *-*-* 06:00:00\\n    Next elapse: Mon "
+            u"2030-01-07 06:00:00 UTC\\n       From now: 3 years left\\n       Iter. #2: Mon 2030-01-14 "
+            u"06:00:00 UTC\\n' \"$4\"\n"_s);
+}
+
+QString ScheduleStandIns::calls() const
+{
+    return QString::fromUtf8(TestData::readFile(m_dir.filePath(u"calls"_s)));
+}
+
+void ScheduleStandIns::add(const QString& name, const QString& body)
+{
+    TestData::writeFile(
+        m_dir.filePath(name),
+        (u"#!/bin/sh\necho \"" + name + u" $*\" >> '" + m_dir.filePath(u"calls"_s) + u"'\n" + body).toUtf8());
+    QVERIFY(QFile::setPermissions(m_dir.filePath(name), QFile::ReadOwner | QFile::ExeOwner));
+}
+
 void TestData::writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).path());

@@ -26,6 +26,24 @@ private:
     QTemporaryDir m_dir;
 };
 
+// systemctl, crontab and systemd-analyze as shell scripts in a directory to put first on PATH:
+// each records how it was called, crontab keeps its table in a file, and systemd-analyze reads
+// every calendar but "never" as Mondays at 06:00 UTC from 2030-01-07 on. systemctl fails, as
+// without a user manager, while SYSTEMCTL_FAILS is set.
+class ScheduleStandIns
+{
+public:
+    explicit ScheduleStandIns(bool analyzer = true);
+    QString path() const { return m_dir.path(); }
+    QString crontabFile() const { return m_dir.filePath(QStringLiteral("crontab.txt")); }
+    QString calls() const;
+
+private:
+    void add(const QString& name, const QString& body);
+
+    QTemporaryDir m_dir;
+};
+
 // Dialogs answered from a script: each question takes the next queued answer (No when none is
 // queued), and every message, question and prompt is recorded.
 class ScriptedDialogs final : public Dialogs
