@@ -9,6 +9,7 @@
 #include "Startup.h"
 #include "StatusLamp.h"
 #include "SubmissionRun.h"
+#include "TimeText.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -33,12 +34,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTimeEdit>
 #include <QTimeZone>
 #include <QTimer>
 #include <QToolButton>
@@ -786,6 +789,118 @@ private slots:
         QCOMPARE(shown.size(), 1);
     }
 
+    // The Schedule dialog as a user fills it in, with systemctl, crontab and systemd-analyze as
+    // stand-ins first on PATH.
+    void schedule_setFromTheSubmissionPageShownAgainAndRemoved_data()
+    {
+        QTest::addColumn<QString>("scheduler");
+        QTest::newRow("systemd user timer") << u"systemd"_s;
+        QTest::newRow("crontab") << u"crontab"_s;
+    }
+
+    void schedule_setFromTheSubmissionPageShownAgainAndRemoved()
+    {
+        QFETCH(QString, scheduler);
+        const ScheduleStandIns standIns;
+        const QByteArray path = qgetenv("PATH");
+        QList<std::pair<const char*, std::optional<QByteArray>>> before;
+        for (const char* name : {"PATH", "ORVANTA_SCHEDULER", "XDG_CONFIG_HOME"})
+            before.append(
+                {name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
+        const auto restore = qScopeGuard([before] {
+            for (const auto& [name, value] : before)
+                value ? qputenv(name, *value) : qunsetenv(name);
+        });
+        qputenv("PATH", QFile::encodeName(standIns.path()) + ':' + path);
+        qputenv("ORVANTA_SCHEDULER", scheduler.toUtf8());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_app->configDirectory())); // the units' place
+        openWindow({TestData::site(u"One"_s), TestData::site(u"Two Words"_s, u"list"_s)});
+        m_app->get<QCheckBox>(u"Check3"_s)->click();
+        const auto open = [this] {
+            m_app->click(u"schedule"_s);
+            return m_app->window().findChild<QDialog*>(u"scheduleDialog"_s);
+        };
+        QPointer<QDialog> dialog = open();
+        QVERIFY(dialog);
+        const auto text = [&](const QString& name) { return dialog->findChild<QLabel*>(name)->text(); };
+        const auto button = [&](const QString& name) { return dialog->findChild<QAbstractButton*>(name); };
+        QCOMPARE(text(u"scheduleProfile"_s), u"Profile \"R&D <Shop>\" (slot 1)"_s);
+        QVERIFY(button(u"scheduleSelected"_s)->isChecked());
+        QVERIFY(button(u"scheduleAddress"_s)->isChecked());
+        QCOMPARE(text(u"scheduleKept"_s), u"No schedule yet."_s);
+        QVERIFY(!button(u"removeSchedule"_s)->isEnabled());
+        // crontab runs whether the user is logged in or not
+        QCOMPARE(dialog->findChild<QLabel*>(u"scheduleLinger"_s)->isVisible(), scheduler == u"systemd"_s);
+        const QString mondays =
+            TimeText::shown(QDateTime(QDate(2030, 1, 7), QTime(6, 0), QTimeZone::utc()).toMSecsSinceEpoch()) +
+            u'\n' +
+            TimeText::shown(QDateTime(QDate(2030, 1, 14), QTime(6, 0), QTimeZone::utc()).toMSecsSinceEpoch());
+        QTRY_COMPARE(text(u"scheduleNextRuns"_s), mondays);
+        QVERIFY(button(u"setSchedule"_s)->isEnabled());
+        const QLabel* nextRuns = dialog->findChild<QLabel*>(u"scheduleNextRuns"_s);
+        QVERIFY(nextRuns->height() >= nextRuns->fontMetrics().lineSpacing() * 5); // five runs fit
+
+        // A calendar systemd cannot read: said as it says it, and nothing to set.
+        button(u"scheduleOwn"_s)->click();
+        dialog->findChild<QLineEdit*>(u"scheduleCalendar"_s)->setText(u"never"_s);
+        QTRY_COMPARE(text(u"scheduleNextRuns"_s),
+                     u"This calendar cannot be used: Failed to parse calendar 'never': Invalid argument"_s);
+        QVERIFY(!button(u"setSchedule"_s)->isEnabled());
+        // Tuesdays at 07:30, chosen in three steps and read once they pause.
+        button(u"scheduleWeekly"_s)->click();
+        dialog->findChild<QComboBox*>(u"scheduleWeekday"_s)->setCurrentIndex(1);
+        dialog->findChild<QTimeEdit*>(u"scheduleWeeklyTime"_s)->setTime(QTime(7, 30));
+        QTRY_VERIFY(button(u"setSchedule"_s)->isEnabled());
+        QCOMPARE(text(u"scheduleNextRuns"_s), mondays);
+        QVERIFY2(
+            standIns.calls().contains(u"systemd-analyze calendar --iterations=5 -- Tue *-*-* 07:30\n"_s) &&
+                !standIns.calls().contains(u"-- Mon *-*-* 06:00\n"_s),
+            qPrintable(standIns.calls()));
+        button(u"scheduleChangedPages"_s)->click();
+        button(u"setSchedule"_s)->click();
+        QCOMPARE(m_app->dialogs.shown.size(), 0);
+        const QString command =
+            QCoreApplication::applicationFilePath() +
+            u" submit --profile-slot 1 --site \"Two Words\" --changed-pages --quiet --schedule-log --home "_s +
+            m_app->home();
+        const QString units = m_app->configDirectory() + u"/systemd/user/"_s;
+        if (scheduler == u"systemd"_s) {
+            QVERIFY(TestData::readFile(units + u"orvanta-1.service"_s)
+                        .contains((u"\nExecStart="_s + command + u'\n').toUtf8()));
+            QVERIFY(
+                TestData::readFile(units + u"orvanta-1.timer"_s).contains("\nOnCalendar=Tue *-*-* 07:30\n"));
+        } else {
+            QCOMPARE(TestData::readFile(standIns.crontabFile()),
+                     (u"# orvanta: begin\n# orvanta slot 1: Tue *-*-* 07:30\n0 6 * * 1 "_s +
+                      QString(command).replace(u"\"Two Words\""_s, u"'Two Words'"_s) +
+                      u"\n# orvanta: end\n"_s)
+                         .toUtf8());
+        }
+        QVERIFY2(
+            text(u"scheduleKept"_s)
+                .startsWith(
+                    u"Now: Two Words, changed pages, at \"Tue *-*-* 07:30\", kept as %1.\nNext run: %2\nLast run: none yet\n"_s
+                        .arg(scheduler == u"crontab"_s ? u"crontab"_s
+                                                       : u"systemd user timer orvanta-1.timer"_s,
+                             mondays.section(u'\n', 0, 0))),
+            qPrintable(text(u"scheduleKept"_s)));
+        QVERIFY(button(u"removeSchedule"_s)->isEnabled());
+
+        // Opened again, the dialog shows the schedule as it is kept.
+        dialog->close();
+        QTRY_VERIFY(!dialog);
+        dialog = open();
+        QVERIFY(dialog);
+        QVERIFY(button(u"scheduleWeekly"_s)->isChecked() && button(u"scheduleChangedPages"_s)->isChecked());
+        QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleWeekday"_s)->currentIndex(), 1);
+        QCOMPARE(dialog->findChild<QTimeEdit*>(u"scheduleWeeklyTime"_s)->time(), QTime(7, 30));
+        button(u"removeSchedule"_s)->click();
+        QCOMPARE(text(u"scheduleKept"_s), u"No schedule yet."_s);
+        QVERIFY(!button(u"removeSchedule"_s)->isEnabled());
+        QVERIFY(!QFile::exists(units + u"orvanta-1.timer"_s));
+        QCOMPARE(TestData::readFile(standIns.crontabFile()), scheduler == u"crontab"_s ? "" : "<missing>");
+    }
+
     void everyControl_hasANameAndTheWindowAnIcon()
     {
         m_app->openWindow({});
@@ -813,13 +928,12 @@ private slots:
     {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("submission") << u"Bsubmission"_s
-                                    << QStringList{
-                                           u"List1"_s,      u"Command11"_s,      u"Command10"_s,
-                                           u"List2"_s,      u"Check2"_s,         u"Check3"_s,
-                                           u"Check4"_s,     u"addressOnly"_s,    u"changedPages"_s,
-                                           u"checkPages"_s, u"baseline"_s,       u"cancelPreparation"_s,
-                                           u"preview"_s,    u"resubmitFailed"_s, u"Command15"_s};
+        QTest::newRow("submission")
+            << u"Bsubmission"_s
+            << QStringList{u"List1"_s,        u"Command11"_s,      u"Command10"_s, u"List2"_s,
+                           u"Check2"_s,       u"Check3"_s,         u"Check4"_s,    u"addressOnly"_s,
+                           u"changedPages"_s, u"checkPages"_s,     u"baseline"_s,  u"cancelPreparation"_s,
+                           u"preview"_s,      u"resubmitFailed"_s, u"schedule"_s,  u"Command15"_s};
         QTest::newRow("history") << u"Bhistory"_s
                                  << QStringList{u"historyRuns"_s, u"historyResults"_s, u"historyDetail"_s,
                                                 u"historyFailuresOnly"_s, u"historyExport"_s};
@@ -975,7 +1089,7 @@ private slots:
             {u"Bprofile"_s, {u"googleSignIn"_s, u"googleServiceAccount"_s, u"googleSignOut"_s}},
             {u"Bsubmission"_s,
              {u"addressOnly"_s, u"changedPages"_s, u"checkPages"_s, u"baseline"_s, u"cancelPreparation"_s,
-              u"preview"_s, u"resubmitFailed"_s}},
+              u"preview"_s, u"resubmitFailed"_s, u"schedule"_s}},
             {u"Bhistory"_s, {u"historyFailuresOnly"_s, u"historyExport"_s}},
         };
         const auto keyOf = [](const QString& text) {

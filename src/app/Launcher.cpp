@@ -850,7 +850,9 @@ int window(int argc, char* argv[], const QCommandLineParser& parser, const Optio
     SettingsStore settings;
     QtDialogs dialogs;
     SystemDesktopOpener desktop;
-    Startup startup(AppContext{pathsFrom(parser, options), dialogs, settings, desktop});
+    Startup startup(AppContext{
+        pathsFrom(parser, options), dialogs, settings, desktop,
+        parser.isSet(options.home) ? QFileInfo(parser.value(options.home)).absoluteFilePath() : QString()});
     // Messages then stand centred over the main window.
     QObject::connect(&startup, &Startup::mainWindowShown, &startup,
                      [&dialogs, &startup] { dialogs.setParentWindow(startup.mainWindow()); });

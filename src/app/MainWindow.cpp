@@ -16,6 +16,7 @@
 #include "RequestPreview.h"
 #include "RequestPreviewDialog.h"
 #include "RunPanel.h"
+#include "ScheduleDialog.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
 #include "SiteDatabase.h"
@@ -26,6 +27,7 @@
 
 #include <QBuffer>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
 #include <QScreen>
@@ -74,6 +76,7 @@ MainWindow::MainWindow(AppContext context, SiteDatabase& catalogue, QWidget* par
     ui->statsform->layout()->addWidget(new RunPanel(run, ui->statsform));
     connect(m_selectionPage, &EngineSelectionPage::submitRequested, this, &MainWindow::onSubmitClicked);
     connect(m_selectionPage, &EngineSelectionPage::previewRequested, this, &MainWindow::showRequestPreview);
+    connect(m_selectionPage, &EngineSelectionPage::scheduleRequested, this, &MainWindow::openScheduleDialog);
     connect(m_selectionPage, &EngineSelectionPage::resubmitFailedRequested, this,
             [this] { m_selectionPage->replaceSelection(m_session->run().lastFailures()); });
     connect(&run, &SubmissionRun::stopQuestionDue, this, &MainWindow::onStopQuestionDue);
@@ -488,6 +491,28 @@ void MainWindow::showPreviewDialog(const QString& summary, const QList<WorkItem>
         plan, this);
     dialog->setWindowIcon(windowIcon());
     dialog->show();
+}
+
+void MainWindow::openScheduleDialog()
+{
+    // A scheduled run reads the profile from the settings, so only a saved one can have a schedule.
+    const int slot = m_profilePage->currentSlot();
+    if (slot == 0 || !m_profileStore->isOccupied(slot)) {
+        m_context.dialogs.inform(u"Save the profile first: a schedule runs a saved profile."_s, u"Schedule"_s,
+                                 Dialogs::Icon::Information);
+        return;
+    }
+    QStringList selected;
+    for (const qsizetype row : m_selectionPage->selection().selectedRows())
+        selected << m_catalogue.name(row);
+    auto editor =
+        std::make_unique<ScheduleEditor>(m_context.settings, QCoreApplication::applicationFilePath(),
+                                         m_context.home, slot, ScheduleKeeper::forThisMachine());
+    auto* dialog = new ScheduleDialog(std::move(editor), selected, m_selectionPage->changedPagesChosen(),
+                                      m_context.dialogs, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowIcon(windowIcon());
+    dialog->open();
 }
 
 void MainWindow::openUpgradeWindow()

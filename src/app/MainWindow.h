@@ -72,6 +72,7 @@ private:
     void onRunCompleted(int succeeded, int failed);
     void onRunCancelled();
     void showRequestPreview();
+    void openScheduleDialog();
     void openUpgradeWindow();
 
     std::unique_ptr<Ui::MainWindow> ui;

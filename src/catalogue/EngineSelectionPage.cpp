@@ -35,6 +35,7 @@ EngineSelectionPage::EngineSelectionPage(SiteDatabase& catalogue, QWidget* paren
     connect(ui->Command15, &QPushButton::clicked, this, &EngineSelectionPage::submitRequested);
     connect(ui->preview, &QPushButton::clicked, this, &EngineSelectionPage::previewRequested);
     connect(ui->resubmitFailed, &QPushButton::clicked, this, &EngineSelectionPage::resubmitFailedRequested);
+    connect(ui->schedule, &QPushButton::clicked, this, &EngineSelectionPage::scheduleRequested);
     connect(ui->changedPages, &QRadioButton::toggled, this, &EngineSelectionPage::pagesModeChanged);
     for (QWidget* pagesOnly : std::initializer_list<QWidget*>{ui->checkPages, ui->baseline})
         connect(ui->changedPages, &QRadioButton::toggled, pagesOnly, &QWidget::setEnabled);

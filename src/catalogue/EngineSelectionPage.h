@@ -14,8 +14,8 @@ class EngineSelectionPage;
 }
 
 // The submission page: the whole catalogue on the left, the sites of the next run on the right,
-// moved across by hand or by type. It shows EngineSelection and forwards Submit, Preview and
-// "Resubmit failed" to the window.
+// moved across by hand or by type. It shows EngineSelection and forwards Submit, Preview,
+// "Resubmit failed" and Schedule to the window.
 class EngineSelectionPage final : public QWidget
 {
     Q_OBJECT
@@ -62,6 +62,7 @@ signals:
     void submitRequested();
     void previewRequested();
     void resubmitFailedRequested();
+    void scheduleRequested();
     void checkPagesChanged(bool checkPages);
     void baselineRequested();
     void preparationCancelRequested();

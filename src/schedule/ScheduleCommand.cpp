@@ -1,20 +1,16 @@
 #include "ScheduleCommand.h"
 
-#include "AppPaths.h"
 #include "Calendar.h"
 #include "ExitStatus.h"
-#include "HistoryDatabase.h"
-#include "HistoryReport.h"
 #include "JsonOutput.h"
 #include "ProfileStore.h"
 #include "RunJournal.h"
+#include "ScheduleDetails.h"
 #include "ScheduleKeeper.h"
 #include "SettingsStore.h"
 #include "TimeText.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QProcess>
@@ -26,36 +22,6 @@ namespace {
 void print(QIODevice& device, const QString& text)
 {
     device.write(text.toUtf8());
-}
-
-AppPaths pathsOf(const Schedule& schedule, const QString& program)
-{
-    return schedule.home.isEmpty() ? AppPaths::forProgramIn(QFileInfo(program).absolutePath())
-                                   : AppPaths::forHome(schedule.home, QFileInfo(program).absolutePath());
-}
-
-QString logFileOf(const Schedule& schedule, const QString& program)
-{
-    return QFileInfo(pathsOf(schedule, program).runLogFile()).absoluteDir().filePath(u"schedule.log"_s);
-}
-
-// The profile's last run in the schedule's home; none when it has no history yet.
-std::optional<RunJournal::RunSummary> lastRunOf(const Schedule& schedule, const QString& program,
-                                                const QString& title)
-{
-    QString error;
-    const std::unique_ptr<HistoryDatabase> database = HistoryDatabase::open(
-        pathsOf(schedule, program).historyFile(), HistoryDatabase::Mode::OpenExisting, error);
-    if (!database || title.isEmpty())
-        return std::nullopt;
-    const QList<RunJournal::RunSummary> runs = RunJournal(*database).runs(title, 1);
-    return runs.isEmpty() ? std::nullopt : std::optional(runs.first());
-}
-
-QString profileText(const QString& title, int slot)
-{
-    return title.isEmpty() ? u"Slot %1 (no profile there now)"_s.arg(slot)
-                           : u"Profile \"%1\" (slot %2)"_s.arg(title).arg(slot);
 }
 
 QJsonObject jsonOf(const ScheduleKeeper::Kept& kept, const QString& title, const QDateTime& next,
@@ -71,7 +37,7 @@ QJsonObject jsonOf(const ScheduleKeeper::Kept& kept, const QString& title, const
                        {u"where"_s, kept.where},
                        {u"program"_s, kept.program},
                        {u"home"_s, schedule.home.isEmpty() ? QJsonValue() : QJsonValue(schedule.home)},
-                       {u"log"_s, logFileOf(schedule, kept.program)}};
+                       {u"log"_s, ScheduleDetails::logFile(schedule, kept.program)}};
     switch (schedule.sites) {
     case Schedule::Sites::All:
         object.insert(u"selection"_s, u"all"_s);
@@ -146,8 +112,8 @@ private:
             if (each.schedule.slot == slot)
                 return each;
         }
-        print(m_err,
-              u"%1 has no schedule.\n"_s.arg(profileText(ProfileStore(m_settings).titleIn(slot), slot)));
+        print(m_err, u"%1 has no schedule.\n"_s.arg(
+                         ScheduleDetails::profileText(ProfileStore(m_settings).titleIn(slot), slot)));
         status = ExitStatus::badUsage;
         return std::nullopt;
     }
@@ -159,10 +125,10 @@ private:
             return ExitStatus::badUsage;
         Schedule schedule = m_options.schedule;
         schedule.slot = *found;
-        const Calendar::Reading reading = Calendar::read(schedule.calendar, 5);
-        QString refusal = reading.problem.isEmpty() ? m_keeper->refusalOf(reading) : reading.problem;
-        if (!refusal.isEmpty()) {
-            print(m_err, u"The calendar \"%1\" cannot be used: %2\n"_s.arg(schedule.calendar, refusal));
+        const Calendar::Reading reading = ScheduleDetails::reading(*m_keeper, schedule.calendar, 5);
+        if (!reading.problem.isEmpty()) {
+            print(m_err,
+                  u"The calendar \"%1\" cannot be used: %2\n"_s.arg(schedule.calendar, reading.problem));
             return ExitStatus::badUsage;
         }
         QString error;
@@ -171,19 +137,17 @@ private:
             return ExitStatus::failure;
         }
         QString text = u"%1: %2, %3, at \"%4\", kept as a %5.\n"_s.arg(
-            profileText(ProfileStore(m_settings).titleIn(schedule.slot), schedule.slot), schedule.sitesText(),
-            schedule.modeText(), schedule.calendar, m_keeper->kind());
+            ScheduleDetails::profileText(ProfileStore(m_settings).titleIn(schedule.slot), schedule.slot),
+            schedule.sitesText(), schedule.modeText(), schedule.calendar, m_keeper->kind());
         QStringList next;
         for (const QDateTime& moment : reading.nextRuns)
             next << TimeText::written(moment.toMSecsSinceEpoch());
         text += u"Next runs: %1\n"_s.arg(next.isEmpty() ? u"none"_s : next.join(u", "_s));
         text += u"Each run's output goes to %1 %2.\n"_s.arg(
-            QDir::toNativeSeparators(logFileOf(schedule, m_options.program)),
+            QDir::toNativeSeparators(ScheduleDetails::logFile(schedule, m_options.program)),
             m_keeper->outputNote(schedule.slot));
-        if (m_keeper->kind() == u"systemd user timer"_s && !lingers())
-            text +=
-                u"A user timer runs only while you are logged in; for it to run when you are not, turn on "
-                u"lingering: loginctl enable-linger\n"_s;
+        if (ScheduleDetails::waitsForLogin(*m_keeper))
+            text += ScheduleDetails::lingerAdvice + u' ' + ScheduleDetails::lingerCommand + u'\n';
         print(m_out, text);
         return ExitStatus::success;
     }
@@ -202,19 +166,18 @@ private:
             const Schedule& schedule = each.schedule;
             const QString title = ProfileStore(m_settings).titleIn(schedule.slot);
             const QList<QDateTime> next = Calendar::read(schedule.calendar, 1).nextRuns;
-            const std::optional<RunJournal::RunSummary> last = lastRunOf(schedule, each.program, title);
+            const std::optional<RunJournal::RunSummary> last =
+                ScheduleDetails::lastRun(schedule, each.program, title);
             schedules << jsonOf(each, title, next.value(0), last,
                                 m_keeper->kind() == u"crontab"_s ? u"crontab"_s : u"systemd"_s);
-            text += u"%1: %2, %3, at \"%4\"\n"_s.arg(profileText(title, schedule.slot), schedule.sitesText(),
-                                                     schedule.modeText(), schedule.calendar);
+            text += u"%1: %2, %3, at \"%4\"\n"_s.arg(ScheduleDetails::profileText(title, schedule.slot),
+                                                     schedule.sitesText(), schedule.modeText(),
+                                                     schedule.calendar);
             text += u"  Next run: %1\n"_s.arg(
                 next.isEmpty() ? u"none"_s : TimeText::written(next.first().toMSecsSinceEpoch()));
-            text += u"  Last run: %1\n"_s.arg(last ? u"%1, %2: %3"_s.arg(TimeText::written(last->startedAt),
-                                                                         last->state,
-                                                                         HistoryReport::outcomeText(*last))
-                                                   : u"none yet"_s);
+            text += u"  Last run: %1\n"_s.arg(ScheduleDetails::lastRunText(last, &TimeText::written));
             text += u"  Kept in: %1; its output in %2\n"_s.arg(
-                each.where, QDir::toNativeSeparators(logFileOf(schedule, each.program)));
+                each.where, QDir::toNativeSeparators(ScheduleDetails::logFile(schedule, each.program)));
         }
         if (m_options.json)
             JsonOutput::printDocument(m_out, {{u"schedules"_s, schedules}});
@@ -236,7 +199,7 @@ private:
             print(m_err, error + u'\n');
             return ExitStatus::failure;
         }
-        const QString who = profileText(ProfileStore(m_settings).titleIn(*found), *found);
+        const QString who = ScheduleDetails::profileText(ProfileStore(m_settings).titleIn(*found), *found);
         if (!existed) {
             print(m_err, u"%1 has no schedule.\n"_s.arg(who));
             return ExitStatus::badUsage;
@@ -266,12 +229,6 @@ private:
         }
         process.waitForFinished(-1);
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : ExitStatus::failure;
-    }
-
-    static bool lingers()
-    {
-        const QString user = qEnvironmentVariable("USER");
-        return !user.isEmpty() && QFileInfo::exists(u"/var/lib/systemd/linger/"_s + user);
     }
 
     const ScheduleCommand::Options& m_options;

@@ -25,7 +25,7 @@ MainWindow& AppFixture::openWindow(const QList<PromoSite>& sites)
     m_catalogue = SiteDatabase::open(m_home.filePath(u"orvd.dll"_s), error);
     if (!m_catalogue)
         qFatal("cannot open the test catalogue: %s", qPrintable(error));
-    AppContext context{AppPaths(m_home.path()), dialogs, *m_settings, desktop};
+    AppContext context{AppPaths(m_home.path()), dialogs, *m_settings, desktop, m_home.path()};
     context.transferDeadline = std::chrono::milliseconds(1500);
     context.clock = [] { return moment; };
     m_window = std::make_unique<MainWindow>(context, *m_catalogue);
