@@ -1,5 +1,6 @@
 #include "BlockingWait.h"
 #include "ChangedPages.h"
+#include "ContentFingerprint.h"
 #include "Coverage.h"
 #include "CoverageCommand.h"
 #include "Crawlers.h"
@@ -184,6 +185,19 @@ private:
         QVERIFY(database.begin());
         QVERIFY(ledger.addPages(pages, all, ids) && ledger.recordSent(endpoint, pages, all, ids, sentAt));
         QVERIFY(database.commit());
+    }
+
+    // A page of a small shop, as a generator writes it.
+    static QByteArray fingerprintedPage()
+    {
+        return "<!doctype html><html><head><meta charset=\"utf-8\"><title>Lamps - Shop</title>"
+               "<meta name=\"generator\" content=\"Hugo 0.1\"><meta name=\"description\" content=\"Lamps for "
+               "every room\"><link rel=\"canonical\" href=\"https://shop.example/lamps\">"
+               "<link rel=\"stylesheet\" href=\"/app.123.css\"></head><body><header><a href=\"/\">Shop</a>"
+               "</header><nav><a href=\"/lights\">Lights</a></nav><div class=\"banner\">Sale</div><main>"
+               "<h1>Brass lamps</h1><p>Brass lamps, made by hand in Köln.</p><form><input type=\"hidden\" "
+               "name=\"csrf\" value=\"a1b2\"><button>Buy</button></form></main><aside>Also: bulbs</aside>"
+               "<footer>© 2026 Shop</footer><script>var t=1;</script><!-- built 1 --></body></html>";
     }
 
 private slots:
@@ -559,6 +573,69 @@ private slots:
         else
             QVERIFY2(QString(verdict.exceptFor + verdict.detail).startsWith(reason),
                      qPrintable(verdict.exceptFor + verdict.detail));
+    }
+
+    // What an engine indexes changes the fingerprint; what it does not index leaves it alone.
+    void fingerprint_changesWithTheContentAlone_data()
+    {
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<bool>("changed");
+        const QByteArray page = fingerprintedPage();
+        const auto edited = [&](const char* from, const char* to) {
+            return QByteArray(page).replace(from, to);
+        };
+        QTest::newRow("the footer") << edited("© 2026", "© 2027") << QByteArray() << false;
+        QTest::newRow("the navigation") << edited(">Lights<", ">Lamps and lights<") << QByteArray() << false;
+        QTest::newRow("a form's token")
+            << edited("value=\"a1b2\"", "value=\"c3d4\"") << QByteArray() << false;
+        QTest::newRow("an asset's name") << edited("app.123.css", "app.456.css") << QByteArray() << false;
+        QTest::newRow("the generator") << edited("Hugo 0.1", "Hugo 0.2") << QByteArray() << false;
+        QTest::newRow("a comment and a script")
+            << edited("built 1", "built 2").replace("t=1", "t=2") << QByteArray() << false;
+        QTest::newRow("text beside the main content") << edited("Sale", "Big sale") << QByteArray() << false;
+        QTest::newRow("white space and line breaks")
+            << edited("Brass lamps, made", "Brass   lamps,\n\tmade") << QByteArray() << false;
+        QTest::newRow("the same text in Latin-1")
+            << QString::fromUtf8(page).toLatin1() << QByteArray("text/html; charset=iso-8859-1") << false;
+        QTest::newRow("an edited paragraph")
+            << edited("made by hand", "made by machine") << QByteArray() << true;
+        QTest::newRow("two words run together")
+            << edited("made by hand", "madeby hand") << QByteArray() << true;
+        QTest::newRow("the title") << edited("<title>Lamps", "<title>Brass lamps") << QByteArray() << true;
+        QTest::newRow("the canonical") << edited("/lamps\"", "/lamps/\"") << QByteArray() << true;
+        QTest::newRow("the description") << edited("Lamps for", "Lights for") << QByteArray() << true;
+        QTest::newRow("noindex") << edited("<title>", "<meta name=\"robots\" content=\"noindex\"><title>")
+                                 << QByteArray() << true;
+        QTest::newRow("without <main>, the body")
+            << edited("Sale", "Big sale").replace("main>", "div>") << QByteArray() << true;
+    }
+
+    void fingerprint_changesWithTheContentAlone()
+    {
+        QFETCH(QByteArray, after);
+        QFETCH(QByteArray, contentType);
+        QFETCH(bool, changed);
+        const QByteArray before = ContentFingerprint::of(fingerprintedPage());
+        QCOMPARE(before.size(), 64);
+        QCOMPARE(ContentFingerprint::of(after, contentType) != before, changed);
+        // As it arrives, a few bytes at a time, it reads the same.
+        ContentFingerprint arriving(contentType);
+        for (qsizetype at = 0; at < after.size(); at += 7)
+            arriving.add(QByteArrayView(after).sliced(at, std::min<qsizetype>(7, after.size() - at)));
+        QCOMPARE(arriving.finish(), ContentFingerprint::of(after, contentType));
+        QVERIFY(!arriving.truncated());
+    }
+
+    void fingerprint_readsTheFirstFiveMegabytes()
+    {
+        QByteArray page = "<html><body><main><p>" + QByteArray(ContentFingerprint::mostBytes, 'a');
+        ContentFingerprint first;
+        first.add(QByteArray(page + "</p><p>one</p></main></body></html>"));
+        ContentFingerprint second;
+        second.add(QByteArray(page + "</p><p>two</p></main></body></html>"));
+        QCOMPARE(first.finish(), second.finish());
+        QVERIFY(first.truncated());
     }
 
     void checker_judgesEachPageByTheRobotsOfItsOwnOrigin()

@@ -1,5 +1,7 @@
 #include "PageHead.h"
 
+#include "HtmlEncoding.h"
+
 #include <QByteArrayList>
 
 #include <libxml/HTMLparser.h>
@@ -65,36 +67,6 @@ struct Reader
     }
 };
 
-// The encoding the bytes are in, as a browser settles it: a byte-order mark, else the transport's
-// charset; none when the document's own declaration (or libxml2's guess) is to decide. `skip`
-// receives the length of the mark.
-xmlCharEncodingHandlerPtr encodingOf(QByteArrayView html, QByteArrayView contentType, qsizetype& skip)
-{
-    skip = 0;
-    if (html.startsWith("\xEF\xBB\xBF")) {
-        skip = 3;
-        return xmlFindCharEncodingHandler("UTF-8");
-    }
-    if (html.startsWith("\xFF\xFE")) {
-        skip = 2;
-        return xmlFindCharEncodingHandler("UTF-16LE");
-    }
-    if (html.startsWith("\xFE\xFF")) {
-        skip = 2;
-        return xmlFindCharEncodingHandler("UTF-16BE");
-    }
-    const QByteArray type = contentType.toByteArray().toLower();
-    const qsizetype at = type.indexOf("charset=");
-    if (at < 0)
-        return nullptr;
-    QByteArray charset = type.mid(at + 8);
-    charset.truncate(charset.indexOf(';') < 0 ? charset.size() : charset.indexOf(';'));
-    charset = charset.trimmed();
-    if (charset.startsWith('"') && charset.endsWith('"') && charset.size() >= 2)
-        charset = charset.mid(1, charset.size() - 2);
-    return charset.isEmpty() ? nullptr : xmlFindCharEncodingHandler(charset.constData());
-}
-
 } // namespace
 
 void IndexingBan::read(QByteArrayView directives, QByteArrayView crawler, const QByteArray& source,
@@ -125,7 +97,7 @@ PageHead PageHead::read(QByteArrayView html, bool whole, QByteArrayView contentT
             static_cast<Reader*>(user)->end();
     };
     qsizetype mark = 0;
-    xmlCharEncodingHandlerPtr encoding = encodingOf(html, contentType, mark);
+    xmlCharEncodingHandlerPtr encoding = htmlEncodingOf(html, contentType, mark);
     html = html.sliced(mark);
     reader.context = htmlCreatePushParserCtxt(&handler, &reader, nullptr, 0, nullptr, XML_CHAR_ENCODING_NONE);
     if (encoding)
