@@ -666,6 +666,51 @@ private slots:
         QVERIFY(other.requests().first().startsWith("GET /robots.txt "));
     }
 
+    // Asked for the content, the checker reads each page whole and keeps what it was served with.
+    void checker_fingerprintsWholePages()
+    {
+        SiteFarm site;
+        QVERIFY(site.listen());
+        const QByteArray page =
+            fingerprintedPage().replace("<link rel=\"canonical\" href=\"https://shop.example/lamps\">", "");
+        const QByteArray padding = "<p>" + QByteArray(PageVerdict::headBytes, 'x') + "</p>";
+        const QByteArray long1 =
+            QByteArray(page).replace("</main>", QByteArray(padding + "<p>one</p></main>"));
+        const QByteArray long2 =
+            QByteArray(page).replace("</main>", QByteArray(padding + "<p>two</p></main>"));
+        site.route(u"/a"_s, SiteFarm::Route::answering(200, page,
+                                                       "ETag: \"v1\"\r\nLast-Modified: Mon, 07 Dec 2026 "
+                                                       "10:00:00 GMT\r\nContent-Type: text/html\r\n"));
+        site.route(u"/b"_s, SiteFarm::Route::answering(200, QByteArray(page).replace("2026", "2027")));
+        site.route(u"/c"_s, SiteFarm::Route::answering(200, long1));
+        site.route(u"/d"_s, SiteFarm::Route::answering(200, long2));
+        site.route(u"/e"_s, SiteFarm::Route::answering(404, page));
+        PageList pages;
+        for (const QString& path : {u"/a"_s, u"/b"_s, u"/c"_s, u"/d"_s, u"/e"_s})
+            pages.add(site.url(path).toUtf8(), PageList::unknownTime);
+        PageChecker checker(m_network);
+        std::shared_ptr<std::vector<PageVerdict>> verdicts;
+        connect(&checker, &PageChecker::finished, this,
+                [&verdicts](const std::shared_ptr<std::vector<PageVerdict>>& found) { verdicts = found; });
+        PageCheckLimits limits;
+        limits.fingerprints = true;
+        waitFor(&checker, &PageChecker::finished, [&] {
+            checker.start(std::make_shared<const PageList>(std::move(pages)),
+                          {{WebAddress::originOf(site.url(u"/"_s).toUtf8()).toByteArray(), RobotsRules()}},
+                          Crawlers::indexNow, limits);
+        });
+        QVERIFY(verdicts);
+        QCOMPARE((*verdicts)[0].fingerprint, ContentFingerprint::of(page));
+        QCOMPARE((*verdicts)[0].etag, "\"v1\"");
+        QCOMPARE((*verdicts)[0].lastModified, "Mon, 07 Dec 2026 10:00:00 GMT");
+        QCOMPARE((*verdicts)[1].fingerprint, (*verdicts)[0].fingerprint); // the footer's year
+        QVERIFY((*verdicts)[1].etag.isEmpty());
+        QCOMPARE((*verdicts)[2].fingerprint, ContentFingerprint::of(long1)); // past the head's 64 KiB
+        QVERIFY((*verdicts)[2].fingerprint != (*verdicts)[3].fingerprint);
+        QCOMPARE(int((*verdicts)[4].kind), int(PageVerdict::Kind::Gone));
+        QVERIFY((*verdicts)[4].fingerprint.isEmpty());
+    }
+
     void checker_staysWithinItsBounds_data()
     {
         QTest::addColumn<QByteArray>("robots");

@@ -1,5 +1,6 @@
 #include "PageChecker.h"
 
+#include "ContentFingerprint.h"
 #include "HttpFetch.h"
 #include "OrvantaAgent.h"
 #include "PageList.h"
@@ -202,7 +203,8 @@ void PageChecker::fetchNext(HttpFetch* fetch)
         FetchRequest request;
         request.url = QUrl::fromEncoded(m_pages->url(job.page).toByteArray());
         request.deadline = m_limits.pageDeadline;
-        request.keepBytes = PageVerdict::headBytes;
+        // One page a connection at most is held, and only while it is fingerprinted.
+        request.keepBytes = m_limits.fingerprints ? ContentFingerprint::mostBytes : PageVerdict::headBytes;
         request.stopWhenKept = true;
         request.userAgent = OrvantaAgent::productToken();
         fetch->start(request);
@@ -232,7 +234,18 @@ void PageChecker::onFetched(HttpFetch* fetch, const FetchResult& fetched)
     Host& host = m_hosts[origin];
     --host.active;
     host.notBefore = std::max(host.notBefore, m_clock.elapsed() + host.delay);
-    judge(job.page, PageVerdict::judge(m_pages->url(job.page), fetched, robotsOf(job.page), m_crawlers));
+    PageVerdict verdict = PageVerdict::judge(m_pages->url(job.page), fetched, robotsOf(job.page), m_crawlers);
+    if (m_limits.fingerprints && verdict.kind == PageVerdict::Kind::Indexable) {
+        verdict.fingerprint = ContentFingerprint::of(fetched.body, fetched.header("Content-Type"));
+        verdict.etag = fetched.header("ETag");
+        verdict.lastModified = fetched.header("Last-Modified");
+        if (fetched.truncated) {
+            const QString note = u"its content is read from its first %1 MB"_s.arg(
+                ContentFingerprint::mostBytes / (1024 * 1024));
+            verdict.detail = verdict.detail.isEmpty() ? note : verdict.detail + u"; "_s + note;
+        }
+    }
+    judge(job.page, verdict);
     host.timeOutsInARow = fetched.timedOut ? host.timeOutsInARow + 1 : 0;
     if (host.timeOutsInARow >= timeOutsToGiveUp && !host.givenUp) {
         // A host that lets fetch after fetch run out of time would hold the run for hours.

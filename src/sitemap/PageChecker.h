@@ -28,6 +28,9 @@ struct PageCheckLimits
     qsizetype mostPages = -1;            // pages fetched at most; negative: all
     QString budgetSaid{};                // how the budget is said ("the check's 10 minutes")
     std::chrono::milliseconds pageDeadline{std::chrono::seconds(20)}; // each page's fetch
+    // Each page is read whole (up to ContentFingerprint::mostBytes) for the fingerprint of its
+    // content, instead of its head alone.
+    bool fingerprints = false;
 };
 
 // Fetches pages before they are announced and says of each whether it can be indexed by the

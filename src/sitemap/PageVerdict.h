@@ -24,6 +24,11 @@ struct PageVerdict
     QString detail; // what this page did: "redirects to …", "names … as canonical", a note
     // An indexable page that some of the crawlers may not index: which, and why.
     QString exceptFor;
+    // Of an indexable page whose content was asked for: its ContentFingerprint, and the
+    // validators it was served with (ETag, Last-Modified), for a conditional GET next time.
+    QByteArray fingerprint = {};
+    QByteArray etag = {};
+    QByteArray lastModified = {};
 
     // A stable code for a reason as the summary counts it (or as a record keeps it, with its
     // detail after ": "), for tools that read JSON: "noindex", "redirect", "canonical-elsewhere",
