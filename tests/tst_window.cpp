@@ -794,13 +794,15 @@ private slots:
     void schedule_setFromTheSubmissionPageShownAgainAndRemoved_data()
     {
         QTest::addColumn<QString>("scheduler");
-        QTest::newRow("systemd user timer") << u"systemd"_s;
-        QTest::newRow("crontab") << u"crontab"_s;
+        QTest::addColumn<bool>("byType"); // else the sites selected now
+        QTest::newRow("systemd user timer, the selection") << u"systemd"_s << false;
+        QTest::newRow("crontab, a type") << u"crontab"_s << true;
     }
 
     void schedule_setFromTheSubmissionPageShownAgainAndRemoved()
     {
         QFETCH(QString, scheduler);
+        QFETCH(bool, byType);
         const ScheduleStandIns standIns;
         const QByteArray path = qgetenv("PATH");
         QList<std::pair<const char*, std::optional<QByteArray>>> before;
@@ -857,12 +859,15 @@ private slots:
                 !standIns.calls().contains(u"-- Mon *-*-* 06:00\n"_s),
             qPrintable(standIns.calls()));
         button(u"scheduleChangedPages"_s)->click();
+        if (byType) {
+            button(u"scheduleType"_s)->click();
+            dialog->findChild<QComboBox*>(u"scheduleTypeChoice"_s)->setCurrentIndex(1);
+        }
         button(u"setSchedule"_s)->click();
         QCOMPARE(m_app->dialogs.shown.size(), 0);
-        const QString command =
-            QCoreApplication::applicationFilePath() +
-            u" submit --profile-slot 1 --site \"Two Words\" --changed-pages --quiet --schedule-log --home "_s +
-            m_app->home();
+        const QString command = QCoreApplication::applicationFilePath() + u" submit --profile-slot 1 "_s +
+                                (byType ? u"--type list"_s : u"--site \"Two Words\""_s) +
+                                u" --changed-pages --quiet --schedule-log --home "_s + m_app->home();
         const QString units = m_app->configDirectory() + u"/systemd/user/"_s;
         if (scheduler == u"systemd"_s) {
             QVERIFY(TestData::readFile(units + u"orvanta-1.service"_s)
@@ -871,18 +876,17 @@ private slots:
                 TestData::readFile(units + u"orvanta-1.timer"_s).contains("\nOnCalendar=Tue *-*-* 07:30\n"));
         } else {
             QCOMPARE(TestData::readFile(standIns.crontabFile()),
-                     (u"# orvanta: begin\n# orvanta slot 1: Tue *-*-* 07:30\n0 6 * * 1 "_s +
-                      QString(command).replace(u"\"Two Words\""_s, u"'Two Words'"_s) +
+                     (u"# orvanta: begin\n# orvanta slot 1: Tue *-*-* 07:30\n0 6 * * 1 "_s + command +
                       u"\n# orvanta: end\n"_s)
                          .toUtf8());
         }
         QVERIFY2(
             text(u"scheduleKept"_s)
                 .startsWith(
-                    u"Now: Two Words, changed pages, at \"Tue *-*-* 07:30\", kept as %1.\nNext run: %2\nLast run: none yet\n"_s
+                    u"Now: %3, changed pages, at \"Tue *-*-* 07:30\", kept as %1.\nNext run: %2\nLast run: none yet\n"_s
                         .arg(scheduler == u"crontab"_s ? u"crontab"_s
                                                        : u"systemd user timer orvanta-1.timer"_s,
-                             mondays.section(u'\n', 0, 0))),
+                             mondays.section(u'\n', 0, 0), byType ? u"the lists"_s : u"Two Words"_s)),
             qPrintable(text(u"scheduleKept"_s)));
         QVERIFY(button(u"removeSchedule"_s)->isEnabled());
 
@@ -892,6 +896,8 @@ private slots:
         dialog = open();
         QVERIFY(dialog);
         QVERIFY(button(u"scheduleWeekly"_s)->isChecked() && button(u"scheduleChangedPages"_s)->isChecked());
+        QVERIFY(button(byType ? u"scheduleType"_s : u"scheduleSelected"_s)->isChecked());
+        QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleTypeChoice"_s)->currentIndex(), byType ? 1 : 0);
         QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleWeekday"_s)->currentIndex(), 1);
         QCOMPARE(dialog->findChild<QTimeEdit*>(u"scheduleWeeklyTime"_s)->time(), QTime(7, 30));
         button(u"removeSchedule"_s)->click();
