@@ -898,6 +898,8 @@ private slots:
         QVERIFY(button(u"scheduleWeekly"_s)->isChecked() && button(u"scheduleChangedPages"_s)->isChecked());
         QVERIFY(button(byType ? u"scheduleType"_s : u"scheduleSelected"_s)->isChecked());
         QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleTypeChoice"_s)->currentIndex(), byType ? 1 : 0);
+        QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleWeekday"_s)->itemText(6),
+                 QLocale().dayName(Qt::Sunday));
         QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleWeekday"_s)->currentIndex(), 1);
         QCOMPARE(dialog->findChild<QTimeEdit*>(u"scheduleWeeklyTime"_s)->time(), QTime(7, 30));
         button(u"removeSchedule"_s)->click();
