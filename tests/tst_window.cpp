@@ -794,15 +794,23 @@ private slots:
     void schedule_setFromTheSubmissionPageShownAgainAndRemoved_data()
     {
         QTest::addColumn<QString>("scheduler");
-        QTest::addColumn<bool>("byType"); // else the sites selected now
-        QTest::newRow("systemd user timer, the selection") << u"systemd"_s << false;
-        QTest::newRow("crontab, a type") << u"crontab"_s << true;
+        QTest::addColumn<QString>("sites"); // the choice's button
+        QTest::addColumn<QString>("words"); // of the submit command
+        QTest::addColumn<QString>("said");
+        QTest::newRow("systemd user timer, the selection")
+            << u"systemd"_s << u"scheduleSelected"_s << u"--site \"Two Words\""_s << u"Two Words"_s;
+        QTest::newRow("crontab, a type")
+            << u"crontab"_s << u"scheduleType"_s << u"--type list"_s << u"the lists"_s;
+        QTest::newRow("systemd user timer, every site")
+            << u"systemd"_s << u"scheduleAll"_s << u"--all"_s << u"every site"_s;
     }
 
     void schedule_setFromTheSubmissionPageShownAgainAndRemoved()
     {
         QFETCH(QString, scheduler);
-        QFETCH(bool, byType);
+        QFETCH(QString, sites);
+        QFETCH(QString, words);
+        QFETCH(QString, said);
         const ScheduleStandIns standIns;
         const QByteArray path = qgetenv("PATH");
         QList<std::pair<const char*, std::optional<QByteArray>>> before;
@@ -859,15 +867,12 @@ private slots:
                 !standIns.calls().contains(u"-- Mon *-*-* 06:00\n"_s),
             qPrintable(standIns.calls()));
         button(u"scheduleChangedPages"_s)->click();
-        if (byType) {
-            button(u"scheduleType"_s)->click();
-            dialog->findChild<QComboBox*>(u"scheduleTypeChoice"_s)->setCurrentIndex(1);
-        }
+        button(sites)->click();
+        dialog->findChild<QComboBox*>(u"scheduleTypeChoice"_s)->setCurrentIndex(1); // used by a type alone
         button(u"setSchedule"_s)->click();
         QCOMPARE(m_app->dialogs.shown.size(), 0);
         const QString command = QCoreApplication::applicationFilePath() + u" submit --profile-slot 1 "_s +
-                                (byType ? u"--type list"_s : u"--site \"Two Words\""_s) +
-                                u" --changed-pages --quiet --schedule-log --home "_s + m_app->home();
+                                words + u" --changed-pages --quiet --schedule-log --home "_s + m_app->home();
         const QString units = m_app->configDirectory() + u"/systemd/user/"_s;
         if (scheduler == u"systemd"_s) {
             QVERIFY(TestData::readFile(units + u"orvanta-1.service"_s)
@@ -886,7 +891,7 @@ private slots:
                     u"Now: %3, changed pages, at \"Tue *-*-* 07:30\", kept as %1.\nNext run: %2\nLast run: none yet\n"_s
                         .arg(scheduler == u"crontab"_s ? u"crontab"_s
                                                        : u"systemd user timer orvanta-1.timer"_s,
-                             mondays.section(u'\n', 0, 0), byType ? u"the lists"_s : u"Two Words"_s)),
+                             mondays.section(u'\n', 0, 0), said)),
             qPrintable(text(u"scheduleKept"_s)));
         QVERIFY(button(u"removeSchedule"_s)->isEnabled());
 
@@ -896,8 +901,9 @@ private slots:
         dialog = open();
         QVERIFY(dialog);
         QVERIFY(button(u"scheduleWeekly"_s)->isChecked() && button(u"scheduleChangedPages"_s)->isChecked());
-        QVERIFY(button(byType ? u"scheduleType"_s : u"scheduleSelected"_s)->isChecked());
-        QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleTypeChoice"_s)->currentIndex(), byType ? 1 : 0);
+        QVERIFY(button(sites)->isChecked());
+        QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleTypeChoice"_s)->currentIndex(),
+                 sites == u"scheduleType"_s ? 1 : 0);
         QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleWeekday"_s)->itemText(6),
                  QLocale().dayName(Qt::Sunday));
         QCOMPARE(dialog->findChild<QComboBox*>(u"scheduleWeekday"_s)->currentIndex(), 1);
