@@ -895,10 +895,15 @@ private slots:
             qPrintable(text(u"scheduleKept"_s)));
         QVERIFY(button(u"removeSchedule"_s)->isEnabled());
 
-        // Opened again, the dialog shows the schedule as it is kept.
+        // Opened again, the dialog shows the schedule as it is kept: with nothing selected on the
+        // page, the sites it names.
         dialog->close();
         QTRY_VERIFY(!dialog);
+        m_app->get<QCheckBox>(u"Check3"_s)->click();
         dialog = open();
+        QCOMPARE(button(u"scheduleSelected"_s)->text(), sites == u"scheduleSelected"_s
+                                                            ? u"The schedule's &named sites (1)"_s
+                                                            : u"The sites selected &now (0)"_s);
         QVERIFY(dialog);
         QVERIFY(button(u"scheduleWeekly"_s)->isChecked() && button(u"scheduleChangedPages"_s)->isChecked());
         QVERIFY(button(sites)->isChecked());

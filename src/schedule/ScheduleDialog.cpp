@@ -24,14 +24,22 @@ ScheduleDialog::ScheduleDialog(std::unique_ptr<ScheduleEditor> editor, const QSt
     ui->scheduleProfile->setText(m_editor->profileText());
     // Room for the five runs from the start, so that the dialog does not have to grow for them.
     ui->scheduleNextRuns->setMinimumHeight(ui->scheduleNextRuns->fontMetrics().lineSpacing() * 5);
-    ui->scheduleSelected->setText(u"The sites selected &now (%1)"_s.arg(selectedSites.size()));
-    ui->scheduleSelected->setEnabled(!selectedSites.isEmpty());
+    // With nothing selected on the page, a schedule of named sites offers its own, so that setting
+    // it again does not quietly put other sites in their place.
+    const std::optional<ScheduleKeeper::Kept>& kept = m_editor->kept();
+    const bool keptNames = selectedSites.isEmpty() && kept && kept->schedule.sites == Schedule::Sites::Named;
+    if (keptNames)
+        m_selectedSites = kept->schedule.names;
+    ui->scheduleSelected->setText(
+        (keptNames ? u"The schedule's &named sites (%1)"_s : u"The sites selected &now (%1)"_s)
+            .arg(m_selectedSites.size()));
+    ui->scheduleSelected->setEnabled(!m_selectedSites.isEmpty());
     const bool waits = m_editor->waitsForLogin();
     ui->scheduleLinger->setVisible(waits);
     ui->scheduleLingerCommand->setVisible(waits);
     ui->scheduleLinger->setText(ScheduleDetails::lingerAdvice);
     ui->scheduleLingerCommand->setText(ScheduleDetails::lingerCommand);
-    preset(selectedSites, changedPages);
+    preset(changedPages);
     showKept();
 
     connect(m_editor.get(), &ScheduleEditor::calendarRead, this, &ScheduleDialog::showCalendar);
@@ -55,18 +63,16 @@ ScheduleDialog::ScheduleDialog(std::unique_ptr<ScheduleEditor> editor, const QSt
 ScheduleDialog::~ScheduleDialog() = default;
 
 // The kept schedule where there is one, else the submission page's choices, every day at 06:00.
-void ScheduleDialog::preset(const QStringList& selectedSites, bool changedPages)
+void ScheduleDialog::preset(bool changedPages)
 {
     const std::optional<ScheduleKeeper::Kept>& kept = m_editor->kept();
-    const Schedule::Sites sites = kept                      ? kept->schedule.sites
-                                  : selectedSites.isEmpty() ? Schedule::Sites::Type
-                                                            : Schedule::Sites::Named;
-    if (sites == Schedule::Sites::Named && !selectedSites.isEmpty())
-        ui->scheduleSelected->setChecked(true);
-    else if (sites == Schedule::Sites::Type || (sites == Schedule::Sites::Named && !kept))
-        ui->scheduleType->setChecked(true);
-    else
-        ui->scheduleAll->setChecked(true);
+    const Schedule::Sites sites = kept                        ? kept->schedule.sites
+                                  : m_selectedSites.isEmpty() ? Schedule::Sites::Type
+                                                              : Schedule::Sites::Named;
+    (sites == Schedule::Sites::Named ? ui->scheduleSelected
+     : sites == Schedule::Sites::All ? ui->scheduleAll
+                                     : ui->scheduleType)
+        ->setChecked(true);
     ui->scheduleTypeChoice->setCurrentIndex(kept ? std::max(0, int(types.indexOf(kept->schedule.type))) : 0);
     ui->scheduleTypeChoice->setEnabled(ui->scheduleType->isChecked());
     (kept ? kept->schedule.changedPages : changedPages) ? ui->scheduleChangedPages->setChecked(true)

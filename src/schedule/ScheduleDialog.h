@@ -23,13 +23,13 @@ class ScheduleDialog final : public QDialog
 
 public:
     // `selectedSites` and `changedPages` are the submission page's choices, offered when the
-    // profile has no schedule yet.
+    // profile has no schedule yet (and the selection whenever it is not empty).
     ScheduleDialog(std::unique_ptr<ScheduleEditor> editor, const QStringList& selectedSites,
                    bool changedPages, Dialogs& dialogs, QWidget* parent = nullptr);
     ~ScheduleDialog() override;
 
 private:
-    void preset(const QStringList& selectedSites, bool changedPages);
+    void preset(bool changedPages);
     ScheduleEditor::Timing timing() const;
     Schedule chosen() const;
     void onTimingChanged();
