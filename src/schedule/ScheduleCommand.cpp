@@ -101,17 +101,15 @@ private:
 
     std::optional<ScheduleKeeper::Kept> keptFor(int slot, int& status)
     {
-        QList<ScheduleKeeper::Kept> kept;
+        std::optional<ScheduleKeeper::Kept> kept;
         QString error;
-        if (!m_keeper->list(kept, error)) {
+        if (!m_keeper->find(slot, kept, error)) {
             print(m_err, error + u'\n');
             status = ExitStatus::failure;
             return std::nullopt;
         }
-        for (const ScheduleKeeper::Kept& each : std::as_const(kept)) {
-            if (each.schedule.slot == slot)
-                return each;
-        }
+        if (kept)
+            return kept;
         print(m_err, u"%1 has no schedule.\n"_s.arg(
                          ScheduleDetails::profileText(ProfileStore(m_settings).titleIn(slot), slot)));
         status = ExitStatus::badUsage;

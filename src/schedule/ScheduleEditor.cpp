@@ -5,7 +5,6 @@
 #include "TimeText.h"
 
 #include <QDir>
-#include <QLocale>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -128,16 +127,7 @@ void ScheduleEditor::readCalendar()
 
 void ScheduleEditor::reload()
 {
-    QList<ScheduleKeeper::Kept> all;
-    m_kept.reset();
     m_listError.clear();
-    if (!m_keeper->list(all, m_listError)) {
-        emit keptChanged();
-        return;
-    }
-    for (const ScheduleKeeper::Kept& each : std::as_const(all)) {
-        if (each.schedule.slot == m_slot)
-            m_kept = each;
-    }
+    m_keeper->find(m_slot, m_kept, m_listError);
     emit keptChanged();
 }

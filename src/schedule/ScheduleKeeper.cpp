@@ -149,6 +149,19 @@ std::unique_ptr<ScheduleKeeper> ScheduleKeeper::forThisMachine()
     return std::make_unique<CrontabBlock>();
 }
 
+bool ScheduleKeeper::find(int slot, std::optional<Kept>& found, QString& error) const
+{
+    QList<Kept> kept;
+    found.reset();
+    if (!list(kept, error))
+        return false;
+    for (const Kept& each : std::as_const(kept)) {
+        if (each.schedule.slot == slot)
+            found = each;
+    }
+    return true;
+}
+
 QString SystemdTimers::unitDirectory()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/systemd/user"_s;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // Where the system keeps a schedule and starts its runs: a systemd user timer, or a block of the
 // user's crontab. Each reads back what it installed, so a schedule is listed as it will run.
@@ -30,6 +31,9 @@ public:
     // Why a calendar systemd reads cannot be kept here; empty when it can.
     virtual QString refusalOf(const Calendar::Reading& reading) const = 0;
     virtual bool list(QList<Kept>& kept, QString& error) const = 0;
+    // The slot's schedule in `found` (none when it has none); false with the reason when the
+    // schedules cannot be read.
+    bool find(int slot, std::optional<Kept>& found, QString& error) const;
     // Writes or rewrites the slot's schedule and has the system take it up at once.
     virtual bool set(const Schedule& schedule, const QString& program, QString& error) = 0;
     // False with a reason when it could not; `found` says whether there was one to remove.

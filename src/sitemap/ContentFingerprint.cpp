@@ -1,6 +1,6 @@
 #include "ContentFingerprint.h"
 
-#include "HtmlEncoding.h"
+#include "HtmlParsing.h"
 
 #include <QByteArrayList>
 #include <QCryptographicHash>
@@ -76,26 +76,11 @@ struct ContentFingerprint::Reader
     void start(QByteArrayView element, const xmlChar** attributes)
     {
         ++depth;
-        QByteArray name;
-        QByteArray content;
-        QByteArray rel;
-        QByteArray href;
-        QByteArray role;
-        for (const xmlChar** attribute = attributes; attribute && attribute[0]; attribute += 2) {
-            const QByteArray key = QByteArray(reinterpret_cast<const char*>(attribute[0])).toLower();
-            const QByteArray value =
-                attribute[1] ? QByteArray(reinterpret_cast<const char*>(attribute[1])) : QByteArray();
-            if (key == "name")
-                name = value.trimmed().toLower();
-            else if (key == "content")
-                content = value.simplified();
-            else if (key == "rel")
-                rel = value.toLower();
-            else if (key == "href")
-                href = value.trimmed();
-            else if (key == "role")
-                role = value.trimmed().toLower();
-        }
+        const QByteArray name = htmlAttribute(attributes, "name").trimmed().toLower();
+        const QByteArray content = htmlAttribute(attributes, "content").simplified();
+        const QByteArray rel = htmlAttribute(attributes, "rel").toLower();
+        const QByteArray href = htmlAttribute(attributes, "href").trimmed();
+        const QByteArray role = htmlAttribute(attributes, "role").trimmed().toLower();
         if (element == "meta" && name == "description")
             description = content;
         else if (element == "meta" && (name == "robots" || name == "googlebot" || name == "bingbot"))

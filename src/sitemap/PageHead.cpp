@@ -1,6 +1,6 @@
 #include "PageHead.h"
 
-#include "HtmlEncoding.h"
+#include "HtmlParsing.h"
 
 #include <QByteArrayList>
 
@@ -30,23 +30,10 @@ struct Reader
             end();
             return;
         }
-        QByteArray nameAttribute;
-        QByteArray content;
-        QByteArray rel;
-        QByteArray href;
-        for (const xmlChar** attribute = attributes; attribute && attribute[0]; attribute += 2) {
-            const QByteArray key = QByteArray(reinterpret_cast<const char*>(attribute[0])).toLower();
-            const QByteArray value =
-                attribute[1] ? QByteArray(reinterpret_cast<const char*>(attribute[1])) : QByteArray();
-            if (key == "name")
-                nameAttribute = value.trimmed().toLower();
-            else if (key == "content")
-                content = value;
-            else if (key == "rel")
-                rel = value.toLower();
-            else if (key == "href")
-                href = value.trimmed();
-        }
+        const QByteArray nameAttribute = htmlAttribute(attributes, "name").trimmed().toLower();
+        const QByteArray content = htmlAttribute(attributes, "content");
+        const QByteArray rel = htmlAttribute(attributes, "rel").toLower();
+        const QByteArray href = htmlAttribute(attributes, "href").trimmed();
         if (element == "meta" && !nameAttribute.isEmpty()) {
             // "robots" speaks for every crawler, any other name for the crawler of that name.
             IndexingBan::read(content, nameAttribute == "robots" ? QByteArray() : nameAttribute,

@@ -1,6 +1,4 @@
-#include "HtmlEncoding.h"
-
-#include <QByteArray>
+#include "HtmlParsing.h"
 
 xmlCharEncodingHandlerPtr htmlEncodingOf(QByteArrayView html, QByteArrayView contentType, qsizetype& skip)
 {
@@ -27,4 +25,14 @@ xmlCharEncodingHandlerPtr htmlEncodingOf(QByteArrayView html, QByteArrayView con
     if (charset.startsWith('"') && charset.endsWith('"') && charset.size() >= 2)
         charset = charset.mid(1, charset.size() - 2);
     return charset.isEmpty() ? nullptr : xmlFindCharEncodingHandler(charset.constData());
+}
+
+QByteArray htmlAttribute(const xmlChar** attributes, QByteArrayView key)
+{
+    for (const xmlChar** attribute = attributes; attribute && attribute[0]; attribute += 2) {
+        if (QByteArrayView(reinterpret_cast<const char*>(attribute[0])).compare(key, Qt::CaseInsensitive) ==
+            0)
+            return attribute[1] ? QByteArray(reinterpret_cast<const char*>(attribute[1])) : QByteArray();
+    }
+    return {};
 }
