@@ -46,6 +46,7 @@ expect "orvanta profile " $'delete\nexport\nimport\nlist\nnew\nset\nshow'
 expect "orvanta google l" $'login\nlogout'
 expect "orvanta su" "submit"
 expect "orvanta submit --changed-pages --no" "--no-check"
+expect "orvanta submit --changed-pages --change-signal c" "content"
 expect "orvanta submit --pro" $'--profile\n--profile-slot'
 expect "orvanta submit --profile " $'My Shop\nMystery\nOther'
 expect "orvanta submit --profile My" $'My Shop\nMystery'

@@ -96,6 +96,7 @@ private slots:
     {
         QVERIFY(m_settings->setValue(u"5"_s, u"name"_s, u"left behind"_s)); // a title-less leftover
         QVERIFY(m_store->create(5, u"New"_s));
+        QCOMPARE(m_store->read(5).changeSignal, u"auto"_s); // a new profile reads pages without lastmod
         Profile profile;
         profile.title = u"ignored"_s;
         profile.value(ProfileField::Name) = u"Ann"_s;
@@ -104,7 +105,7 @@ private slots:
         QCOMPARE(read.title, u"New"_s);
         QCOMPARE(read.value(ProfileField::Name), u"Ann"_s);
         QCOMPARE(read.emptyFields().size(), profileFieldCount - 1); // stored as empty texts
-        QCOMPARE(QSettings(m_temp->file(), QSettings::IniFormat).allKeys().size(), 18);
+        QCOMPARE(QSettings(m_temp->file(), QSettings::IniFormat).allKeys().size(), 19);
     }
 
     void editor_refusesTitlesThatWouldHideAProfile_data()
@@ -363,6 +364,38 @@ private slots:
         click(u"Command21"_s); // with no profile left the new controls lock as well
         QVERIFY(!key->isEnabled() && !m_page->findChild<QPushButton*>(u"checkKey"_s)->isEnabled());
         QVERIFY(key->text().isEmpty());
+    }
+
+    void page_changedPagesChoicesAreKept()
+    {
+        TestData::storeCompleteProfile(*m_settings, 1, u"Site"_s); // kept before there was a choice
+        makePage();
+        auto* signal = m_page->findChild<QComboBox*>(u"changeSignal"_s);
+        QCOMPARE(signal->currentText(), u"by the sitemap's lastmod"_s);
+        signal->setCurrentIndex(1);
+        edit(u"txtinclude"_s)->setText(u" /blog/  /shop/*.html$ "_s);
+        edit(u"txtexclude"_s)->setText(u"/tag/ search"_s);
+        const QByteArray before = TestData::readFile(m_temp->file());
+        click(u"Command9"_s);
+        QCOMPARE(m_dialogs.shown.last().text,
+                 u"The pattern \"search\" is not a path: a pattern begins with / or *, as in robots.txt "
+                 u"(\"/blog/\", \"/*.pdf$\")."_s);
+        QCOMPARE(TestData::readFile(m_temp->file()), before);
+        edit(u"txtexclude"_s)->setText(u"/tag/ /search"_s);
+        click(u"Command9"_s);
+        const Profile stored = m_store->read(1);
+        QCOMPARE((QStringList{stored.changeSignal, stored.include, stored.exclude}),
+                 (QStringList{u"content"_s, u"/blog/ /shop/*.html$"_s, u"/tag/ /search"_s}));
+        signal->setCurrentIndex(0); // chosen now, lastmod is kept as a choice
+        click(u"Command9"_s);
+        QCOMPARE(m_store->read(1).changeSignal, u"lastmod"_s);
+
+        m_dialogs.queueInput(u"Fresh"_s);
+        click(u"Command7"_s); // a new profile reads the pages that have no lastmod
+        QCOMPARE(signal->currentIndex(), 2);
+        QVERIFY(edit(u"txtinclude"_s)->text().isEmpty());
+        click(u"Command9"_s);
+        QCOMPARE(m_store->read(m_page->currentSlot()).changeSignal, u"auto"_s);
     }
 
     void page_unwritableStoreIsReported()

@@ -36,6 +36,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -1036,6 +1037,167 @@ private slots:
                  qPrintable(unrecorded.err));
     }
 
+    // A website whose sitemap gives no lastmod (but for its fourth page): what goes out is what
+    // changed in the pages themselves, as the command line runs it night after night.
+    void changeSignal_sendsThePagesWhoseContentChanged()
+    {
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        struct Page
+        {
+            QByteArray title, text, footer = "(c) 2026", token = "t0", asset = "a0", generator = "G 1",
+                                    canonical = {};
+        };
+        QList<Page> pages{{"One", "First words."},
+                          {"Two", "Second words."},
+                          {"Three", "Third words."},
+                          {"Four", "Fourth words."}};
+        QString fourthLastmod = u"2026-11-01"_s;
+        enum class Tags { None, ByContent, Changing } tags = Tags::None;
+        int served = 0;
+        const QString website = farm.url(u"/c/"_s);
+        const auto html = [&](const Page& page) -> QByteArray {
+            return "<html><head><title>" + page.title + "</title><meta name=\"generator\" content=\"" +
+                   page.generator + "\">" +
+                   (page.canonical.isEmpty() ? QByteArray()
+                                             : "<link rel=\"canonical\" href=\"" + page.canonical + "\">") +
+                   "</head><body><header><a href=\"/\">Home</a></header><main><h1>" + page.title +
+                   "</h1><p>" + page.text + "</p><form><input type=\"hidden\" name=\"csrf\" value=\"" +
+                   page.token + "\"></form></main><footer>" + page.footer + "</footer><script src=\"/app." +
+                   page.asset + ".js\"></script></body></html>";
+        };
+        farm.handle(u"/c/"_s, [&](const SiteFarm::Request& request) -> SiteFarm::Answer {
+            if (request.path == "/c/sitemap.xml") {
+                QList<std::pair<QString, QString>> entries;
+                for (int page = 1; page <= pages.size(); ++page)
+                    entries.append({website + u"%1.html"_s.arg(page), page == 4 ? fourthLastmod : QString()});
+                return {200, SitemapSite::urlSet(entries), "application/xml"};
+            }
+            const int page = request.path.mid(3).chopped(5).toInt();
+            if (page < 1 || page > pages.size())
+                return {404, "gone", "text/plain"};
+            ++served;
+            const QByteArray body = html(pages.at(page - 1));
+            const QByteArray etag =
+                tags == Tags::ByContent
+                    ? '"' + QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex() + '"'
+                : tags == Tags::Changing ? "\"build-" + QByteArray::number(served) + '"'
+                                         : QByteArray();
+            if (!etag.isEmpty() && request.header("if-none-match") == etag)
+                return {304, {}, "text/html", "ETag: " + etag + "\r\n"};
+            return {200, body, "text/html; charset=utf-8",
+                    etag.isEmpty() ? QByteArray() : "ETag: " + etag + "\r\n"};
+        });
+        ChangedPagesHome home(farm, website);
+        const auto page = [&website](int number) -> QString { return website + u"%1.html"_s.arg(number); };
+        struct Run
+        {
+            ChangedPagesHome::Outcome outcome;
+            QStringList sent;
+            QList<QByteArray> asked; // the pages' requests
+        };
+        const auto run = [&](const QStringList& more) {
+            const qsizetype before = farm.requests().size();
+            Run done{home.command(QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--site"_s,
+                                              home.indexNow.sitename, u"--changed-pages"_s, u"--sitemap"_s,
+                                              website + u"sitemap.xml"_s, u"--cool-down"_s, u"0"_s} +
+                                  more),
+                     {},
+                     {}};
+            for (auto request = farm.requests().cbegin() + before; request != farm.requests().cend();
+                 ++request) {
+                if (request->startsWith("POST /indexnow")) {
+                    const QJsonArray urls =
+                        QJsonDocument::fromJson(request->mid(request->indexOf("\r\n\r\n") + 4))
+                            .object()
+                            .value(u"urlList"_s)
+                            .toArray();
+                    for (const QJsonValue& url : urls)
+                        done.sent << url.toString();
+                } else if (request->startsWith("GET /c/") && !request->startsWith("GET /c/sitemap")) {
+                    done.asked << *request;
+                }
+            }
+            done.sent.sort();
+            return done;
+        };
+        const QStringList content{u"--change-signal"_s, u"content"_s};
+        const QString engine = home.indexNow.sitename;
+
+        // Sent first while the lastmod was the signal, so what the engine holds was never read:
+        // the first reading is taken as that.
+        Run first = run({u"--change-signal"_s, u"lastmod"_s});
+        QCOMPARE(first.outcome.status, 0);
+        QCOMPARE(first.sent, (QStringList{page(1), page(2), page(3), page(4)}));
+        QCOMPARE(first.asked.size(), 4);
+        QCOMPARE(run(content).sent, QStringList());
+        Run again = run(content);
+        QVERIFY2(again.outcome.out.contains(
+                     u"%1: no page changed since the last run, nothing to send (4 unchanged)."_s.arg(engine)),
+                 qPrintable(again.outcome.out));
+        QCOMPARE(again.asked.size(), 4); // every page read again: none has a lastmod to go by
+
+        // What an engine would not index differently changes nothing.
+        pages[0].footer = "(c) 2027";
+        pages[1].token = "t1";
+        pages[2].asset = "a1";
+        pages[2].generator = "G 2";
+        QCOMPARE(run(content).sent, QStringList());
+        // An edited paragraph, a new title and a canonical link do.
+        pages[0].text = "First words, edited.";
+        Run edited = run(content);
+        QCOMPARE(edited.sent, QStringList{page(1)});
+        QVERIFY2(
+            edited.outcome.out.contains(
+                u"%1: 1 new or changed page to send in 1 request (3 unchanged); 1 changed (1 by content, 0 by lastmod)."_s
+                    .arg(engine)),
+            qPrintable(edited.outcome.out));
+        pages[1].title = "Two, retitled";
+        pages[2].canonical = page(3).toUtf8();
+        QCOMPARE(run(content).sent, (QStringList{page(2), page(3)}));
+
+        // Validators: asked on condition, a 304 reads nothing and sends nothing; a tag that
+        // changes with every build while the content stays sends nothing either.
+        tags = Tags::ByContent;
+        QCOMPARE(run(content).sent, QStringList()); // the tags are learnt
+        Run conditional = run(content);
+        QCOMPARE(conditional.sent, QStringList());
+        QVERIFY2(conditional.outcome.out.contains(u"(4 unchanged); 4 answered 304."_s),
+                 qPrintable(conditional.outcome.out));
+        QVERIFY(
+            std::all_of(conditional.asked.cbegin(), conditional.asked.cend(),
+                        [](const QByteArray& request) { return request.contains("\r\nIf-None-Match: \""); }));
+        pages[3].text = "Fourth words, edited.";
+        QCOMPARE(run(content).sent, QStringList{page(4)}); // a new tag, read again
+        tags = Tags::Changing;
+        QCOMPARE(run(content).sent, QStringList());
+        QCOMPARE(run(content).sent, QStringList());
+
+        // lastmod goes by the sitemap alone; auto by the lastmod where there is one.
+        pages[0].text = "First words, edited twice.";
+        pages[3].text = "Fourth words, edited twice.";
+        QCOMPARE(run({u"--change-signal"_s, u"lastmod"_s}).sent, QStringList());
+        Run automatic = run({u"--change-signal"_s, u"auto"_s});
+        QCOMPARE(automatic.sent, QStringList{page(1)});
+        fourthLastmod = u"2026-12-01"_s;
+        pages[1].text = "Second words, edited.";
+        Run both = run({u"--change-signal"_s, u"auto"_s});
+        QCOMPARE(both.sent, (QStringList{page(2), page(4)}));
+        QVERIFY2(both.outcome.out.contains(u"2 changed (1 by content, 1 by lastmod)"_s),
+                 qPrintable(both.outcome.out));
+
+        // Which pages: the profile's patterns, or those of one run.
+        pages[1].text = "Second words, edited twice.";
+        pages[2].text = "Third words, edited.";
+        Run excluded = run(content + QStringList{u"--exclude"_s, u"/c/2.*$"_s});
+        QCOMPARE(excluded.sent, QStringList{page(3)});
+        QVERIFY2(excluded.outcome.out.contains(u"; left out: 1 excluded by the profile"_s),
+                 qPrintable(excluded.outcome.out));
+        Run included = run(content + QStringList{u"--include"_s, u"/c/1"_s, u"--include"_s, u"/c/2.html$"_s});
+        QCOMPARE(included.sent, QStringList{page(2)});
+        QCOMPARE(run(content + QStringList{u"--include"_s, u"c/2"_s}).outcome.status, 2);
+    }
+
     // The session itself, driven as both front ends drive it.
     void session_aSummaryChecksSoFarAndSaysWhatIsLeft()
     {
@@ -1380,8 +1542,8 @@ private slots:
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QString>("error"); // empty: opens
         QTest::newRow("newer")
-            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 8"_s}
-            << u"was written by a newer version of Orvanta (layout 8; this one knows up to 7). It "
+            << QStringList{u"CREATE TABLE runs(id INTEGER)"_s, u"PRAGMA user_version = 9"_s}
+            << u"was written by a newer version of Orvanta (layout 9; this one knows up to 8). It "
                u"is left as it is."_s;
         QTest::newRow("another program's")
             << QStringList{u"CREATE TABLE notes(text TEXT)"_s}
@@ -1529,6 +1691,14 @@ private slots:
         RunJournal journal(*database);
         QCOMPARE(journal.runs().last().succeeded, 0);
         QCOMPARE(journal.results(1).first().outcome, u"recorded"_s);
+        // No content was read before: nothing stands for what the engines hold.
+        SqliteStatement contents(
+            database->connection(),
+            u"SELECT (SELECT count(*) FROM contents), (SELECT count(*) FROM announcements "
+            u"WHERE fingerprint IS NOT NULL), (SELECT count(*) FROM announcements)"_s);
+        QVERIFY(contents.next());
+        QCOMPARE(contents.integer(0) + contents.integer(1), 0);
+        QCOMPARE(contents.integer(2), 3);
         QCOMPARE(journal.results(2).first().outcome, u"succeeded"_s);
     }
 

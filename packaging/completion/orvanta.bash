@@ -59,7 +59,11 @@ _orvanta()
             _filedir json
             return
             ;;
-        --sitemap | --cool-down | --check-time | --last | --limit | --port | --timeout | --at)
+        --sitemap | --cool-down | --check-time | --last | --limit | --port | --timeout | --at | --include | --exclude)
+            return
+            ;;
+        --change-signal)
+            COMPREPLY=($(compgen -W 'lastmod content auto' -- "$cur"))
             return
             ;;
         key)
@@ -86,7 +90,8 @@ _orvanta()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--help --version --home --profile --all --type --site --dry-run --quiet
-            --changed-pages --no-check --baseline --sitemap --cool-down --check-time --replace --last --csv
+            --changed-pages --no-check --change-signal --include --exclude --baseline --sitemap --cool-down
+            --check-time --replace --last --csv
             --client --service-account --port --timeout --limit --profile-slot --at --schedule-log --json
             --jsonl' -- "$cur"))
         return

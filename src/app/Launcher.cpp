@@ -1,6 +1,7 @@
 #include "Launcher.h"
 
 #include "AppPaths.h"
+#include "ChangeSignal.h"
 #include "CoverageCommand.h"
 #include "DesktopOpener.h"
 #include "ExitStatus.h"
@@ -13,6 +14,7 @@
 #include "KeyChecks.h"
 #include "KeyCommand.h"
 #include "MainWindow.h"
+#include "PathPatterns.h"
 #include "ProfileCommand.h"
 #include "ProfileStore.h"
 #include "QtDialogs.h"
@@ -97,6 +99,23 @@ struct Options
         u"submit --changed-pages: how long checking the pages may take (default 600; 0 for no bound); the "
         u"pages it does not come to are sent another time, checked first, and the run exits with 3."_s,
         u"SECONDS"_s};
+    QCommandLineOption changeSignal{
+        u"change-signal"_s,
+        u"submit --changed-pages: what tells a changed page for this run: lastmod (the sitemap's), "
+        u"content (the page's own, read when it is checked) or auto (lastmod where a page has one, else "
+        u"content); default: the profile's changesignal."_s,
+        u"SIGNAL"_s};
+    QCommandLineOption include{
+        u"include"_s,
+        u"submit --changed-pages: for this run, announce only the pages whose path "
+        u"matches a PATTERN as robots.txt writes paths (\"/blog/\", \"/*.html$\"); may "
+        u"be given more than once; default: the profile's include."_s,
+        u"PATTERN"_s};
+    QCommandLineOption exclude{
+        u"exclude"_s,
+        u"submit --changed-pages: for this run, leave out the pages whose path matches "
+        u"a PATTERN; may be given more than once; default: the profile's exclude."_s,
+        u"PATTERN"_s};
     QCommandLineOption noCheck{u"no-check"_s,
                                u"submit --changed-pages: send the pages as the sitemaps list them, without "
                                u"fetching each first to see whether it can be indexed."_s};
@@ -157,9 +176,12 @@ QList<Usage> usages(const Options& o)
          u"orvanta submit (--profile TITLE | --profile-slot N) (--all | --type engine|list | --site NAME "
          u"...) "
          u"[--home DIR] [--dry-run] [--quiet] [--jsonl] [--schedule-log] "
-         u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--check-time SECONDS] [--no-check]] [--baseline [--sitemap URL]]"_s,
+         u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--check-time SECONDS] [--no-check] "
+         u"[--change-signal lastmod|content|auto] [--include PATTERN ...] [--exclude PATTERN ...]] "
+         u"[--baseline [--sitemap URL]]"_s,
          {&o.profile, &o.profileSlot, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.jsonl, &o.scheduleLog,
-          &o.changedPages, &o.sitemap, &o.coolDown, &o.checkTime, &o.noCheck, &o.baseline}},
+          &o.changedPages, &o.sitemap, &o.coolDown, &o.checkTime, &o.noCheck, &o.changeSignal, &o.include,
+          &o.exclude, &o.baseline}},
         {u"key generate"_s, u"orvanta key generate --profile TITLE [--replace]"_s, {&o.profile, &o.replace}},
         {u"key check"_s, u"orvanta key check --profile TITLE [--json] [--home DIR]"_s, {&o.profile, &o.json}},
         {u"history"_s,
@@ -294,13 +316,14 @@ void describe(QCommandLineParser& parser, const Options& options)
         u"orvanta COMMAND --help tells of one."_s,
         u"[submit | key generate|check | history | coverage | google login|logout|status|inspect | "
         u"profile list|show|new|set|delete|export|import | profiles | status | schedule set|list|remove|run]"_s);
-    parser.addOptions({options.help,      options.version,      options.home,     options.profile,
-                       options.all,       options.type,         options.site,     options.dryRun,
-                       options.quiet,     options.changedPages, options.sitemap,  options.coolDown,
-                       options.checkTime, options.noCheck,      options.baseline, options.replace,
-                       options.last,      options.csv,          options.client,   options.serviceAccount,
-                       options.port,      options.timeout,      options.limit,    options.profileSlot,
-                       options.at,        options.scheduleLog,  options.json,     options.jsonl});
+    parser.addOptions({options.help,         options.version,      options.home,     options.profile,
+                       options.all,          options.type,         options.site,     options.dryRun,
+                       options.quiet,        options.changedPages, options.sitemap,  options.coolDown,
+                       options.checkTime,    options.noCheck,      options.baseline, options.replace,
+                       options.last,         options.csv,          options.client,   options.serviceAccount,
+                       options.port,         options.timeout,      options.limit,    options.profileSlot,
+                       options.at,           options.scheduleLog,  options.json,     options.jsonl,
+                       options.changeSignal, options.include,      options.exclude});
 }
 
 // The command line's two streams, on their way to a terminal or a log: control characters from
@@ -482,6 +505,23 @@ int submit(const QCommandLineParser& parser, const Options& options)
         if (!number || seconds < 0)
             return usageError(u"--check-time takes a number of seconds, 0 or more."_s);
         run.checkTime = std::chrono::seconds(seconds);
+    }
+    if ((parser.isSet(options.changeSignal) || parser.isSet(options.include) ||
+         parser.isSet(options.exclude)) &&
+        !run.changedPages)
+        return usageError(u"--change-signal, --include and --exclude go with --changed-pages."_s);
+    if (parser.isSet(options.changeSignal)) {
+        run.changeSignal = parser.value(options.changeSignal);
+        if (!ChangeSignals::fromName(*run.changeSignal) || run.changeSignal->isEmpty())
+            return usageError(u"--change-signal takes one of %1."_s.arg(ChangeSignals::names.join(u", "_s)));
+    }
+    for (const auto& [option, patterns] :
+         {std::pair{&options.include, &run.include}, std::pair{&options.exclude, &run.exclude}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *patterns = parser.values(*option).join(u' ');
+        if (const QString problem = PathPatterns::problemOf(**patterns); !problem.isEmpty())
+            return usageError(problem);
     }
     if (parser.isSet(options.coolDown)) {
         bool number = false;

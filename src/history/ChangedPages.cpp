@@ -2,15 +2,26 @@
 
 #include "PageLedger.h"
 #include "PageList.h"
+#include "PathPatterns.h"
+#include "WebAddress.h"
 
 #include <algorithm>
 
 PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QByteArray& website,
                             const QString& endpoint, qint64 now, std::chrono::seconds coolDown,
-                            std::vector<qint64>& ids)
+                            std::vector<qint64>& ids, ChangeSignal signal, const PathPatterns* patterns)
 {
-    enum class State : quint8 { New, Unchanged, Changed, CoolingDown };
+    enum class State : quint8 { New, Unchanged, Changed, CoolingDown, Candidate, Excluded };
     std::vector<State> states(size_t(pages.size()), State::New);
+    const auto admitted = [patterns](QByteArrayView url) {
+        return !patterns || patterns->admits(url.sliced(WebAddress::originOf(url).size()));
+    };
+    if (patterns && !patterns->isEmpty()) {
+        for (qsizetype page = 0; page < pages.size(); ++page) {
+            if (!admitted(pages.url(page)))
+                states[size_t(page)] = State::Excluded;
+        }
+    }
     ids.assign(size_t(pages.size()), 0);
     const qint64 coolDownMs = qint64(coolDown.count()) * 1000;
     const qint64 future = now + clockSkewMs;
@@ -19,29 +30,34 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
         website, endpoint, [&](QByteArrayView url, qint64 id, const std::optional<PageLedger::Sent>& sent) {
             const qsizetype page = pages.find(url);
             if (page < 0) {
-                if (sent && !sent->removal) { // accepted once, listed no more
+                if (sent && !sent->removal && admitted(url)) { // accepted once, listed no more
                     plan.gone.append(url.toByteArray());
                     plan.goneIds.append(id);
                 }
                 return;
             }
             ids[size_t(page)] = id;
-            if (!sent)
+            if (!sent || states[size_t(page)] == State::Excluded)
                 return;
             const qint64 lastModified = pages.lastModified(page);
+            State& state = states[size_t(page)];
+            const bool sentInTheFuture = sent->sentAt > future;
+            plan.sentInTheFuture += sentInTheFuture ? 1 : 0;
             bool changed = false;
             if (sent->removal) { // told it was gone, and listed again
                 changed = true;
                 plan.announcedRemoved.insert(page);
+            } else if (byContent(signal, lastModified)) {
+                state = State::Candidate;
+                plan.byContent.append(
+                    {page, sent->fingerprint, !sentInTheFuture && now - sent->sentAt < coolDownMs});
+                return;
             } else if (lastModified == PageList::unknownTime || lastModified == sent->lastModified)
                 changed = false;
             else if (sent->lastModified == PageList::unknownTime || sent->lastModified > future)
                 changed = true; // dated at last, or a wrong date corrected
             else
                 changed = std::min(lastModified, now) > sent->lastModified;
-            State& state = states[size_t(page)];
-            const bool sentInTheFuture = sent->sentAt > future;
-            plan.sentInTheFuture += sentInTheFuture ? 1 : 0;
             if (!changed) {
                 state = State::Unchanged;
             } else if (sentInTheFuture) {
@@ -49,6 +65,7 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
             } else {
                 state = now - sent->sentAt < coolDownMs ? State::CoolingDown : State::Changed;
             }
+            plan.changedByLastmod += state == State::Changed && !sent->removal ? 1 : 0;
         });
     if (!read) {
         PagePlan failed;
@@ -67,6 +84,11 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
             break;
         case State::Unchanged:
             ++plan.unchanged;
+            break;
+        case State::Candidate:
+            break;
+        case State::Excluded:
+            ++plan.excluded;
             break;
         }
     }

@@ -100,6 +100,16 @@ const QStringList toSeventhLayout = {
     u"ALTER TABLE runs ADD COLUMN note TEXT"_s,
 };
 
+// The eighth: what each page held when it was last fetched whole (ContentFingerprint), with the
+// validators it came with and when its content last changed; and for each endpoint the start of
+// the fingerprint of the version it accepted (eight bytes tell versions of one page apart), so
+// that a page without a usable lastmod goes to an engine when its content moved.
+const QStringList toEighthLayout = {
+    u"CREATE TABLE contents(page INTEGER PRIMARY KEY, fingerprint BLOB NOT NULL, etag TEXT, "
+    u"last_modified TEXT, changed_at INTEGER NOT NULL, checked_at INTEGER NOT NULL)"_s,
+    u"ALTER TABLE announcements ADD COLUMN fingerprint INTEGER"_s,
+};
+
 // The tables of the first layout, which had no version: pages recorded by profile title and
 // site name, and a copy of every address a batch carried.
 const QSet<QString> firstLayoutTables = {u"sent"_s, u"runs"_s, u"results"_s, u"result_urls"_s};
@@ -310,7 +320,11 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
         for (const QString& statement : toSixthLayout)
             written = written && exec(statement);
     }
-    for (const QString& statement : toSeventhLayout)
+    if (found < 7) {
+        for (const QString& statement : toSeventhLayout)
+            written = written && exec(statement);
+    }
+    for (const QString& statement : toEighthLayout)
         written = written && exec(statement);
     written = written && addKeptTables(tables);
     written = written && exec(u"PRAGMA user_version = %1"_s.arg(layout)) && commit();

@@ -17,7 +17,7 @@ class SqliteConnection;
 class HistoryDatabase
 {
 public:
-    static constexpr int layout = 7;
+    static constexpr int layout = 8;
 
     enum class Mode {
         OpenOrCreate, // a run: the file and its directory are made when missing

@@ -86,7 +86,7 @@ bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint,
     // Both come in the order of the page ids and are walked side by side.
     SqliteStatement sent(
         m_database.connection(),
-        u"SELECT page, lastmod, accepted_at, removal FROM announcements WHERE endpoint = ? AND "
+        u"SELECT page, lastmod, accepted_at, removal, fingerprint FROM announcements WHERE endpoint = ? AND "
         u"accepted_at IS NOT NULL ORDER BY page"_s);
     sent.bind(1, endpointKey);
     bool sentRow = sent.next();
@@ -96,7 +96,7 @@ bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint,
         std::optional<Sent> accepted;
         if (sentRow && sent.integer(0) == page)
             accepted = Sent{sent.isNull(1) ? PageList::unknownTime : sent.integer(1), sent.integer(2),
-                            sent.integer(3) != 0};
+                            sent.integer(3) != 0, sent.integer(4)};
         each(url, page, accepted);
     });
     if (read && sent.errorCode() != 0) {
@@ -181,7 +181,8 @@ bool PageLedger::addPages(const PageList& pages, const QList<qsizetype>& indices
 }
 
 bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, const QList<qsizetype>& indices,
-                            const std::vector<qint64>& ids, qint64 sentAt, Announcement announcement)
+                            const std::vector<qint64>& ids, qint64 sentAt, Announcement announcement,
+                            const std::vector<qint64>* fingerprints)
 {
     const qint64 endpointKey = endpointId(endpoint, true);
     if (endpointKey <= 0)
@@ -192,9 +193,10 @@ bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, cons
               [&ids](qsizetype a, qsizetype b) { return ids[size_t(a)] < ids[size_t(b)]; });
     SqliteStatement insert(
         m_database.connection(),
-        u"INSERT INTO announcements(endpoint, page, lastmod, accepted_at, removal, baseline) "
-        u"VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT(endpoint, page) DO UPDATE SET lastmod = excluded.lastmod, "
-        u"accepted_at = excluded.accepted_at, removal = excluded.removal, baseline = excluded.baseline"_s);
+        u"INSERT INTO announcements(endpoint, page, lastmod, accepted_at, removal, baseline, fingerprint) "
+        u"VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT(endpoint, page) DO UPDATE SET lastmod = excluded.lastmod, "
+        u"accepted_at = excluded.accepted_at, removal = excluded.removal, baseline = excluded.baseline, "
+        u"fingerprint = excluded.fingerprint"_s);
     for (const qsizetype index : std::as_const(byId)) {
         insert.reset();
         insert.bind(1, endpointKey);
@@ -206,6 +208,10 @@ bool PageLedger::recordSent(const QString& endpoint, const PageList& pages, cons
         insert.bind(4, sentAt);
         insert.bind(5, qint64(announcement == Announcement::Removal ? 1 : 0));
         insert.bind(6, qint64(announcement == Announcement::Baseline ? 1 : 0));
+        if (const qint64 fingerprint = fingerprints ? (*fingerprints)[size_t(index)] : 0; fingerprint != 0)
+            insert.bind(7, fingerprint);
+        else
+            insert.bindNull(7);
         if (!insert.run()) {
             m_lastError = insert.errorText();
             return false;
@@ -244,14 +250,22 @@ bool PageLedger::recordRefused(const QString& endpoint, const QList<qint64>& pag
 std::vector<PageLedger::LastCheck> PageLedger::lastChecks(const std::vector<qint64>& pages)
 {
     std::vector<LastCheck> checks(pages.size());
-    SqliteStatement find(m_database.connection(), u"SELECT left_out FROM checks WHERE page = ?"_s);
+    SqliteStatement find(
+        m_database.connection(),
+        u"SELECT c.left_out, c.checked_at, t.fingerprint, t.etag, t.last_modified FROM checks c "
+        u"LEFT JOIN contents t ON t.page = c.page WHERE c.page = ?"_s);
     for (size_t page = 0; page < pages.size(); ++page) {
         if (pages[page] == 0)
             continue;
         find.reset();
         find.bind(1, pages[page]);
         if (find.next())
-            checks[page] = {true, find.text(0)};
+            checks[page] = {true,
+                            find.text(0),
+                            find.integer(1),
+                            find.blob(2).toByteArray().toHex(),
+                            find.utf8(3).toByteArray(),
+                            find.utf8(4).toByteArray()};
     }
     if (find.errorCode() != 0)
         m_lastError = find.errorText();
@@ -263,6 +277,14 @@ bool PageLedger::recordChecks(const QList<Check>& checks, qint64 at)
     SqliteStatement insert(
         m_database.connection(),
         u"INSERT OR REPLACE INTO checks(page, checked_at, left_out, detail) VALUES (?, ?, ?, ?)"_s);
+    SqliteStatement content(
+        m_database.connection(),
+        u"INSERT INTO contents(page, fingerprint, etag, last_modified, changed_at, checked_at) VALUES (?1, "
+        u"?2, "
+        u"?3, ?4, ?5, ?5) ON CONFLICT(page) DO UPDATE SET changed_at = CASE WHEN fingerprint = "
+        u"excluded.fingerprint THEN changed_at ELSE excluded.changed_at END, fingerprint = "
+        u"excluded.fingerprint, "
+        u"etag = excluded.etag, last_modified = excluded.last_modified, checked_at = excluded.checked_at"_s);
     for (const Check& check : checks) {
         insert.reset();
         insert.bind(1, check.page);
@@ -274,6 +296,24 @@ bool PageLedger::recordChecks(const QList<Check>& checks, qint64 at)
         insert.bind(4, check.detail);
         if (!insert.run()) {
             m_lastError = insert.errorText();
+            return false;
+        }
+        if (check.fingerprint.isEmpty())
+            continue;
+        // The time of the last change moves only when another version is read.
+        content.reset();
+        content.bind(1, check.page);
+        content.bindBlob(2, QByteArray::fromHex(check.fingerprint));
+        for (const auto& [column, validator] :
+             {std::pair{3, &check.etag}, std::pair{4, &check.lastModified}}) {
+            if (validator->isEmpty())
+                content.bindNull(column);
+            else
+                content.bind(column, QByteArrayView(*validator));
+        }
+        content.bind(5, at);
+        if (!content.run()) {
+            m_lastError = content.errorText();
             return false;
         }
     }

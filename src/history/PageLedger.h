@@ -27,7 +27,8 @@ public:
     {
         qint64 lastModified; // as the sitemap said when it was sent; PageList::unknownTime if it said none
         qint64 sentAt;
-        bool removal = false; // it was announced as removed
+        bool removal = false;   // it was announced as removed
+        qint64 fingerprint = 0; // ContentFingerprint::shortForm of the version accepted; 0: not known
     };
     using PageHandler = std::function<void(QByteArrayView url, qint64 page, const std::optional<Sent>& sent)>;
 
@@ -60,28 +61,39 @@ public:
     // as announced by a baseline, which sent nothing.
     enum class Announcement { Accepted, Removal, Baseline };
     // Records the pages at `indices` (whose ids are known) as announced to the endpoint now, in
-    // the order the ledger keeps them. Part of the caller's transaction.
+    // the order the ledger keeps them, with the short form of each one's fingerprint where
+    // `fingerprints` (by index, 0: none) has one. Part of the caller's transaction.
     bool recordSent(const QString& endpoint, const PageList& pages, const QList<qsizetype>& indices,
                     const std::vector<qint64>& ids, qint64 sentAt,
-                    Announcement announcement = Announcement::Accepted);
+                    Announcement announcement = Announcement::Accepted,
+                    const std::vector<qint64>* fingerprints = nullptr);
     // Records the pages as refused by the endpoint, with the journal's request that says why.
     bool recordRefused(const QString& endpoint, const QList<qint64>& pages, qint64 run, int position,
                        qint64 at);
 
     // What a page's last check before it would have been announced found: empty `leftOut` for
-    // a page that can be indexed.
+    // a page that can be indexed; and of a page read whole, its fingerprint (64 hex digits) and
+    // validators, kept with the time its content last changed until another version is read.
     struct Check
     {
         qint64 page = 0;
         QString leftOut;
         QString detail;
+        QByteArray fingerprint = {};
+        QByteArray etag = {};
+        QByteArray lastModified = {};
     };
     bool recordChecks(const QList<Check>& checks, qint64 at);
-    // What the last recorded check of each page (0: not in the ledger) found, if one was.
+    // What the last recorded check of each page (0: not in the ledger) found, if one was, and
+    // the last version of it read whole, if one was.
     struct LastCheck
     {
         bool checked = false;
         QString leftOut; // why it was left out; empty when it could be indexed
+        qint64 checkedAt = 0;
+        QByteArray fingerprint = {}; // 64 hex digits; empty: never read whole
+        QByteArray etag = {};
+        QByteArray lastModified = {};
     };
     std::vector<LastCheck> lastChecks(const std::vector<qint64>& pages);
     // The pages the website's sitemaps list now, in place of the last such list.

@@ -40,4 +40,11 @@ inline const QString profileFeed = QStringLiteral("feed");
 inline const QString profileGoogleProperty = QStringLiteral("googleproperty");
 inline const QString profileGoogleServiceAccount = QStringLiteral("googleserviceaccount");
 
+// What tells a changed page of the website's sitemaps (ChangeSignal): a profile kept without it
+// goes by lastmod, a new one is made with "auto"; and which of the pages are announced at all,
+// as patterns of robots.txt's path syntax separated by blanks.
+inline const QString profileChangeSignal = QStringLiteral("changesignal");
+inline const QString profileInclude = QStringLiteral("include");
+inline const QString profileExclude = QStringLiteral("exclude");
+
 } // namespace SettingsKeys

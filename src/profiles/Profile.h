@@ -41,6 +41,9 @@ struct Profile
     QString feed;                 // the address of the site's RSS or Atom feed
     QString googleProperty;       // the Search Console property that covers the website
     QString googleServiceAccount; // a service account's key file, for runs nobody watches
+    QString changeSignal;         // a name of ChangeSignals; empty: lastmod, as before there was a choice
+    QString include;              // path patterns, blank-separated: only pages matching one are announced
+    QString exclude;              // path patterns: pages matching one are not announced
 
     static QString key(ProfileField field)
     {

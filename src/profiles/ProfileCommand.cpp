@@ -36,6 +36,12 @@ QString* valueOf(Profile& profile, const QString& key)
         return &profile.googleProperty;
     if (key == SettingsKeys::profileGoogleServiceAccount)
         return &profile.googleServiceAccount;
+    if (key == SettingsKeys::profileChangeSignal)
+        return &profile.changeSignal;
+    if (key == SettingsKeys::profileInclude)
+        return &profile.include;
+    if (key == SettingsKeys::profileExclude)
+        return &profile.exclude;
     return nullptr;
 }
 
@@ -158,8 +164,10 @@ private:
     int save(const Profile& profile, const QString& whatFailed)
     {
         const ProfileEditor::Result result = m_editor.save(profile.title, profile);
-        if (result == ProfileEditor::Result::InvalidKey || result == ProfileEditor::Result::InvalidFeed)
-            return refuse(ProfileEditor::problemOf(result));
+        if (result == ProfileEditor::Result::InvalidKey || result == ProfileEditor::Result::InvalidFeed ||
+            result == ProfileEditor::Result::InvalidChangeSignal ||
+            result == ProfileEditor::Result::InvalidPattern)
+            return refuse(ProfileEditor::problemOf(result, profile));
         if (result != ProfileEditor::Result::Done)
             return unwritable(whatFailed);
         m_out << u"Saved the profile \"%1\" in slot %2.\n"_s.arg(profile.title).arg(m_editor.currentSlot());
@@ -228,7 +236,9 @@ QStringList ProfileCommand::keys()
     QStringList keys;
     for (int i = 0; i < profileFieldCount; ++i)
         keys << Profile::key(ProfileField(i));
-    return keys << SettingsKeys::profileIndexNowKey << SettingsKeys::profileFeed;
+    return keys << SettingsKeys::profileIndexNowKey << SettingsKeys::profileFeed
+                << SettingsKeys::profileChangeSignal << SettingsKeys::profileInclude
+                << SettingsKeys::profileExclude;
 }
 
 int ProfileCommand::run(const Options& options, SettingsStore& settings, QIODevice& out, QIODevice& err)

@@ -1,6 +1,8 @@
 #include "ProfileEditor.h"
 
+#include "ChangeSignal.h"
 #include "IndexNowKey.h"
+#include "PathPatterns.h"
 #include "SettingsKeys.h"
 #include "WebAddress.h"
 
@@ -55,6 +57,10 @@ ProfileEditor::Result ProfileEditor::save(const QString& chooserText, const Prof
         return Result::InvalidKey;
     if (!fields.feed.isEmpty() && !WebAddress::isValid(fields.feed))
         return Result::InvalidFeed;
+    if (!ChangeSignals::fromName(fields.changeSignal))
+        return Result::InvalidChangeSignal;
+    if (!PathPatterns::parse(fields.include, fields.exclude))
+        return Result::InvalidPattern;
     return m_store.save(m_currentSlot, fields) ? Result::Done : Result::StoreUnwritable;
 }
 
@@ -66,7 +72,7 @@ ProfileEditor::Result ProfileEditor::remove(const QString& chooserText)
     return m_store.remove(m_currentSlot) ? Result::Done : Result::StoreUnwritable;
 }
 
-QString ProfileEditor::problemOf(Result result)
+QString ProfileEditor::problemOf(Result result, const Profile& profile)
 {
     switch (result) {
     case Result::InvalidKey:
@@ -74,6 +80,10 @@ QString ProfileEditor::problemOf(Result result)
                u"new one."_s;
     case Result::InvalidFeed:
         return u"The feed address must be a web address beginning with http:// or https://."_s;
+    case Result::InvalidChangeSignal:
+        return u"The change signal must be one of %1."_s.arg(ChangeSignals::names.join(u", "_s));
+    case Result::InvalidPattern:
+        return PathPatterns::problemOf(profile.include + u' ' + profile.exclude);
     default:
         return QString();
     }

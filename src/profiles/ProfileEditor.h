@@ -15,11 +15,13 @@ class ProfileEditor
 public:
     enum class Result {
         Done,
-        Refused,         // silently: nothing to do, or nothing that may be done
-        NothingStored,   // the current slot holds no stored profile: no section is touched
-        StoreUnwritable, // the settings file could not be written
-        InvalidKey,      // the IndexNow key is not one engines take: nothing is saved
-        InvalidFeed,     // the feed address is not a web address: nothing is saved
+        Refused,             // silently: nothing to do, or nothing that may be done
+        NothingStored,       // the current slot holds no stored profile: no section is touched
+        StoreUnwritable,     // the settings file could not be written
+        InvalidKey,          // the IndexNow key is not one engines take: nothing is saved
+        InvalidFeed,         // the feed address is not a web address: nothing is saved
+        InvalidChangeSignal, // not one of ChangeSignals::names: nothing is saved
+        InvalidPattern,      // an include or exclude pattern is not a path: nothing is saved
     };
 
     explicit ProfileEditor(ProfileStore& store) : m_store(store) {}
@@ -44,8 +46,9 @@ public:
     Result save(const QString& chooserText, const Profile& fields);
     Result remove(const QString& chooserText);
 
-    // What the user is told of an optional value save refused (InvalidKey, InvalidFeed).
-    static QString problemOf(Result result);
+    // What the user is told of an optional value save refused (InvalidKey, InvalidFeed, …); for
+    // InvalidPattern, the profile that has it.
+    static QString problemOf(Result result, const Profile& profile = {});
 
 private:
     Result checkCurrent(const QString& chooserText) const;

@@ -1,5 +1,6 @@
 #include "ProfilePage.h"
 
+#include "ChangeSignal.h"
 #include "ComboBoxes.h"
 #include "Dialogs.h"
 #include "GoogleAccountPanel.h"
@@ -92,6 +93,8 @@ ProfilePage::ProfilePage(ProfileStore& store, Dialogs& dialogs, QWidget* parent)
     connect(ui->Command7, &QPushButton::clicked, this, &ProfilePage::onNewClicked);
     connect(ui->Command9, &QPushButton::clicked, this, &ProfilePage::onSaveClicked);
     connect(ui->Command21, &QPushButton::clicked, this, &ProfilePage::onDeleteClicked);
+    connect(ui->changeSignal, &QComboBox::currentIndexChanged, this,
+            [this](int chosen) { m_changeSignal = ChangeSignals::nameOf(ChangeSignal(chosen)); });
     ui->indexNowKeyButtons->setUp(m_dialogs, [this] { return workingCopy(); });
     ui->indexNowKeyButtons->placeInTabOrder(ui->txtindexnowkey, ui->txtfeed);
     connect(ui->indexNowKeyButtons, &IndexNowKeyButtons::keyGenerated, ui->txtindexnowkey,
@@ -123,6 +126,13 @@ Profile ProfilePage::workingCopy() const
     profile.feed = ui->txtfeed->text().trimmed();
     profile.googleProperty = m_googleProperty;
     profile.googleServiceAccount = m_googleServiceAccount;
+    // A profile kept before there was a choice stays without one until another is chosen.
+    const QString signal = ChangeSignals::nameOf(ChangeSignal(ui->changeSignal->currentIndex()));
+    profile.changeSignal =
+        m_changeSignal.isEmpty() && signal == ChangeSignals::nameOf(ChangeSignal::LastModified) ? QString()
+                                                                                                : signal;
+    profile.include = ui->txtinclude->text().simplified();
+    profile.exclude = ui->txtexclude->text().simplified();
     return profile;
 }
 
@@ -164,7 +174,17 @@ void ProfilePage::showProfile(const Profile& profile)
     ui->txtfeed->setCursorPosition(0);
     m_googleProperty = profile.googleProperty;
     m_googleServiceAccount = profile.googleServiceAccount;
+    showChoices(profile.changeSignal, profile.include, profile.exclude);
     ui->googleAccount->showProfile(profile);
+}
+
+void ProfilePage::showChoices(const QString& changeSignal, const QString& include, const QString& exclude)
+{
+    ui->changeSignal->setCurrentIndex(
+        int(ChangeSignals::fromName(changeSignal).value_or(ChangeSignal::LastModified)));
+    m_changeSignal = changeSignal; // after the change above, which counts as a choice
+    ui->txtinclude->setText(include);
+    ui->txtexclude->setText(exclude);
 }
 
 void ProfilePage::clearTextFields()
@@ -177,6 +197,8 @@ void ProfilePage::clearTextFields()
     ui->txtfeed->clear();
     m_googleProperty.clear();
     m_googleServiceAccount.clear();
+    // As a new profile is stored: pages without a lastmod judged by their content.
+    showChoices(ChangeSignals::nameOf(ChangeSignal::Auto), {}, {});
     ui->googleAccount->showProfile(workingCopy());
 }
 
@@ -185,7 +207,8 @@ QList<QWidget*> ProfilePage::lockableWidgets() const
     QList<QWidget*> widgets;
     for (const Field& field : m_fields)
         widgets << field.widget;
-    return widgets << ui->txtindexnowkey << ui->txtfeed << ui->indexNowKeyButtons;
+    return widgets << ui->txtindexnowkey << ui->txtfeed << ui->indexNowKeyButtons << ui->changeSignal
+                   << ui->txtinclude << ui->txtexclude;
 }
 
 void ProfilePage::setFieldsLocked(bool locked, const QColor& background)
@@ -252,6 +275,8 @@ void ProfilePage::onNewClicked()
     case ProfileEditor::Result::NothingStored:
     case ProfileEditor::Result::InvalidKey:
     case ProfileEditor::Result::InvalidFeed:
+    case ProfileEditor::Result::InvalidChangeSignal:
+    case ProfileEditor::Result::InvalidPattern:
         return;
     }
 }
@@ -273,7 +298,9 @@ void ProfilePage::onSaveClicked()
         return;
     case ProfileEditor::Result::InvalidKey:
     case ProfileEditor::Result::InvalidFeed:
-        m_dialogs.inform(ProfileEditor::problemOf(result), title, Dialogs::Icon::Warning);
+    case ProfileEditor::Result::InvalidChangeSignal:
+    case ProfileEditor::Result::InvalidPattern:
+        m_dialogs.inform(ProfileEditor::problemOf(result, workingCopy()), title, Dialogs::Icon::Warning);
         return;
     case ProfileEditor::Result::Refused:
         return;
@@ -300,6 +327,8 @@ void ProfilePage::onDeleteClicked()
     case ProfileEditor::Result::Refused:
     case ProfileEditor::Result::InvalidKey:
     case ProfileEditor::Result::InvalidFeed:
+    case ProfileEditor::Result::InvalidChangeSignal:
+    case ProfileEditor::Result::InvalidPattern:
         return;
     }
 }

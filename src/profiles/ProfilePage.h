@@ -55,6 +55,7 @@ private:
     QString fieldText(ProfileField field) const;
     void setFieldText(ProfileField field, const QString& text);
     void clearTextFields();
+    void showChoices(const QString& changeSignal, const QString& include, const QString& exclude);
     void unlockFields();
     void lockFields();
     void setFieldsLocked(bool locked, const QColor& background);
@@ -70,6 +71,7 @@ private:
     QString m_loadedDescription;
     QString m_loadedDescriptionAsShown;
     // The stored profile's Google values, which the page carries but does not edit.
+    QString m_changeSignal; // as the profile keeps it: empty for one kept before there was a choice
     QString m_googleProperty;
     QString m_googleServiceAccount;
     ProfileStore& m_store;

@@ -1,5 +1,6 @@
 #include "ProfileStore.h"
 
+#include "ChangeSignal.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
 
@@ -85,13 +86,19 @@ Profile ProfileStore::read(int slot) const
     profile.googleProperty = m_settings.value(sectionOf(slot), SettingsKeys::profileGoogleProperty);
     profile.googleServiceAccount =
         m_settings.value(sectionOf(slot), SettingsKeys::profileGoogleServiceAccount);
+    profile.changeSignal = m_settings.value(sectionOf(slot), SettingsKeys::profileChangeSignal);
+    profile.include = m_settings.value(sectionOf(slot), SettingsKeys::profileInclude);
+    profile.exclude = m_settings.value(sectionOf(slot), SettingsKeys::profileExclude);
     return profile;
 }
 
 bool ProfileStore::create(int slot, const QString& title)
 {
+    // A new profile judges pages without a lastmod by their content; older ones keep lastmod.
     return isSlot(slot) && m_settings.removeSection(sectionOf(slot)) &&
-           m_settings.setValue(sectionOf(slot), SettingsKeys::profileTitle, title);
+           m_settings.setValues(sectionOf(slot), {{SettingsKeys::profileTitle, title},
+                                                  {SettingsKeys::profileChangeSignal,
+                                                   ChangeSignals::nameOf(ChangeSignal::Auto)}});
 }
 
 bool ProfileStore::save(int slot, const Profile& profile)
@@ -107,7 +114,10 @@ bool ProfileStore::save(int slot, const Profile& profile)
          {std::pair{SettingsKeys::profileIndexNowKey, profile.indexNowKey},
           std::pair{SettingsKeys::profileFeed, profile.feed},
           std::pair{SettingsKeys::profileGoogleProperty, profile.googleProperty},
-          std::pair{SettingsKeys::profileGoogleServiceAccount, profile.googleServiceAccount}}) {
+          std::pair{SettingsKeys::profileGoogleServiceAccount, profile.googleServiceAccount},
+          std::pair{SettingsKeys::profileChangeSignal, profile.changeSignal},
+          std::pair{SettingsKeys::profileInclude, profile.include},
+          std::pair{SettingsKeys::profileExclude, profile.exclude}}) {
         if (!value.isEmpty() || m_settings.contains(sectionOf(slot), key))
             keysAndValues.append({key, value});
     }

@@ -212,3 +212,13 @@ QByteArray ContentFingerprint::of(QByteArrayView html, QByteArrayView contentTyp
     fingerprint.add(html);
     return fingerprint.finish();
 }
+
+qint64 ContentFingerprint::shortForm(QByteArrayView fingerprint)
+{
+    if (fingerprint.size() < 16)
+        return 0;
+    bool ok = false;
+    const quint64 start = fingerprint.first(16).toULongLong(&ok, 16);
+    // 0 stands for no fingerprint; the one version in 2^64 that starts so is taken as 1.
+    return !ok ? 0 : start == 0 ? 1 : qint64(start);
+}

@@ -32,6 +32,9 @@ public:
     bool truncated() const { return m_truncated; }
 
     static QByteArray of(QByteArrayView html, QByteArrayView contentType = {});
+    // A fingerprint's first eight bytes, which tell the versions of one page apart as well as all
+    // of it does: what the ledger keeps of each version an engine accepted. 0 for none.
+    static qint64 shortForm(QByteArrayView fingerprint);
 
 private:
     struct Reader;

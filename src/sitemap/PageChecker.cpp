@@ -91,6 +91,14 @@ PageChecker::Job& PageChecker::jobOf(HttpFetch* fetch)
     return m_jobs[size_t(std::find(m_fetches.cbegin(), m_fetches.cend(), fetch) - m_fetches.cbegin())];
 }
 
+const PageVerdict* PageChecker::lastReadOf(qsizetype page) const
+{
+    if (!m_limits.fingerprints || !m_limits.lastRead || size_t(page) >= m_limits.lastRead->size())
+        return nullptr;
+    const PageVerdict& read = (*m_limits.lastRead)[size_t(page)];
+    return read.fingerprint.isEmpty() ? nullptr : &read;
+}
+
 const RobotsRules& PageChecker::robotsOf(qsizetype page) const
 {
     const auto robots = m_robots.constFind(WebAddress::originOf(m_pages->url(page)).toByteArray());
@@ -207,6 +215,12 @@ void PageChecker::fetchNext(HttpFetch* fetch)
         request.keepBytes = m_limits.fingerprints ? ContentFingerprint::mostBytes : PageVerdict::headBytes;
         request.stopWhenKept = true;
         request.userAgent = OrvantaAgent::productToken();
+        if (const PageVerdict* read = lastReadOf(job.page)) {
+            if (!read->etag.isEmpty())
+                request.headers.append({"If-None-Match", read->etag});
+            else if (!read->lastModified.isEmpty())
+                request.headers.append({"If-Modified-Since", read->lastModified});
+        }
         fetch->start(request);
         return;
     }
@@ -235,7 +249,12 @@ void PageChecker::onFetched(HttpFetch* fetch, const FetchResult& fetched)
     --host.active;
     host.notBefore = std::max(host.notBefore, m_clock.elapsed() + host.delay);
     PageVerdict verdict = PageVerdict::judge(m_pages->url(job.page), fetched, robotsOf(job.page), m_crawlers);
-    if (m_limits.fingerprints && verdict.kind == PageVerdict::Kind::Indexable) {
+    if (const PageVerdict* read = lastReadOf(job.page); read && fetched.complete && fetched.status == 304) {
+        // Not modified: the version read last, as it was (its validators renewed, if sent).
+        verdict = *read;
+        verdict.notModified = true;
+        verdict.etag = fetched.header("ETag").isEmpty() ? read->etag : fetched.header("ETag");
+    } else if (m_limits.fingerprints && verdict.kind == PageVerdict::Kind::Indexable) {
         verdict.fingerprint = ContentFingerprint::of(fetched.body, fetched.header("Content-Type"));
         verdict.etag = fetched.header("ETag");
         verdict.lastModified = fetched.header("Last-Modified");

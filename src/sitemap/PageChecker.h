@@ -31,6 +31,10 @@ struct PageCheckLimits
     // Each page is read whole (up to ContentFingerprint::mostBytes) for the fingerprint of its
     // content, instead of its head alone.
     bool fingerprints = false;
+    // Of each page (by index, where known), the version read last: its fingerprint and the
+    // validators it came with. The page is asked for on condition that it changed since, and an
+    // answer of 304 stands for that version, without a byte of it read again.
+    std::shared_ptr<const std::vector<PageVerdict>> lastRead{};
 };
 
 // Fetches pages before they are announced and says of each whether it can be indexed by the
@@ -97,6 +101,7 @@ private:
     void finishWhenDone();
     Job& jobOf(HttpFetch* fetch);
     const RobotsRules& robotsOf(qsizetype page) const;
+    const PageVerdict* lastReadOf(qsizetype page) const; // none when no version is known
     bool closedToEveryCrawler(qsizetype page) const;
 
     std::vector<HttpFetch*> m_fetches;

@@ -171,7 +171,8 @@ QString PageVerdict::reasonCode(const QString& reason)
         {u"canonical elsewhere"_s, u"canonical-elsewhere"_s},
         {u"blocked by robots.txt"_s, u"robots"_s},
         {u"cannot be reached"_s, u"unreachable"_s},
-        {u"not checked yet"_s, u"not-checked"_s}};
+        {u"not checked yet"_s, u"not-checked"_s},
+        {u"excluded by the profile"_s, u"excluded"_s}};
     for (const auto& [text, code] : codes) {
         if (summary == text)
             return code;

@@ -29,10 +29,12 @@ struct PageVerdict
     QByteArray fingerprint = {};
     QByteArray etag = {};
     QByteArray lastModified = {};
+    bool notModified = false; // it answered 304 to the validators of the version read last
 
     // A stable code for a reason as the summary counts it (or as a record keeps it, with its
     // detail after ": "), for tools that read JSON: "noindex", "redirect", "canonical-elsewhere",
-    // "robots", "unreachable", "http-error", "gone", "not-checked"; "other" for one not known here.
+    // "robots", "unreachable", "http-error", "gone", "not-checked", "excluded"; "other" for one not
+    // known here.
     static QString reasonCode(const QString& reason);
 
     // The bytes of a page's body that are read for its head.

@@ -2,6 +2,7 @@
 
 #include "HttpFetch.h"
 #include "OrvantaAgent.h"
+#include "PathPatterns.h"
 #include "WebAddress.h"
 
 #include <algorithm>
@@ -122,43 +123,12 @@ RobotsRules RobotsRules::disallowingAll(const QString& why)
     return robots;
 }
 
-bool RobotsRules::matches(QByteArrayView pattern, QByteArrayView path)
-{
-    const bool anchored = pattern.endsWith('$');
-    if (anchored)
-        pattern.chop(1);
-    // Wildcards by backtracking to the last "*": each part between them is matched once.
-    qsizetype p = 0;
-    qsizetype s = 0;
-    qsizetype star = -1;
-    qsizetype resume = 0;
-    while (s < path.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = s;
-        } else if (p < pattern.size() && pattern[p] == path[s]) {
-            ++p;
-            ++s;
-        } else if (p == pattern.size() && !anchored) {
-            return true; // a prefix matches
-        } else if (star >= 0) {
-            p = star + 1;
-            s = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 bool RobotsRules::decide(const Rules& rules, QByteArrayView path)
 {
     qsizetype longest = -1;
     bool allowed = true;
     for (const Rule& rule : rules) {
-        if (!matches(rule.pattern, path))
+        if (!PathPatterns::matches(rule.pattern, path))
             continue;
         const qsizetype length = rule.pattern.size();
         if (length > longest || (length == longest && rule.allow)) {

@@ -51,7 +51,6 @@ private:
     };
     using Rules = QList<Rule>;
 
-    static bool matches(QByteArrayView pattern, QByteArrayView path);
     static bool decide(const Rules& rules, QByteArrayView path);
 
     QHash<QByteArray, Rules> m_groups;       // by product token in lower case; "*" for every crawler

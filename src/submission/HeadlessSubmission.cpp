@@ -151,6 +151,10 @@ private:
             return false;
         }
         m_profile = store.read(*slot);
+        // For this run only: the profile as stored stays as it was.
+        m_profile.changeSignal = m_options.changeSignal.value_or(m_profile.changeSignal);
+        m_profile.include = m_options.include.value_or(m_profile.include);
+        m_profile.exclude = m_options.exclude.value_or(m_profile.exclude);
         return true;
     }
 

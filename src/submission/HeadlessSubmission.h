@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 class QIODevice;
 class SettingsStore;
@@ -36,6 +37,11 @@ struct Options
     QString sitemap;        // the sitemap to read; empty: the ones robots.txt names, else /sitemap.xml
     std::chrono::seconds coolDown{600};
     std::chrono::seconds checkTime{600}; // how long the page check may take; 0 for no bound
+    // For this run, in place of the profile's: what tells a changed page (a name of
+    // ChangeSignals), and the pages announced (path patterns, blank-separated).
+    std::optional<QString> changeSignal;
+    std::optional<QString> include;
+    std::optional<QString> exclude;
     QString catalogueFile;
     bool bundledCatalogue = false; // the home holds none: the program's own is read
     QString logFile;

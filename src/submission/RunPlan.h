@@ -3,6 +3,7 @@
 #include "ChangedPages.h"
 #include "PageLedger.h"
 #include "PageVerdict.h"
+#include "PathPatterns.h"
 #include "WorkItem.h"
 
 #include <QByteArray>
@@ -53,11 +54,19 @@ struct RunPlan
     std::shared_ptr<PageList> checkedPages;
     std::shared_ptr<std::vector<qint64>> checkedIds;
     std::shared_ptr<const std::vector<PageVerdict>> verdicts;
+    // What tells a changed page, and of each of the sitemaps' pages sent, the short form of the
+    // fingerprint it was sent with (0: none), when content is read.
+    ChangeSignal changeSignal = ChangeSignal::LastModified;
+    std::shared_ptr<std::vector<qint64>> pageFingerprints;
     std::vector<PageLedger::LastCheck> checkedBefore; // of each page to check: what an earlier run found
     QList<PageNote> leftOut;
-    QList<PageNote> removed; // announced as removed in this run
-    qsizetype deferred = 0;  // pages the check did not come to: sent and checked another time
+    QList<qsizetype> excluded; // of the sitemaps' pages, those the profile does not announce
+    QList<PageNote> removed;   // announced as removed in this run
+    qsizetype deferred = 0;    // pages the check did not come to: sent and checked another time
     QString deferredBecause;
+    // Of the pages judged by their content, how many there are and how many were read this time.
+    qsizetype contentPages = 0;
+    qsizetype contentRead = 0;
 
     // A run over changed pages in which no IndexNow site has a page to send.
     bool nothingToSend() const { return changedPages && error.isEmpty() && items.isEmpty(); }
@@ -79,6 +88,8 @@ struct Input
     qint64 now = 0;
     std::chrono::seconds coolDown{600};
     bool checkPages = true;
+    ChangeSignal changeSignal = ChangeSignal::LastModified;
+    PathPatterns patterns; // which pages the profile announces
 };
 
 // First, against the ledger: what changed for each site, and which pages to check.
@@ -88,5 +99,7 @@ RunPlan compare(const Input& input);
 void decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVerdict>> verdicts);
 // The summary's line for the pages the check did not come to.
 QString deferredLine(const RunPlan& plan);
+// The summary's line for how far reading the pages judged by their content has come.
+QString roundLine(const RunPlan& plan);
 
 } // namespace RunPlanner

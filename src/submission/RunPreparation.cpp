@@ -7,6 +7,8 @@
 #include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "PageList.h"
+#include "PathPatterns.h"
+#include "ProfileEditor.h"
 #include "RunRecorder.h"
 #include "SiteDatabase.h"
 #include "TimeText.h"
@@ -16,6 +18,8 @@
 #include <QFutureWatcher>
 #include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -98,6 +102,22 @@ void RunPreparation::compare()
     input.now = m_means.clock().toMSecsSinceEpoch();
     input.coolDown = m_request.coolDown;
     input.checkPages = m_request.checkPages && m_purpose != Purpose::Baseline;
+    // Values written into the settings file by hand are refused rather than taken for none: an
+    // exclusion ignored would announce the very pages it keeps out.
+    const Profile& profile = m_request.profile;
+    const std::optional<ChangeSignal> signal = ChangeSignals::fromName(profile.changeSignal);
+    const std::optional<PathPatterns> patterns = PathPatterns::parse(profile.include, profile.exclude);
+    if (!signal || !patterns) {
+        RunPlan refused;
+        refused.changedPages = true;
+        refused.error = u"The profile \"%1\" cannot be used: %2"_s.arg(
+            profile.title, !signal
+                               ? ProfileEditor::problemOf(ProfileEditor::Result::InvalidChangeSignal)
+                               : ProfileEditor::problemOf(ProfileEditor::Result::InvalidPattern, profile));
+        return finish(refused);
+    }
+    input.changeSignal = *signal;
+    input.patterns = *patterns;
     // Made off this thread: a million pages against the ledger take a while.
     m_comparing = new QFutureWatcher<RunPlan>(this);
     connect(m_comparing, &QFutureWatcher<RunPlan>::finished, this,
@@ -120,21 +140,40 @@ void RunPreparation::onCompared(RunPlan plan)
             RunPlanner::decide(plan, nullptr);
         return prepareSearchConsole(plan);
     }
-    // Only the pages not checked within the last ten minutes are fetched again.
+    // Only the pages not checked within the last ten minutes are fetched again, and those whose
+    // content is wanted but was not read then. Pages never checked go first, then those checked
+    // longest ago: a website too large for one run's check is read in turns.
     const qint64 now = m_means.clock().toMSecsSinceEpoch();
     const qint64 freshSince = now - std::chrono::milliseconds(stayFresh).count();
+    const bool fingerprints = plan.changeSignal != ChangeSignal::LastModified;
+    const auto turn = [&plan](qsizetype page) {
+        return size_t(page) < plan.checkedBefore.size()
+                   ? std::pair{plan.checkedBefore[size_t(page)].checked,
+                               plan.checkedBefore[size_t(page)].checkedAt}
+                   : std::pair{false, qint64(0)};
+    };
+    QList<qsizetype> order(plan.checkedPages->size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&turn](qsizetype a, qsizetype b) { return turn(a) < turn(b); });
     m_uncheckedPages = std::make_shared<PageList>();
-    for (const bool checkedBefore : {false, true}) {
-        for (qsizetype page = 0; page < plan.checkedPages->size(); ++page) {
-            if (plan.checkedBefore.size() > size_t(page) &&
-                plan.checkedBefore[size_t(page)].checked != checkedBefore)
-                continue;
-            if (plan.checkedBefore.size() <= size_t(page) && checkedBefore)
-                continue; // nothing known of it: taken in the first round
-            const auto known = m_means.verdicts.constFind(plan.checkedPages->url(page).toByteArray());
-            if (known == m_means.verdicts.cend() || known->checkedAt < freshSince)
-                m_uncheckedPages->add(plan.checkedPages->url(page), PageList::unknownTime);
+    auto lastRead = std::make_shared<std::vector<PageVerdict>>();
+    for (const qsizetype page : std::as_const(order)) {
+        const auto known = m_means.verdicts.constFind(plan.checkedPages->url(page).toByteArray());
+        const bool fresh = known != m_means.verdicts.cend() && known->checkedAt >= freshSince &&
+                           (!fingerprints || known->verdict.kind != PageVerdict::Kind::Indexable ||
+                            !known->verdict.fingerprint.isEmpty());
+        if (fresh)
+            continue;
+        m_uncheckedPages->add(plan.checkedPages->url(page), PageList::unknownTime);
+        PageVerdict read;
+        if (size_t(page) < plan.checkedBefore.size()) {
+            const PageLedger::LastCheck& last = plan.checkedBefore[size_t(page)];
+            read.fingerprint = last.fingerprint;
+            read.etag = last.etag;
+            read.lastModified = last.lastModified;
         }
+        lastRead->push_back(read);
     }
     m_planBeingChecked = std::move(plan);
     m_checker = WebsiteFetcher::on(m_means.fetchingThread);
@@ -151,6 +190,8 @@ void RunPreparation::onCompared(RunPlan plan)
                 ? counted(m_request.checkTime.count() / 60, u"%1 minute"_s, u"%1 minutes"_s)
                 : counted(m_request.checkTime.count(), u"%1 second"_s, u"%1 seconds"_s));
     }
+    limits.fingerprints = fingerprints;
+    limits.lastRead = std::move(lastRead);
     m_checkStarted.start();
     m_checker->check(m_uncheckedPages, {{m_sitemaps->origin, m_sitemaps->robots}}, Crawlers::indexNow,
                      limits);

@@ -85,7 +85,8 @@ public:
             if (written && succeeded)
                 written = ledger.recordSent(batch.endpoint, *batch.pages, batch.indices, ids, sentAt,
                                             batch.removal ? PageLedger::Announcement::Removal
-                                                          : PageLedger::Announcement::Accepted);
+                                                          : PageLedger::Announcement::Accepted,
+                                            batch.fingerprints.get());
             // An engine's answer refusing the batch is kept for each page; a failure to reach it is not one.
             else if (written && verdict.status != 0 && m_runId != 0)
                 written = ledger.recordRefused(batch.endpoint, result.pages, m_runId, position + 1, sentAt);
@@ -211,7 +212,7 @@ private:
                     continue; // not checked: nothing is known of it yet
                 checks.append({(*plan.checkedIds)[size_t(page)],
                                verdict.kind == PageVerdict::Kind::LeftOut ? verdict.reason : QString(),
-                               verdict.detail});
+                               verdict.detail, verdict.fingerprint, verdict.etag, verdict.lastModified});
             }
             written = written && ledger.recordChecks(checks, at);
         }

@@ -21,6 +21,9 @@ struct PageBatch
     int count = 1;
     QString endpoint;     // the IndexNow address the ledger records the pages under
     bool removal = false; // the pages are announced as removed
+    // By index in `pages`: the short fingerprint each page is sent with (0: none); null when no
+    // content was read.
+    std::shared_ptr<const std::vector<qint64>> fingerprints = nullptr;
 };
 
 // One request of a run: a site of the catalogue, for a batch of pages or for the profile's

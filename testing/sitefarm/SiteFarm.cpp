@@ -48,6 +48,8 @@ QByteArray reasonOf(int status)
         return "Accepted";
     case 204:
         return "No Content";
+    case 304:
+        return "Not Modified";
     case 400:
         return "Bad Request";
     case 403:
