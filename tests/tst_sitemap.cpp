@@ -1196,6 +1196,16 @@ private slots:
         Run included = run(content + QStringList{u"--include"_s, u"/c/1"_s, u"--include"_s, u"/c/2.html$"_s});
         QCOMPARE(included.sent, QStringList{page(2)});
         QCOMPARE(run(content + QStringList{u"--include"_s, u"c/2"_s}).outcome.status, 2);
+
+        // A baseline records what it reads of each page: only an edit made after it goes out.
+        pages[0].text = "First words, before the baseline.";
+        const ChangedPagesHome::Outcome baseline = home.command(
+            {u"submit"_s, u"--profile"_s, u"Shop"_s, u"--site"_s, engine, u"--baseline"_s, u"--sitemap"_s,
+             website + u"sitemap.xml"_s, u"--change-signal"_s, u"content"_s, u"--exclude"_s, u"/c/4"_s});
+        QVERIFY2(baseline.out.contains(u"%1: 3 pages recorded as announced; nothing was sent."_s.arg(engine)),
+                 qPrintable(baseline.out + baseline.err));
+        pages[2].text = "Third words, after the baseline.";
+        QCOMPARE(run(content).sent, QStringList{page(3)});
     }
 
     // The session itself, driven as both front ends drive it.

@@ -101,19 +101,20 @@ struct Options
         u"SECONDS"_s};
     QCommandLineOption changeSignal{
         u"change-signal"_s,
-        u"submit --changed-pages: what tells a changed page for this run: lastmod (the sitemap's), "
+        u"submit --changed-pages or --baseline: what tells a changed page for this run: lastmod (the "
+        u"sitemap's), "
         u"content (the page's own, read when it is checked) or auto (lastmod where a page has one, else "
         u"content); default: the profile's changesignal."_s,
         u"SIGNAL"_s};
     QCommandLineOption include{
         u"include"_s,
-        u"submit --changed-pages: for this run, announce only the pages whose path "
+        u"submit --changed-pages or --baseline: for this run, announce only the pages whose path "
         u"matches a PATTERN as robots.txt writes paths (\"/blog/\", \"/*.html$\"); may "
         u"be given more than once; default: the profile's include."_s,
         u"PATTERN"_s};
     QCommandLineOption exclude{
         u"exclude"_s,
-        u"submit --changed-pages: for this run, leave out the pages whose path matches "
+        u"submit --changed-pages or --baseline: for this run, leave out the pages whose path matches "
         u"a PATTERN; may be given more than once; default: the profile's exclude."_s,
         u"PATTERN"_s};
     QCommandLineOption noCheck{u"no-check"_s,
@@ -178,7 +179,8 @@ QList<Usage> usages(const Options& o)
          u"[--home DIR] [--dry-run] [--quiet] [--jsonl] [--schedule-log] "
          u"[--changed-pages [--sitemap URL] [--cool-down SECONDS] [--check-time SECONDS] [--no-check] "
          u"[--change-signal lastmod|content|auto] [--include PATTERN ...] [--exclude PATTERN ...]] "
-         u"[--baseline [--sitemap URL]]"_s,
+         u"[--baseline [--sitemap URL] [--change-signal lastmod|content|auto] [--include PATTERN ...] "
+         u"[--exclude PATTERN ...]]"_s,
          {&o.profile, &o.profileSlot, &o.all, &o.type, &o.site, &o.dryRun, &o.quiet, &o.jsonl, &o.scheduleLog,
           &o.changedPages, &o.sitemap, &o.coolDown, &o.checkTime, &o.noCheck, &o.changeSignal, &o.include,
           &o.exclude, &o.baseline}},
@@ -508,8 +510,9 @@ int submit(const QCommandLineParser& parser, const Options& options)
     }
     if ((parser.isSet(options.changeSignal) || parser.isSet(options.include) ||
          parser.isSet(options.exclude)) &&
-        !run.changedPages)
-        return usageError(u"--change-signal, --include and --exclude go with --changed-pages."_s);
+        !run.changedPages && !run.baseline)
+        return usageError(
+            u"--change-signal, --include and --exclude go with --changed-pages or --baseline."_s);
     if (parser.isSet(options.changeSignal)) {
         run.changeSignal = parser.value(options.changeSignal);
         if (!ChangeSignals::fromName(*run.changeSignal) || run.changeSignal->isEmpty())

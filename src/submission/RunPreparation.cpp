@@ -101,7 +101,6 @@ void RunPreparation::compare()
     input.historyFile = m_means.historyFile;
     input.now = m_means.clock().toMSecsSinceEpoch();
     input.coolDown = m_request.coolDown;
-    input.checkPages = m_request.checkPages && m_purpose != Purpose::Baseline;
     // Values written into the settings file by hand are refused rather than taken for none: an
     // exclusion ignored would announce the very pages it keeps out.
     const Profile& profile = m_request.profile;
@@ -118,6 +117,9 @@ void RunPreparation::compare()
     }
     input.changeSignal = *signal;
     input.patterns = *patterns;
+    // A baseline sends nothing, so it checks nothing; but it reads what it records of content.
+    input.checkPages =
+        m_request.checkPages && (m_purpose != Purpose::Baseline || *signal != ChangeSignal::LastModified);
     // Made off this thread: a million pages against the ledger take a while.
     m_comparing = new QFutureWatcher<RunPlan>(this);
     connect(m_comparing, &QFutureWatcher<RunPlan>::finished, this,
@@ -135,7 +137,8 @@ void RunPreparation::planAddresses()
 
 void RunPreparation::onCompared(RunPlan plan)
 {
-    if (!plan.error.isEmpty() || m_purpose == Purpose::Baseline || !m_request.checkPages) {
+    const bool readsContent = plan.changeSignal != ChangeSignal::LastModified;
+    if (!plan.error.isEmpty() || (m_purpose == Purpose::Baseline && !readsContent) || !m_request.checkPages) {
         if (plan.error.isEmpty())
             RunPlanner::decide(plan, nullptr);
         return prepareSearchConsole(plan);
@@ -145,7 +148,6 @@ void RunPreparation::onCompared(RunPlan plan)
     // longest ago: a website too large for one run's check is read in turns.
     const qint64 now = m_means.clock().toMSecsSinceEpoch();
     const qint64 freshSince = now - std::chrono::milliseconds(stayFresh).count();
-    const bool fingerprints = plan.changeSignal != ChangeSignal::LastModified;
     const auto turn = [&plan](qsizetype page) {
         return size_t(page) < plan.checkedBefore.size()
                    ? std::pair{plan.checkedBefore[size_t(page)].checked,
@@ -159,9 +161,13 @@ void RunPreparation::onCompared(RunPlan plan)
     m_uncheckedPages = std::make_shared<PageList>();
     auto lastRead = std::make_shared<std::vector<PageVerdict>>();
     for (const qsizetype page : std::as_const(order)) {
+        // A baseline reads only the pages it records the content of.
+        if (m_purpose == Purpose::Baseline &&
+            !ChangedPages::byContent(plan.changeSignal, plan.checkedPages->lastModified(page)))
+            continue;
         const auto known = m_means.verdicts.constFind(plan.checkedPages->url(page).toByteArray());
         const bool fresh = known != m_means.verdicts.cend() && known->checkedAt >= freshSince &&
-                           (!fingerprints || known->verdict.kind != PageVerdict::Kind::Indexable ||
+                           (!readsContent || known->verdict.kind != PageVerdict::Kind::Indexable ||
                             !known->verdict.fingerprint.isEmpty());
         if (fresh)
             continue;
@@ -190,7 +196,7 @@ void RunPreparation::onCompared(RunPlan plan)
                 ? counted(m_request.checkTime.count() / 60, u"%1 minute"_s, u"%1 minutes"_s)
                 : counted(m_request.checkTime.count(), u"%1 second"_s, u"%1 seconds"_s));
     }
-    limits.fingerprints = fingerprints;
+    limits.fingerprints = readsContent;
     limits.lastRead = std::move(lastRead);
     m_checkStarted.start();
     m_checker->check(m_uncheckedPages, {{m_sitemaps->origin, m_sitemaps->robots}}, Crawlers::indexNow,
@@ -220,7 +226,10 @@ void RunPreparation::onChecked(const std::shared_ptr<std::vector<PageVerdict>>& 
     for (qsizetype page = 0; page < plan.checkedPages->size(); ++page) {
         const QByteArray url = plan.checkedPages->url(page).toByteArray();
         const auto put = deferred.constFind(url);
-        verdicts->push_back(put != deferred.cend() ? *put : m_means.verdicts.value(url).verdict);
+        const auto known = m_means.verdicts.constFind(url);
+        verdicts->push_back(put != deferred.cend()             ? *put
+                            : known != m_means.verdicts.cend() ? known->verdict
+                                                               : PageVerdict::deferred(u"not read"_s));
     }
     RunPlanner::decide(plan, verdicts);
     if (m_purpose == Purpose::Summary && plan.deferred > 0) {
@@ -301,7 +310,7 @@ void RunPreparation::recordBaseline(RunPlan plan)
     for (const RunPlan::Site& site : std::as_const(plan.sites)) {
         if (!site.indexNowEndpoint.isEmpty())
             plan.summary << u"%1: %2 recorded as announced; nothing was sent."_s.arg(
-                site.name, counted(plan.pages->size(), u"%1 page"_s, u"%1 pages"_s));
+                site.name, counted(plan.pages->size() - plan.excluded.size(), u"%1 page"_s, u"%1 pages"_s));
     }
     // Recorded first; the plan is said once the ledger holds it.
     m_recording = true;

@@ -1,5 +1,6 @@
 #include "RunRecorder.h"
 
+#include "ContentFingerprint.h"
 #include "GoogleRecords.h"
 #include "HistoryDatabase.h"
 #include "PageLedger.h"
@@ -131,31 +132,48 @@ public:
         beginRun();
         if (!recordPlan(plan, at) || !check(m_database->begin()))
             return end(at, RunJournal::End::Completed);
-        // Every page as announced, to every IndexNow site selected: one transaction for all.
+        // Every page as announced, to every IndexNow site selected, but those the profile leaves
+        // out, with the content of those read: one transaction for all.
         PageLedger ledger(*m_database);
-        QList<qsizetype> every(plan.pages->size());
-        std::iota(every.begin(), every.end(), 0);
+        QList<qsizetype> every;
+        every.reserve(plan.pages->size() - plan.excluded.size());
+        for (qsizetype page = 0, excluded = 0; page < plan.pages->size(); ++page) {
+            if (excluded < plan.excluded.size() && plan.excluded.at(excluded) == page)
+                ++excluded;
+            else
+                every << page;
+        }
+        std::vector<qint64> fingerprints;
+        if (plan.verdicts) {
+            fingerprints.assign(size_t(plan.pages->size()), 0);
+            for (qsizetype checked = 0; checked < plan.checkedPages->size(); ++checked) {
+                const qsizetype page = plan.pages->find(plan.checkedPages->url(checked));
+                if (page >= 0)
+                    fingerprints[size_t(page)] =
+                        ContentFingerprint::shortForm((*plan.verdicts)[size_t(checked)].fingerprint);
+            }
+        }
         bool written = true;
         int position = 0;
         for (const RunPlan::Site& site : plan.sites) {
             if (site.indexNowEndpoint.isEmpty() || !written)
                 continue;
             written = ledger.recordSent(site.indexNowEndpoint, *plan.pages, every, *plan.pageIds, at,
-                                        PageLedger::Announcement::Baseline);
+                                        PageLedger::Announcement::Baseline,
+                                        plan.verdicts ? &fingerprints : nullptr);
             if (!written)
                 m_database->setLastError(ledger.lastError());
             written =
-                written &&
-                (m_runId == 0 ||
-                 RunJournal(*m_database)
-                     .addResult(m_runId, {++position,
-                                          site.name,
-                                          RunJournal::Ending::Recorded,
-                                          0,
-                                          counted(plan.pages->size(), u"%1 page recorded as announced"_s,
-                                                  u"%1 pages recorded as announced"_s) +
-                                              u", nothing sent"_s,
-                                          {}}));
+                written && (m_runId == 0 ||
+                            RunJournal(*m_database)
+                                .addResult(m_runId, {++position,
+                                                     site.name,
+                                                     RunJournal::Ending::Recorded,
+                                                     0,
+                                                     counted(every.size(), u"%1 page recorded as announced"_s,
+                                                             u"%1 pages recorded as announced"_s) +
+                                                         u", nothing sent"_s,
+                                                     {}}));
         }
         if (!written || !check(m_database->commit())) {
             m_database->rollback();
