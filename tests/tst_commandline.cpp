@@ -950,7 +950,7 @@ private slots:
                        {u"coverage"_s, u"--profile"_s, u"Shop"_s, u"--csv"_s, u"--home"_s, m_app->home()},
                        environment());
         QCOMPARE(empty.status, 0);
-        QCOMPARE(empty.out, u"page,site,state,reason,last_accepted,google\r\n"_s);
+        QCOMPARE(empty.out, u"page,site,state,reason,last_accepted,google,content_changed\r\n"_s);
         QVERIFY2(empty.err.startsWith(u"No run has listed the pages of http://127.0.0.1:"_s),
                  qPrintable(empty.err));
     }

@@ -1121,7 +1121,7 @@ private slots:
             done.sent.sort();
             return done;
         };
-        const QStringList content{u"--change-signal"_s, u"content"_s};
+        const QStringList content; // the profile's own signal, set below
         const QString engine = home.indexNow.sitename;
 
         // Sent first while the lastmod was the signal, so what the engine holds was never read:
@@ -1130,6 +1130,9 @@ private slots:
         QCOMPARE(first.outcome.status, 0);
         QCOMPARE(first.sent, (QStringList{page(1), page(2), page(3), page(4)}));
         QCOMPARE(first.asked.size(), 4);
+        QCOMPARE(home.command({u"profile"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"changesignal=content"_s})
+                     .status,
+                 0);
         QCOMPARE(run(content).sent, QStringList());
         Run again = run(content);
         QVERIFY2(again.outcome.out.contains(
@@ -1206,6 +1209,36 @@ private slots:
                  qPrintable(baseline.out + baseline.err));
         pages[2].text = "Third words, after the baseline.";
         QCOMPARE(run(content).sent, QStringList{page(3)});
+
+        // A page the profile leaves out is never sent, and coverage says why.
+        QCOMPARE(home.command({u"profile"_s, u"set"_s, u"--profile"_s, u"Shop"_s, u"exclude=/c/5"_s}).status,
+                 0);
+        pages.append(Page{"Five", "Fifth words."});
+        Run fifth = run(content);
+        QCOMPARE(fifth.sent, QStringList());
+        QVERIFY2(
+            fifth.outcome.out.contains(u"nothing to send: the 1 page to announce was left out (4 unchanged); "
+                                       u"left out: 1 excluded by the profile."_s),
+            qPrintable(fifth.outcome.out));
+
+        // Coverage says the signal, and when each page's content last changed.
+        const QJsonObject coverage =
+            QJsonDocument::fromJson(
+                home.command({u"coverage"_s, u"--profile"_s, u"Shop"_s, u"--json"_s}).out.toUtf8())
+                .object();
+        QCOMPARE(coverage.value(u"change_signal"_s).toString(), u"content"_s);
+        QCOMPARE(coverage.value(u"content_read"_s).toInt(), 4);
+        const QJsonArray needLook =
+            coverage.value(u"sites"_s).toArray().at(0).toObject().value(u"pages"_s).toArray();
+        QCOMPARE(needLook.size(), 1);
+        QCOMPARE(needLook.at(0).toObject().value(u"code"_s).toString(), u"excluded"_s);
+        QCOMPARE(needLook.at(0).toObject().value(u"page"_s).toString(), page(5));
+        const QStringList csv = home.command({u"coverage"_s, u"--profile"_s, u"Shop"_s, u"--csv"_s})
+                                    .out.split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QCOMPARE(csv.size(), 6);
+        const auto changed = [&csv](int row) { return csv.at(row).section(u',', -1); };
+        QVERIFY2(changed(4) < changed(3) && changed(1).endsWith(u'Z') && changed(2).endsWith(u'Z'),
+                 qPrintable(csv.join(u'\n')));
     }
 
     // The session itself, driven as both front ends drive it.
@@ -1495,7 +1528,7 @@ private slots:
         QString error;
         QVERIFY2(Csv::parse(table.out, read, error), qPrintable(error));
         QCOMPARE(read.header, QStringList({u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s,
-                                           u"google"_s}));
+                                           u"google"_s, u"content_changed"_s}));
         QMap<QString, int> tally;
         for (const Csv::Record& row : std::as_const(read.records))
             ++tally[row.fields.at(1)->section(u' ', 0, 0) + u' ' + *row.fields.at(2)];
@@ -1504,7 +1537,7 @@ private slots:
                                           {u"IndexNow removed"_s, 1},  {u"Other recorded"_s, 10},
                                           {u"Refusing left-out"_s, 5}, {u"Refusing refused"_s, 5}};
         QVERIFY2(tally == expected, qPrintable(table.out));
-        QVERIFY(rows.contains(u"%1,\"%2\",left-out,noindex: X-Robots-Tag: noindex,,"_s.arg(
+        QVERIFY(rows.contains(u"%1,\"%2\",left-out,noindex: X-Robots-Tag: noindex,,,"_s.arg(
             farm.url(u"/x-robots.html"_s), engine)));
         QVERIFY2(std::any_of(rows.cbegin(), rows.cend(),
                              [&](const QString& row) {
@@ -1544,7 +1577,7 @@ private slots:
                      QRegularExpression(u"\nGoogle \\(URL Inspection\\): \\d+ indexed\\.\n   "_s)) &&
                      withGoogle.endsWith(u", indexed (Submitted and indexed)\n"_s),
                  qPrintable(withGoogle.right(400)));
-        QVERIFY(home.coverage({}, true).out.contains(u", indexed (Submitted and indexed)\"\r\n"_s));
+        QVERIFY(home.coverage({}, true).out.contains(u", indexed (Submitted and indexed)\",\r\n"_s));
     }
 
     void history_knowsItsLayout_data()

@@ -394,7 +394,7 @@ void MainWindow::openHistory()
 {
     m_historyPage->reload();
     const Profile shown = profile();
-    m_coveragePage->showProfile(shown.title, shown.value(ProfileField::Url));
+    m_coveragePage->showProfile(shown.title, shown.value(ProfileField::Url), shown.patterns());
     m_googlePage->showProfile(shown);
     showPage(ui->historyform, u" Run History"_s);
 }

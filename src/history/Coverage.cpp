@@ -2,7 +2,9 @@
 
 #include "HistoryDatabase.h"
 #include "PageLedger.h"
+#include "PathPatterns.h"
 #include "SqliteStatement.h"
+#include "WebAddress.h"
 
 #include <algorithm>
 
@@ -128,7 +130,7 @@ quint32 Coverage::reasonIndex(const QString& reason)
 }
 
 Coverage Coverage::read(HistoryDatabase& database, const QByteArray& website, const QStringList& endpoints,
-                        QString& error)
+                        QString& error, const PathPatterns& patterns)
 {
     Coverage coverage;
     coverage.m_website = website;
@@ -173,6 +175,18 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& website, co
         return rows.errorCode() == 0;
     };
 
+    // The pages the profile does not announce.
+    std::vector<bool> excluded;
+    if (!patterns.isEmpty()) {
+        excluded.resize(ids.size(), false);
+        for (size_t page = 0; page < ids.size(); ++page) {
+            const QByteArrayView url = QByteArrayView(urls).sliced(
+                page == 0 ? 0 : ends[page - 1], ends[page] - (page == 0 ? 0 : ends[page - 1]));
+            excluded[page] = !patterns.admits(url.sliced(WebAddress::originOf(url).size()));
+        }
+    }
+    const quint32 excludedReason = excluded.empty() ? 0 : coverage.reasonIndex(u"excluded by the profile"_s);
+
     // What the last check of each page found: why it was left out, or what a gone page answered.
     std::vector<qint64> leftOutAt(ids.size(), 0);
     std::vector<quint32> checkReason(ids.size(), 0);
@@ -188,6 +202,16 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& website, co
                                                          : QString(leftOut + u": "_s + detail));
         }))
         return failed(checks);
+
+    // When each page's content last changed, for the pages read whole.
+    std::vector<qint64> contentChanged;
+    SqliteStatement contents(connection, u"SELECT page, changed_at FROM contents ORDER BY page"_s);
+    if (!walk(contents, [&](size_t page) {
+            if (contentChanged.empty())
+                contentChanged.resize(ids.size(), 0);
+            contentChanged[page] = contents.integer(1);
+        }))
+        return failed(contents);
 
     // The endpoints asked for, in their order; or every one the website's pages were announced to.
     QList<std::pair<QString, qint64>> candidates;
@@ -247,6 +271,11 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& website, co
             continue; // nothing of this website went there
         for (size_t page = 0; page < ids.size(); ++page) {
             Entry& entry = entries[page];
+            if (entry.state == State::Never && !excluded.empty() && excluded[page]) {
+                entry.state = State::LeftOut;
+                entry.reason = excludedReason;
+                continue;
+            }
             if (entry.state == State::Never && leftOutAt[page] > 0)
                 entry.state = State::LeftOut;
             if (entry.state == State::LeftOut || entry.state == State::Removed)
@@ -263,6 +292,12 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& website, co
             keptPages.push_back(page);
     }
     coverage.m_removedSince = qsizetype(keptPages.size()) - listedCount;
+    if (!contentChanged.empty()) {
+        for (const size_t page : keptPages) {
+            coverage.m_contentChanged.push_back(contentChanged[page]);
+            coverage.m_contentRead += contentChanged[page] != 0 ? 1 : 0;
+        }
+    }
     if (keptPages.size() == ids.size()) { // the usual case: nothing to copy
         coverage.m_urls = std::move(urls);
         coverage.m_urlEnds = std::move(ends);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PathPatterns.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -40,8 +42,10 @@ public:
     // The coverage of the website (its origin, as PageLedger knows it) at the endpoints, or at
     // every endpoint that accepted or refused one of its pages when none are given. Empty, with
     // `error`, when the ledger cannot be read.
+    // A page the profile's `patterns` leave out, and that was never announced, is left out
+    // with the reason "excluded by the profile".
     static Coverage read(HistoryDatabase& database, const QByteArray& website, const QStringList& endpoints,
-                         QString& error);
+                         QString& error, const PathPatterns& patterns = {});
 
     QByteArray website() const { return m_website; }
     qint64 listedAt() const { return m_listedAt; } // 0 when no run listed the pages
@@ -56,6 +60,16 @@ public:
     }
     const QString& reason(const Entry& entry) const { return m_reasons.at(entry.reason); }
     Counts counts(int endpoint) const;
+    // When the page's content last changed, as the checks that read it whole found; 0 when its
+    // content was never read. And how many pages' content was read.
+    qint64 contentChangedAt(qsizetype page) const
+    {
+        return m_contentChanged.empty() ? 0 : m_contentChanged[size_t(page)];
+    }
+    qsizetype contentRead() const { return m_contentRead; }
+    // What tells a changed page for the profile looked at (a name of ChangeSignals), as said.
+    QString changeSignal() const { return m_changeSignal; }
+    void setChangeSignal(const QString& name) { m_changeSignal = name; }
 
     // What Google said of each page it was asked about: its state ("indexed", "crawled, not
     // indexed", "Google has not seen it") and the whole sentence, by page address.
@@ -81,7 +95,10 @@ private:
     QStringList m_endpoints;
     QByteArray m_urls; // every page's address, one after another
     std::vector<quint32> m_urlEnds;
-    std::vector<Entry> m_entries; // endpoint by endpoint, page by page
+    std::vector<Entry> m_entries;         // endpoint by endpoint, page by page
+    std::vector<qint64> m_contentChanged; // page by page; empty while no page's content was read
+    qsizetype m_contentRead = 0;
+    QString m_changeSignal;
     QStringList m_reasons{QString()};
     std::vector<quint32> m_googleState; // into the reasons, page by page; empty: no note at all
     std::vector<quint32> m_googleText;

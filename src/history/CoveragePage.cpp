@@ -82,14 +82,16 @@ QString number(qint64 count)
 
 // What one reading of the history finds, on a thread of its own: the file is opened for reading
 // only, with a reader's patience.
-CoveragePage::Reading readHistory(const QString& historyFile, const QByteArray& website, const QString& title)
+CoveragePage::Reading readHistory(const QString& historyFile, const QByteArray& website, const QString& title,
+                                  const PathPatterns& patterns)
 {
     CoveragePage::Reading reading;
     const std::unique_ptr<HistoryDatabase> database =
         HistoryDatabase::open(historyFile, HistoryDatabase::Mode::OpenExisting, reading.error);
     if (!database)
         return reading;
-    auto coverage = std::make_shared<Coverage>(Coverage::read(*database, website, {}, reading.error));
+    auto coverage =
+        std::make_shared<Coverage>(Coverage::read(*database, website, {}, reading.error, patterns));
     GoogleRecords(*database).describeIn(*coverage, TimeText::shownDate);
     if (reading.error.isEmpty() && coverage->listedAt() != 0)
         reading.coverage = std::move(coverage);
@@ -137,7 +139,7 @@ CoveragePage::~CoveragePage()
     }
 }
 
-void CoveragePage::showProfile(const QString& title, const QString& address)
+void CoveragePage::showProfile(const QString& title, const QString& address, const PathPatterns& patterns)
 {
     delete m_reading; // what an older reading finds is not wanted any more
     m_reading = nullptr;
@@ -155,7 +157,7 @@ void CoveragePage::showProfile(const QString& title, const QString& address)
         reading->deleteLater();
         onRead(reading->result());
     });
-    m_reading->setFuture(QtConcurrent::run(&readHistory, m_historyFile, m_website, title));
+    m_reading->setFuture(QtConcurrent::run(&readHistory, m_historyFile, m_website, title, patterns));
 }
 
 void CoveragePage::onRead(const Reading& reading)

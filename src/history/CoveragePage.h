@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Coverage.h"
+#include "PathPatterns.h"
 #include "RunJournal.h"
 
 #include <QTimer>
@@ -36,7 +37,8 @@ public:
     ~CoveragePage() override;
 
     // Reads the coverage of the profile's website afresh from the history; shown once read.
-    void showProfile(const QString& title, const QString& address);
+    // `patterns`: the pages the profile announces; the others count as left out.
+    void showProfile(const QString& title, const QString& address, const PathPatterns& patterns = {});
 
     // What one reading of the history found.
     struct Reading

@@ -44,6 +44,9 @@ void CoverageReport::writeText(const Coverage& coverage, const QStringList& name
     out << u"Coverage of "_s << pagesText(coverage) << u'\n';
     if (coverage.listedAt() == 0)
         return;
+    if (!coverage.changeSignal().isEmpty())
+        out << u"Changed pages are told by %1; content read for %2.\n"_s.arg(
+            coverage.changeSignal(), counted(coverage.contentRead(), u"%1 page"_s, u"%1 pages"_s));
     if (coverage.endpoints().isEmpty())
         out << u"None of them has been announced to a site yet.\n"_s;
     for (int endpoint = 0; endpoint < coverage.endpoints().size(); ++endpoint) {
@@ -78,8 +81,8 @@ void CoverageReport::writeText(const Coverage& coverage, const QStringList& name
 
 int CoverageReport::writeCsvHeader(QTextStream& out)
 {
-    out << Csv::formatRecord(
-        {u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s, u"google"_s});
+    out << Csv::formatRecord({u"page"_s, u"site"_s, u"state"_s, u"reason"_s, u"last_accepted"_s, u"google"_s,
+                              u"content_changed"_s});
     return 0;
 }
 
@@ -102,7 +105,8 @@ int CoverageReport::writeCsv(const Coverage& coverage, const QStringList& names,
             out << Csv::formatRecord({field(QString::fromUtf8(coverage.url(page))), site,
                                       Coverage::stateName(entry.state), field(coverage.reason(entry)),
                                       field(TimeText::written(entry.lastAccepted)),
-                                      field(coverage.googleText(page))});
+                                      field(coverage.googleText(page)),
+                                      field(TimeText::written(coverage.contentChangedAt(page)))});
             if (++rows % 4096 == 0 && goOn && !goOn(rows))
                 return -1;
         }
@@ -116,7 +120,9 @@ QJsonObject CoverageReport::json(const Coverage& coverage, const QStringList& na
     QJsonObject document{{u"website"_s, QString::fromUtf8(coverage.website())},
                          {u"listed_at"_s, JsonOutput::moment(coverage.listedAt())},
                          {u"pages"_s, double(listed)},
-                         {u"removed_since"_s, double(coverage.removedSince())}};
+                         {u"removed_since"_s, double(coverage.removedSince())},
+                         {u"change_signal"_s, coverage.changeSignal()},
+                         {u"content_read"_s, double(coverage.contentRead())}};
     QJsonArray sites;
     for (int endpoint = 0; endpoint < coverage.endpoints().size(); ++endpoint) {
         const Coverage::Counts counts = coverage.counts(endpoint);
@@ -144,7 +150,8 @@ QJsonObject CoverageReport::json(const Coverage& coverage, const QStringList& na
                                  {u"code"_s, entry.state == Coverage::State::Refused ? u"refused"_s
                                              : entry.state == Coverage::State::Removed
                                                  ? u"gone"_s
-                                                 : PageVerdict::reasonCode(reason)}};
+                                                 : PageVerdict::reasonCode(reason)},
+                                 {u"content_changed"_s, JsonOutput::moment(coverage.contentChangedAt(page))}};
         }
         site.insert(u"pages"_s, pages);
         sites << site;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChangeSignal.h"
+#include "PathPatterns.h"
 #include "SettingsKeys.h"
 
 #include <QString>
@@ -63,6 +65,15 @@ struct Profile
         }
         return empty;
     }
+
+    // What tells its changed pages; lastmod when the name is not one (a run refuses such a profile).
+    ChangeSignal signal() const
+    {
+        return ChangeSignals::fromName(changeSignal).value_or(ChangeSignal::LastModified);
+    }
+    // Which pages of the website it announces; every page when its patterns are not usable
+    // (a run refuses such a profile and says why).
+    PathPatterns patterns() const { return PathPatterns::parse(include, exclude).value_or(PathPatterns()); }
 
     // What a submission needs: a title and text in every field. The optional values are
     // checked by the sites that need them.

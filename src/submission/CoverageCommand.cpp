@@ -1,6 +1,7 @@
 #include "CoverageCommand.h"
 
 #include "AnswerRule.h"
+#include "ChangeSignal.h"
 #include "Coverage.h"
 #include "CoverageReport.h"
 #include "ExitStatus.h"
@@ -36,7 +37,9 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
         say(err, error);
         return ExitStatus::badUsage;
     }
-    const QString address = store.read(*slot).value(ProfileField::Url);
+    const Profile profile = store.read(*slot);
+    const QString address = profile.value(ProfileField::Url);
+    const QString changeSignal = ChangeSignals::nameOf(profile.signal());
     const QByteArray website = WebAddress::siteOrigin(address);
     if (website.isEmpty()) {
         say(err, u"The profile \"%1\" has no website address to look up."_s.arg(options.profileTitle));
@@ -78,6 +81,8 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
                                         {u"listed_at"_s, QJsonValue()},
                                         {u"pages"_s, 0},
                                         {u"removed_since"_s, 0},
+                                        {u"change_signal"_s, changeSignal},
+                                        {u"content_read"_s, 0},
                                         {u"sites"_s, QJsonArray()},
                                         {u"google"_s, QJsonValue()}});
         return ExitStatus::success;
@@ -89,7 +94,8 @@ int CoverageCommand::run(const Options& options, SettingsStore& settings, QIODev
         say(options.csv ? err : out, none);
         return ExitStatus::success;
     }
-    Coverage coverage = Coverage::read(*database, website, endpoints, error);
+    Coverage coverage = Coverage::read(*database, website, endpoints, error, profile.patterns());
+    coverage.setChangeSignal(changeSignal);
     GoogleRecords(*database).describeIn(coverage);
     if (!error.isEmpty()) {
         say(err, u"The history \"%1\" cannot be read: %2."_s.arg(options.historyFile, error));

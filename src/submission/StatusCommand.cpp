@@ -149,19 +149,20 @@ private:
             } else
                 m_out << u"  Last failed run: none\n"_s;
         }
-        describeCoverage(address);
+        describeCoverage(address, profile);
         describeKey(profile);
         describeGoogle(profile);
         return status;
     }
 
-    void describeCoverage(const QString& address)
+    void describeCoverage(const QString& address, const Profile& profile)
     {
         const QByteArray website = WebAddress::siteOrigin(address);
         if (!m_database || website.isEmpty())
             return;
         QString error;
-        Coverage coverage = Coverage::read(*m_database, website, {}, error);
+        Coverage coverage = Coverage::read(*m_database, website, {}, error, profile.patterns());
+        coverage.setChangeSignal(ChangeSignals::nameOf(profile.signal()));
         if (!error.isEmpty()) {
             m_out << u"  Pages: the history cannot be read: "_s << error << u'\n';
             return;
