@@ -101,12 +101,13 @@ const QStringList toSeventhLayout = {
 };
 
 // The eighth: what each page held when it was last fetched whole (ContentFingerprint), with the
-// validators it came with and when its content last changed; and for each endpoint the start of
+// validators it came with, the hash of its bytes and when its content last changed; and for each
+// endpoint the start of
 // the fingerprint of the version it accepted (eight bytes tell versions of one page apart), so
 // that a page without a usable lastmod goes to an engine when its content moved.
 const QStringList toEighthLayout = {
     u"CREATE TABLE contents(page INTEGER PRIMARY KEY, fingerprint BLOB NOT NULL, etag TEXT, "
-    u"last_modified TEXT, changed_at INTEGER NOT NULL, checked_at INTEGER NOT NULL)"_s,
+    u"last_modified TEXT, changed_at INTEGER NOT NULL, checked_at INTEGER NOT NULL, bytes_hash INTEGER)"_s,
     u"ALTER TABLE announcements ADD COLUMN fingerprint INTEGER"_s,
 };
 

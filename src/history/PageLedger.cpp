@@ -250,10 +250,10 @@ bool PageLedger::recordRefused(const QString& endpoint, const QList<qint64>& pag
 std::vector<PageLedger::LastCheck> PageLedger::lastChecks(const std::vector<qint64>& pages)
 {
     std::vector<LastCheck> checks(pages.size());
-    SqliteStatement find(
-        m_database.connection(),
-        u"SELECT c.left_out, c.checked_at, t.fingerprint, t.etag, t.last_modified FROM checks c "
-        u"LEFT JOIN contents t ON t.page = c.page WHERE c.page = ?"_s);
+    SqliteStatement find(m_database.connection(),
+                         u"SELECT c.left_out, c.checked_at, t.fingerprint, t.etag, t.last_modified, "
+                         u"t.bytes_hash FROM checks c "
+                         u"LEFT JOIN contents t ON t.page = c.page WHERE c.page = ?"_s);
     for (size_t page = 0; page < pages.size(); ++page) {
         if (pages[page] == 0)
             continue;
@@ -265,7 +265,8 @@ std::vector<PageLedger::LastCheck> PageLedger::lastChecks(const std::vector<qint
                             find.integer(1),
                             find.blob(2).toByteArray().toHex(),
                             find.utf8(3).toByteArray(),
-                            find.utf8(4).toByteArray()};
+                            find.utf8(4).toByteArray(),
+                            find.integer(5)};
     }
     if (find.errorCode() != 0)
         m_lastError = find.errorText();
@@ -279,12 +280,11 @@ bool PageLedger::recordChecks(const QList<Check>& checks, qint64 at)
         u"INSERT OR REPLACE INTO checks(page, checked_at, left_out, detail) VALUES (?, ?, ?, ?)"_s);
     SqliteStatement content(
         m_database.connection(),
-        u"INSERT INTO contents(page, fingerprint, etag, last_modified, changed_at, checked_at) VALUES (?1, "
-        u"?2, "
-        u"?3, ?4, ?5, ?5) ON CONFLICT(page) DO UPDATE SET changed_at = CASE WHEN fingerprint = "
-        u"excluded.fingerprint THEN changed_at ELSE excluded.changed_at END, fingerprint = "
-        u"excluded.fingerprint, "
-        u"etag = excluded.etag, last_modified = excluded.last_modified, checked_at = excluded.checked_at"_s);
+        u"INSERT INTO contents(page, fingerprint, etag, last_modified, changed_at, checked_at, bytes_hash) "
+        u"VALUES (?1, ?2, ?3, ?4, ?5, ?5, ?6) ON CONFLICT(page) DO UPDATE SET changed_at = CASE WHEN "
+        u"fingerprint = excluded.fingerprint THEN changed_at ELSE excluded.changed_at END, fingerprint = "
+        u"excluded.fingerprint, etag = excluded.etag, last_modified = excluded.last_modified, checked_at = "
+        u"excluded.checked_at, bytes_hash = excluded.bytes_hash"_s);
     for (const Check& check : checks) {
         insert.reset();
         insert.bind(1, check.page);
@@ -312,6 +312,7 @@ bool PageLedger::recordChecks(const QList<Check>& checks, qint64 at)
                 content.bind(column, QByteArrayView(*validator));
         }
         content.bind(5, at);
+        content.bind(6, check.bytesHash);
         if (!content.run()) {
             m_lastError = content.errorText();
             return false;

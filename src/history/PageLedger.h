@@ -82,6 +82,7 @@ public:
         QByteArray fingerprint = {};
         QByteArray etag = {};
         QByteArray lastModified = {};
+        qint64 bytesHash = 0;
     };
     bool recordChecks(const QList<Check>& checks, qint64 at);
     // What the last recorded check of each page (0: not in the ledger) found, if one was, and
@@ -94,6 +95,7 @@ public:
         QByteArray fingerprint = {}; // 64 hex digits; empty: never read whole
         QByteArray etag = {};
         QByteArray lastModified = {};
+        qint64 bytesHash = 0;
     };
     std::vector<LastCheck> lastChecks(const std::vector<qint64>& pages);
     // The pages the website's sitemaps list now, in place of the last such list.

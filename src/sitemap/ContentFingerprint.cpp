@@ -3,13 +3,41 @@
 #include "HtmlParsing.h"
 
 #include <QByteArrayList>
-#include <QCryptographicHash>
 
 #include <array>
+#include <cstring>
 #include <libxml/HTMLparser.h>
 #include <libxml/parserInternals.h>
+#include <memory>
+#include <openssl/evp.h>
 
 namespace {
+
+// SHA-256 as OpenSSL computes it: several times faster than a portable implementation, which
+// counts when every page of a website is read at every run.
+class Sha256
+{
+public:
+    Sha256() : m_context(EVP_MD_CTX_new(), &EVP_MD_CTX_free)
+    {
+        EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr);
+    }
+    void addData(QByteArrayView bytes)
+    {
+        EVP_DigestUpdate(m_context.get(), bytes.data(), size_t(bytes.size()));
+    }
+    QByteArray result()
+    {
+        QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(m_context.get(), reinterpret_cast<unsigned char*>(digest.data()), &size);
+        digest.truncate(int(size));
+        return digest;
+    }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> m_context;
+};
 
 // The candidates for the main content, the first found of each, in the order they are preferred.
 enum Candidate { Main, Article, RoleMain, Body, candidates };
@@ -20,36 +48,59 @@ bool leftOut(QByteArrayView element)
            element == "nav" || element == "header" || element == "footer" || element == "aside";
 }
 
-// The text of one element, its white space collapsed, hashed as it comes.
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// The text of one element, its white space collapsed, hashed as it comes: gathered a few
+// kilobytes at a time, each run of text between blanks as it stands, a blank before it where
+// one was.
 struct TextOf
 {
-    QCryptographicHash hash{QCryptographicHash::Sha256};
-    QByteArray pending; // hashed in pieces
-    int depth = -1;     // the depth it was opened at; -1 before it was
+    Sha256 hash;
+    std::array<char, 8192> gathered;
+    qsizetype used = 0;
+    int depth = -1; // the depth it was opened at; -1 before it was
     bool open = false;
     bool blank = false;   // a blank is due before the next text
     bool written = false; // some text was hashed already
 
     void take(QByteArrayView text)
     {
-        for (const char c : text) {
-            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+        const char* at = text.data();
+        const char* const end = at + text.size();
+        while (at < end) {
+            if (isBlank(*at)) {
                 blank = true;
+                ++at;
                 continue;
             }
-            if (blank && (written || !pending.isEmpty()))
-                pending += ' ';
+            const char* word = at;
+            while (at < end && !isBlank(*at))
+                ++at;
+            if (blank && written)
+                gather(" ");
             blank = false;
-            pending += c;
+            written = true;
+            gather(QByteArrayView(word, at - word));
         }
-        if (pending.size() >= 64 * 1024)
+    }
+    void gather(QByteArrayView bytes)
+    {
+        if (used + bytes.size() > qsizetype(gathered.size()))
             flush();
+        if (bytes.size() > qsizetype(gathered.size())) {
+            hash.addData(bytes);
+            return;
+        }
+        std::memcpy(gathered.data() + used, bytes.data(), size_t(bytes.size()));
+        used += bytes.size();
     }
     void flush()
     {
-        hash.addData(pending);
-        written = written || !pending.isEmpty();
-        pending.clear();
+        hash.addData(QByteArrayView(gathered.data(), used));
+        used = 0;
     }
 };
 
@@ -76,27 +127,32 @@ struct ContentFingerprint::Reader
     void start(QByteArrayView element, const xmlChar** attributes)
     {
         ++depth;
-        const QByteArray name = htmlAttribute(attributes, "name").trimmed().toLower();
-        const QByteArray content = htmlAttribute(attributes, "content").simplified();
-        const QByteArray rel = htmlAttribute(attributes, "rel").toLower();
-        const QByteArray href = htmlAttribute(attributes, "href").trimmed();
-        const QByteArray role = htmlAttribute(attributes, "role").trimmed().toLower();
-        if (element == "meta" && name == "description")
-            description = content;
-        else if (element == "meta" && (name == "robots" || name == "googlebot" || name == "bingbot"))
-            robots.append(name).append(':').append(content.toLower()).append(';');
-        else if (element == "link" && canonical.isEmpty() &&
-                 rel.simplified().split(' ').contains("canonical"))
-            canonical = href;
-        else if (element == "title" && title.isEmpty())
+        // Attributes are looked at only where they can count: most elements have none that do.
+        if (element == "meta") {
+            const QByteArray name = htmlAttribute(attributes, "name").trimmed().toLower();
+            if (name == "description")
+                description = htmlAttribute(attributes, "content").simplified();
+            else if (name == "robots" || name == "googlebot" || name == "bingbot")
+                robots.append(name)
+                    .append(':')
+                    .append(htmlAttribute(attributes, "content").simplified().toLower())
+                    .append(';');
+        } else if (element == "link" && canonical.isEmpty() &&
+                   htmlAttribute(attributes, "rel").toLower().simplified().split(' ').contains("canonical")) {
+            canonical = htmlAttribute(attributes, "href").trimmed();
+        } else if (element == "title" && title.isEmpty()) {
             inTitle = true;
+        }
+        // An element with role="main" counts while no <main> or <article> (nor one before it) was found.
+        const bool roleCounts = text[Main].depth < 0 && text[Article].depth < 0 && text[RoleMain].depth < 0;
         if (leftOutFrom < 0 && leftOut(element))
             leftOutFrom = depth;
-        const Candidate opened = element == "main"      ? Main
-                                 : element == "article" ? Article
-                                 : role == "main"       ? RoleMain
-                                 : element == "body"    ? Body
-                                                        : candidates;
+        const Candidate opened =
+            element == "main"                                                               ? Main
+            : element == "article"                                                          ? Article
+            : roleCounts && htmlAttribute(attributes, "role").trimmed().toLower() == "main" ? RoleMain
+            : element == "body"                                                             ? Body
+                                                                                            : candidates;
         if (opened != candidates && text[opened].depth < 0) {
             text[opened].depth = depth;
             text[opened].open = true;
@@ -125,15 +181,18 @@ struct ContentFingerprint::Reader
             title += characters;
         if (leftOutFrom >= 0)
             return;
+        // A candidate after one already found can no longer be the one that counts.
         for (TextOf& each : text) {
             if (each.open)
                 each.take(characters);
+            if (each.depth >= 0)
+                break;
         }
     }
 
     QByteArray digest()
     {
-        QCryptographicHash whole(QCryptographicHash::Sha256);
+        Sha256 whole;
         for (const QByteArray& part : {title.simplified(), description, canonical, robots}) {
             whole.addData(part);
             whole.addData(QByteArrayView("\0", 1));
@@ -211,6 +270,15 @@ QByteArray ContentFingerprint::of(QByteArrayView html, QByteArrayView contentTyp
     ContentFingerprint fingerprint(contentType);
     fingerprint.add(html);
     return fingerprint.finish();
+}
+
+qint64 ContentFingerprint::bytesHash(QByteArrayView body, QByteArrayView contentType)
+{
+    Sha256 hash;
+    hash.addData(contentType);
+    hash.addData(QByteArrayView("\0", 1));
+    hash.addData(body);
+    return shortForm(hash.result().toHex());
 }
 
 qint64 ContentFingerprint::shortForm(QByteArrayView fingerprint)

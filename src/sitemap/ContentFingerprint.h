@@ -35,6 +35,9 @@ public:
     // A fingerprint's first eight bytes, which tell the versions of one page apart as well as all
     // of it does: what the ledger keeps of each version an engine accepted. 0 for none.
     static qint64 shortForm(QByteArrayView fingerprint);
+    // The first eight bytes of a SHA-256 over the page's bytes as they came, with their
+    // Content-Type: the same bytes again have the same fingerprint, without reading them.
+    static qint64 bytesHash(QByteArrayView body, QByteArrayView contentType);
 
 private:
     struct Reader;

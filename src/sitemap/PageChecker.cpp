@@ -6,8 +6,10 @@
 #include "PageList.h"
 #include "WebAddress.h"
 
+#include <QFutureWatcher>
 #include <QSet>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -43,6 +45,7 @@ void PageChecker::start(std::shared_ptr<const PageList> pages, RobotsByOrigin ro
                         Limits limits)
 {
     cancel();
+    ++m_started;
     m_pages = std::move(pages);
     m_robots = std::move(robots);
     m_crawlers = std::move(crawlers);
@@ -124,6 +127,36 @@ void PageChecker::setUpHosts()
         const double seconds = m_robots.value(host.key()).crawlDelay(us);
         host->delay = qint64(std::clamp(seconds, 0.0, double(longestCrawlDelay.count())) * 1000);
     }
+}
+
+// Read on another thread while the next pages are fetched, a few at a time; past that, here and
+// now, so that no more pages wait in memory than there are fetches.
+void PageChecker::fingerprint(qsizetype page, PageVerdict& verdict, const FetchResult& fetched)
+{
+    // Byte for byte what was read last: its content is known. Most pages of a website are.
+    if (const PageVerdict* read = lastReadOf(page); read && read->bytesHash == verdict.bytesHash) {
+        verdict.fingerprint = read->fingerprint;
+        return;
+    }
+    if (m_fingerprinting >= atATime) {
+        verdict.fingerprint = ContentFingerprint::of(fetched.body, fetched.header("Content-Type"));
+        return;
+    }
+    ++m_fingerprinting;
+    auto* reading = new QFutureWatcher<QByteArray>(this);
+    connect(reading, &QFutureWatcher<QByteArray>::finished, this,
+            [this, reading, page, verdict, start = m_started]() mutable {
+                reading->deleteLater();
+                --m_fingerprinting;
+                if (!m_busy || start != m_started)
+                    return; // cancelled, or another check since
+                verdict.fingerprint = reading->result();
+                judge(page, verdict);
+                finishWhenDone();
+            });
+    reading->setFuture(QtConcurrent::run([body = fetched.body, type = fetched.header("Content-Type")] {
+        return ContentFingerprint::of(body, type);
+    }));
 }
 
 void PageChecker::judge(qsizetype page, const PageVerdict& verdict)
@@ -255,16 +288,19 @@ void PageChecker::onFetched(HttpFetch* fetch, const FetchResult& fetched)
         verdict.notModified = true;
         verdict.etag = fetched.header("ETag").isEmpty() ? read->etag : fetched.header("ETag");
     } else if (m_limits.fingerprints && verdict.kind == PageVerdict::Kind::Indexable) {
-        verdict.fingerprint = ContentFingerprint::of(fetched.body, fetched.header("Content-Type"));
         verdict.etag = fetched.header("ETag");
         verdict.lastModified = fetched.header("Last-Modified");
+        verdict.bytesHash = ContentFingerprint::bytesHash(fetched.body, fetched.header("Content-Type"));
         if (fetched.truncated) {
             const QString note = u"its content is read from its first %1 MB"_s.arg(
                 ContentFingerprint::mostBytes / (1024 * 1024));
             verdict.detail = verdict.detail.isEmpty() ? note : verdict.detail + u"; "_s + note;
         }
+        fingerprint(job.page, verdict, fetched);
     }
-    judge(job.page, verdict);
+    if (!m_limits.fingerprints || verdict.kind != PageVerdict::Kind::Indexable ||
+        !verdict.fingerprint.isEmpty())
+        judge(job.page, verdict);
     host.timeOutsInARow = fetched.timedOut ? host.timeOutsInARow + 1 : 0;
     if (host.timeOutsInARow >= timeOutsToGiveUp && !host.givenUp) {
         // A host that lets fetch after fetch run out of time would hold the run for hours.

@@ -31,9 +31,10 @@ struct PageCheckLimits
     // Each page is read whole (up to ContentFingerprint::mostBytes) for the fingerprint of its
     // content, instead of its head alone.
     bool fingerprints = false;
-    // Of each page (by index, where known), the version read last: its fingerprint and the
-    // validators it came with. The page is asked for on condition that it changed since, and an
-    // answer of 304 stands for that version, without a byte of it read again.
+    // Of each page (by index, where known), the version read last: its fingerprint, the
+    // validators it came with and the hash of its bytes. The page is asked for on condition that
+    // it changed since, and an answer of 304 stands for that version, without a byte of it read
+    // again; the same bytes again are not parsed again.
     std::shared_ptr<const std::vector<PageVerdict>> lastRead{};
 };
 
@@ -96,6 +97,7 @@ private:
     void fetchNext(HttpFetch* fetch);
     void onFetched(HttpFetch* fetch, const FetchResult& fetched);
     void judge(qsizetype page, const PageVerdict& verdict);
+    void fingerprint(qsizetype page, PageVerdict& verdict, const FetchResult& fetched);
     void deferWaiting(Host& host, const QString& why);
     void stopAll(const QString& why);
     void finishWhenDone();
@@ -119,6 +121,8 @@ private:
     Limits m_limits;
     qsizetype m_fetched = 0; // pages whose fetch began
     qsizetype m_checked = 0;
+    int m_fingerprinting = 0; // pages being read for their content on another thread
+    quint64 m_started = 0;    // checks started: what an earlier one finds later is not wanted
     QElapsedTimer m_clock;
     QTimer* m_budget;
     QTimer* m_wakeUp; // when a host's Crawl-delay has passed

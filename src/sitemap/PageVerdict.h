@@ -29,6 +29,7 @@ struct PageVerdict
     QByteArray fingerprint = {};
     QByteArray etag = {};
     QByteArray lastModified = {};
+    qint64 bytesHash = 0;     // ContentFingerprint::bytesHash of what was read; 0: not read whole
     bool notModified = false; // it answered 304 to the validators of the version read last
 
     // A stable code for a reason as the summary counts it (or as a record keeps it, with its

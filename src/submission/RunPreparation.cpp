@@ -178,6 +178,7 @@ void RunPreparation::onCompared(RunPlan plan)
             read.fingerprint = last.fingerprint;
             read.etag = last.etag;
             read.lastModified = last.lastModified;
+            read.bytesHash = last.bytesHash;
         }
         lastRead->push_back(read);
     }

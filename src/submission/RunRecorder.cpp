@@ -230,7 +230,8 @@ private:
                     continue; // not checked: nothing is known of it yet
                 checks.append({(*plan.checkedIds)[size_t(page)],
                                verdict.kind == PageVerdict::Kind::LeftOut ? verdict.reason : QString(),
-                               verdict.detail, verdict.fingerprint, verdict.etag, verdict.lastModified});
+                               verdict.detail, verdict.fingerprint, verdict.etag, verdict.lastModified,
+                               verdict.bytesHash});
             }
             written = written && ledger.recordChecks(checks, at);
         }
