@@ -41,6 +41,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_run
 	$(BUILD_DIR)/bench/bench_sitemap
 	$(BUILD_DIR)/bench/bench_checking
+	$(BUILD_DIR)/bench/bench_content
 
 format:
 	clang-format -i $(SOURCES)

@@ -242,9 +242,16 @@ void SiteFarm::answer(QTcpSocket* socket, const Request& request)
     for (const auto& [prefix, handler] : m_handlers) {
         if (path.startsWith(prefix.toUtf8())) {
             const Answer answer = handler(request);
-            socket->write(
-                statusResponse(statusLine(answer.status), answer.body, answer.headers, answer.contentType));
-            socket->disconnectFromHost();
+            const QByteArray response =
+                statusResponse(statusLine(answer.status), answer.body, answer.headers, answer.contentType);
+            const auto send = [socket, response] {
+                socket->write(response);
+                socket->disconnectFromHost();
+            };
+            if (answer.delayMs > 0)
+                QTimer::singleShot(answer.delayMs, socket, send);
+            else
+                send();
             return;
         }
     }

@@ -92,6 +92,7 @@ public:
         QByteArray body;
         QByteArray contentType;
         QByteArray headers; // header lines to add, each ending in CRLF
+        int delayMs = 0;    // sent this long after the request came, as a distant server answers
     };
     // Every path that starts with `prefix` is answered by the handler (a service imitated in
     // code, such as Google's), before the routes; the handler given last first, so that a test
