@@ -42,6 +42,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTest>
@@ -1239,6 +1240,73 @@ private slots:
         const auto changed = [&csv](int row) { return csv.at(row).section(u',', -1); };
         QVERIFY2(changed(4) < changed(3) && changed(1).endsWith(u'Z') && changed(2).endsWith(u'Z'),
                  qPrintable(csv.join(u'\n')));
+    }
+
+    // A website too slow to be read whole within one run's check is read in turns: each run
+    // reads first the pages the last ones did not come to, and says how far the round has come.
+    void changeSignal_readsALargeWebsiteInTurns()
+    {
+        SiteFarm farm;
+        QVERIFY(farm.listen());
+        const QString website = farm.url(u"/r/"_s);
+        farm.handle(u"/r/"_s, [&website](const SiteFarm::Request& request) -> SiteFarm::Answer {
+            if (request.path == "/r/sitemap.xml") {
+                QList<std::pair<QString, QString>> entries;
+                for (int page = 1; page <= 6; ++page)
+                    entries.append({website + u"%1.html"_s.arg(page), QString()});
+                return {200, SitemapSite::urlSet(entries), "application/xml"};
+            }
+            SiteFarm::Answer slow{200, "<html><body><main>Page " + request.path + "</main></body></html>",
+                                  "text/html"};
+            slow.delayMs = 400;
+            return slow;
+        });
+        ChangedPagesHome home(farm, website);
+        const QStringList submit{u"submit"_s,
+                                 u"--profile"_s,
+                                 u"Shop"_s,
+                                 u"--site"_s,
+                                 home.indexNow.sitename,
+                                 u"--sitemap"_s,
+                                 website + u"sitemap.xml"_s};
+        // Announced by other means: recorded as such, nothing read.
+        QCOMPARE(
+            home.command(submit + QStringList{u"--baseline"_s, u"--change-signal"_s, u"lastmod"_s}).status,
+            0);
+        const auto read = [&home] {
+            QSet<QString> pages;
+            QString error;
+            const auto database =
+                HistoryDatabase::open(home.options.historyFile, HistoryDatabase::Mode::OpenExisting, error);
+            SqliteStatement contents(database->connection(),
+                                     u"SELECT p.path FROM contents c JOIN pages p ON p.id = c.page"_s);
+            while (contents.next())
+                pages.insert(contents.text(0));
+            return pages;
+        };
+        const QStringList turn = submit + QStringList{u"--changed-pages"_s, u"--change-signal"_s,
+                                                      u"content"_s, u"--check-time"_s, u"1"_s};
+        const ChangedPagesHome::Outcome first = home.command(turn);
+        QCOMPARE(first.status, ExitStatus::deferred);
+        const QRegularExpressionMatch round =
+            QRegularExpression(
+                u"\nContent checked for (\\d) of 6 pages; the round completes in about (\\d) more runs?\\.\n"_s)
+                .match(first.out);
+        QVERIFY2(round.hasMatch(), qPrintable(first.out));
+        const QSet<QString> readFirst = read();
+        QCOMPARE(readFirst.size(), round.captured(1).toInt());
+        QVERIFY(readFirst.size() < 6);
+        const qsizetype before = farm.requests().size();
+        home.command(turn);
+        // The first page asked for is one the first turn did not read.
+        const auto asked = std::find_if(
+            farm.requests().cbegin() + before, farm.requests().cend(), [](const QByteArray& request) {
+                return request.startsWith("GET /r/") && !request.startsWith("GET /r/sitemap");
+            });
+        QVERIFY(asked != farm.requests().cend());
+        const QString path = QString::fromUtf8(asked->mid(4, asked->indexOf(' ', 4) - 4));
+        QVERIFY2(!readFirst.contains(path), qPrintable(path));
+        QVERIFY(read().size() > readFirst.size());
     }
 
     // The session itself, driven as both front ends drive it.
