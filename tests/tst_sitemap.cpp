@@ -1221,6 +1221,10 @@ private slots:
             fifth.outcome.out.contains(u"nothing to send: the 1 page to announce was left out (4 unchanged); "
                                        u"left out: 1 excluded by the profile."_s),
             qPrintable(fifth.outcome.out));
+        const QString quiet = run(content + QStringList{u"--quiet"_s}).outcome.out; // as a schedule runs
+        QVERIFY2(quiet.contains(u"1 left out as before; orvanta coverage lists them."_s) &&
+                     !quiet.contains(page(5)),
+                 qPrintable(quiet));
 
         // Coverage says the signal, and when each page's content last changed.
         const QJsonObject coverage =

@@ -235,8 +235,9 @@ void RunPlanner::decide(RunPlan& plan, std::shared_ptr<const std::vector<PageVer
             list.append({plan.checkedPages->urlText(checked), reason, detail, asBefore});
         }
     };
+    // The user's own choice is never news: a quiet run counts these pages without listing them.
     for (const qsizetype page : std::as_const(plan.excluded))
-        plan.leftOut.append({plan.pages->urlText(page), excludedReason, {}, false});
+        plan.leftOut.append({plan.pages->urlText(page), excludedReason, {}, true});
     bool indexNow = false;
     for (const RunPlan::Site& site : std::as_const(plan.sites)) {
         if (site.indexNowEndpoint.isEmpty()) {
