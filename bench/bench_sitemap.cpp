@@ -10,10 +10,13 @@
 //            measured (the window's thread never waits on it);
 //   size:    history.db after ten daily runs that each send 1 % of the pages and one that fails;
 //   coverage: the coverage view's data opened on that history, every page at the endpoint (budget:
-//            a second and 200 MB per million pages).
+//            a second and 200 MB per million pages);
+//   csv:     `orvanta coverage --csv` as typed, against the same CSV, byte for byte, written by one
+//            query through SQLite's C API and stdio.
 //
 //   bench_sitemap [--pages N]   (default 1,000,000)
 //   bench_sitemap --short       (50,000 pages: what CI runs; budgets are reported, not enforced)
+//   bench_sitemap --keep        (also: keeps its files, the history and the CSVs among them)
 
 #include "BenchBudget.h"
 #include "BenchMemory.h"
@@ -24,8 +27,10 @@
 #include "HistoryDatabase.h"
 #include "PageLedger.h"
 #include "PageList.h"
+#include "ProfileStore.h"
 #include "PromoSite.h"
 #include "RunJournal.h"
+#include "SettingsStore.h"
 #include "SiteDatabase.h"
 #include "SiteFarm.h"
 #include "SitemapReader.h"
@@ -45,6 +50,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 #include <numeric>
 #include <sqlite3.h>
 
@@ -161,6 +167,72 @@ double sqliteInsertMs(const QString& path, const PageList& pages)
     return elapsed;
 }
 
+// Digits written by hand: the floor spends nothing on formatting but the work itself.
+char* putDigits(char* at, int value, int width)
+{
+    for (int digit = width - 1; digit >= 0; --digit, value /= 10)
+        at[digit] = char('0' + value % 10);
+    return at + width;
+}
+
+// "2026-05-01T10:20:30Z", or nothing for 0, as the CSV writes a moment.
+size_t utcText(qint64 msecs, char* text)
+{
+    if (msecs == 0)
+        return 0;
+    const time_t seconds = time_t(msecs / 1000 - (msecs % 1000 < 0 ? 1 : 0));
+    tm parts{};
+    gmtime_r(&seconds, &parts);
+    char* at = putDigits(text, parts.tm_year + 1900, 4);
+    *at++ = '-';
+    at = putDigits(at, parts.tm_mon + 1, 2);
+    *at++ = '-';
+    at = putDigits(at, parts.tm_mday, 2);
+    *at++ = 'T';
+    at = putDigits(at, parts.tm_hour, 2);
+    *at++ = ':';
+    at = putDigits(at, parts.tm_min, 2);
+    *at++ = ':';
+    at = putDigits(at, parts.tm_sec, 2);
+    *at++ = 'Z';
+    return size_t(at - text);
+}
+
+// The floor of `coverage --csv` for this history (one endpoint, no checks, no Google, addresses
+// without commas or quotes, refusals without a reason): one query, rows formatted by hand.
+double coverageCsvFloorMs(const QString& historyFile, const QString& csvFile, const char* site)
+{
+    return bestOfMs(3, [&] {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(historyFile).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* rows = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT o.origin, p.path, a.accepted_at, a.refused_at, c.changed_at FROM pages p "
+                           "JOIN origins o ON o.id = p.origin JOIN announcements a ON a.page = p.id "
+                           "LEFT JOIN contents c ON c.page = p.id ORDER BY p.id",
+                           -1, &rows, nullptr);
+        FILE* out = std::fopen(QFile::encodeName(csvFile).constData(), "w");
+        std::fputs("page,site,state,reason,last_accepted,google,content_changed\r\n", out);
+        char line[4096];
+        while (sqlite3_step(rows) == SQLITE_ROW) {
+            const qint64 acceptedAt = sqlite3_column_int64(rows, 2);
+            const bool refused = sqlite3_column_int64(rows, 3) > acceptedAt;
+            char accepted[32];
+            char changed[32];
+            const size_t acceptedLength = utcText(acceptedAt, accepted);
+            const size_t changedLength = utcText(sqlite3_column_int64(rows, 4), changed);
+            const int length =
+                std::snprintf(line, sizeof line, "%s%s,%s,%s,,%.*s,,%.*s\r\n", sqlite3_column_text(rows, 0),
+                              sqlite3_column_text(rows, 1), site, refused ? "refused" : "accepted",
+                              int(acceptedLength), accepted, int(changedLength), changed);
+            std::fwrite(line, 1, size_t(length), out);
+        }
+        std::fclose(out);
+        sqlite3_finalize(rows);
+        sqlite3_close(db);
+    });
+}
+
 qint64 fileSize(const QString& path)
 {
     return QFileInfo(path).size() + QFileInfo(path + u"-wal"_s).size();
@@ -178,6 +250,10 @@ int main(int argc, char* argv[])
         pages = std::max(pagesPerFile, arguments.value(at + 1).toInt() / pagesPerFile * pagesPerFile);
     const int files = pages / pagesPerFile;
     QTemporaryDir directory;
+    if (arguments.contains(u"--keep"_s)) { // to look into afterwards: perf, strace, sqlite3
+        directory.setAutoRemove(false);
+        std::printf("kept in %s\n", qPrintable(directory.path()));
+    }
     FarmThread farmThread;
     SiteFarm& farm = farmThread.farm();
 
@@ -308,6 +384,32 @@ int main(int argc, char* argv[])
     report("coverage, peak rise (MB)",
            double(BenchMemory::residentKiB("VmHWM:") - residentBeforeCoverage) / 1024.0, 0,
            200.0 * pages / 1000000, "MB");
+
+    // `coverage --csv` as a user types it, against the floor writing the same bytes.
+    TempSettings temporary;
+    SettingsStore settings;
+    TestData::storeCompleteProfile(settings, 1, u"Bench"_s);
+    Profile profile = ProfileStore(settings).read(1);
+    profile.value(ProfileField::Url) = farm.url(u"/"_s);
+    ProfileStore(settings).save(1, profile);
+    const QString csvFile = directory.filePath(u"coverage.csv"_s);
+    const double csvMs = bestOfMs(3, [&] {
+        QProcess orvanta;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, temporary.directory());
+        orvanta.setProcessEnvironment(environment);
+        orvanta.setStandardOutputFile(csvFile);
+        orvanta.start(QStringLiteral(ORVANTA_EXECUTABLE),
+                      {u"coverage"_s, u"--profile"_s, u"Bench"_s, u"--csv"_s, u"--home"_s, directory.path()});
+        if (!orvanta.waitForFinished(-1) || orvanta.exitCode() != 0)
+            qFatal("coverage --csv failed: %s", orvanta.readAllStandardError().constData());
+    });
+    const QString floorCsvFile = directory.filePath(u"floor.csv"_s);
+    const double csvFloorMs = coverageCsvFloorMs(historyFile, floorCsvFile, "IndexNow");
+    if (TestData::readFile(csvFile) != TestData::readFile(floorCsvFile))
+        qFatal("coverage --csv and its floor wrote different files: %s, %s", qPrintable(csvFile),
+               qPrintable(floorCsvFile));
+    report("coverage --csv (ms)", csvMs, csvFloorMs, 1.5);
     if (!BenchBudget::allMet() && !isShort) {
         std::printf("budget: NOT met\n");
         return 1;

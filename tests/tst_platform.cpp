@@ -339,15 +339,23 @@ private slots:
         {
             TerminalOutput terminal(shown);
             // Pieces as they may come: CRLF and a C1 control split across two writes.
-            for (const char* piece :
-                 {"HTTP 403 \x1b[2J\x1b]0;owned\x07\tok\r", "\na,b\r\n\xC2", "\x85\xC3\xA9 \x7F\rx\r"})
+            for (const char* piece : {"HTTP 403 \x1b[2J\x1b]0;owned\x07\tok\r", "\na,b\r\n\xC2",
+                                      "\x85\xC3\xA9 \x7F\rx\r", "\xC2\xA0\x07", "-"})
                 QCOMPARE(terminal.write(piece), qint64(qstrlen(piece)));
         }
         QCOMPARE(shown.data(), QByteArray("HTTP 403 \\x1B[2J\\x1B]0;owned\\x07\tok\r\na,b\r\n\\x85\xC3\xA9 "
-                                          "\\x7F\\x0Dx\\x0D"));
+                                          "\\x7F\\x0Dx\\x0D\xC2\xA0\\x07-"));
         for (const QString& formula : {u"=1+2"_s, u"+1"_s, u"-1"_s, u"@SUM(A1)"_s, u"\tx"_s, u"\rx"_s})
             QCOMPARE(Csv::spreadsheetText(formula), u'\'' + formula);
         QCOMPARE(Csv::spreadsheetText(u"plain - text"_s), u"plain - text"_s);
+        // The same fields written as bytes, as a large export writes them.
+        QByteArray row;
+        for (const char* field : {"plain", "", "a,b", "say \"hi\"", "=1+2", "=\"x\"", "line\nend", "Köln"}) {
+            Csv::appendSpreadsheetField(row, field);
+            row += '|';
+        }
+        QCOMPARE(row,
+                 QByteArray("plain||\"a,b\"|\"say \"\"hi\"\"\"|'=1+2|\"'=\"\"x\"\"\"|\"line\nend\"|Köln|"));
     }
 
     void fetch_endings_data()

@@ -223,4 +223,27 @@ QString spreadsheetText(const QString& text)
     return !text.isEmpty() && formulaStarts.contains(text.front()) ? u'\'' + text : text;
 }
 
+void appendSpreadsheetField(QByteArray& row, QByteArrayView text)
+{
+    if (text.isEmpty())
+        return;
+    const bool formula = QByteArrayView("=+-@\t\r").contains(text.front());
+    bool needsQuotes = false;
+    for (const char c : text)
+        needsQuotes = needsQuotes || c == ',' || c == '"' || c == '\r' || c == '\n';
+    if (!needsQuotes) {
+        if (formula)
+            row += '\'';
+        row += text;
+        return;
+    }
+    row += formula ? "\"'" : "\"";
+    for (const char c : text) {
+        if (c == '"')
+            row += '"';
+        row += c;
+    }
+    row += '"';
+}
+
 } // namespace Csv

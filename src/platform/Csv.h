@@ -70,4 +70,9 @@ QString formatRecord(const QList<Field>& fields);
 // carriage return) gets a leading apostrophe, so that opening an export never runs it.
 QString spreadsheetText(const QString& text);
 
+// Appends a field of UTF-8 text as formatRecord writes a spreadsheet text: the apostrophe before
+// a formula, quotes where the field needs them, nothing for an empty text (the writer of a large
+// export builds its rows in bytes, without a QString per field).
+void appendSpreadsheetField(QByteArray& row, QByteArrayView text);
+
 } // namespace Csv

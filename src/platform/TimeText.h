@@ -12,6 +12,8 @@ QString shown(qint64 msecs);
 QString shownDate(qint64 msecs);
 QString written(qint64 msecs);
 QString writtenDate(qint64 msecs);
+// written(), appended as bytes: for exports of a million moments.
+void appendWritten(QByteArray& text, qint64 msecs);
 // A length of time as people say it roughly: "40 s", "12 min", "1 h 20 min".
 QString duration(qint64 msecs);
 
