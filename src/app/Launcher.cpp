@@ -329,13 +329,19 @@ void describe(QCommandLineParser& parser, const Options& options)
 }
 
 // The command line's two streams, on their way to a terminal or a log: control characters from
-// outside shown as escapes, every line out at once.
+// outside shown as escapes, every line out at once, unless the output is `Buffered`.
 struct Console
 {
-    Console()
+    // Buffered: stdout written in blocks when it is no terminal, for output that loses nothing
+    // that matters when the process dies midway (a dry run's requests, which send nothing).
+    enum class Output { LineByLine, Buffered };
+
+    explicit Console(Output output = Output::LineByLine)
     {
         // By descriptor, past stdio's buffer, which holds a pipe's output until the process ends.
-        outFile.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        const bool buffered = output == Output::Buffered && !isatty(STDOUT_FILENO);
+        outFile.open(STDOUT_FILENO,
+                     buffered ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::Unbuffered);
         errFile.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
     QFile outFile;
@@ -538,7 +544,7 @@ int submit(const QCommandLineParser& parser, const Options& options)
     run.logFile = paths.runLogFile();
     run.historyFile = paths.historyFile();
     run.runLockFile = paths.runLockFile();
-    Console console;
+    Console console(run.dryRun ? Console::Output::Buffered : Console::Output::LineByLine);
     // How far a long reading or check is, on a terminal only: a cron log stays as it was.
     if (isatty(STDERR_FILENO))
         run.progress = &console.errFile;

@@ -134,8 +134,10 @@ RunPlan RunPlanner::compare(const Input& input)
     plan.pageIds = std::make_shared<std::vector<qint64>>(size_t(input.pages->size()), 0);
     plan.checkedPages = std::make_shared<PageList>();
     plan.checkedIds = std::make_shared<std::vector<qint64>>();
-    const auto toCheck = [&plan](QByteArrayView url, qint64 lastModified, qint64 id) {
-        if (plan.checkedPages->add(url, lastModified))
+    // Unchecked (--no-check), the pages are never fetched: no second list of them is made, which
+    // for a million new pages is a second copy of every address.
+    const auto toCheck = [&plan, &input](QByteArrayView url, qint64 lastModified, qint64 id) {
+        if (input.checkPages && plan.checkedPages->add(url, lastModified))
             plan.checkedIds->push_back(id);
     };
     if (!input.patterns.isEmpty()) {
