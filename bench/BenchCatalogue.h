@@ -17,9 +17,9 @@ double floorSeconds(const QString& path, const char* query);
 // The columns the program reads at start-up, in the order it reads them.
 inline constexpr const char* startupQuery = "SELECT rowid, sitename, sitetype FROM promosites";
 
-// The same rows in name order, as SQLite itself reads them: along the index of the names.
-inline constexpr const char* nameOrderQuery =
-    "SELECT sitename, data, method, action FROM promosites ORDER BY sitename";
+// The columns a request is composed of, every row in the table's own order: the fastest way to
+// read them, one pass over the file, each page read once.
+inline constexpr const char* tableOrderQuery = "SELECT sitename, data, method, action FROM promosites";
 
 int rowsArgument(const QStringList& arguments, int defaultRows);
 // The process's peak resident memory so far (VmHWM), in KiB.
