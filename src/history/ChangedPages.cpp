@@ -26,9 +26,11 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
     const qint64 coolDownMs = qint64(coolDown.count()) * 1000;
     const qint64 future = now + clockSkewMs;
     PagePlan plan;
+    qsizetype next = 0; // the page after the one found last: the ledger's ids mostly follow the sitemaps
     const bool read = ledger.forEachPage(
         website, endpoint, [&](QByteArrayView url, qint64 id, const std::optional<PageLedger::Sent>& sent) {
-            const qsizetype page = pages.find(url);
+            const qsizetype page = pages.find(url, next);
+            next = page >= 0 ? page + 1 : next;
             if (page < 0) {
                 if (sent && !sent->removal && admitted(url)) { // accepted once, listed no more
                     plan.gone.append(url.toByteArray());

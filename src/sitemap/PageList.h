@@ -19,6 +19,13 @@ public:
     bool add(QByteArrayView url, qint64 lastModified);
     // The page with that address, or -1.
     qsizetype find(QByteArrayView url) const;
+    // The same, looking first at `likely`: walking a list kept in the same order (the ledger's
+    // pages, added in the order the sitemaps listed them), the next page is usually the one after
+    // the last found, and comparing it costs no random read of the lookup table.
+    qsizetype find(QByteArrayView url, qsizetype likely) const
+    {
+        return likely >= 0 && likely < size() && this->url(likely) == url ? likely : find(url);
+    }
 
     qsizetype size() const { return qsizetype(m_times.size()); }
     bool isEmpty() const { return m_times.empty(); }
