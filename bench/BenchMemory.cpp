@@ -6,7 +6,12 @@ using namespace Qt::StringLiterals;
 
 qint64 BenchMemory::residentKiB(const char* field)
 {
-    QFile status(u"/proc/self/status"_s);
+    return residentKiB(0, field);
+}
+
+qint64 BenchMemory::residentKiB(qint64 pid, const char* field)
+{
+    QFile status(pid == 0 ? u"/proc/self/status"_s : u"/proc/%1/status"_s.arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
