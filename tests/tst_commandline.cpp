@@ -494,6 +494,9 @@ private slots:
             << u"The profile \"Bare\" lacks values the chosen sites need: url (Alpha, Beta); company "
                u"(Alpha); "
                u"wtitle (Delta, Gamma). Fill them in with orvanta profile set --profile \"Bare\" KEY=VALUE.\n"_s;
+        QTest::newRow("incomplete profile for many sites")
+            << QStringList{u"submit"_s, u"--profile"_s, u"Bare"_s, u"--all"_s, u"MANY-SITES"_s} << 2
+            << u"lacks values the chosen sites need: url (Site 1, Site 2, Site 3, Site 4, Site 5 and 3 more)."_s;
         QTest::newRow("unknown site")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--site"_s, u"Omega"_s} << 2
             << u"Unknown site \"Omega\""_s;
@@ -599,6 +602,13 @@ private slots:
         if (arguments.removeAll(u"BAD-KEY"_s) > 0) {
             QVERIFY(m_app->settings().setValue(u"2"_s, SettingsKeys::profileIndexNowKey, u"bad key/../x"_s));
             TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), TestData::bundledSites());
+        }
+        if (arguments.removeAll(u"MANY-SITES"_s) > 0) {
+            QList<PromoSite> many;
+            for (int site = 1; site <= 8; ++site)
+                many << PromoSite{u"Site %1"_s.arg(site), u"engine"_s, u"u=[url]"_s, u"get"_s,
+                                  m_farm.url(u"/ok"_s)};
+            TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), many);
         }
         if (arguments.removeAll(u"ESCAPES"_s) > 0) {
             QVERIFY(m_app->settings().setValue(u"2"_s, SettingsKeys::profileIndexNowKey, u"key-escaped"_s));

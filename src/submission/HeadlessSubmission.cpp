@@ -198,7 +198,15 @@ private:
     bool checkNeededValues()
     {
         const RequestComposer composer(m_profile);
-        QMap<QString, QStringList> lacking; // key -> the sites that need it
+        // Per key, the first sites that need it and how many do: a catalogue of a hundred
+        // thousand sites is not listed in one sentence.
+        constexpr qsizetype namedSites = 5;
+        struct Need
+        {
+            QStringList sites;
+            qsizetype count = 0;
+        };
+        QMap<QString, Need> lacking;
         QStringList order;
         m_catalogue->readSites(m_selection->selectedRows(), [&](const PromoSite& site) {
             RequestComposer::Filled filled;
@@ -206,18 +214,24 @@ private:
             QStringList keys = filled.lackingKeys;
             if (GoogleEndpoints::isSearchConsole(site.action) && m_profile.value(ProfileField::Url).isEmpty())
                 keys << Profile::key(ProfileField::Url);
+            keys.removeDuplicates(); // each site is read once: counted once per key
             for (const QString& key : std::as_const(keys)) {
                 if (!lacking.contains(key))
                     order << key;
-                if (!lacking[key].contains(site.sitename))
-                    lacking[key] << site.sitename;
+                Need& need = lacking[key];
+                if (++need.count <= namedSites)
+                    need.sites << site.sitename;
             }
         });
         if (lacking.isEmpty())
             return true;
         QStringList named;
-        for (const QString& key : std::as_const(order))
-            named << u"%1 (%2)"_s.arg(key, lacking.value(key).join(u", "_s));
+        for (const QString& key : std::as_const(order)) {
+            const Need& need = lacking.value(key);
+            named << u"%1 (%2%3)"_s.arg(
+                key, need.sites.join(u", "_s),
+                need.count > namedSites ? u" and %L1 more"_s.arg(need.count - namedSites) : QString());
+        }
         say(m_err, u"The profile \"%1\" lacks values the chosen sites need: %2. Fill them in with orvanta "
                    u"profile set --profile \"%1\" KEY=VALUE."_s.arg(m_profile.title, named.join(u"; "_s)));
         return false;
