@@ -19,6 +19,7 @@
 //                                                not enforced)
 
 #include "BenchBudget.h"
+#include "BenchCpu.h"
 #include "BenchMemory.h"
 #include "BlockingWait.h"
 #include "ContentFingerprint.h"
@@ -31,15 +32,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
-#include <QProcess>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <ctime>
-#include <pthread.h>
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -75,29 +72,6 @@ QByteArray pageBody(int number, int version)
     return page;
 }
 
-double processCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-double childrenCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-double threadCpuMs(clockid_t clock)
-{
-    timespec spent{};
-    clock_gettime(clock, &spent);
-    return spent.tv_sec * 1e3 + spent.tv_nsec / 1e6;
-}
-
 struct Measured
 {
     double wallMs = 0;
@@ -126,7 +100,7 @@ int main(int argc, char* argv[])
     clockid_t farmClock{};
     FarmThread farmThread;
     farmThread.run([&](SiteFarm& farm) {
-        pthread_getcpuclockid(pthread_self(), &farmClock);
+        farmClock = BenchCpu::currentThreadClock();
         farm.handle(u"/articles/"_s, [&](const SiteFarm::Request& request) -> SiteFarm::Answer {
             const int number = request.path.mid(10).chopped(5).toInt();
             const int version = versions[size_t(number)].load();
@@ -153,7 +127,7 @@ int main(int argc, char* argv[])
     QNetworkAccessManager network;
     const auto check = [&](PageCheckLimits limits) {
         Measured measured;
-        const double cpuBefore = processCpuMs() - threadCpuMs(farmClock);
+        const double cpuBefore = BenchCpu::processMs() - BenchCpu::threadMs(farmClock);
         QElapsedTimer wall;
         wall.start();
         PageChecker checker(network);
@@ -164,7 +138,7 @@ int main(int argc, char* argv[])
         waitFor(&checker, &PageChecker::finished,
                 [&] { checker.start(pages, {}, Crawlers::indexNow, std::move(limits)); });
         measured.wallMs = double(wall.nsecsElapsed()) / 1e6;
-        measured.cpuMs = processCpuMs() - threadCpuMs(farmClock) - cpuBefore;
+        measured.cpuMs = BenchCpu::processMs() - BenchCpu::threadMs(farmClock) - cpuBefore;
         return measured;
     };
     const auto best = [](const std::function<Measured()>& run) {
@@ -219,30 +193,9 @@ int main(int argc, char* argv[])
     });
 
     // The floor: curl, four at a time, every body through sha256sum.
-    QTemporaryFile urls;
-    if (!urls.open())
-        qFatal("no temporary file");
-    for (qsizetype page = 0; page < pages->size(); ++page)
-        urls.write("url = \"" + pages->url(page).toByteArray() + "\"\n");
-    urls.flush();
-    double curlCpuMs = 0;
-    double curlWallMs = 0;
-    for (int round = 0; round < 3; ++round) {
-        const double before = childrenCpuMs();
-        QElapsedTimer wall;
-        wall.start();
-        QProcess curl;
-        curl.start(u"sh"_s,
-                   {u"-c"_s, u"curl -s --parallel --parallel-max 4 -K \"$1\" | sha256sum >/dev/null"_s,
-                    u"sh"_s, urls.fileName()});
-        // The farm answers on its own thread meanwhile.
-        if (!curl.waitForFinished(600000) || curl.exitCode() != 0)
-            qFatal("curl did not fetch the pages: %s", curl.readAllStandardError().constData());
-        const double spent = childrenCpuMs() - before;
-        curlCpuMs = round == 0 ? spent : std::min(curlCpuMs, spent);
-        curlWallMs = round == 0 ? double(wall.nsecsElapsed()) / 1e6
-                                : std::min(curlWallMs, double(wall.nsecsElapsed()) / 1e6);
-    }
+    const BenchCpu::Spent curl = BenchCpu::curlFetch(*pages, 4, u"sha256sum >/dev/null"_s);
+    const double curlCpuMs = curl.cpuMs;
+    const double curlWallMs = curl.wallMs;
 
     // With validators: learnt once; then only the edited pages send a body, and then none.
     tagged = true;
