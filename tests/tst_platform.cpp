@@ -5,15 +5,18 @@
 #include "SiteFarm.h"
 #include "TerminalOutput.h"
 #include "TestSupport.h"
+#include "TimeText.h"
 #include "WebAddress.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QNetworkAccessManager>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <memory>
@@ -335,6 +338,42 @@ private slots:
         }
         QVERIFY(!reader.next(record, error));
         QCOMPARE(error, u"line 62: the text is not UTF-8"_s);
+    }
+
+    void time_writtenAsQDateTimeWritesIt_data()
+    {
+        QTest::addColumn<QDateTime>("moment");
+        QTest::addColumn<QString>("written");
+        const auto at = [](int year, int month, int day, int hour, int minute, int second, int msec = 0) {
+            return QDateTime(QDate(year, month, day), QTime(hour, minute, second, msec), QTimeZone::utc());
+        };
+        QTest::newRow("the epoch's first millisecond")
+            << at(1970, 1, 1, 0, 0, 0, 1) << u"1970-01-01T00:00:00Z"_s;
+        QTest::newRow("a leap day's last moment")
+            << at(2024, 2, 29, 23, 59, 59, 999) << u"2024-02-29T23:59:59Z"_s;
+        QTest::newRow("the day after a century's leap day")
+            << at(2000, 3, 1, 0, 0, 0) << u"2000-03-01T00:00:00Z"_s;
+        QTest::newRow("a century without one") << at(2100, 3, 1, 12, 30, 5) << u"2100-03-01T12:30:05Z"_s;
+        QTest::newRow("before the epoch") << at(1969, 12, 31, 23, 59, 59, 500) << u"1969-12-31T23:59:59Z"_s;
+        QTest::newRow("long before") << at(1601, 1, 1, 0, 0, 0) << u"1601-01-01T00:00:00Z"_s;
+        QTest::newRow("the last four-digit year")
+            << at(9999, 12, 31, 23, 59, 59) << u"9999-12-31T23:59:59Z"_s;
+        QTest::newRow("a five-digit year, as Qt writes it") << at(10000, 1, 1, 0, 0, 0) << QString();
+    }
+
+    void time_writtenAsQDateTimeWritesIt()
+    {
+        QFETCH(QDateTime, moment);
+        QFETCH(QString, written);
+        // Written by hand for speed, so held to what QDateTime itself writes.
+        const QString byQt = moment.toUTC().toString(Qt::ISODate);
+        QCOMPARE(TimeText::written(moment.toMSecsSinceEpoch()), byQt);
+        if (!written.isEmpty())
+            QCOMPARE(byQt, written);
+        QByteArray appended = "x";
+        TimeText::appendWritten(appended, moment.toMSecsSinceEpoch());
+        QCOMPARE(appended, "x" + byQt.toLatin1());
+        QVERIFY(TimeText::written(0).isEmpty()); // no moment
     }
 
     void text_fromOutsideIsSafeToShow()
