@@ -1,5 +1,6 @@
 #include "HistoryDatabase.h"
 
+#include "PackedIds.h"
 #include "PageLedger.h"
 #include "SqliteConnection.h"
 #include "SqliteStatement.h"
@@ -109,6 +110,13 @@ const QStringList toEighthLayout = {
     u"CREATE TABLE contents(page INTEGER PRIMARY KEY, fingerprint BLOB NOT NULL, etag TEXT, "
     u"last_modified TEXT, changed_at INTEGER NOT NULL, checked_at INTEGER NOT NULL, bytes_hash INTEGER)"_s,
     u"ALTER TABLE announcements ADD COLUMN fingerprint INTEGER"_s,
+};
+
+// The ninth: the pages a request carried, one row per request with its page ids packed as a
+// listing's are, not one row per page (a million pages' first run wrote a million rows, 14 MB).
+const QStringList toNinthLayout = {
+    u"CREATE TABLE result_lists(run INTEGER NOT NULL, position INTEGER NOT NULL, pages BLOB NOT NULL, "
+    u"PRIMARY KEY(run, position)) WITHOUT ROWID"_s,
 };
 
 // The tables of the first layout, which had no version: pages recorded by profile title and
@@ -325,8 +333,13 @@ bool HistoryDatabase::prepareLayout(const QString& path, const Upgrade& upgrade,
         for (const QString& statement : toSeventhLayout)
             written = written && exec(statement);
     }
-    for (const QString& statement : toEighthLayout)
+    if (found < 8) {
+        for (const QString& statement : toEighthLayout)
+            written = written && exec(statement);
+    }
+    for (const QString& statement : toNinthLayout)
         written = written && exec(statement);
+    written = written && packResultPages();
     written = written && addKeptTables(tables);
     written = written && exec(u"PRAGMA user_version = %1"_s.arg(layout)) && commit();
     if (!written) {
@@ -444,6 +457,38 @@ bool HistoryDatabase::copyFromFirstLayout(const Upgrade& upgrade)
         return failed(oldUrls);
     return exec(u"INSERT INTO results_new SELECT run, position, site, outcome, status, detail, url_count "
                 u"FROM results"_s);
+}
+
+bool HistoryDatabase::packResultPages()
+{
+    SqliteStatement pack(*m_connection, u"INSERT INTO result_lists(run, position, pages) VALUES (?, ?, ?)"_s);
+    SqliteStatement old(*m_connection,
+                        u"SELECT run, position, page FROM result_pages ORDER BY run, position, page"_s);
+    QList<qint64> ids;
+    qint64 run = 0;
+    qint64 position = 0;
+    const auto packed = [&] {
+        if (ids.isEmpty())
+            return true;
+        pack.reset();
+        pack.bind(1, run);
+        pack.bind(2, position);
+        pack.bindBlob(3, PackedIds::pack(ids));
+        ids.clear();
+        return pack.run();
+    };
+    while (old.next()) {
+        if ((old.integer(0) != run || old.integer(1) != position) && !packed())
+            break;
+        run = old.integer(0);
+        position = old.integer(1);
+        ids.append(old.integer(2));
+    }
+    if (old.errorCode() != 0 || !packed()) {
+        m_lastError = old.errorCode() != 0 ? old.errorText() : pack.errorText();
+        return false;
+    }
+    return exec(u"DROP TABLE result_pages"_s) && exec(u"ALTER TABLE result_lists RENAME TO result_pages"_s);
 }
 
 bool HistoryDatabase::dropFirstLayout()

@@ -17,7 +17,7 @@ class SqliteConnection;
 class HistoryDatabase
 {
 public:
-    static constexpr int layout = 8;
+    static constexpr int layout = 9;
 
     enum class Mode {
         OpenOrCreate, // a run: the file and its directory are made when missing
@@ -65,6 +65,7 @@ private:
     static bool lacksKeptTables(const QSet<QString>& tables);
     bool addKeptTables(const QSet<QString>& tables);
     bool dropFirstLayout();
+    bool packResultPages();
 
     std::unique_ptr<SqliteConnection> m_connection;
     QString m_lastError;

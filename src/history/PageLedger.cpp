@@ -1,6 +1,7 @@
 #include "PageLedger.h"
 
 #include "HistoryDatabase.h"
+#include "PackedIds.h"
 #include "PageList.h"
 #include "SqliteStatement.h"
 #include "WebAddress.h"
@@ -321,48 +322,6 @@ bool PageLedger::recordChecks(const QList<Check>& checks, qint64 at)
     return true;
 }
 
-namespace {
-
-// Page ids, ascending, as the gaps between them in seven-bit groups: a million ids in a couple
-// of megabytes.
-QByteArray packIds(const QList<qint64>& ids)
-{
-    QByteArray packed;
-    packed.reserve(ids.size() * 2);
-    qint64 previous = 0;
-    for (const qint64 id : ids) {
-        quint64 gap = quint64(id - previous);
-        previous = id;
-        do {
-            const auto group = char(gap & 0x7F);
-            gap >>= 7;
-            packed += gap ? char(group | 0x80) : group;
-        } while (gap);
-    }
-    return packed;
-}
-
-QList<qint64> unpackIds(QByteArrayView packed)
-{
-    QList<qint64> ids;
-    qint64 previous = 0;
-    quint64 gap = 0;
-    int shift = 0;
-    for (const char byte : packed) {
-        gap |= quint64(byte & 0x7F) << shift;
-        shift += 7;
-        if (byte & 0x80)
-            continue;
-        previous += qint64(gap);
-        ids.append(previous);
-        gap = 0;
-        shift = 0;
-    }
-    return ids;
-}
-
-} // namespace
-
 bool PageLedger::recordListing(const QByteArray& website, QList<qint64> pages, qint64 at)
 {
     std::sort(pages.begin(), pages.end());
@@ -370,7 +329,7 @@ bool PageLedger::recordListing(const QByteArray& website, QList<qint64> pages, q
                            u"INSERT OR REPLACE INTO listings(website, listed_at, pages) VALUES (?, ?, ?)"_s);
     insert.bind(1, QByteArrayView(website));
     insert.bind(2, at);
-    insert.bindBlob(3, packIds(pages));
+    insert.bindBlob(3, PackedIds::pack(pages));
     if (insert.run())
         return true;
     m_lastError = insert.errorText();
@@ -388,7 +347,7 @@ QList<qint64> PageLedger::listing(const QByteArray& website, qint64* listedAt)
     }
     if (listedAt)
         *listedAt = find.integer(0);
-    return unpackIds(find.blob(1));
+    return PackedIds::unpack(find.blob(1));
 }
 
 bool PageLedger::keyListingsByWebsite()
@@ -413,7 +372,7 @@ bool PageLedger::keyListingsByWebsite()
             m_database.connection(),
             u"INSERT OR REPLACE INTO listings_by_website(website, listed_at, pages) VALUES (?, ?, ?)"_s);
         while (old.next()) {
-            const QList<qint64> ids = unpackIds(old.blob(1));
+            const QList<qint64> ids = PackedIds::unpack(old.blob(1));
             if (ids.isEmpty())
                 continue; // nothing was listed: nothing to know it by
             originOf.reset();

@@ -1,8 +1,11 @@
 #include "RunJournal.h"
 
 #include "HistoryDatabase.h"
+#include "PackedIds.h"
 #include "RunLock.h"
 #include "SqliteStatement.h"
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -64,17 +67,17 @@ bool RunJournal::addResult(qint64 run, const Result& result)
         if (!ran(count, m_database))
             return false;
     }
-    SqliteStatement page(m_database.connection(),
-                         u"INSERT OR IGNORE INTO result_pages(run, position, page) VALUES (?, ?, ?)"_s);
-    for (const qint64 id : result.pages) {
-        page.reset();
-        page.bind(1, run);
-        page.bind(2, qint64(result.position));
-        page.bind(3, id);
-        if (!ran(page, m_database))
-            return false;
-    }
-    return true;
+    if (result.pages.isEmpty())
+        return true;
+    QList<qint64> pages = result.pages;
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    SqliteStatement list(m_database.connection(),
+                         u"INSERT INTO result_pages(run, position, pages) VALUES (?, ?, ?)"_s);
+    list.bind(1, run);
+    list.bind(2, qint64(result.position));
+    list.bindBlob(3, PackedIds::pack(pages));
+    return ran(list, m_database);
 }
 
 bool RunJournal::endRun(qint64 run, qint64 endedAt, End end, const QString& note)
@@ -162,15 +165,24 @@ QList<RunJournal::ResultRow> RunJournal::results(qint64 run, bool failuresOnly)
 
 QStringList RunJournal::resultPages(qint64 run, int position)
 {
-    SqliteStatement query(
-        m_database.connection(),
-        u"SELECT o.origin || p.path FROM result_pages r JOIN pages p ON p.id = r.page "
-        u"JOIN origins o ON o.id = p.origin WHERE r.run = ? AND r.position = ? ORDER BY r.page"_s);
-    query.bind(1, run);
-    query.bind(2, qint64(position));
+    SqliteStatement list(m_database.connection(),
+                         u"SELECT pages FROM result_pages WHERE run = ? AND position = ?"_s);
+    list.bind(1, run);
+    list.bind(2, qint64(position));
     QStringList urls;
-    while (query.next())
-        urls << query.text(0);
+    if (!list.next()) {
+        m_database.setLastError(list.errorText());
+        return urls;
+    }
+    SqliteStatement address(m_database.connection(), u"SELECT o.origin || p.path FROM pages p JOIN origins o "
+                                                     u"ON o.id = p.origin WHERE p.id = ?"_s);
+    for (const qint64 page : PackedIds::unpack(list.blob(0))) {
+        address.reset();
+        address.bind(1, page);
+        if (address.next())
+            urls << address.text(0);
+    }
+    m_database.setLastError(address.errorText());
     return urls;
 }
 
