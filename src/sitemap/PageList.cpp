@@ -3,6 +3,7 @@
 #include <QHashFunctions>
 
 #include <algorithm>
+#include <utility>
 
 QByteArrayView PageList::url(qsizetype index) const
 {
@@ -37,9 +38,43 @@ void PageList::grow()
 
 bool PageList::add(QByteArrayView url, qint64 lastModified)
 {
+    return add(url, lastModified, quint32(qHash(url)));
+}
+
+void PageList::addSoon(QByteArrayView url, qint64 lastModified)
+{
+    if (m_pendingSize == pendingCount)
+        addOldestPending();
+    const auto hash = quint32(qHash(url));
+    if (!m_lookup.empty())
+        __builtin_prefetch(&m_lookup[hash & (m_lookup.size() - 1)]);
+    Pending& pending = m_pending[(m_pendingFirst + m_pendingSize++) % pendingCount];
+    pending.url.assign(url.data(), size_t(url.size()));
+    pending.lastModified = lastModified;
+    pending.hash = hash;
+}
+
+void PageList::addOldestPending()
+{
+    const Pending& oldest = m_pending[m_pendingFirst];
+    if (!add(QByteArrayView(oldest.url.data(), qsizetype(oldest.url.size())), oldest.lastModified,
+             oldest.hash))
+        ++m_pendingDuplicates;
+    m_pendingFirst = (m_pendingFirst + 1) % pendingCount;
+    --m_pendingSize;
+}
+
+qsizetype PageList::addPending()
+{
+    while (m_pendingSize > 0)
+        addOldestPending();
+    return std::exchange(m_pendingDuplicates, 0);
+}
+
+bool PageList::add(QByteArrayView url, qint64 lastModified, quint32 hash)
+{
     if ((m_times.size() + 1) * 2 > m_lookup.size()) // at most half full: lookups stay short
         grow();
-    const auto hash = quint32(qHash(url));
     const qsizetype slot = slotOf(url, hash);
     if (m_lookup[size_t(slot)] != 0)
         return false;

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <array>
 #include <limits>
 #include <string>
 #include <vector>
@@ -17,6 +18,12 @@ public:
 
     // Adds a page; false, with nothing added, when the address is already there.
     bool add(QByteArrayView url, qint64 lastModified);
+    // The same for a stream of pages (a sitemap's): each is added a few pages later, once the
+    // part of the lookup table it goes to has been fetched from memory, so that the reader does
+    // not wait on a cache miss for every page. Pages keep their order; addPending() adds those
+    // still waiting, and says how many of all added so were there already.
+    void addSoon(QByteArrayView url, qint64 lastModified);
+    qsizetype addPending();
     // The page with that address, or -1.
     qsizetype find(QByteArrayView url) const;
     // The same, looking first at `likely`: walking a list kept in the same order (the ledger's
@@ -41,6 +48,20 @@ public:
 private:
     void grow();
     qsizetype slotOf(QByteArrayView url, quint32 hash) const;
+    bool add(QByteArrayView url, qint64 lastModified, quint32 hash);
+    void addOldestPending();
+
+    struct Pending
+    {
+        std::string url;
+        qint64 lastModified = 0;
+        quint32 hash = 0;
+    };
+    static constexpr size_t pendingCount = 8;
+    std::array<Pending, pendingCount> m_pending;
+    size_t m_pendingFirst = 0;
+    size_t m_pendingSize = 0;
+    qsizetype m_pendingDuplicates = 0;
 
     std::string m_text;          // every address, one after the other
     std::vector<quint32> m_ends; // where each address ends in m_text

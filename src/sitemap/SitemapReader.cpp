@@ -190,8 +190,8 @@ void SitemapReader::onEntry(const SitemapParser::Entry& entry)
     } else if (const QByteArrayView host = WebAddress::hostOf(address.address); host != m_result->host) {
         if (m_result->foreign++ == 0)
             m_result->foreignHost = host.toByteArray();
-    } else if (!m_result->pages.add(address.address, PageList::parseTime(entry.lastModified))) {
-        ++m_result->duplicates;
+    } else {
+        m_result->pages.addSoon(address.address, PageList::parseTime(entry.lastModified));
     }
 }
 
@@ -211,6 +211,7 @@ void SitemapReader::onSitemap(const FetchResult& fetched)
         return failed(fetched.error);
     if (!m_parser->finish())
         return failed(m_parser->error());
+    m_result->duplicates += m_result->pages.addPending();
     emit progressed(int(m_result->files.size()), m_result->pages.size());
     fetchNext();
 }
@@ -222,6 +223,7 @@ void SitemapReader::end(const QString& error)
     m_busy = false;
     m_deadline->stop();
     m_fetch->cancel();
+    m_result->duplicates += m_result->pages.addPending(); // a file cut short kept what it read
     m_result->error = error;
     if (error.isEmpty() && m_result->pages.isEmpty() && m_result->foreign > 0)
         m_result->error =
