@@ -376,6 +376,15 @@ private slots:
         QVERIFY(TimeText::written(0).isEmpty()); // no moment
     }
 
+    void time_durationsAsPeopleSayThem()
+    {
+        QCOMPARE(TimeText::duration(40400), u"40 s"_s);
+        QCOMPARE(TimeText::duration(59500), u"1 min"_s);
+        QCOMPARE(TimeText::duration(59 * 60000 + 29000), u"59 min"_s);
+        QCOMPARE(TimeText::duration(3600000), u"1 h"_s);
+        QCOMPARE(TimeText::duration(80 * 60000), u"1 h 20 min"_s);
+    }
+
     void text_fromOutsideIsSafeToShow()
     {
         QBuffer shown;

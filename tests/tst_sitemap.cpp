@@ -266,6 +266,21 @@ private slots:
         bare.route(u"/empty.xml"_s, SiteFarm::Route::answering(200, SitemapSite::urlSet({})));
         const auto empty = read(base + u"/"_s, base + u"/empty.xml"_s);
         QVERIFY2(empty->error.isEmpty() && empty->pages.isEmpty(), qPrintable(empty->error));
+
+        // A list whose lookup table grows many times: every page is found where it was put, and
+        // one added again is told apart, also while it waits to be added.
+        PageList many;
+        constexpr int manyPages = 100000;
+        for (int page = 0; page < manyPages; ++page)
+            many.addSoon(QByteArray("https://h/" + QByteArray::number(page)), page);
+        many.addSoon("https://h/7", 0);
+        QCOMPARE(many.addPending(), 1);
+        int misplaced = 0;
+        for (int page = 0; page < manyPages; ++page)
+            misplaced += many.find(QByteArray("https://h/" + QByteArray::number(page))) == page ? 0 : 1;
+        QCOMPARE(misplaced, 0);
+        QCOMPARE(many.size(), manyPages);
+        QCOMPARE(many.lastModified(manyPages - 1), manyPages - 1);
     }
 
     void reader_refusesWhatItCannotUse_data()
@@ -856,6 +871,7 @@ private slots:
         QTest::newRow("midnight") << u"2026-05-01T00:00Z"_s << utc(5, 1);
         QTest::newRow("no such hour") << u"2026-05-01T24:00Z"_s << QDateTime();
         QTest::newRow("a zone of nonsense") << u"2026-05-01T10:00+5"_s << QDateTime();
+        QTest::newRow("more after the Z") << u"2026-05-01T10:00Z5"_s << QDateTime();
         QTest::newRow("none") << QString() << QDateTime();
         QTest::newRow("not a time") << u"yesterday"_s << QDateTime();
     }
