@@ -285,9 +285,15 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& website, co
         byEndpoint.push_back(std::move(entries));
     }
 
+    // What only the walk needed goes before the coverage is put together: a million pages'
+    // coverage peaks here.
+    const size_t pageCount = ids.size();
+    std::vector<qint64>().swap(ids);
+    std::vector<qint64>().swap(leftOutAt);
+    std::vector<quint32>().swap(checkReason);
     // Only the kept pages stay, with their addresses and entries side by side.
     std::vector<size_t> keptPages;
-    for (size_t page = 0; page < ids.size(); ++page) {
+    for (size_t page = 0; page < pageCount; ++page) {
         if (kept[page])
             keptPages.push_back(page);
     }
@@ -298,11 +304,17 @@ Coverage Coverage::read(HistoryDatabase& database, const QByteArray& website, co
             coverage.m_contentRead += contentChanged[page] != 0 ? 1 : 0;
         }
     }
-    if (keptPages.size() == ids.size()) { // the usual case: nothing to copy
+    if (keptPages.size() == pageCount) { // the usual case: nothing to copy
         coverage.m_urls = std::move(urls);
         coverage.m_urlEnds = std::move(ends);
-        for (std::vector<Entry>& entries : byEndpoint)
+        if (byEndpoint.size() == 1) {
+            coverage.m_entries = std::move(byEndpoint.front());
+            return coverage;
+        }
+        for (std::vector<Entry>& entries : byEndpoint) {
             coverage.m_entries.insert(coverage.m_entries.end(), entries.cbegin(), entries.cend());
+            std::vector<Entry>().swap(entries);
+        }
         return coverage;
     }
     coverage.m_urlEnds.reserve(keptPages.size());
