@@ -229,6 +229,13 @@ private slots:
                               << u"has a port that is not valid"_s;
         QTest::newRow("too long") << "http://h/" + QByteArray(2040, 'a') << QByteArray()
                                   << u"is longer than 2,048 characters"_s;
+        // Rows that begin as the warm-up's origin does, without being of it.
+        QTest::newRow("a longer host than the last one's")
+            << QByteArray("http://www.example.com.au/x") << QByteArray("http://www.example.com.au/x")
+            << QString();
+        QTest::newRow("the last one's host with a port")
+            << QByteArray("http://www.example.com:8080?q") << QByteArray("http://www.example.com:8080/?q")
+            << QString();
     }
 
     void address_normalForm()
@@ -239,6 +246,24 @@ private slots:
         const WebAddress::Normalised normalised = WebAddress::normalise(address);
         QCOMPARE(normalised.address, normal);
         QCOMPARE(normalised.problem, problem);
+        // Many addresses in turn come out the same, after one of the origin written alike, after
+        // another website's, and after one that cannot be used.
+        const qsizetype hostStart = address.indexOf("://") + 3;
+        qsizetype written = hostStart;
+        while (hostStart > 2 && written < address.size() && !QByteArrayView("/?#").contains(address[written]))
+            ++written;
+        WebAddress::Normaliser normaliser;
+        for (const QByteArray& before :
+             {QByteArray(address.first(written) + "/other"), QByteArray("http://www.example.com/"),
+              QByteArray("http://h/a b"), address}) {
+            QString beforeProblem;
+            normaliser.normalise(before, beforeProblem);
+            QString inTurnProblem;
+            QCOMPARE(normaliser.normalise(address, inTurnProblem).toByteArray(), normal);
+            QCOMPARE(inTurnProblem, problem);
+            if (!normal.isEmpty())
+                QCOMPARE(normaliser.host(), WebAddress::hostOf(normal));
+        }
         if (!normal.isEmpty()) { // one site host for a page and for a profile's address alike
             QCOMPARE(WebAddress::siteHost(QString::fromUtf8(address)),
                      WebAddress::hostOf(normal).toByteArray());

@@ -9,6 +9,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -84,18 +85,19 @@ bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint,
     const qint64 endpointKey = endpointId(endpoint, false);
     if (endpointKey < 0)
         return false;
-    // Both come in the order of the page ids and are walked side by side.
+    // Both come in the order of the page ids and are walked side by side. A row's page is read
+    // once: a million pages make every column call count.
     SqliteStatement sent(
         m_database.connection(),
         u"SELECT page, lastmod, accepted_at, removal, fingerprint FROM announcements WHERE endpoint = ? AND "
         u"accepted_at IS NOT NULL ORDER BY page"_s);
     sent.bind(1, endpointKey);
-    bool sentRow = sent.next();
+    qint64 sentPage = sent.next() ? sent.integer(0) : std::numeric_limits<qint64>::max();
     const bool read = forEachPage(website, [&](qint64 page, QByteArrayView url, bool) {
-        while (sentRow && sent.integer(0) < page)
-            sentRow = sent.next();
+        while (sentPage < page)
+            sentPage = sent.next() ? sent.integer(0) : std::numeric_limits<qint64>::max();
         std::optional<Sent> accepted;
-        if (sentRow && sent.integer(0) == page)
+        if (sentPage == page)
             accepted = Sent{sent.isNull(1) ? PageList::unknownTime : sent.integer(1), sent.integer(2),
                             sent.integer(3) != 0, sent.integer(4)};
         each(url, page, accepted);

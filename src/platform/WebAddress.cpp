@@ -95,17 +95,26 @@ bool WebAddress::isValid(const QString& text)
     return url.isValid() && (scheme == u"http"_s || scheme == u"https"_s) && !url.host().isEmpty();
 }
 
-WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
+namespace {
+
+// Why bytes cannot be in an address, or nothing.
+QString unsafeBytes(QByteArrayView bytes)
 {
-    for (const char c : url) {
+    for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte == ' ')
-            return refused(u"holds a space"_s);
+            return u"holds a space"_s;
         if (byte < 0x20 || byte == 0x7F)
-            return refused(u"holds a control character"_s);
+            return u"holds a control character"_s;
     }
-    QByteArray out;
-    out.reserve(url.size() + 8);
+    return {};
+}
+
+// "scheme://host[:port]" of an address whose bytes are safe, in its normal form; `authorityEnd`
+// receives where the written authority ends. It depends on the address's bytes before that
+// alone. Why it cannot be used, or nothing.
+QString appendNormalOrigin(QByteArray& out, QByteArrayView url, qsizetype& authorityEnd)
+{
     qsizetype at = 0;
     if (url.size() > 8 && url.first(8).compare("https://", Qt::CaseInsensitive) == 0) {
         out += "https://";
@@ -114,31 +123,31 @@ WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
         out += "http://";
         at = 7;
     } else {
-        return refused(u"is not an http or https address"_s);
+        return u"is not an http or https address"_s;
     }
-    qsizetype authorityEnd = at;
+    authorityEnd = at;
     while (authorityEnd < url.size() && url[authorityEnd] != '/' && url[authorityEnd] != '?' &&
            url[authorityEnd] != '#')
         ++authorityEnd;
     const QByteArrayView authority = url.sliced(at, authorityEnd - at);
     if (authority.contains('@'))
-        return refused(u"holds a user name or password"_s);
+        return u"holds a user name or password"_s;
     const qsizetype portColon = authority.lastIndexOf(':');
     const bool hasPort = portColon >= 0 && !authority.sliced(portColon).contains(']');
     if (!appendNormalHost(out, hasPort ? authority.first(portColon) : authority))
-        return refused(u"has no valid host name"_s);
+        return u"has no valid host name"_s;
     if (hasPort) {
         const QByteArrayView digits = authority.sliced(portColon + 1);
         uint port = 0;
         for (const char c : digits) {
             if (c < '0' || c > '9' || port > 65535)
-                return refused(u"has a port that is not valid"_s);
+                return u"has a port that is not valid"_s;
             port = port * 10 + uint(c - '0');
         }
         const bool defaultPort = digits.isEmpty() || (port == 80 && out.startsWith("http:")) ||
                                  (port == 443 && out.startsWith("https:"));
         if (port > 65535 || (port == 0 && !digits.isEmpty()))
-            return refused(u"has a port that is not valid"_s);
+            return u"has a port that is not valid"_s;
         if (!defaultPort) {
             out += ':';
             const qsizetype zeros =
@@ -146,15 +155,64 @@ WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
             out += digits.sliced(zeros); // the number as written, without leading zeros
         }
     }
+    return {};
+}
+
+// The path and query after the written authority, without the fragment.
+QString appendNormalRest(QByteArray& out, QByteArrayView url, qsizetype authorityEnd)
+{
     qsizetype end = url.indexOf('#', authorityEnd);
     if (end < 0)
         end = url.size();
     if (authorityEnd == end || url[authorityEnd] != '/')
         out += '/';
-    appendNormalPath(out, url.sliced(authorityEnd, end - authorityEnd));
-    if (out.size() > longest)
-        return refused(u"is longer than 2,048 characters"_s);
+    WebAddress::appendNormalPath(out, url.sliced(authorityEnd, end - authorityEnd));
+    if (out.size() > WebAddress::longest)
+        return u"is longer than 2,048 characters"_s;
+    return {};
+}
+
+} // namespace
+
+WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
+{
+    if (QString problem = unsafeBytes(url); !problem.isEmpty())
+        return refused(problem);
+    QByteArray out;
+    out.reserve(url.size() + 8);
+    qsizetype authorityEnd = 0;
+    if (QString problem = appendNormalOrigin(out, url, authorityEnd); !problem.isEmpty())
+        return refused(problem);
+    if (QString problem = appendNormalRest(out, url, authorityEnd); !problem.isEmpty())
+        return refused(problem);
     return {out, QString()};
+}
+
+QByteArrayView WebAddress::Normaliser::normalise(QByteArrayView url, QString& problem)
+{
+    const qsizetype written = m_writtenOrigin.size();
+    const bool sameOrigin =
+        written > 0 && url.startsWith(m_writtenOrigin) &&
+        (url.size() == written || url[written] == '/' || url[written] == '?' || url[written] == '#');
+    if (sameOrigin) {
+        problem = unsafeBytes(url.sliced(written)); // the origin's bytes passed already
+        m_out.truncate(m_originSize);
+    } else {
+        m_writtenOrigin.resize(0);
+        m_out.resize(0);
+        qsizetype authorityEnd = 0;
+        problem = unsafeBytes(url);
+        if (problem.isEmpty())
+            problem = appendNormalOrigin(m_out, url, authorityEnd);
+        if (!problem.isEmpty())
+            return {};
+        m_writtenOrigin = url.first(authorityEnd).toByteArray();
+        m_originSize = m_out.size();
+        m_host = WebAddress::hostOf(m_out).toByteArray();
+    }
+    if (problem.isEmpty())
+        problem = appendNormalRest(m_out, url, m_writtenOrigin.size());
+    return problem.isEmpty() ? QByteArrayView(m_out) : QByteArrayView();
 }
 
 QByteArray WebAddress::normalPath(QByteArrayView path)

@@ -29,6 +29,24 @@ struct Normalised
 // million pages: QUrl is consulted only for an international host.
 Normalised normalise(QByteArrayView url);
 
+// normalise() for the many addresses of one sitemap: each is written into the same buffer, and
+// an origin written as the last one's was is not worked out again.
+class Normaliser
+{
+public:
+    // As normalise(): the normal form, valid until the next call; empty, with `problem` said,
+    // when the address cannot be used.
+    QByteArrayView normalise(QByteArrayView url, QString& problem);
+    // hostOf() the address last normalised, when it could be used.
+    QByteArrayView host() const { return m_host; }
+
+private:
+    QByteArray m_out;
+    QByteArray m_writtenOrigin; // "scheme://authority" as the last usable address wrote it
+    qsizetype m_originSize = 0; // m_out begins with its normal form
+    QByteArray m_host;
+};
+
 // The path and query of an address in the same normal form (escapes of unreserved characters
 // decoded, the others in capitals, bytes a URL cannot carry escaped), for comparing paths with
 // patterns such as robots.txt's.

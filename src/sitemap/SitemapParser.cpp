@@ -155,8 +155,8 @@ void SitemapParser::onStart(QByteArrayView name)
             fail(u"it is neither a sitemap nor a sitemap index: its root element is <%1>"_s.arg(
                 QString::fromUtf8(name)));
     } else if (m_depth == 2) {
-        m_loc.clear();
-        m_lastModified.clear();
+        m_loc.resize(0); // keeping their room: no allocation an entry
+        m_lastModified.resize(0);
         m_unusable.clear();
     } else if (m_depth == 3) {
         m_field = name == "loc" ? Field::Loc : name == "lastmod" ? Field::LastModified : Field::None;

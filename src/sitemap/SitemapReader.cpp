@@ -174,11 +174,11 @@ void SitemapReader::onEntry(const SitemapParser::Entry& entry)
 {
     if (!m_stopReason.isEmpty())
         return;
-    const WebAddress::Normalised address = entry.unusable.isEmpty()
-                                               ? WebAddress::normalise(entry.loc)
-                                               : WebAddress::Normalised{{}, entry.unusable};
-    if (address.address.isEmpty()) {
-        ++m_result->unusable[address.problem];
+    QString problem = entry.unusable;
+    const QByteArrayView address =
+        problem.isEmpty() ? m_normaliser.normalise(entry.loc, problem) : QByteArrayView();
+    if (address.isEmpty()) {
+        ++m_result->unusable[problem];
     } else if (m_parser->kind() == SitemapParser::Kind::Index) {
         if (m_current.depth + 1 > m_limits.maxIndexDepth)
             m_stopReason =
@@ -186,12 +186,12 @@ void SitemapReader::onEntry(const SitemapParser::Entry& entry)
                     .arg(m_current.url.toString())
                     .arg(m_limits.maxIndexDepth);
         else
-            enqueue(address.address, m_current.depth + 1);
-    } else if (const QByteArrayView host = WebAddress::hostOf(address.address); host != m_result->host) {
+            enqueue(address.toByteArray(), m_current.depth + 1);
+    } else if (const QByteArrayView host = m_normaliser.host(); host != m_result->host) {
         if (m_result->foreign++ == 0)
             m_result->foreignHost = host.toByteArray();
     } else {
-        m_result->pages.addSoon(address.address, PageList::parseTime(entry.lastModified));
+        m_result->pages.addSoon(address, PageList::parseTime(entry.lastModified));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "PageList.h"
 #include "RobotsRules.h"
 #include "SitemapParser.h"
+#include "WebAddress.h"
 
 #include <QList>
 #include <QMap>
@@ -97,6 +98,7 @@ private:
     QSet<QByteArray> m_listed; // every sitemap fetched or queued, so each is read once
     Pending m_current;
     std::unique_ptr<SitemapParser> m_parser;
+    WebAddress::Normaliser m_normaliser; // the pages of one website mostly write its origin alike
     std::unique_ptr<ParserSink> m_sink;
     std::shared_ptr<Result> m_result;
     QString m_stopReason; // a limit passed while a file was read
