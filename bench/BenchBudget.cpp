@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 bool everyBudgetMet = true;
@@ -34,4 +35,35 @@ double BenchBudget::bestOfMs(int rounds, const std::function<void()>& work)
         best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
     }
     return best;
+}
+
+namespace {
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+} // namespace
+
+BenchBudget::Paired BenchBudget::paired(int rounds, const std::function<void()>& work,
+                                        const std::function<void()>& floor)
+{
+    std::vector<double> works, floors, ratios;
+    for (int round = 0; round < rounds; ++round) {
+        floors.push_back(bestOfMs(1, floor));
+        works.push_back(bestOfMs(1, work));
+        ratios.push_back(works.back() / floors.back());
+    }
+    return {median(works), median(floors), median(ratios), *std::min_element(ratios.begin(), ratios.end())};
+}
+
+void BenchBudget::report(const char* what, const Paired& times, double budget)
+{
+    const bool met = times.ratio <= budget;
+    everyBudgetMet = everyBudgetMet && met;
+    std::printf(
+        "%-30s %10.1f  floor %10.1f  %6.2f x the floor, paired median (lowest %.2f; budget %.2f)  %s\n", what,
+        times.ms, times.floorMs, times.ratio, times.lowestRatio, budget, met ? "met" : "MISSED");
+    std::fflush(stdout);
 }
