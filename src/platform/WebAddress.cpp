@@ -158,15 +158,38 @@ QString appendNormalOrigin(QByteArray& out, QByteArrayView url, qsizetype& autho
     return {};
 }
 
-// The path and query after the written authority, without the fragment.
+// What a byte asks of an address: nothing, its refusal (a space or a control character), an
+// escape or a decoding in a path, or the end of the path and query (a fragment).
+enum ByteKind : quint8 { Plain = 0, Unsafe = 1, Reworked = 2, Fragment = 4 };
+constexpr std::array<quint8, 256> byteKinds = [] {
+    std::array<quint8, 256> kinds{};
+    for (int byte = 0; byte < 256; ++byte) {
+        if (byte <= 0x20 || byte == 0x7F)
+            kinds[size_t(byte)] = Unsafe;
+        else if (byte == '%' || escapedInPaths[size_t(byte)])
+            kinds[size_t(byte)] = Reworked;
+    }
+    kinds['#'] = Fragment;
+    return kinds;
+}();
+
+// The path and query after the written authority, without the fragment. The bytes are looked
+// at once: most pages' paths go across as they stand.
 QString appendNormalRest(QByteArray& out, QByteArrayView url, qsizetype authorityEnd)
 {
-    qsizetype end = url.indexOf('#', authorityEnd);
-    if (end < 0)
-        end = url.size();
-    if (authorityEnd == end || url[authorityEnd] != '/')
+    const QByteArrayView rest = url.sliced(authorityEnd);
+    quint8 kinds = Plain;
+    for (const char c : rest)
+        kinds |= byteKinds[static_cast<unsigned char>(c)];
+    if (kinds & Unsafe)
+        return unsafeBytes(rest);
+    const QByteArrayView pathAndQuery = kinds & Fragment ? rest.first(rest.indexOf('#')) : rest;
+    if (pathAndQuery.isEmpty() || pathAndQuery.front() != '/')
         out += '/';
-    WebAddress::appendNormalPath(out, url.sliced(authorityEnd, end - authorityEnd));
+    if (kinds & Reworked)
+        WebAddress::appendNormalPath(out, pathAndQuery);
+    else
+        out += pathAndQuery;
     if (out.size() > WebAddress::longest)
         return u"is longer than 2,048 characters"_s;
     return {};
@@ -194,8 +217,8 @@ QByteArrayView WebAddress::Normaliser::normalise(QByteArrayView url, QString& pr
     const bool sameOrigin =
         written > 0 && url.startsWith(m_writtenOrigin) &&
         (url.size() == written || url[written] == '/' || url[written] == '?' || url[written] == '#');
-    if (sameOrigin) {
-        problem = unsafeBytes(url.sliced(written)); // the origin's bytes passed already
+    if (sameOrigin) { // the rest's bytes are looked at with the rest
+        problem.clear();
         m_out.truncate(m_originSize);
     } else {
         m_writtenOrigin.resize(0);

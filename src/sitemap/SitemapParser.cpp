@@ -4,6 +4,7 @@
 
 #include <QLocale>
 
+#include <cstring>
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
@@ -141,15 +142,15 @@ bool SitemapParser::parse(QByteArrayView xml, bool last)
     return m_error.isEmpty();
 }
 
-void SitemapParser::onStart(QByteArrayView name)
+void SitemapParser::onStart(const char* name)
 {
     if (!m_error.isEmpty())
         return;
     ++m_depth;
     if (m_depth == 1) {
-        if (name == "urlset")
+        if (std::strcmp(name, "urlset") == 0)
             m_kind = Kind::UrlSet;
-        else if (name == "sitemapindex")
+        else if (std::strcmp(name, "sitemapindex") == 0)
             m_kind = Kind::Index;
         else
             fail(u"it is neither a sitemap nor a sitemap index: its root element is <%1>"_s.arg(
@@ -159,17 +160,25 @@ void SitemapParser::onStart(QByteArrayView name)
         m_lastModified.resize(0);
         m_unusable.clear();
     } else if (m_depth == 3) {
-        m_field = name == "loc" ? Field::Loc : name == "lastmod" ? Field::LastModified : Field::None;
+        m_field = std::strcmp(name, "loc") == 0       ? Field::Loc
+                  : std::strcmp(name, "lastmod") == 0 ? Field::LastModified
+                                                      : Field::None;
     }
 }
 
 void SitemapParser::onText(QByteArrayView text)
 {
     // An address longer than the protocol allows is refused later; more of it is not kept.
+    // Copied in place: a million entries make QByteArray's general append count.
+    const auto keep = [](QByteArray& kept, QByteArrayView more) {
+        const qsizetype size = kept.size();
+        kept.resize(size + more.size());
+        std::memcpy(kept.data() + size, more.data(), size_t(more.size()));
+    };
     if (m_field == Field::Loc && m_loc.size() <= WebAddress::longest + 64)
-        m_loc += text.first(std::min<qsizetype>(text.size(), WebAddress::longest + 65 - m_loc.size()));
+        keep(m_loc, text.first(std::min<qsizetype>(text.size(), WebAddress::longest + 65 - m_loc.size())));
     else if (m_field == Field::LastModified && m_lastModified.size() < 64)
-        m_lastModified += text.first(std::min<qsizetype>(text.size(), 64));
+        keep(m_lastModified, text.first(std::min<qsizetype>(text.size(), 64)));
 }
 
 void SitemapParser::onReference()

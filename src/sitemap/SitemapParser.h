@@ -54,7 +54,7 @@ private:
     bool parse(QByteArrayView xml, bool last = false);
     bool fail(const QString& error);
 
-    void onStart(QByteArrayView name);
+    void onStart(const char* name);
     void onEnd();
     void onText(QByteArrayView text);
     void onReference();
