@@ -1172,6 +1172,14 @@ private slots:
                 u"%1: 1 new or changed page to send in 1 request (3 unchanged); 1 changed (1 by content, 0 by lastmod)."_s
                     .arg(engine)),
             qPrintable(edited.outcome.out));
+        // An edit the engine refused goes again: the engine holds the version it accepted, not
+        // the one read last.
+        pages[0].text = "First words, edited again.";
+        farm.route(u"/indexnow"_s, SiteFarm::Route::answering(422, "refused"));
+        QCOMPARE(run(content).sent, QStringList{page(1)});
+        farm.route(u"/indexnow"_s, SiteFarm::Behaviour::IndexNow);
+        QCOMPARE(run(content).sent, QStringList{page(1)});
+        QCOMPARE(run(content).sent, QStringList());
         pages[1].title = "Two, retitled";
         pages[2].canonical = page(3).toUtf8();
         QCOMPARE(run(content).sent, (QStringList{page(2), page(3)}));

@@ -26,9 +26,13 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
     const qint64 coolDownMs = qint64(coolDown.count()) * 1000;
     const qint64 future = now + clockSkewMs;
     PagePlan plan;
+    bool anyByContent = false;
+    for (qsizetype page = 0; page < pages.size() && !anyByContent; ++page)
+        anyByContent = byContent(signal, pages.lastModified(page));
     qsizetype next = 0; // the page after the one found last: the ledger's ids mostly follow the sitemaps
     const bool read = ledger.forEachPage(
-        website, endpoint, [&](QByteArrayView url, qint64 id, const std::optional<PageLedger::Sent>& sent) {
+        website, endpoint,
+        [&](QByteArrayView url, qint64 id, const std::optional<PageLedger::Sent>& sent) {
             const qsizetype page = pages.find(url, next);
             next = page >= 0 ? page + 1 : next;
             if (page < 0) {
@@ -68,7 +72,8 @@ PagePlan ChangedPages::plan(const PageList& pages, PageLedger& ledger, const QBy
                 state = now - sent->sentAt < coolDownMs ? State::CoolingDown : State::Changed;
             }
             plan.changedByLastmod += state == State::Changed && !sent->removal ? 1 : 0;
-        });
+        },
+        anyByContent);
     if (!read) {
         PagePlan failed;
         failed.error = ledger.lastError();

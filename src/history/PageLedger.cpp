@@ -91,7 +91,8 @@ bool PageLedger::forEachPage(const QByteArray& website, const ListedPageHandler&
     return true;
 }
 
-bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint, const PageHandler& each)
+bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint, const PageHandler& each,
+                             bool fingerprints)
 {
     const qint64 endpointKey = endpointId(endpoint, false);
     if (endpointKey < 0)
@@ -100,8 +101,8 @@ bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint,
     // once: a million pages make every column call count.
     SqliteStatement sent(
         m_database.connection(),
-        u"SELECT page, lastmod, accepted_at, removal, fingerprint FROM announcements WHERE endpoint = ? AND "
-        u"accepted_at IS NOT NULL ORDER BY page"_s);
+        u"SELECT page, lastmod, accepted_at, removal, %1 FROM announcements WHERE endpoint = ? AND "
+        u"accepted_at IS NOT NULL ORDER BY page"_s.arg(fingerprints ? u"fingerprint"_s : u"0"_s));
     sent.bind(1, endpointKey);
     qint64 sentPage = sent.next() ? sent.integer(0) : std::numeric_limits<qint64>::max();
     const bool read = forEachPage(website, [&](qint64 page, QByteArrayView url, bool) {

@@ -33,9 +33,11 @@ public:
     using PageHandler = std::function<void(QByteArrayView url, qint64 page, const std::optional<Sent>& sent)>;
 
     // Every page of the website, with its id and how the endpoint last accepted it (nothing when
-    // it never did), in the order of their ids. False, with lastError(), when the ledger cannot
-    // be read.
-    bool forEachPage(const QByteArray& website, const QString& endpoint, const PageHandler& each);
+    // it never did), in the order of their ids. Without `fingerprints`, every Sent's fingerprint
+    // is 0 (a walk that judges no page by its content reads a million fewer values). False, with
+    // lastError(), when the ledger cannot be read.
+    bool forEachPage(const QByteArray& website, const QString& endpoint, const PageHandler& each,
+                     bool fingerprints = true);
     // Every page of the website, with its id and whether its sitemaps listed it at the last run, in
     // the order of their ids; `listedAt` receives when that was (0: never).
     using ListedPageHandler = std::function<void(qint64 page, QByteArrayView url, bool listed)>;
