@@ -104,10 +104,13 @@ bool PageLedger::forEachPage(const QByteArray& website, const QString& endpoint,
         u"SELECT page, lastmod, accepted_at, removal, %1 FROM announcements WHERE endpoint = ? AND "
         u"accepted_at IS NOT NULL ORDER BY page"_s.arg(fingerprints ? u"fingerprint"_s : u"0"_s));
     sent.bind(1, endpointKey);
-    qint64 sentPage = sent.next() ? sent.integer(0) : std::numeric_limits<qint64>::max();
+    const auto nextSentPage = [&sent] {
+        return sent.next() ? sent.integer(0) : std::numeric_limits<qint64>::max();
+    };
+    qint64 sentPage = nextSentPage();
     const bool read = forEachPage(website, [&](qint64 page, QByteArrayView url, bool) {
         while (sentPage < page)
-            sentPage = sent.next() ? sent.integer(0) : std::numeric_limits<qint64>::max();
+            sentPage = nextSentPage();
         std::optional<Sent> accepted;
         if (sentPage == page)
             accepted = Sent{sent.isNull(1) ? PageList::unknownTime : sent.integer(1), sent.integer(2),

@@ -110,11 +110,13 @@ QString unsafeBytes(QByteArrayView bytes)
     return {};
 }
 
-// "scheme://host[:port]" of an address whose bytes are safe, in its normal form; `authorityEnd`
-// receives where the written authority ends. It depends on the address's bytes before that
-// alone. Why it cannot be used, or nothing.
+// "scheme://host[:port]" of an address in its normal form, once every byte of the address is
+// known to be safe; `authorityEnd` receives where the written authority ends. The origin depends
+// on the address's bytes before that alone. Why the address cannot be used, or nothing.
 QString appendNormalOrigin(QByteArray& out, QByteArrayView url, qsizetype& authorityEnd)
 {
+    if (QString problem = unsafeBytes(url); !problem.isEmpty())
+        return problem;
     qsizetype at = 0;
     if (url.size() > 8 && url.first(8).compare("https://", Qt::CaseInsensitive) == 0) {
         out += "https://";
@@ -199,8 +201,6 @@ QString appendNormalRest(QByteArray& out, QByteArrayView url, qsizetype authorit
 
 WebAddress::Normalised WebAddress::normalise(QByteArrayView url)
 {
-    if (QString problem = unsafeBytes(url); !problem.isEmpty())
-        return refused(problem);
     QByteArray out;
     out.reserve(url.size() + 8);
     qsizetype authorityEnd = 0;
@@ -218,23 +218,19 @@ QByteArrayView WebAddress::Normaliser::normalise(QByteArrayView url, QString& pr
         written > 0 && url.startsWith(m_writtenOrigin) &&
         (url.size() == written || url[written] == '/' || url[written] == '?' || url[written] == '#');
     if (sameOrigin) { // the rest's bytes are looked at with the rest
-        problem.clear();
         m_out.truncate(m_originSize);
     } else {
         m_writtenOrigin.resize(0);
         m_out.resize(0);
         qsizetype authorityEnd = 0;
-        problem = unsafeBytes(url);
-        if (problem.isEmpty())
-            problem = appendNormalOrigin(m_out, url, authorityEnd);
+        problem = appendNormalOrigin(m_out, url, authorityEnd);
         if (!problem.isEmpty())
             return {};
         m_writtenOrigin = url.first(authorityEnd).toByteArray();
         m_originSize = m_out.size();
         m_host = WebAddress::hostOf(m_out).toByteArray();
     }
-    if (problem.isEmpty())
-        problem = appendNormalRest(m_out, url, m_writtenOrigin.size());
+    problem = appendNormalRest(m_out, url, m_writtenOrigin.size());
     return problem.isEmpty() ? QByteArrayView(m_out) : QByteArrayView();
 }
 
