@@ -177,6 +177,29 @@ private slots:
                     .toUtf8());
     }
 
+    void searchConsoleAddress_isKnownWhateverItsSpelling_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("isSearchConsole");
+        QTest::newRow("Search Console") << u"https://searchconsole.googleapis.com/"_s << true;
+        QTest::newRow("in capitals") << u"HTTPS://SearchConsole.GoogleAPIs.COM/"_s << true;
+        QTest::newRow("webmasters") << u"https://www.googleapis.com/webmasters/v3/"_s << true;
+        QTest::newRow("another Google API") << u"https://www.googleapis.com/indexing/v3/"_s << false;
+        QTest::newRow("plain http") << u"http://searchconsole.googleapis.com/"_s << false;
+        QTest::newRow("named in the path") << u"https://example.com/googleapis/"_s << false;
+        QTest::newRow("escaped dot") << u"https://searchconsole.googleapis%2Ecom/"_s << true;
+        QTest::newRow("escaped letter") << u"https://searchconsole.%67oogleapis.com/"_s << true;
+        QTest::newRow("full-width letter") << u"https://searchconsole.\uFF47oogleapis.com/"_s << true;
+        QTest::newRow("an ordinary site") << u"http://127.0.0.1:8080/directory/7/add-url.cgi"_s << false;
+    }
+
+    void searchConsoleAddress_isKnownWhateverItsSpelling()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, isSearchConsole);
+        QCOMPARE(GoogleEndpoints::isSearchConsole(action), isSearchConsole);
+    }
+
     void property_coversTheWebsite_data()
     {
         QTest::addColumn<QString>("address");

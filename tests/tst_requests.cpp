@@ -147,6 +147,38 @@ private slots:
             RequestComposer(profile).compose(bundled.at(1)).data.contains(u"url=http%3A%2F%2FB%C3%BCcher"_s));
     }
 
+    void compose_isTheSameWhateverCameBefore()
+    {
+        Profile profile;
+        profile.value(ProfileField::Name) = u"Ann & Co"_s;
+        profile.value(ProfileField::Url) = u"HTTP://Example.COM:80/a"_s; // its normal form differs
+        // One text in every encoding, to an ordinary site and to IndexNow, which takes the
+        // address in its normal form; then more templates than a composer keeps.
+        const QString shared = u"u=[url]&n=[name]&f=[fax]&k=[key]&x=[Odd]"_s;
+        QList<PromoSite> sites;
+        for (const QString& encoding : {u""_s, u"json"_s, u"xml"_s, u"text"_s, u"yaml"_s}) {
+            for (const QString& action : {u"http://h/add"_s, u"http://h/indexnow"_s})
+                sites << PromoSite{u"s"_s, u"engine"_s, shared, u"post"_s, action, encoding};
+        }
+        for (int i = 0; i < 300; ++i)
+            sites << PromoSite{u"s"_s, u"engine"_s, u"v%1=[name]&[fax]"_s.arg(i), u"get"_s, u"http://h/"_s};
+        const RequestComposer composer(profile);
+        for (int round = 0; round < 2; ++round) {
+            for (const PromoSite& site : std::as_const(sites)) {
+                RequestComposer::Filled kept;
+                RequestComposer::Filled anew;
+                const SubmissionRequest request = composer.compose(site, &kept);
+                const SubmissionRequest expected = RequestComposer(profile).compose(site, &anew);
+                QCOMPARE(request.data, expected.data);
+                QCOMPARE(request.unsendable, expected.unsendable);
+                QCOMPARE(kept.emptyPlaceholders + kept.unknownPlaceholders + kept.lackingKeys,
+                         anew.emptyPlaceholders + anew.unknownPlaceholders + anew.lackingKeys);
+            }
+        }
+        // The same text to IndexNow is filled otherwise: the address in its normal form.
+        QVERIFY(composer.compose(sites.at(0)).data != composer.compose(sites.at(1)).data);
+    }
+
     void encodings_valuesSurviveTheReceiversParser_data()
     {
         QTest::addColumn<QString>("encoding");

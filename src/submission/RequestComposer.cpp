@@ -53,25 +53,28 @@ bool isHexDigit(char c)
 // non-ASCII bytes, and a "%" that does not begin an escape. Everything else goes out unchanged.
 void appendRequestTarget(QByteArray& target, QByteArrayView raw)
 {
-    static const std::array<bool, 256> escaped = [] {
-        std::array<bool, 256> table{};
-        for (int byte = 0; byte < 256; ++byte)
-            table[size_t(byte)] =
-                byte <= 0x20 || byte >= 0x7F || QByteArrayView("#\"<>\\^`{|}").contains(char(byte));
+    enum Kind : unsigned char { Plain, Escaped, Percent };
+    static const std::array<Kind, 256> kinds = [] {
+        std::array<Kind, 256> table{};
+        for (int byte = 0; byte < 256; ++byte) {
+            if (byte <= 0x20 || byte >= 0x7F || QByteArrayView("#\"<>\\^`{|}").contains(char(byte)))
+                table[size_t(byte)] = Escaped;
+        }
+        table['%'] = Percent;
         return table;
     }();
-    qsizetype kept = 0; // bytes before this one that go out as they are, not yet appended
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(raw.at(i));
-        const bool strayPercent =
-            byte == '%' && !(i + 2 < raw.size() && isHexDigit(raw.at(i + 1)) && isHexDigit(raw.at(i + 2)));
-        if (escaped[byte] || strayPercent) {
-            target += raw.sliced(kept, i - kept);
-            appendEscaped(target, byte);
-            kept = i + 1;
-        }
+    const char* const begin = raw.data();
+    const char* const end = begin + raw.size();
+    const char* kept = begin; // bytes from here that go out as they are, not yet appended
+    for (const char* at = begin; at < end; ++at) {
+        const Kind kind = kinds[static_cast<unsigned char>(*at)];
+        if (kind == Plain || (kind == Percent && end - at > 2 && isHexDigit(at[1]) && isHexDigit(at[2])))
+            continue;
+        target.append(kept, at - kept);
+        appendEscaped(target, static_cast<unsigned char>(*at));
+        kept = at + 1;
     }
-    target += raw.sliced(kept);
+    target.append(kept, end - kept);
 }
 
 bool isUnreserved(int byte)
@@ -225,6 +228,25 @@ RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate,
 
 RequestComposer::Filled RequestComposer::inspect(const QString& requestTemplate, Encoding encoding,
                                                  bool normalAddress) const
+{
+    const Variant variant{requestTemplate, int(encoding) * 2 + int(normalAddress)};
+    const QString& last = m_lastVariant.requestTemplate;
+    if (variant.how == m_lastVariant.how && requestTemplate.constData() == last.constData() &&
+        requestTemplate.size() == last.size())
+        return m_lastFilled;
+    auto found = m_filled.constFind(variant);
+    if (found == m_filled.cend()) {
+        if (m_filled.size() >= filledKept) // a catalogue of templates all its own: keep memory flat
+            m_filled.clear();
+        found = m_filled.insert(variant, inspectAnew(requestTemplate, encoding, normalAddress));
+    }
+    m_lastVariant = variant;
+    m_lastFilled = *found;
+    return m_lastFilled;
+}
+
+RequestComposer::Filled RequestComposer::inspectAnew(const QString& requestTemplate, Encoding encoding,
+                                                     bool normalAddress) const
 {
     using RequestTemplate::Notification;
     std::array<QString, placeholderCount> values = m_values[size_t(encoding)];

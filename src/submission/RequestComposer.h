@@ -4,6 +4,7 @@
 #include "SubmissionRequest.h"
 #include "WorkItem.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +14,8 @@ struct Profile;
 struct PromoSite;
 
 // Composes each site's request from its catalogue row and one profile, whose values are made
-// ready once for all the sites of a run.
+// ready once for all the sites of a run. It keeps what it found in the templates it has filled,
+// so one composer serves one thread at a time.
 class RequestComposer
 {
 public:
@@ -62,6 +64,25 @@ private:
 
     // `normalAddress`: the website's address goes in its normal form (see WebAddress).
     Filled inspect(const QString& requestTemplate, Encoding encoding, bool normalAddress) const;
+    Filled inspectAnew(const QString& requestTemplate, Encoding encoding, bool normalAddress) const;
+
+    // Templates filled before, with what was found in them. A catalogue's sites share few
+    // templates (directories run the same few scripts), so a preview of many fills each once.
+    struct Variant
+    {
+        QString requestTemplate;
+        int how = 0; // the encoding, and whether the address goes in its normal form
+        friend bool operator==(const Variant&, const Variant&) = default;
+        friend size_t qHash(const Variant& variant, size_t seed = 0)
+        {
+            return qHashMulti(seed, variant.requestTemplate, variant.how);
+        }
+    };
+    static constexpr qsizetype filledKept = 256;
+    mutable QHash<Variant, Filled> m_filled;
+    // The last of them: the sites read one after the other from a catalogue share the very text.
+    mutable Variant m_lastVariant{QString(), -1};
+    mutable Filled m_lastFilled;
 
     std::array<std::array<QString, placeholderCount>, encodingCount> m_values; // by encoding
     std::array<bool, placeholderCount> m_empty{};

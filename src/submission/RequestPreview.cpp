@@ -18,39 +18,47 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// An entry is made in one buffer that keeps its room from site to site: a preview of a whole
+// catalogue makes a million of them.
 void writeEntry(QIODevice& out, QByteArray& entry, int number, const QString& caption, const PromoSite& site,
                 const SubmissionRequest& request, const RequestComposer::Filled& filled)
 {
+    entry.resize(0);
+    entry.append(QByteArray::number(number)).append(". ").append(caption.toUtf8());
     if (isSearchConsoleAddress(site.action)) {
         // Its requests are made at the run, one per sitemap, with the profile's Google sign-in.
-        entry =
-            QByteArray::number(number) + ". " + caption.toUtf8() +
-            "\n   Method: PUT, one request per sitemap of the website, with the profile's Google sign-in\n"
-            "   URL: " +
-            site.action.toUtf8() + "webmasters/v3/sites/{property}/sitemaps/{sitemap}\n\n";
+        entry
+            .append("\n   Method: PUT, one request per sitemap of the website, with the profile's Google "
+                    "sign-in\n   URL: ")
+            .append(site.action.toUtf8())
+            .append("webmasters/v3/sites/{property}/sitemaps/{sitemap}\n\n");
         out.write(entry);
         return;
     }
     const TransferRequest transfer = TransferRequest::from(request);
-    entry = QByteArray::number(number) + ". " + caption.toUtf8() +
-            "\n   Method: " + (transfer.post ? "POST" : "GET") + "\n   URL: " + transfer.url + '\n';
+    entry.append("\n   Method: ")
+        .append(transfer.post ? "POST" : "GET")
+        .append("\n   URL: ")
+        .append(transfer.url);
+    entry.append('\n');
+    const auto line = [&entry](const char* label, const QByteArray& value) {
+        entry.append(label).append(value).append('\n');
+    };
     if (request.encoding != RequestTemplate::Encoding::Form)
-        entry += "   Content-Type: " + transfer.contentType + '\n';
+        line("   Content-Type: ", transfer.contentType);
     if (transfer.post)
-        entry += "   Body: " + transfer.body + '\n';
+        line("   Body: ", transfer.body);
     if (!site.accept.isEmpty())
-        entry += "   Accepted statuses: " + site.accept.toUtf8() + '\n';
+        line("   Accepted statuses: ", site.accept.toUtf8());
     if (!site.reject.isEmpty())
-        entry += "   Rejected when the answer matches: " + site.reject.toUtf8() + '\n';
+        line("   Rejected when the answer matches: ", site.reject.toUtf8());
     if (!request.unsendable.isEmpty())
-        entry += "   Cannot be sent: " + request.unsendable.toUtf8() + '\n';
+        line("   Cannot be sent: ", request.unsendable.toUtf8());
     if (!filled.emptyPlaceholders.isEmpty())
-        entry += "   Empty profile fields: " + filled.emptyPlaceholders.join(u", "_s).toUtf8() + '\n';
+        line("   Empty profile fields: ", filled.emptyPlaceholders.join(u", "_s).toUtf8());
     if (!filled.unknownPlaceholders.isEmpty())
-        entry +=
-            "   Not placeholders, sent as they stand: " + filled.unknownPlaceholders.join(u", "_s).toUtf8() +
-            '\n';
-    entry += '\n';
+        line("   Not placeholders, sent as they stand: ", filled.unknownPlaceholders.join(u", "_s).toUtf8());
+    entry.append('\n');
     out.write(entry);
 }
 
