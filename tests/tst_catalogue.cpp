@@ -111,6 +111,58 @@ private slots:
         QVERIFY(database->site(u"unknown"_s).action.isEmpty());
     }
 
+    void readSites_manyAtOnceAsEachAlone()
+    {
+        // Enough sites for the reading of many, whose neighbours share templates in runs, with
+        // optional columns null, empty or set.
+        QList<PromoSite> rows;
+        constexpr int count = 1100;
+        for (int i = 0; i < count; ++i) {
+            const QStringList encodings = {QString(), u""_s, u"json"_s};
+            rows << PromoSite{u"s%1"_s.arg((i * 7919) % count, 4, 10, QChar(u'0')),
+                              u"list"_s,
+                              i % 5 < 3 ? u"t=[name]"_s : u"t=%1"_s.arg(i / 5),
+                              i % 2 ? u"post"_s : u"get"_s,
+                              u"http://h/%1"_s.arg(i),
+                              encodings.at((i / 2) % 3),
+                              i % 7 ? QString() : u"200"_s};
+        }
+        const auto database = open(rows);
+        QVERIFY(database);
+        QList<qsizetype> wanted;
+        for (qsizetype row = count - 1; row >= 0; --row)
+            wanted << row;
+        QList<PromoSite> read;
+        database->readSites(wanted, [&read](const PromoSite& site) { read << site; });
+        QCOMPARE(read.size(), count);
+        for (qsizetype at = 0; at < count; ++at) {
+            const PromoSite alone = database->site(database->name(wanted.at(at)));
+            const PromoSite& many = read.at(at);
+            QCOMPARE(many.sitename, alone.sitename);
+            QCOMPARE(QStringList({many.data, many.method, many.action, many.encoding, many.accept}),
+                     QStringList({alone.data, alone.method, alone.action, alone.encoding, alone.accept}));
+            QCOMPARE(many.encoding.isNull(), alone.encoding.isNull());
+        }
+        // Visited in the file's order instead, each with its place: a row twice, and one the
+        // catalogue does not hold, an empty site.
+        wanted << 5 << count;
+        QList<PromoSite> visited(wanted.size());
+        QList<int> visits(wanted.size());
+        database->visitSites(wanted, [&](const PromoSite& site, qsizetype at) {
+            visited[at] = site;
+            ++visits[at];
+        });
+        QCOMPARE(visits, QList<int>(wanted.size(), 1));
+        QVERIFY(visited.last().sitename.isEmpty() && visited.last().action.isEmpty());
+        visited.removeLast();
+        read << database->site(database->name(5));
+        for (qsizetype at = 0; at < read.size(); ++at) {
+            QCOMPARE(visited.at(at).sitename, read.at(at).sitename);
+            QCOMPARE(QStringList({visited.at(at).data, visited.at(at).action, visited.at(at).encoding}),
+                     QStringList({read.at(at).data, read.at(at).action, read.at(at).encoding}));
+        }
+    }
+
     void find_isExactAndSafeForAnyName()
     {
         QList<PromoSite> rows;

@@ -496,7 +496,8 @@ private slots:
                u"wtitle (Delta, Gamma). Fill them in with orvanta profile set --profile \"Bare\" KEY=VALUE.\n"_s;
         QTest::newRow("incomplete profile for many sites")
             << QStringList{u"submit"_s, u"--profile"_s, u"Bare"_s, u"--all"_s, u"MANY-SITES"_s} << 2
-            << u"lacks values the chosen sites need: url (Site 1, Site 2, Site 3, Site 4, Site 5 and 3 more)."_s;
+            << u"lacks values the chosen sites need: url (Site 1); company (Site 2, Site 3, Site 4, Site 5, "
+               u"Site 6 and 2 more)."_s;
         QTest::newRow("unknown site")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--site"_s, u"Omega"_s} << 2
             << u"Unknown site \"Omega\""_s;
@@ -604,9 +605,11 @@ private slots:
             TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), TestData::bundledSites());
         }
         if (arguments.removeAll(u"MANY-SITES"_s) > 0) {
+            // Written last to first: the file's order is not the list's.
             QList<PromoSite> many;
-            for (int site = 1; site <= 8; ++site)
-                many << PromoSite{u"Site %1"_s.arg(site), u"engine"_s, u"u=[url]"_s, u"get"_s,
+            for (int site = 8; site >= 1; --site)
+                many << PromoSite{u"Site %1"_s.arg(site), u"engine"_s,
+                                  site == 1 ? u"u=[url]"_s : u"c=[company]"_s, u"get"_s,
                                   m_farm.url(u"/ok"_s)};
             TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), many);
         }

@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -34,6 +35,76 @@ void appendSortKey(std::string& keys, QByteArrayView utf8)
     }
     keys += key.toCaseFolded().toStdString();
 }
+
+// The composed columns of a site, read from a statement's row from column `first` on. Sites
+// share a few templates and methods: text read before is kept and shared when it comes again in
+// the next site, rather than made anew (and a composer finds it filled before).
+class ComposedColumns
+{
+public:
+    ComposedColumns(const QStringList& columns, int first)
+    {
+        const auto columnOf = [&](const QString& name) {
+            const qsizetype at = columns.indexOf(name);
+            return at < 0 ? -1 : first + int(at);
+        };
+        m_columns = {columnOf(PromoSiteColumns::data), columnOf(PromoSiteColumns::method),
+                     columnOf(PromoSiteColumns::encoding), columnOf(PromoSiteColumns::accept),
+                     columnOf(PromoSiteColumns::reject)};
+        m_action = columnOf(PromoSiteColumns::action);
+    }
+
+    void read(const SqliteStatement& row, PromoSite& site)
+    {
+        site.data = shared(row, 0);
+        site.method = shared(row, 1);
+        site.action = row.text(m_action); // a site's own
+        site.encoding = shared(row, 2);
+        site.accept = shared(row, 3);
+        site.reject = shared(row, 4);
+    }
+
+private:
+    QString shared(const SqliteStatement& row, size_t which)
+    {
+        const int column = m_columns[which];
+        if (column < 0)
+            return QString();
+        const QByteArrayView utf8 = row.utf8(column);
+        auto& [bytes, text] = m_previous[which];
+        if (utf8 != bytes || utf8.isNull() != text.isNull()) {
+            bytes = utf8.toByteArray();
+            text = utf8.isNull() ? QString() : QString::fromUtf8(utf8);
+        }
+        return text;
+    }
+
+    std::array<int, 5> m_columns{};
+    int m_action = -1;
+    std::array<std::pair<QByteArray, QString>, 5> m_previous;
+};
+
+// Many sites are read from all over the file: through a mapping of it, not a system call a page.
+// Only for as long as the reading lasts, so a file replaced in its place afterwards is read as it
+// is then.
+class MappedReading
+{
+public:
+    MappedReading(QSqlDatabase& db, qsizetype sites)
+        : m_db(db), m_mapped(sites >= 1024 && QSqlQuery(u"PRAGMA mmap_size = 1073741824"_s, db).isActive())
+    {}
+    ~MappedReading()
+    {
+        if (m_mapped)
+            QSqlQuery(u"PRAGMA mmap_size = 0"_s, m_db);
+    }
+    MappedReading(const MappedReading&) = delete;
+    MappedReading& operator=(const MappedReading&) = delete;
+
+private:
+    QSqlDatabase& m_db;
+    const bool m_mapped;
+};
 
 } // namespace
 
@@ -206,17 +277,11 @@ std::optional<qsizetype> SiteDatabase::find(const QString& name) const
 void SiteDatabase::readSites(const QList<qsizetype>& rows, const std::function<void(const PromoSite&)>& each)
 {
     QSqlDatabase& db = m_connection->database();
+    const MappedReading mapping(db, rows.size());
     const bool inTransaction = db.transaction(); // one read lock for the lot, not one per row
     SqliteStatement fetch(*m_connection, u"SELECT %1 FROM promosites WHERE %2 = ?"_s.arg(
                                              m_composedColumns.join(u", "_s), m_keyColumn));
-    const auto columnOf = [this](const QString& name) { return int(m_composedColumns.indexOf(name)); };
-    const int data = columnOf(PromoSiteColumns::data);
-    const int method = columnOf(PromoSiteColumns::method);
-    const int action = columnOf(PromoSiteColumns::action);
-    const int encoding = columnOf(PromoSiteColumns::encoding);
-    const int accept = columnOf(PromoSiteColumns::accept);
-    const int reject = columnOf(PromoSiteColumns::reject);
-    const auto optionalText = [&fetch](int column) { return column < 0 ? QString() : fetch.text(column); };
+    ComposedColumns columns(m_composedColumns, 0);
     const bool byName = m_keyColumn == PromoSiteColumns::sitename;
     // Looked up a window at a time in the file's order, which lands each lookup near the one
     // before, and handed on in the order asked for.
@@ -246,18 +311,65 @@ void SiteDatabase::readSites(const QList<qsizetype>& rows, const std::function<v
             PromoSite& site = found[size_t(slot)];
             site.sitename = name(row);
             site.sitetype = type(row);
-            if (fetch.next()) {
-                site.data = fetch.text(data);
-                site.method = fetch.text(method);
-                site.action = fetch.text(action);
-                site.encoding = optionalText(encoding);
-                site.accept = optionalText(accept);
-                site.reject = optionalText(reject);
-            }
+            if (fetch.next())
+                columns.read(fetch, site);
         }
         for (const PromoSite& site : found)
             each(site);
     }
+    if (inTransaction)
+        db.commit();
+}
+
+void SiteDatabase::visitSites(const QList<qsizetype>& rows,
+                              const std::function<void(const PromoSite&, qsizetype at)>& each)
+{
+    // A few sites are looked up; rows found by name have no order of the file to follow.
+    if (m_keyColumn == PromoSiteColumns::sitename || rows.size() < count() / 8) {
+        qsizetype at = 0;
+        readSites(rows, [&](const PromoSite& site) { each(site, at++); });
+        return;
+    }
+    std::vector<std::pair<qint64, qsizetype>> wanted; // rowid and place, in the file's order
+    wanted.reserve(size_t(rows.size()));
+    for (qsizetype at = 0; at < rows.size(); ++at) {
+        const qsizetype row = rows.at(at);
+        if (row >= 0 && row < count())
+            wanted.emplace_back(m_rowids[size_t(row)], at);
+        else
+            each(PromoSite{}, at);
+    }
+    std::sort(wanted.begin(), wanted.end());
+    QSqlDatabase& db = m_connection->database();
+    const MappedReading mapping(db, rows.size());
+    const bool inTransaction = db.transaction();
+    SqliteStatement scan(*m_connection, u"SELECT %2, %1 FROM promosites ORDER BY %2"_s.arg(
+                                            m_composedColumns.join(u", "_s), m_keyColumn));
+    ComposedColumns columns(m_composedColumns, 1);
+    PromoSite site;
+    auto next = wanted.cbegin();
+    // A site gone from the file since it was opened comes with its name and type only, as when
+    // it is looked up.
+    const auto visit = [&](const auto& place, bool read) {
+        const qsizetype row = rows.at(place->second);
+        site.sitename = name(row);
+        site.sitetype = type(row);
+        if (!read)
+            site = PromoSite{site.sitename, site.sitetype, {}, {}, {}};
+        each(site, place->second);
+    };
+    while (next != wanted.cend() && scan.next()) {
+        const qint64 rowid = scan.integer(0);
+        for (; next != wanted.cend() && next->first < rowid; ++next)
+            visit(next, false);
+        if (next == wanted.cend() || next->first != rowid)
+            continue;
+        columns.read(scan, site);
+        for (; next != wanted.cend() && next->first == rowid; ++next)
+            visit(next, true);
+    }
+    for (; next != wanted.cend(); ++next)
+        visit(next, false);
     if (inTransaction)
         db.commit();
 }

@@ -42,6 +42,10 @@ public:
     // The whole row of each site at the given list rows, in the order given, read in one read
     // transaction; a row the catalogue does not hold gives a site with nothing in it.
     void readSites(const QList<qsizetype>& rows, const std::function<void(const PromoSite&)>& each);
+    // The same sites, each with its place in `rows`, in the order that reads fastest: one pass
+    // over the file when they are many. For work that does not care in which order they come.
+    void visitSites(const QList<qsizetype>& rows,
+                    const std::function<void(const PromoSite&, qsizetype at)>& each);
     // A site by name; a name the catalogue does not hold gives a site with that name and nothing else.
     PromoSite site(const QString& name);
     // The name of a site whose address is `action`, the first the file gives; the address

@@ -24,6 +24,10 @@
 #include <QIODevice>
 #include <QMap>
 
+#include <algorithm>
+#include <limits>
+#include <map>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -165,17 +169,19 @@ private:
     {
         if (m_options.selection == HeadlessSubmission::Selection::Sites)
             return;
+        std::map<int, QString> found; // by place in the selection
+        m_catalogue->visitSites(m_selection->selectedRows(), [&](const PromoSite& site, qsizetype at) {
+            if (GoogleEndpoints::isSearchConsole(site.action))
+                found.emplace(int(at), site.sitename);
+        });
+        if (found.empty())
+            return;
         QList<int> searchConsole;
         QStringList names;
-        m_catalogue->readSites(m_selection->selectedRows(), [&, index = 0](const PromoSite& site) mutable {
-            if (GoogleEndpoints::isSearchConsole(site.action)) {
-                searchConsole << index;
-                names << site.sitename;
-            }
-            ++index;
-        });
-        if (searchConsole.isEmpty())
-            return;
+        for (const auto& [at, name] : found) {
+            searchConsole << at;
+            names << name;
+        }
         GoogleConnections google(QFileInfo(m_settings.fileName()).absolutePath(),
                                  SecretStore::Answers::AtOnce);
         const std::unique_ptr<GoogleConnection> connection = google.connect(m_profile);
@@ -199,38 +205,49 @@ private:
     {
         const RequestComposer composer(m_profile);
         // Per key, the first sites that need it and how many do: a catalogue of a hundred
-        // thousand sites is not listed in one sentence.
-        constexpr qsizetype namedSites = 5;
+        // thousand sites is not listed in one sentence. The sites come in the file's order, the
+        // first are those first in the selection.
+        constexpr size_t namedSites = 5;
         struct Need
         {
-            QStringList sites;
+            std::map<qsizetype, QString> first; // by place in the selection
             qsizetype count = 0;
+            std::pair<qsizetype, qsizetype> firstNeed{std::numeric_limits<qsizetype>::max(), 0}; // place, key
         };
         QMap<QString, Need> lacking;
-        QStringList order;
-        m_catalogue->readSites(m_selection->selectedRows(), [&](const PromoSite& site) {
+        m_catalogue->visitSites(m_selection->selectedRows(), [&](const PromoSite& site, qsizetype at) {
             RequestComposer::Filled filled;
             composer.compose(site, &filled);
             QStringList keys = filled.lackingKeys;
             if (GoogleEndpoints::isSearchConsole(site.action) && m_profile.value(ProfileField::Url).isEmpty())
                 keys << Profile::key(ProfileField::Url);
             keys.removeDuplicates(); // each site is read once: counted once per key
-            for (const QString& key : std::as_const(keys)) {
-                if (!lacking.contains(key))
-                    order << key;
-                Need& need = lacking[key];
-                if (++need.count <= namedSites)
-                    need.sites << site.sitename;
+            for (qsizetype i = 0; i < keys.size(); ++i) {
+                Need& need = lacking[keys.at(i)];
+                ++need.count;
+                need.firstNeed = std::min(need.firstNeed, std::pair(at, i));
+                need.first.emplace(at, site.sitename);
+                if (need.first.size() > namedSites)
+                    need.first.erase(std::prev(need.first.end()));
             }
         });
         if (lacking.isEmpty())
             return true;
+        // The keys in the order the selection first needs them.
+        QStringList order = lacking.keys();
+        std::sort(order.begin(), order.end(), [&lacking](const QString& one, const QString& other) {
+            return lacking[one].firstNeed < lacking[other].firstNeed;
+        });
         QStringList named;
         for (const QString& key : std::as_const(order)) {
             const Need& need = lacking.value(key);
-            named << u"%1 (%2%3)"_s.arg(
-                key, need.sites.join(u", "_s),
-                need.count > namedSites ? u" and %L1 more"_s.arg(need.count - namedSites) : QString());
+            QStringList sites;
+            for (const auto& [at, name] : need.first)
+                sites << name;
+            named << u"%1 (%2%3)"_s.arg(key, sites.join(u", "_s),
+                                        need.count > qsizetype(namedSites)
+                                            ? u" and %L1 more"_s.arg(need.count - qsizetype(namedSites))
+                                            : QString());
         }
         say(m_err, u"The profile \"%1\" lacks values the chosen sites need: %2. Fill them in with orvanta "
                    u"profile set --profile \"%1\" KEY=VALUE."_s.arg(m_profile.title, named.join(u"; "_s)));
