@@ -100,16 +100,23 @@ void RequestPreview::write(SiteDatabase& catalogue, const QList<qsizetype>& site
             }
         }
     });
-    for (qsizetype start = 0; start < sites.size(); start += chunkSize) {
-        std::vector<PromoSite> chunk;
-        chunk.reserve(size_t(chunkSize));
-        catalogue.readSites(sites.mid(start, chunkSize),
-                            [&chunk](const PromoSite& site) { chunk.push_back(site); });
+    std::vector<PromoSite> chunk;
+    const auto handOn = [&] {
         std::unique_lock<std::mutex> waiting(lock);
         changed.wait(waiting, [&] { return ready.size() < 2; });
         ready.push_back(std::move(chunk));
         changed.notify_all();
-    }
+        chunk = {};
+        chunk.reserve(size_t(chunkSize));
+    };
+    // One reading of them all: the catalogue is read in one transaction, through one mapping.
+    catalogue.readSites(sites, [&](const PromoSite& site) {
+        chunk.push_back(site);
+        if (qsizetype(chunk.size()) == chunkSize)
+            handOn();
+    });
+    if (!chunk.empty())
+        handOn();
     {
         const std::lock_guard<std::mutex> ending(lock);
         done = true;
