@@ -498,6 +498,14 @@ private slots:
             << QStringList{u"submit"_s, u"--profile"_s, u"Bare"_s, u"--all"_s, u"MANY-SITES"_s} << 2
             << u"lacks values the chosen sites need: url (Site 1); company (Site 2, Site 3, Site 4, Site 5, "
                u"Site 6 and 2 more)."_s;
+        // Search Console left aside (no Google sign-in) asks nothing of the profile; named, it does.
+        QTest::newRow("incomplete profile, Search Console left aside")
+            << QStringList{u"submit"_s, u"--profile"_s, u"Bare"_s, u"--all"_s, u"CONSOLE-SITES"_s} << 2
+            << u"lacks values the chosen sites need: company (Plain)."_s;
+        QTest::newRow("incomplete profile, Search Console named")
+            << QStringList{u"submit"_s, u"--profile"_s, u"Bare"_s,    u"--site"_s,
+                           u"Plain"_s,  u"--site"_s,    u"Console"_s, u"CONSOLE-SITES"_s}
+            << 2 << u"lacks values the chosen sites need: company (Plain); url (Console)."_s;
         QTest::newRow("unknown site")
             << QStringList{u"submit"_s, u"--profile"_s, u"Shop"_s, u"--site"_s, u"Omega"_s} << 2
             << u"Unknown site \"Omega\""_s;
@@ -613,6 +621,12 @@ private slots:
                                   m_farm.url(u"/ok"_s)};
             TestData::writeCatalogue(m_app->homeFile(u"orvd.dll"_s), many);
         }
+        if (arguments.removeAll(u"CONSOLE-SITES"_s) > 0)
+            TestData::writeCatalogue(
+                m_app->homeFile(u"orvd.dll"_s),
+                {PromoSite{u"Plain"_s, u"engine"_s, u"c=[company]"_s, u"get"_s, m_farm.url(u"/ok"_s)},
+                 PromoSite{u"Console"_s, u"engine"_s, u""_s, u"put"_s,
+                           u"https://searchconsole.googleapis.com/"_s}});
         if (arguments.removeAll(u"ESCAPES"_s) > 0) {
             QVERIFY(m_app->settings().setValue(u"2"_s, SettingsKeys::profileIndexNowKey, u"key-escaped"_s));
             QVERIFY(m_app->settings().setValue(u"2"_s, u"url"_s, m_farm.url(u"/"_s)));

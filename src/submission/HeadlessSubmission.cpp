@@ -63,6 +63,7 @@ private:
                             : m_options.changedPages ? u"changed pages"_s
                                                      : u"address"_s,
                             m_options.dryRun, m_options.commandLine);
+        surveySelection();
         skipSearchConsoleWithoutSignIn();
         if (!checkKey() || !checkNeededValues())
             return ExitStatus::badUsage;
@@ -162,34 +163,68 @@ private:
         return true;
     }
 
+    // What each chosen site needs of the profile, in one pass over them: an IndexNow site takes
+    // the address and the key, Search Console the address, a classic site what its template
+    // names. Search Console's sites are kept aside until it is known whether they go.
+    void surveySelection()
+    {
+        const RequestComposer composer(m_profile);
+        m_catalogue->visitSites(m_selection->selectedRows(), [&](const PromoSite& site, qsizetype at) {
+            RequestComposer::Filled filled;
+            composer.compose(site, &filled);
+            QStringList keys = filled.lackingKeys;
+            const bool searchConsole = GoogleEndpoints::isSearchConsole(site.action);
+            if (searchConsole && m_profile.value(ProfileField::Url).isEmpty())
+                keys << Profile::key(ProfileField::Url);
+            keys.removeDuplicates(); // each site is read once: counted once per key
+            if (searchConsole)
+                m_searchConsole.emplace(int(at), std::pair(site.sitename, keys));
+            else
+                addNeeds(keys, at, site.sitename);
+        });
+    }
+
+    // Per key, the first sites that need it and how many do: a catalogue of a hundred thousand
+    // sites is not listed in one sentence. The sites come in the file's order; the first named
+    // are those first in the selection.
+    static constexpr size_t namedSites = 5;
+    struct Need
+    {
+        std::map<qsizetype, QString> first; // by place in the selection
+        qsizetype count = 0;
+        std::pair<qsizetype, qsizetype> firstNeed{std::numeric_limits<qsizetype>::max(), 0}; // place, key
+    };
+
+    void addNeeds(const QStringList& keys, qsizetype at, const QString& site)
+    {
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            Need& need = m_lacking[keys.at(i)];
+            ++need.count;
+            need.firstNeed = std::min(need.firstNeed, std::pair(at, i));
+            need.first.emplace(at, site);
+            if (need.first.size() > namedSites)
+                need.first.erase(std::prev(need.first.end()));
+        }
+    }
+
     // A selection by type takes Search Console along; a profile never signed in to Google would
     // fail it every night. It is left aside and said so, as if it had not been chosen. Named
     // with --site, it is the user's wish and fails as it must.
     void skipSearchConsoleWithoutSignIn()
     {
-        if (m_options.selection == HeadlessSubmission::Selection::Sites)
+        if (m_searchConsole.empty())
             return;
-        std::map<int, QString> found; // by place in the selection
-        m_catalogue->visitSites(m_selection->selectedRows(), [&](const PromoSite& site, qsizetype at) {
-            if (GoogleEndpoints::isSearchConsole(site.action))
-                found.emplace(int(at), site.sitename);
-        });
-        if (found.empty())
+        if (m_options.selection == HeadlessSubmission::Selection::Sites || isSignedInToGoogle()) {
+            for (const auto& [at, site] : m_searchConsole)
+                addNeeds(site.second, at, site.first);
             return;
+        }
         QList<int> searchConsole;
         QStringList names;
-        for (const auto& [at, name] : found) {
+        for (const auto& [at, site] : m_searchConsole) {
             searchConsole << at;
-            names << name;
+            names << site.first;
         }
-        GoogleConnections google(QFileInfo(m_settings.fileName()).absolutePath(),
-                                 SecretStore::Answers::AtOnce);
-        const std::unique_ptr<GoogleConnection> connection = google.connect(m_profile);
-        bool signedIn = false;
-        connection->account().load(
-            [&](const QString& error) { signedIn = error.isEmpty() && connection->account().isSignedIn(); });
-        if (signedIn)
-            return;
         m_selection->removeSelected(searchConsole);
         m_note = u"%1: not signed in to Google: skipped."_s.arg(names.join(u", "_s));
         if (!m_options.quiet)
@@ -198,49 +233,30 @@ private:
                              m_profile.title));
     }
 
-    // The values the chosen sites' requests use, and only those, must be there: an IndexNow site
-    // takes the address and the key, Search Console the address, a classic site what its
-    // template names.
+    bool isSignedInToGoogle()
+    {
+        GoogleConnections google(QFileInfo(m_settings.fileName()).absolutePath(),
+                                 SecretStore::Answers::AtOnce);
+        const std::unique_ptr<GoogleConnection> connection = google.connect(m_profile);
+        bool signedIn = false;
+        connection->account().load(
+            [&](const QString& error) { signedIn = error.isEmpty() && connection->account().isSignedIn(); });
+        return signedIn;
+    }
+
+    // The values the chosen sites' requests use, and only those, must be there.
     bool checkNeededValues()
     {
-        const RequestComposer composer(m_profile);
-        // Per key, the first sites that need it and how many do: a catalogue of a hundred
-        // thousand sites is not listed in one sentence. The sites come in the file's order, the
-        // first are those first in the selection.
-        constexpr size_t namedSites = 5;
-        struct Need
-        {
-            std::map<qsizetype, QString> first; // by place in the selection
-            qsizetype count = 0;
-            std::pair<qsizetype, qsizetype> firstNeed{std::numeric_limits<qsizetype>::max(), 0}; // place, key
-        };
-        QMap<QString, Need> lacking;
-        m_catalogue->visitSites(m_selection->selectedRows(), [&](const PromoSite& site, qsizetype at) {
-            RequestComposer::Filled filled;
-            composer.compose(site, &filled);
-            QStringList keys = filled.lackingKeys;
-            if (GoogleEndpoints::isSearchConsole(site.action) && m_profile.value(ProfileField::Url).isEmpty())
-                keys << Profile::key(ProfileField::Url);
-            keys.removeDuplicates(); // each site is read once: counted once per key
-            for (qsizetype i = 0; i < keys.size(); ++i) {
-                Need& need = lacking[keys.at(i)];
-                ++need.count;
-                need.firstNeed = std::min(need.firstNeed, std::pair(at, i));
-                need.first.emplace(at, site.sitename);
-                if (need.first.size() > namedSites)
-                    need.first.erase(std::prev(need.first.end()));
-            }
-        });
-        if (lacking.isEmpty())
+        if (m_lacking.isEmpty())
             return true;
         // The keys in the order the selection first needs them.
-        QStringList order = lacking.keys();
-        std::sort(order.begin(), order.end(), [&lacking](const QString& one, const QString& other) {
-            return lacking[one].firstNeed < lacking[other].firstNeed;
+        QStringList order = m_lacking.keys();
+        std::sort(order.begin(), order.end(), [this](const QString& one, const QString& other) {
+            return m_lacking[one].firstNeed < m_lacking[other].firstNeed;
         });
         QStringList named;
         for (const QString& key : std::as_const(order)) {
-            const Need& need = lacking.value(key);
+            const Need& need = m_lacking.value(key);
             QStringList sites;
             for (const auto& [at, name] : need.first)
                 sites << name;
@@ -400,8 +416,10 @@ private:
     std::unique_ptr<EngineSelection> m_selection;
     Profile m_profile;
     bool m_keyInvalid = false;
-    bool m_deferred = false; // pages the check did not come to
-    QString m_note;          // what was left aside, said at the start and kept with the run
+    bool m_deferred = false;       // pages the check did not come to
+    QString m_note;                // what was left aside, said at the start and kept with the run
+    QMap<QString, Need> m_lacking; // by settings key
+    std::map<int, std::pair<QString, QStringList>> m_searchConsole; // by place: name, keys lacking
     int m_progressShown = 0;
     RunEvents m_events;
     int m_succeeded = 0;
