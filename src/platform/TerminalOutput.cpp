@@ -2,6 +2,8 @@
 
 #include "Wording.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -12,6 +14,19 @@ void appendEscape(QByteArray& out, unsigned code)
     out += "\\x";
     out += hex[(code >> 4) & 0xF];
     out += hex[code & 0xF];
+}
+
+// Whether a byte goes across as it stands: a C1 control's lead byte, a CR and the other
+// controls but tab and line feed are looked at.
+bool passes(unsigned char byte)
+{
+    static const std::array<bool, 256> table = [] {
+        std::array<bool, 256> passing{};
+        for (int b = 0; b < 256; ++b)
+            passing[size_t(b)] = (b >= 0x20 && b != 0x7F && b != 0xC2) || b == '\t' || b == '\n';
+        return passing;
+    }();
+    return table[byte];
 }
 
 } // namespace
@@ -41,14 +56,19 @@ qint64 TerminalOutput::writeData(const char* data, qint64 size)
         bytes = joined;
         m_held.clear();
     }
+    // Runs of bytes that pass as they are go across in one piece: an export of a million rows
+    // has hardly anything else, and a write of nothing else goes across as it came.
+    const qsizetype first = std::find_if(bytes.begin(), bytes.end(),
+                                         [](char c) { return !passes(static_cast<unsigned char>(c)); }) -
+                            bytes.begin();
+    if (first == bytes.size())
+        return m_target.write(bytes.data(), bytes.size()) == bytes.size() ? size : -1;
     QByteArray out;
     out.reserve(bytes.size());
-    // Runs of bytes that pass as they are go across in one piece: an export of a million rows
-    // has hardly anything else.
     qsizetype plain = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
+    for (qsizetype i = first; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        if ((byte >= 0x20 && byte != 0x7F && byte != 0xC2) || byte == '\t' || byte == '\n')
+        if (passes(byte))
             continue;
         out += bytes.sliced(plain, i - plain);
         plain = i + 1;
