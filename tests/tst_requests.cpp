@@ -173,6 +173,7 @@ private slots:
                 QCOMPARE(request.unsendable, expected.unsendable);
                 QCOMPARE(kept.emptyPlaceholders + kept.unknownPlaceholders + kept.lackingKeys,
                          anew.emptyPlaceholders + anew.unknownPlaceholders + anew.lackingKeys);
+                QCOMPARE(composer.lackingKeys(site), anew.lackingKeys);
             }
         }
         // The same text to IndexNow is filled otherwise: the address in its normal form.

@@ -170,9 +170,7 @@ private:
     {
         const RequestComposer composer(m_profile);
         m_catalogue->visitSites(m_selection->selectedRows(), [&](const PromoSite& site, qsizetype at) {
-            RequestComposer::Filled filled;
-            composer.compose(site, &filled);
-            QStringList keys = filled.lackingKeys;
+            QStringList keys = composer.lackingKeys(site);
             const bool searchConsole = GoogleEndpoints::isSearchConsole(site.action);
             if (searchConsole && m_profile.value(ProfileField::Url).isEmpty())
                 keys << Profile::key(ProfileField::Url);

@@ -326,6 +326,12 @@ SubmissionRequest RequestComposer::compose(const PromoSite& site, Filled* inspec
     return request;
 }
 
+QStringList RequestComposer::lackingKeys(const PromoSite& site) const
+{
+    const Encoding encoding = RequestTemplate::encodingNamed(site.encoding).value_or(Encoding::Form);
+    return inspect(site.data, encoding, AnswerRule::isIndexNowEndpoint(site.action)).lackingKeys;
+}
+
 SubmissionRequest RequestComposer::composeBatch(const PromoSite& site, const PageBatch& batch) const
 {
     using RequestTemplate::Notification;

@@ -34,6 +34,9 @@ public:
 
     // The site's request; `inspected`, when given, receives what inspect() says of its template.
     SubmissionRequest compose(const PromoSite& site, Filled* inspected = nullptr) const;
+    // The settings keys of the values the profile lacks for the site's request (its inspection's
+    // lackingKeys), without composing the request.
+    QStringList lackingKeys(const PromoSite& site) const;
     // A batch of pages for an IndexNow site, in the protocol's JSON form for many pages, whatever
     // the row's own template.
     SubmissionRequest composeBatch(const PromoSite& site, const PageBatch& batch) const;
