@@ -176,7 +176,7 @@ private:
                 keys << Profile::key(ProfileField::Url);
             keys.removeDuplicates(); // each site is read once: counted once per key
             if (searchConsole)
-                m_searchConsole.emplace(int(at), std::pair(site.sitename, keys));
+                m_searchConsole.emplace(int(at), SearchConsoleSite{site.sitename, keys});
             else
                 addNeeds(keys, at, site.sitename);
         });
@@ -191,6 +191,12 @@ private:
         std::map<qsizetype, QString> first; // by place in the selection
         qsizetype count = 0;
         std::pair<qsizetype, qsizetype> firstNeed{std::numeric_limits<qsizetype>::max(), 0}; // place, key
+    };
+
+    struct SearchConsoleSite
+    {
+        QString name;
+        QStringList lacking; // the settings keys of the values it needs and the profile lacks
     };
 
     void addNeeds(const QStringList& keys, qsizetype at, const QString& site)
@@ -214,14 +220,14 @@ private:
             return;
         if (m_options.selection == HeadlessSubmission::Selection::Sites || isSignedInToGoogle()) {
             for (const auto& [at, site] : m_searchConsole)
-                addNeeds(site.second, at, site.first);
+                addNeeds(site.lacking, at, site.name);
             return;
         }
         QList<int> searchConsole;
         QStringList names;
         for (const auto& [at, site] : m_searchConsole) {
             searchConsole << at;
-            names << site.first;
+            names << site.name;
         }
         m_selection->removeSelected(searchConsole);
         m_note = u"%1: not signed in to Google: skipped."_s.arg(names.join(u", "_s));
@@ -417,7 +423,7 @@ private:
     bool m_deferred = false;       // pages the check did not come to
     QString m_note;                // what was left aside, said at the start and kept with the run
     QMap<QString, Need> m_lacking; // by settings key
-    std::map<int, std::pair<QString, QStringList>> m_searchConsole; // by place: name, keys lacking
+    std::map<int, SearchConsoleSite> m_searchConsole; // by place in the selection
     int m_progressShown = 0;
     RunEvents m_events;
     int m_succeeded = 0;
