@@ -309,8 +309,7 @@ RequestComposer::Filled RequestComposer::inspectAnew(const QString& requestTempl
 SubmissionRequest RequestComposer::compose(const PromoSite& site, Filled* inspected) const
 {
     const std::optional<Encoding> encoding = RequestTemplate::encodingNamed(site.encoding);
-    Filled filled =
-        inspect(site.data, encoding.value_or(Encoding::Form), AnswerRule::isIndexNowEndpoint(site.action));
+    Filled filled = inspect(site, encoding.value_or(Encoding::Form));
     SubmissionRequest request{site.sitename, site.method.toLower(), site.action, filled.text, site.data};
     request.encoding = encoding.value_or(Encoding::Form);
     request.answerRule = AnswerRule::forSite(site, m_keyFile);
@@ -326,10 +325,14 @@ SubmissionRequest RequestComposer::compose(const PromoSite& site, Filled* inspec
     return request;
 }
 
+RequestComposer::Filled RequestComposer::inspect(const PromoSite& site, Encoding encoding) const
+{
+    return inspect(site.data, encoding, AnswerRule::isIndexNowEndpoint(site.action));
+}
+
 QStringList RequestComposer::lackingKeys(const PromoSite& site) const
 {
-    const Encoding encoding = RequestTemplate::encodingNamed(site.encoding).value_or(Encoding::Form);
-    return inspect(site.data, encoding, AnswerRule::isIndexNowEndpoint(site.action)).lackingKeys;
+    return inspect(site, RequestTemplate::encodingNamed(site.encoding).value_or(Encoding::Form)).lackingKeys;
 }
 
 SubmissionRequest RequestComposer::composeBatch(const PromoSite& site, const PageBatch& batch) const

@@ -68,6 +68,8 @@ private:
     // `normalAddress`: the website's address goes in its normal form (see WebAddress).
     Filled inspect(const QString& requestTemplate, Encoding encoding, bool normalAddress) const;
     Filled inspectAnew(const QString& requestTemplate, Encoding encoding, bool normalAddress) const;
+    // The site's template, with the address in its normal form for IndexNow.
+    Filled inspect(const PromoSite& site, Encoding encoding) const;
 
     // Templates filled before, with what was found in them. A catalogue's sites share few
     // templates (directories run the same few scripts), so a preview of many fills each once.

@@ -39,8 +39,8 @@ void writeEntry(QIODevice& out, QByteArray& entry, int number, const QString& ca
     entry.append("\n   Method: ")
         .append(transfer.post ? "POST" : "GET")
         .append("\n   URL: ")
-        .append(transfer.url);
-    entry.append('\n');
+        .append(transfer.url)
+        .append('\n');
     const auto line = [&entry](const char* label, const QByteArray& value) {
         entry.append(label).append(value).append('\n');
     };
